@@ -1,0 +1,103 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "orvane/coordinate.hpp"
+#include "orvane/export.hpp"
+
+namespace orvane {
+
+/// How a line is stroked. An empty colour draws nothing; `dash` lists on/off lengths.
+struct LineStyle {
+  std::string colour;
+  double width = 1.0;
+  std::vector<double> dash;
+};
+
+/// How a text is set: font family, size in points, colour, horizontal alignment ("left",
+/// "centre", "right"), vertical alignment ("top", "middle", "bottom"), and whether it wraps to
+/// the box width (otherwise one line per paragraph, with an ellipsis when too long).
+struct TextStyle {
+  std::string font;
+  int font_size = 12;
+  std::string colour;
+  std::string alignment = "centre";
+  std::string vertical_alignment = "middle";
+  bool wrap = true;
+  bool bold = false;
+};
+
+/// Size of a measured text, in pixels.
+struct TextExtent {
+  double width = 0;
+  double height = 0;
+};
+
+/// The drawing surface and the look of a diagram. The theme fills the readable defaults below;
+/// elements paint themselves through the primitives. Implementations: cairo painters for
+/// "png", "svg" and "pdf" (see painter_factory.hpp).
+class ORVANE_API Painter {
+ public:
+  virtual ~Painter();
+
+  // Readable defaults, set by set_colour_theme. A default may be empty (no value).
+  std::string title_font;
+  int title_font_size = 0;
+  std::string title_font_colour;
+  std::string pool_font;
+  int pool_font_size = 0;
+  std::string pool_font_colour;
+  std::string pool_fill_colour;
+  std::string lane_font;
+  int lane_font_size = 0;
+  std::string lane_font_colour;
+  std::string lane_fill_colour;
+  std::string lane_text_alignment;
+  std::string lane_background_fill_colour;
+  std::string footer_font;
+  int footer_font_size = 0;
+  std::string footer_font_colour;
+  // Further theme values that shapes and connections use when their own style is empty.
+  std::string element_font;
+  int element_font_size = 0;
+  std::string element_font_colour;
+  std::string element_fill_colour;
+  std::string element_outline_colour;
+  std::string connection_colour;
+  std::string background_colour;
+
+  /// Selects the palette named `palette`; all defaults follow it.
+  virtual void set_colour_theme(const std::string& palette) = 0;
+  /// Paints the whole surface in the theme's background colour.
+  virtual void set_background_colour() = 0;
+  virtual void set_title_font_size(int font_size) = 0;
+  virtual void set_element_font_size(int font_size) = 0;
+  /// The surface takes this size (the drawing is kept).
+  virtual void set_surface_size(int width, int height) = 0;
+  /// Writes the picture to `filename` atomically; throws on failure and leaves no file.
+  virtual void save_surface(const std::string& filename) = 0;
+  virtual int surface_width() const = 0;
+  virtual int surface_height() const = 0;
+  /// The painter kind: "png", "svg", "pdf" (or a test double's own name).
+  virtual std::string kind() const = 0;
+
+  /// Size of `text` set in `style`; wrapped at `max_width` when it is positive.
+  virtual TextExtent measure_text(const std::string& text, const TextStyle& style,
+                                  double max_width) const;
+
+  // Drawing primitives. The base versions draw nothing, so a test double overrides only what it
+  // records; the cairo painters implement them all.
+  virtual void draw_rectangle(const Box& box, const std::string& fill, const LineStyle& line,
+                              double corner_radius = 0);
+  virtual void draw_ellipse(const Box& box, const std::string& fill, const LineStyle& line);
+  virtual void draw_polygon(const std::vector<Point>& points, const std::string& fill,
+                            const LineStyle& line);
+  virtual void draw_polyline(const std::vector<Point>& points, const LineStyle& line);
+  /// Sets `text` inside `box` (wrapped, aligned, ellipsised when it cannot fit). `vertical`
+  /// turns the text 90 degrees anticlockwise, as pool and lane names are written.
+  virtual void draw_text(const std::string& text, const Box& box, const TextStyle& style,
+                         bool vertical = false);
+};
+
+}  // namespace orvane

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "orvane/export.hpp"
+#include "orvane/painter.hpp"
+
+namespace orvane {
+
+/// Makes the painter for a painter kind: "png", "svg" or "pdf" (cairo and pango).
+class ORVANE_API PainterFactory {
+ public:
+  using Maker = std::function<std::unique_ptr<Painter>(const std::string& painter_type, int width,
+                                                       int height)>;
+
+  /// A painter of `painter_type` with a surface of width x height pixels. Throws
+  /// std::invalid_argument listing the known kinds for an unknown kind.
+  std::unique_ptr<Painter> get_painter(const std::string& painter_type, int width,
+                                       int height) const;
+  /// The known painter kinds.
+  static std::vector<std::string> kinds();
+  /// Replaces the painters made by every factory of the process (a test seam that records the
+  /// calls); an empty maker restores the cairo painters.
+  static void set_override(Maker maker);
+};
+
+}  // namespace orvane

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "orvane/coordinate.hpp"
+#include "orvane/element_type.hpp"
+#include "orvane/export.hpp"
+
+namespace orvane {
+
+class Lane;
+class Painter;
+class Shape;
+
+/// A directed connection between two shapes. `connection_type` is "sequence" for a flow inside
+/// one pool and "message" for a flow between pools. The sides and the route are filled in by the
+/// connection router at draw time, so pictures and exports show the same geometry.
+struct ORVANE_API Connection {
+  Connection(Shape* source, Shape* target, std::string label = "",
+             std::string connection_type = "sequence", std::string source_connection_side = "",
+             std::string target_connection_side = "", std::string bpmn_id = "");
+
+  Shape* source;
+  Shape* target;
+  std::string label;
+  std::string connection_type;
+  std::string source_connection_side;
+  std::string target_connection_side;
+  std::string bpmn_id;
+
+  /// The drawn route, first point on the source's border, last on the target's.
+  std::vector<Point> waypoints;
+  /// Where the label is drawn, when there is a label and a route.
+  std::optional<Box> label_box;
+};
+
+using ConnectionList = std::vector<Connection>;
+using ShapeList = std::vector<Shape*>;
+
+/// The broad kind of a shape, which decides its size and how it is drawn and exported.
+enum class ShapeKind { EVENT, ACTIVITY, GATEWAY, TERMINATOR, DATA };
+
+/// Base of all flow elements. Shapes are compared by identity (Shape*).
+class ORVANE_API Shape {
+ public:
+  Shape(std::string name, std::string lane_id = "", std::string pool_name = "");
+  virtual ~Shape();
+  Shape(const Shape&) = delete;
+  Shape& operator=(const Shape&) = delete;
+
+  /// The exact class name ("Start", "Task", "Terminator", ...).
+  virtual std::string class_name() const = 0;
+  virtual ElementType element_type() const = 0;
+  virtual ShapeKind kind() const = 0;
+
+  std::string name;
+  std::string lane_id;
+  std::string pool_name;
+  /// Outgoing connections in the order they are followed. Shared with a replacement shape.
+  std::shared_ptr<ConnectionList> connection_to;
+  /// The shapes that have a connection into this one. Shared with a replacement shape.
+  std::shared_ptr<ShapeList> connection_from;
+  std::string bpmn_id;
+  std::shared_ptr<Coordinate> coord;
+  std::shared_ptr<Coordinate> origin_coord;
+  std::string font;
+  int font_size = 0;
+  std::string font_colour;
+  std::string fill_colour;
+  std::string outline_colour;
+  double outline_width = 0;
+  std::string text_alignment = "centre";
+  /// Set by the layout once the shape has a grid cell.
+  bool grid_traversed = false;
+  /// The lane that owns the shape (set by Lane::add_element and Lane::adopt).
+  Lane* owner_lane = nullptr;
+
+  /// The drawn outline of the shape (valid after set_draw_position).
+  Box box;
+  /// Where the name is drawn: inside activities, below events and gateways.
+  Box label_box;
+
+  /// Connects this shape to `target`: appends a Connection to connection_to and this shape to
+  /// target's connection_from. A connection between two pools is a message flow ("message"),
+  /// otherwise a sequence flow ("sequence"); its bpmn_id comes from Helper::get_uuid("flow").
+  Connection& connect(Shape& target, const std::string& label = "");
+
+  /// Completes the drawn box from `coord` (the top-left of the shape's grid cell), centred in
+  /// the cell, and fills an empty style from the painter's theme.
+  virtual void set_draw_position(Painter& painter);
+  /// Paints the shape with the painter given to set_draw_position.
+  virtual void draw();
+  /// Paints the shape's connections from their stored routes.
+  virtual void draw_connections();
+
+ protected:
+  Painter* painter_ = nullptr;
+};
+
+}  // namespace orvane

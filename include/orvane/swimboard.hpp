@@ -1,0 +1,112 @@
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "orvane/export.hpp"
+#include "orvane/footer.hpp"
+#include "orvane/layout.hpp"
+#include "orvane/painter.hpp"
+#include "orvane/pool.hpp"
+#include "orvane/title.hpp"
+
+namespace orvane {
+
+/// A diagram that cannot be drawn for lack of content.
+class ORVANE_API EmptySwimboardException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+/// Defined for callers; orvane raises it nowhere.
+class ORVANE_API UnconnectedElementException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+/// Defined for callers; orvane raises it nowhere.
+class ORVANE_API DanglingElementException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// One diagram: its settings, pools (each holding lanes, each lane its shapes), title, footer,
+/// painter and layout grid. Build it, add pools, lanes, shapes and connections, then draw(),
+/// save() and export. The object is its own scope: destroying it neither draws nor saves.
+class ORVANE_API Swimboard {
+ public:
+  explicit Swimboard(std::string title = "<Process Map Title>", int width = 5000,
+                     int height = 5000, bool auto_size = true,
+                     std::string colour_theme = "DEFAULT", std::string painter_type = "png");
+  ~Swimboard();
+  Swimboard(const Swimboard&) = delete;
+  Swimboard& operator=(const Swimboard&) = delete;
+
+  // Declared fields, in order.
+  std::string title;
+  int width;
+  int height;
+  bool auto_size;
+  std::string colour_theme;
+  std::string painter_type;
+  std::unique_ptr<Title> _title;
+  std::unique_ptr<Footer> _footer;
+  std::vector<std::unique_ptr<Pool>> _pools;
+  int next_shape_x = 0;
+  int lane_y_pos = 0;
+  int lane_max_width = 0;
+
+  /// Wall-clock seconds at which construction began.
+  double start_time = 0;
+  Grid _layout_grid;
+
+  /// Compares the twelve declared fields (pools and elements by content).
+  bool operator==(const Swimboard& other) const;
+
+  Pool& add_pool(const std::string& pool_name, const std::string& font = "", int font_size = 0,
+                 const std::string& font_colour = "", const std::string& fill_colour = "",
+                 const std::string& text_alignment = "centre");
+  /// A lane in a new pool of its own, named "Default Pool".
+  Lane& add_lane(const std::string& lane_name, const std::string& font = "", int font_size = 0,
+                 const std::string& font_colour = "", const std::string& fill_colour = "",
+                 const std::string& text_alignment = "centre",
+                 const std::string& background_fill_colour = "");
+  void set_footer(const std::string& footer_name, const std::string& font = "", int font_size = 0,
+                  const std::string& font_colour = "");
+  void set_title_font_size(int font_size);
+  void set_element_font_size(int font_size);
+  Lane* _get_lane_by_id(const std::string& lane_id) const;
+  Pool* _get_pool_by_name(const std::string& name) const;
+
+  void _set_shape_x_position();
+  void _set_shape_y_position();
+  void _set_draw_position();
+  std::vector<std::string> _get_orphan_elements() const;
+  std::vector<std::string> _get_dangling_elements() const;
+  void _validate() const;
+  /// Validates, replaces generic events, lays out, positions and paints the whole diagram.
+  void draw();
+
+  void _replace_message_element(Pool& pool, Lane& lane, std::size_t index, Shape* shape);
+  void _replace_conditional_element(Pool& pool, Lane& lane, std::size_t index, Shape* shape);
+  void _replace_signal_element(Pool& pool, Lane& lane, std::size_t index, Shape* shape);
+  Shape* _replace_element_type(Pool& pool, Lane& lane, Shape* shape, ElementType new_shape_type);
+  Shape* _replace_connections(Shape* current_shape, Shape* new_shape);
+  void _replace_connection_from(Shape* current_shape, Shape* new_shape);
+  /// The replacement pass of draw(): every pool, lane and position in order.
+  void _replace_elements();
+
+  /// Writes the painted picture to `filename`, then logs the time taken since construction.
+  void save(const std::string& filename);
+  void export_to_bpmn(const std::string& filename);
+  void export_to_drawio(const std::string& filename);
+
+  /// The diagram's painter.
+  Painter& painter() const { return *painter_; }
+
+ private:
+  void set_colour_theme_(const std::string& palette);
+  std::unique_ptr<Painter> painter_;
+};
+
+}  // namespace orvane

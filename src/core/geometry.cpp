@@ -1,0 +1,62 @@
+// Where lanes, pools, the title and the footer go, and how big they are.
+#include <algorithm>
+#include <cmath>
+
+#include "orvane/constants.hpp"
+#include "orvane/grid_metrics.hpp"
+#include "orvane/lane.hpp"
+#include "orvane/painter.hpp"
+#include "orvane/pool.hpp"
+#include "orvane/title.hpp"
+
+namespace orvane {
+
+std::array<int, 4> Lane::set_draw_position(int x_pos, int y_pos, const GridMetrics& grid) {
+  const int rows = std::max(1, grid.get_lane_max_row_number(id));
+  const int columns = std::max(1, grid.get_max_column_count());
+  coord.x_pos = Configs::SURFACE_LEFT_MARGIN + Configs::POOL_TEXT_WIDTH +
+                Configs::HSPACE_BETWEEN_POOL_AND_LANE;
+  coord.y_pos = y_pos;
+  // Rows are placed by number, so the lane must reach the highest row number, with the top
+  // margin repeated below the last row for the names under events and gateways.
+  height = 2 * Configs::LANE_SHAPE_TOP_MARGIN + rows * Configs::BOX_HEIGHT +
+           (rows - 1) * Configs::VSPACE_BETWEEN_SHAPES;
+  width = Configs::LANE_TEXT_WIDTH + 2 * Configs::LANE_SHAPE_LEFT_MARGIN +
+          columns * Configs::BOX_WIDTH + (columns - 1) * Configs::HSPACE_BETWEEN_SHAPES;
+  return {x_pos, y_pos + height, width, height};
+}
+
+void Pool::set_draw_position(int x, int y, Painter&) {
+  coord.x_pos = x;
+  coord.y_pos = y;
+  int lane_width = 0;
+  height = 0;
+  for (const auto& lane : lanes) {
+    lane_width = std::max(lane_width, lane->width);
+    height += lane->height;
+  }
+  width = Configs::POOL_TEXT_WIDTH + Configs::HSPACE_BETWEEN_POOL_AND_LANE + lane_width;
+}
+
+void TextBlock::set_draw_position(int x, int y, Painter& painter) {
+  painter_ = &painter;
+  coord.x_pos = x;
+  coord.y_pos = y;
+  if (text.empty()) {
+    width = 0;
+    height = 0;
+    return;
+  }
+  TextStyle style;
+  style.font = font;
+  style.font_size = font_size;
+  style.colour = font_colour;
+  style.alignment = "left";
+  style.wrap = false;
+  style.bold = bold();
+  TextExtent extent = painter.measure_text(text, style, 0);
+  width = static_cast<int>(std::ceil(extent.width));
+  height = static_cast<int>(std::ceil(extent.height));
+}
+
+}  // namespace orvane

@@ -1,0 +1,7 @@
+#include "orvane/grid_metrics.hpp"
+
+namespace orvane {
+
+GridMetrics::~GridMetrics() = default;
+
+}  // namespace orvane

@@ -1,0 +1,31 @@
+#include "orvane/painter.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "orvane/helper.hpp"
+
+namespace orvane {
+
+Painter::~Painter() = default;
+
+// Without a text engine, estimate: average glyph width 0.6 em, line height 1.3 em.
+TextExtent Painter::measure_text(const std::string& text, const TextStyle& style,
+                                 double max_width) const {
+  const double em = style.font_size > 0 ? style.font_size : 12;
+  double line_width = static_cast<double>(Helper::char_length(text)) * em * 0.6;
+  int lines = 1;
+  if (max_width > 0 && line_width > max_width) {
+    lines = static_cast<int>(std::ceil(line_width / max_width));
+    line_width = max_width;
+  }
+  return {line_width, lines * em * 1.3};
+}
+
+void Painter::draw_rectangle(const Box&, const std::string&, const LineStyle&, double) {}
+void Painter::draw_ellipse(const Box&, const std::string&, const LineStyle&) {}
+void Painter::draw_polygon(const std::vector<Point>&, const std::string&, const LineStyle&) {}
+void Painter::draw_polyline(const std::vector<Point>&, const LineStyle&) {}
+void Painter::draw_text(const std::string&, const Box&, const TextStyle&, bool) {}
+
+}  // namespace orvane

@@ -1,0 +1,2 @@
+// Replaced by the module's real sources.
+namespace orvane {}

@@ -1,0 +1,2 @@
+// Replaced by the loader's real sources.
+namespace orvane {}
