@@ -22,14 +22,14 @@ class ORVANE_API Event : public Shape {
   virtual bool throwing() const;
 };
 
-#define ORVANE_EVENT_CLASS(Name, Member, Trigger, Position)                               \
-  class ORVANE_API Name : public Event {                                                  \
-   public:                                                                                \
-    using Event::Event;                                                                   \
-    std::string class_name() const override { return #Name; }                            \
-    ElementType element_type() const override { return ElementType::Member; }           \
-    EventTrigger trigger() const override { return EventTrigger::Trigger; }             \
-    EventPosition position() const override { return EventPosition::Position; }         \
+#define ORVANE_EVENT_CLASS(Name, Member, Trigger, Position)                     \
+  class ORVANE_API Name : public Event {                                        \
+   public:                                                                      \
+    using Event::Event;                                                         \
+    std::string class_name() const override { return #Name; }                   \
+    ElementType element_type() const override { return ElementType::Member; }   \
+    EventTrigger trigger() const override { return EventTrigger::Trigger; }     \
+    EventPosition position() const override { return EventPosition::Position; } \
   }
 
 ORVANE_EVENT_CLASS(Start, START, NONE, START);

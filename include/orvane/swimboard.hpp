@@ -35,9 +35,9 @@ class ORVANE_API DanglingElementException : public std::runtime_error {
 /// save() and export. The object is its own scope: destroying it neither draws nor saves.
 class ORVANE_API Swimboard {
  public:
-  explicit Swimboard(std::string title = "<Process Map Title>", int width = 5000,
-                     int height = 5000, bool auto_size = true,
-                     std::string colour_theme = "DEFAULT", std::string painter_type = "png");
+  explicit Swimboard(std::string title = "<Process Map Title>", int width = 5000, int height = 5000,
+                     bool auto_size = true, std::string colour_theme = "DEFAULT",
+                     std::string painter_type = "png");
   ~Swimboard();
   Swimboard(const Swimboard&) = delete;
   Swimboard& operator=(const Swimboard&) = delete;

@@ -23,7 +23,9 @@ ConsoleTable::ConsoleTable() = default;
 
 ConsoleTable::ConsoleTable(Options options) : options_(std::move(options)) {}
 
-void ConsoleTable::add_column(std::string header) { columns_.push_back(std::move(header)); }
+void ConsoleTable::add_column(std::string header) {
+  columns_.push_back(std::move(header));
+}
 
 void ConsoleTable::add_row(std::vector<std::string> cells) {
   if (cells.size() > columns_.size()) {
@@ -76,9 +78,9 @@ std::string ConsoleTable::render(bool ansi) const {
   };
   std::string out;
   if (options_.title) {
-    out += style(Helper::render_markup(Helper::escape(*options_.title), false),
-                 options_.title_style) +
-           "\n";
+    out +=
+        style(Helper::render_markup(Helper::escape(*options_.title), false), options_.title_style) +
+        "\n";
   }
   if (edge) out += rule("\u250c", "\u252c", "\u2510");
   if (options_.show_header) {

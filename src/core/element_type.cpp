@@ -71,9 +71,13 @@ const Entry& entry_by_class(std::string_view name) {
 
 }  // namespace
 
-std::string_view class_name(ElementType type) { return entry(type).class_name; }
+std::string_view class_name(ElementType type) {
+  return entry(type).class_name;
+}
 
-std::string_view member_name(ElementType type) { return entry(type).member; }
+std::string_view member_name(ElementType type) {
+  return entry(type).member;
+}
 
 const std::vector<ElementType>& all_element_types() {
   static const std::vector<ElementType> all = [] {

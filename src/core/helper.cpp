@@ -1,5 +1,6 @@
 #include "orvane/helper.hpp"
 
+#include <fmt/format.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -8,8 +9,6 @@
 #include <iostream>
 #include <map>
 #include <unordered_map>
-
-#include <fmt/format.h>
 
 namespace orvane {
 namespace {
@@ -31,11 +30,21 @@ State& state() {
 // Named colours of the markup, as 256-colour indices.
 const std::map<std::string, std::string, std::less<>>& style_codes() {
   static const std::map<std::string, std::string, std::less<>> codes{
-      {"bold", "1"},          {"dim", "2"},           {"italic", "3"},
-      {"underline", "4"},     {"reverse", "7"},       {"red", "31"},
-      {"green", "32"},        {"yellow", "33"},       {"blue", "34"},
-      {"magenta", "35"},      {"cyan", "36"},         {"white", "37"},
-      {"orange4", "38;5;94"}, {"dodger_blue1", "38;5;33"}, {"cadet_blue", "38;5;72"},
+      {"bold", "1"},
+      {"dim", "2"},
+      {"italic", "3"},
+      {"underline", "4"},
+      {"reverse", "7"},
+      {"red", "31"},
+      {"green", "32"},
+      {"yellow", "33"},
+      {"blue", "34"},
+      {"magenta", "35"},
+      {"cyan", "36"},
+      {"white", "37"},
+      {"orange4", "38;5;94"},
+      {"dodger_blue1", "38;5;33"},
+      {"cadet_blue", "38;5;72"},
   };
   return codes;
 }
@@ -157,9 +166,13 @@ void Helper::print_plain(std::string_view message) {
   output().flush();
 }
 
-void Helper::configure_log() { state().log_configured = true; }
+void Helper::configure_log() {
+  state().log_configured = true;
+}
 
-bool Helper::log_configured() { return state().log_configured; }
+bool Helper::log_configured() {
+  return state().log_configured;
+}
 
 void Helper::info_log(std::string_view message) {
   configure_log();
@@ -182,7 +195,9 @@ std::string Helper::get_uuid(std::string_view prefix) {
   return fmt::format("{}_{:016x}", prefix, z);
 }
 
-void Helper::reset_uuid() { state().uuid_counters.clear(); }
+void Helper::reset_uuid() {
+  state().uuid_counters.clear();
+}
 
 std::string Helper::quoted(std::string_view text) {
   const bool has_single = text.find('\'') != std::string_view::npos;
@@ -246,20 +261,34 @@ std::string Helper::char_prefix(std::string_view text, std::size_t count) {
   return std::string(text);
 }
 
-void Helper::set_show_levels(std::set<std::string> levels) { state().levels = std::move(levels); }
+void Helper::set_show_levels(std::set<std::string> levels) {
+  state().levels = std::move(levels);
+}
 
-const std::set<std::string>& Helper::show_levels() { return state().levels; }
+const std::set<std::string>& Helper::show_levels() {
+  return state().levels;
+}
 
 bool Helper::is_shown(std::string_view show_level) {
   const auto& levels = state().levels;
   return levels.count("all") > 0 || levels.count(std::string(show_level)) > 0;
 }
 
-void Helper::set_output(std::ostream& out) { state().out = &out; }
-void Helper::set_log_output(std::ostream& out) { state().log = &out; }
-std::ostream& Helper::output() { return *state().out; }
-std::ostream& Helper::log_output() { return *state().log; }
-void Helper::set_ansi(std::optional<bool> forced) { state().forced_ansi = forced; }
+void Helper::set_output(std::ostream& out) {
+  state().out = &out;
+}
+void Helper::set_log_output(std::ostream& out) {
+  state().log = &out;
+}
+std::ostream& Helper::output() {
+  return *state().out;
+}
+std::ostream& Helper::log_output() {
+  return *state().log;
+}
+void Helper::set_ansi(std::optional<bool> forced) {
+  state().forced_ansi = forced;
+}
 
 bool Helper::use_ansi(std::ostream& out) {
   if (state().forced_ansi) return *state().forced_ansi;

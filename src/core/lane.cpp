@@ -6,8 +6,8 @@
 namespace orvane {
 
 Lane::Lane(std::string name, std::string font, int font_size, std::string font_colour,
-           std::string fill_colour, std::string text_alignment,
-           std::string background_fill_colour, Pool* pool)
+           std::string fill_colour, std::string text_alignment, std::string background_fill_colour,
+           Pool* pool)
     : id(Helper::get_uuid("lane")),
       name(std::move(name)),
       font(std::move(font)),
@@ -34,6 +34,8 @@ Shape& Lane::adopt(std::unique_ptr<Shape> shape) {
   return *owned_.back();
 }
 
-Painter* Lane::painter() const { return pool_ != nullptr ? pool_->painter() : nullptr; }
+Painter* Lane::painter() const {
+  return pool_ != nullptr ? pool_->painter() : nullptr;
+}
 
 }  // namespace orvane

@@ -64,7 +64,8 @@ void Shape::draw() {
   Painter& p = *painter_;
   const std::string fill = or_default(fill_colour, p.element_fill_colour);
   LineStyle line{or_default(outline_colour, p.element_outline_colour),
-                 outline_width > 0 ? outline_width : 1.5, {}};
+                 outline_width > 0 ? outline_width : 1.5,
+                 {}};
   switch (kind()) {
     case ShapeKind::EVENT:
       p.draw_ellipse(box, fill, line);
@@ -80,18 +81,10 @@ void Shape::draw() {
       p.draw_rectangle(box, fill, line, 10);
       break;
   }
-  p.draw_text(name, label_box,
-              text_style(or_default(font, p.element_font),
-                         font_size > 0 ? font_size : p.element_font_size,
-                         or_default(font_colour, p.element_font_colour)));
-}
-
-void Shape::draw_connections() {
-  if (painter_ == nullptr) return;
-  for (const Connection& c : *connection_to) {
-    if (c.waypoints.size() < 2) continue;
-    painter_->draw_polyline(c.waypoints, LineStyle{painter_->connection_colour, 1.5, {}});
-  }
+  p.draw_text(
+      name, label_box,
+      text_style(or_default(font, p.element_font), font_size > 0 ? font_size : p.element_font_size,
+                 or_default(font_colour, p.element_font_colour)));
 }
 
 void Lane::draw() {
@@ -109,14 +102,6 @@ void Lane::draw_shape() {
   for (Shape* shape : shapes) shape->draw();
 }
 
-void Lane::draw_connection(const std::vector<Shape*>& all_shapes) {
-  for (Shape* shape : shapes) {
-    if (std::find(all_shapes.begin(), all_shapes.end(), shape) != all_shapes.end()) {
-      shape->draw_connections();
-    }
-  }
-}
-
 void Pool::draw() {
   if (painter_ == nullptr) return;
   Box band{static_cast<double>(coord.x_pos), static_cast<double>(coord.y_pos),
@@ -132,11 +117,11 @@ void TextBlock::draw() {
   style.alignment = "left";
   style.wrap = false;
   style.bold = bold();
-  painter_->draw_text(text,
-                      Box{static_cast<double>(coord.x_pos), static_cast<double>(coord.y_pos),
-                          static_cast<double>(std::max(width, 1)),
-                          static_cast<double>(std::max(height, 1))},
-                      style);
+  painter_->draw_text(
+      text,
+      Box{static_cast<double>(coord.x_pos), static_cast<double>(coord.y_pos),
+          static_cast<double>(std::max(width, 1)), static_cast<double>(std::max(height, 1))},
+      style);
 }
 
 }  // namespace orvane

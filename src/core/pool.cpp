@@ -16,8 +16,7 @@ Pool::~Pool() = default;
 
 Lane& Pool::add_lane(const std::string& lane_name, const std::string& font, int font_size,
                      const std::string& font_colour, const std::string& fill_colour,
-                     const std::string& text_alignment,
-                     const std::string& background_fill_colour) {
+                     const std::string& text_alignment, const std::string& background_fill_colour) {
   lanes.push_back(std::make_unique<Lane>(lane_name, font, font_size, font_colour, fill_colour,
                                          text_alignment, background_fill_colour, this));
   return *lanes.back();

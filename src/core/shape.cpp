@@ -6,9 +6,9 @@
 
 namespace orvane {
 
-Connection::Connection(Shape* source, Shape* target, std::string label,
-                       std::string connection_type, std::string source_connection_side,
-                       std::string target_connection_side, std::string bpmn_id)
+Connection::Connection(Shape* source, Shape* target, std::string label, std::string connection_type,
+                       std::string source_connection_side, std::string target_connection_side,
+                       std::string bpmn_id)
     : source(source),
       target(target),
       label(std::move(label)),
