@@ -63,30 +63,45 @@ class ORVANE_API Swimboard {
   /// Compares the twelve declared fields (pools and elements by content).
   bool operator==(const Swimboard& other) const;
 
+  /// A new pool at the end of the diagram; empty styles come from the painter's pool defaults.
   Pool& add_pool(const std::string& pool_name, const std::string& font = "", int font_size = 0,
                  const std::string& font_colour = "", const std::string& fill_colour = "",
                  const std::string& text_alignment = "centre");
-  /// A lane in a new pool of its own, named "Default Pool".
+  /// A lane in a new pool of its own, named "Default Pool"; empty styles come from the
+  /// painter's lane defaults.
   Lane& add_lane(const std::string& lane_name, const std::string& font = "", int font_size = 0,
                  const std::string& font_colour = "", const std::string& fill_colour = "",
                  const std::string& text_alignment = "centre",
                  const std::string& background_fill_colour = "");
+  /// Sets (or replaces) the footer; empty styles come from the painter's footer defaults.
   void set_footer(const std::string& footer_name, const std::string& font = "", int font_size = 0,
                   const std::string& font_colour = "");
+  /// Sets the title's font size, on the painter and on the title element.
   void set_title_font_size(int font_size);
+  /// Sets the font size on the painter and on every shape now in the diagram.
   void set_element_font_size(int font_size);
+  /// The first lane (pool order, then lane order) with this id, or nullptr.
   Lane* _get_lane_by_id(const std::string& lane_id) const;
+  /// The first pool with this name, or nullptr.
   Pool* _get_pool_by_name(const std::string& name) const;
 
+  /// Gives every placed shape a fresh coordinate with x from its column.
   void _set_shape_x_position();
+  /// Sets every placed shape's y from its row number and lane, and raises lane_max_width.
   void _set_shape_y_position();
+  /// Positions title, lanes, pools, shapes and footer, and computes width and height.
   void _set_draw_position();
+  /// Names of the shapes with no connection in either direction.
   std::vector<std::string> _get_orphan_elements() const;
+  /// Names of the shapes nothing leads into, start-like events excepted.
   std::vector<std::string> _get_dangling_elements() const;
+  /// Refuses a diagram without a title, without pools, or whose first lane of a pool is empty.
   void _validate() const;
   /// Validates, replaces generic events, lays out, positions and paints the whole diagram.
   void draw();
 
+  /// Replacement of generic message, signal and conditional events by the start,
+  /// intermediate or end kind their connections call for.
   void _replace_message_element(Pool& pool, Lane& lane, std::size_t index, Shape* shape);
   void _replace_conditional_element(Pool& pool, Lane& lane, std::size_t index, Shape* shape);
   void _replace_signal_element(Pool& pool, Lane& lane, std::size_t index, Shape* shape);
@@ -98,7 +113,9 @@ class ORVANE_API Swimboard {
 
   /// Writes the painted picture to `filename`, then logs the time taken since construction.
   void save(const std::string& filename);
+  /// Writes the diagram as BPMN 2.0 XML.
   void export_to_bpmn(const std::string& filename);
+  /// Writes the diagram as a drawio document.
   void export_to_drawio(const std::string& filename);
 
   /// The diagram's painter.
@@ -106,6 +123,8 @@ class ORVANE_API Swimboard {
 
  private:
   void set_colour_theme_(const std::string& palette);
+  /// The lane the grid names by `lane_id`; throws std::out_of_range when no lane has it.
+  Lane& lane_for_grid_id_(const std::string& lane_id) const;
   std::unique_ptr<Painter> painter_;
 };
 

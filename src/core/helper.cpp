@@ -71,6 +71,33 @@ std::string ansi_for(std::string_view tag) {
   return "\x1b[" + codes + "m";
 }
 
+// Appends `text` with every control character (C0, DEL and the C1 range U+0080..U+009F, which
+// some terminals read as escape sequences) written as a visible escape. `keep_newline` leaves
+// line breaks and tabs as they are.
+void append_printable(std::string& out, std::string_view text, bool keep_newline) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (keep_newline && (c == '\n' || c == '\t')) {
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7f) {
+      out += fmt::format("\\x{:02x}", c);
+    } else if (c == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      out += fmt::format("\\x{:02x}", static_cast<unsigned char>(text[i + 1]));
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+}
+
 bool is_tag(std::string_view tag) {
   if (tag == "/" || tag.empty()) return !tag.empty();
   std::size_t start = 0;
@@ -129,7 +156,13 @@ std::string Helper::render_markup(std::string_view message, bool ansi) {
         }
       }
     }
-    out += c;
+    // Raw control characters never reach the terminal; the C1 range is two bytes in UTF-8.
+    if (static_cast<unsigned char>(c) == 0xC2 && i + 1 < message.size()) {
+      append_printable(out, message.substr(i, 2), true);
+      ++i;
+    } else {
+      append_printable(out, message.substr(i, 1), true);
+    }
   }
   if (ansi && !open.empty()) out += "\x1b[0m";
   return out;
@@ -181,7 +214,10 @@ void Helper::info_log(std::string_view message) {
   localtime_r(&now, &local);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-  log_output() << stamp << " [INFO] : " << escape(message) << '\n';
+  // The log is not markup: only control characters are neutralised, brackets stay.
+  std::string line;
+  append_printable(line, message, false);
+  log_output() << stamp << " [INFO] : " << line << '\n';
   log_output().flush();
 }
 
@@ -203,42 +239,25 @@ std::string Helper::quoted(std::string_view text) {
   const bool has_single = text.find('\'') != std::string_view::npos;
   const bool has_double = text.find('"') != std::string_view::npos;
   const char quote = has_single && !has_double ? '"' : '\'';
-  std::string out(1, quote);
-  for (unsigned char c : text) {
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (c == static_cast<unsigned char>(quote)) {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c < 0x20 || c == 0x7f) {
-      out += fmt::format("\\x{:02x}", c);
-    } else {
-      out += static_cast<char>(c);
-    }
+  std::string body;
+  for (char c : text) {
+    if (c == '\\' || c == quote) body += '\\';
+    body += c;
   }
+  std::string out(1, quote);
+  append_printable(out, body, false);
   out += quote;
   return out;
 }
 
 std::string Helper::escape(std::string_view text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c == '[') {
-      out += "\\[";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c < 0x20 || c == 0x7f) {
-      out += fmt::format("\\x{:02x}", c);
-    } else {
-      out += static_cast<char>(c);
-    }
+  std::string body;
+  for (char c : text) {
+    if (c == '[') body += '\\';
+    body += c;
   }
+  std::string out;
+  append_printable(out, body, false);
   return out;
 }
 

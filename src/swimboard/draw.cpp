@@ -1,0 +1,201 @@
+// The draw pipeline: validation, replacement, grid layout, positions, painting and sizing.
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "orvane/constants.hpp"
+#include "orvane/helper.hpp"
+#include "orvane/routing.hpp"
+#include "orvane/swimboard.hpp"
+
+namespace orvane {
+namespace {
+
+PrintOptions level(const char* show_level, bool reverse = false) {
+  PrintOptions options;
+  options.reverse = reverse;
+  options.show_level = show_level;
+  return options;
+}
+
+ConsoleTable row_table(const std::string& row_key, bool with_y) {
+  ConsoleTable::Options options;
+  options.title = row_key;
+  options.header_style = "bold magenta";
+  options.title_style = "bold magenta reverse";
+  options.show_header = true;
+  options.show_edge = false;
+  ConsoleTable table(options);
+  table.add_column("#");
+  table.add_column("item");
+  table.add_column("x");
+  if (with_y) table.add_column("y");
+  return table;
+}
+
+std::string lane_line(const std::string& lane_id, const Lane& lane) {
+  return "lane_id=" + Helper::escape(Helper::quoted(lane_id)) +
+         ", this_lane.name=" + Helper::escape(Helper::quoted(lane.name)) +
+         ", this_lane.coord.x_pos=" + std::to_string(lane.coord.x_pos) +
+         ", this_lane.coord.y_pos=" + std::to_string(lane.coord.y_pos);
+}
+
+std::string pool_lane_names(const Pool& pool, const Lane& lane) {
+  return "(pool.name=" + Helper::escape(Helper::quoted(pool.name)) +
+         ", lane.name=" + Helper::escape(Helper::quoted(lane.name)) + ")";
+}
+
+}  // namespace
+
+Lane& Swimboard::lane_for_grid_id_(const std::string& lane_id) const {
+  Lane* lane = _get_lane_by_id(lane_id);
+  if (lane == nullptr) {
+    throw std::out_of_range("the layout grid holds lane " + Helper::quoted(lane_id) +
+                            ", which no lane of the diagram has");
+  }
+  return *lane;
+}
+
+void Swimboard::draw() {
+  _validate();
+  _replace_elements();
+  _set_draw_position();
+  // Routes are computed once from the final boxes, so the picture and the exports agree.
+  route_connections(_pools, painter());
+
+  _title->draw();
+  const std::vector<Shape*> all_shapes = _layout_grid.get_all_shapes();
+  if (!_pools.empty()) {
+    for (const auto& pool : _pools) {
+      pool->draw();
+      for (const auto& lane : pool->lanes) lane->draw();
+    }
+    for (const auto& pool : _pools) {
+      for (const auto& lane : pool->lanes) {
+        Helper::printc("Drawing shape for " + pool_lane_names(*pool, *lane), level("draw"));
+        lane->draw_shape();
+      }
+    }
+    for (const auto& pool : _pools) {
+      for (const auto& lane : pool->lanes) {
+        Helper::printc("Drawing connection for " + pool_lane_names(*pool, *lane),
+                       level("draw_connection"));
+        lane->draw_connection(all_shapes);
+      }
+    }
+  }
+  if (_footer) _footer->draw();
+  if (auto_size) painter().set_surface_size(width, height);
+}
+
+void Swimboard::_set_draw_position() {
+  Painter& p = painter();
+  _title->set_draw_position(Configs::SURFACE_LEFT_MARGIN, Configs::SURFACE_TOP_MARGIN, p);
+
+  Helper::printc("[cadet_blue][bold][  Putting shapes into grid  ]", level("layout_grid", true));
+  // A shape keeps its placed mark from an earlier draw; clear it so the layout is redone.
+  std::vector<Pool*> pools;
+  for (const auto& pool : _pools) {
+    pools.push_back(pool.get());
+    for (const auto& lane : pool->lanes) {
+      for (Shape* shape : lane->shapes) shape->grid_traversed = false;
+    }
+  }
+  _layout_grid.set_grid(pools);
+  _layout_grid.print_grid();
+
+  Helper::printc("[cadet_blue][bold][  Calculating pool and lane width and height   ]",
+                 level("pool_lane", true));
+  int x_pos = 0;
+  int y_pos = _title->coord.y_pos + _title->height + Configs::VSPACE_BETWEEN_TITLE_AND_POOL;
+  for (const auto& pool : _pools) {
+    if (pool->lanes.empty()) {
+      throw std::out_of_range("pool " + Helper::quoted(pool->name) +
+                              " has no lanes; every pool needs at least one lane to be drawn");
+    }
+    for (const auto& lane : pool->lanes) {
+      const auto next = lane->set_draw_position(x_pos, y_pos, _layout_grid);
+      x_pos = next[0];
+      y_pos = next[1];
+    }
+    y_pos += Configs::VSPACE_BETWEEN_POOLS;
+    pool->set_draw_position(Configs::SURFACE_LEFT_MARGIN, pool->lanes.front()->coord.y_pos, p);
+  }
+
+  Helper::printc("[cadet_blue][bold][  Setting shapes X positions   ]", level("pool_lane", true));
+  _set_shape_x_position();
+  Helper::printc("[cadet_blue][bold][  Setting shapes Y positions   ]", level("pool_lane", true));
+  _set_shape_y_position();
+
+  if (_footer) {
+    _footer->set_draw_position(Configs::SURFACE_LEFT_MARGIN,
+                               y_pos + Configs::VSPACE_BETWEEN_POOL_AND_FOOTER, p);
+    height = _footer->coord.y_pos + _footer->height + Configs::SURFACE_BOTTOM_MARGIN;
+  } else {
+    height = y_pos + Configs::VSPACE_BETWEEN_POOL_AND_FOOTER + Configs::SURFACE_BOTTOM_MARGIN;
+  }
+  width = Configs::SURFACE_LEFT_MARGIN + Configs::POOL_TEXT_WIDTH + lane_max_width +
+          Configs::SURFACE_LEFT_MARGIN;
+}
+
+void Swimboard::_set_shape_x_position() {
+  constexpr int first_column_x = Configs::SURFACE_LEFT_MARGIN + Configs::POOL_TEXT_WIDTH +
+                                 Configs::HSPACE_BETWEEN_POOL_AND_LANE + Configs::LANE_TEXT_WIDTH +
+                                 Configs::LANE_SHAPE_LEFT_MARGIN;
+  constexpr int column_pitch = Configs::BOX_WIDTH + Configs::HSPACE_BETWEEN_SHAPES;
+  for (const GridLaneView lane_view : _layout_grid.get_grid_items()) {
+    const std::string& lane_id = lane_view.lane_id();
+    Lane& this_lane = lane_for_grid_id_(lane_id);
+    Helper::printc(lane_line(lane_id, this_lane), level("x_position"));
+    for (const GridRowView& row : lane_view.rows()) {
+      // The table costs a row of texts per shape: build it only when it is printed.
+      const bool tabulate = Helper::show_x_position;
+      std::optional<ConsoleTable> table;
+      if (tabulate) table = row_table(row.key(), false);
+      for (const auto& [col_idx, shape] : row.occupied()) {
+        shape->coord = std::make_shared<Coordinate>();
+        shape->coord->x_pos = first_column_x + static_cast<int>(col_idx) * column_pitch;
+        shape->coord->y_pos = 0;
+        if (table) {
+          table->add_row(
+              {std::to_string(col_idx + 1), shape->name, std::to_string(shape->coord->x_pos)});
+        }
+      }
+      if (table) Console().print(*table);
+    }
+    Helper::printc("", level("x_position"));
+  }
+}
+
+void Swimboard::_set_shape_y_position() {
+  constexpr int row_pitch = Configs::BOX_HEIGHT + Configs::VSPACE_BETWEEN_SHAPES;
+  Painter& p = painter();
+  for (const GridLaneView lane_view : _layout_grid.get_grid_items()) {
+    const std::string& lane_id = lane_view.lane_id();
+    Lane& this_lane = lane_for_grid_id_(lane_id);
+    Helper::printc(lane_line(lane_id, this_lane), level("y_position"));
+    for (const GridRowView& row : lane_view.rows()) {
+      const bool tabulate = Helper::show_x_position;
+      std::optional<ConsoleTable> table;
+      if (tabulate) table = row_table(row.key(), true);
+      // The y comes from the number in the row key, not from the row's place in the map.
+      const int row_index = row.number() - 1;
+      for (const auto& [col_idx, shape] : row.occupied()) {
+        shape->coord->y_pos =
+            this_lane.coord.y_pos + Configs::LANE_SHAPE_TOP_MARGIN + row_index * row_pitch;
+        if (table) {
+          table->add_row({std::to_string(col_idx + 1), shape->name,
+                          std::to_string(shape->coord->x_pos),
+                          std::to_string(shape->coord->y_pos)});
+        }
+        shape->set_draw_position(p);
+      }
+      if (table) Console().print(*table);
+    }
+    lane_max_width = std::max(lane_max_width, this_lane.width);
+    Helper::printc("", level("y_position"));
+  }
+}
+
+}  // namespace orvane
