@@ -98,6 +98,11 @@ class ORVANE_API Painter {
   /// turns the text 90 degrees anticlockwise, as pool and lane names are written.
   virtual void draw_text(const std::string& text, const Box& box, const TextStyle& style,
                          bool vertical = false);
+  /// Where draw_text would set `text` inside `box`: the box around the laid-out lines (after
+  /// wrapping, ellipsising and aligning), in surface pixels. Useful to place labels and to check
+  /// that no text leaves its box.
+  virtual Box text_bounds(const std::string& text, const Box& box, const TextStyle& style,
+                          bool vertical = false) const;
 };
 
 }  // namespace orvane

@@ -36,6 +36,21 @@ struct ORVANE_API Theme {
   std::string connection_colour;
 };
 
+/// A colour with components in 0..1.
+struct ORVANE_API Rgba {
+  double red = 0;
+  double green = 0;
+  double blue = 0;
+  double alpha = 1;
+  bool operator==(const Rgba&) const = default;
+};
+
+/// Reads a colour: "#rgb", "#rrggbb", "#rrggbbaa" or a common colour name ("white", "navy",
+/// "lightgrey", ...), case-insensitively. Throws std::invalid_argument naming the text.
+ORVANE_API Rgba parse_colour(const std::string& text);
+/// The WCAG contrast ratio of two opaque colours, from 1 (equal) to 21 (black on white).
+ORVANE_API double contrast_ratio(const Rgba& first, const Rgba& second);
+
 /// The known theme names, "DEFAULT" first.
 ORVANE_API std::vector<std::string> theme_names();
 /// The theme named `name`; throws std::invalid_argument listing the known ones.

@@ -28,4 +28,16 @@ void Painter::draw_polygon(const std::vector<Point>&, const std::string&, const 
 void Painter::draw_polyline(const std::vector<Point>&, const LineStyle&) {}
 void Painter::draw_text(const std::string&, const Box&, const TextStyle&, bool) {}
 
+// The estimate of measure_text, centred in the box and cut to it.
+Box Painter::text_bounds(const std::string& text, const Box& box, const TextStyle& style,
+                         bool vertical) const {
+  const double along = vertical ? box.height : box.width;
+  const double across = vertical ? box.width : box.height;
+  TextExtent extent = measure_text(text, style, style.wrap ? along : 0);
+  const double w = std::min(extent.width, along);
+  const double h = std::min(extent.height, across);
+  if (vertical) return {box.centre_x() - h / 2, box.centre_y() - w / 2, h, w};
+  return {box.centre_x() - w / 2, box.centre_y() - h / 2, w, h};
+}
+
 }  // namespace orvane

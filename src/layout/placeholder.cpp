@@ -1,2 +1,0 @@
-// Replaced by the module's real sources.
-namespace orvane {}

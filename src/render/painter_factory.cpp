@@ -1,0 +1,37 @@
+#include "orvane/painter_factory.hpp"
+
+#include <stdexcept>
+
+#include "cairo_painter.hpp"
+
+namespace orvane {
+namespace {
+
+PainterFactory::Maker& override_maker() {
+  static PainterFactory::Maker maker;
+  return maker;
+}
+
+}  // namespace
+
+std::vector<std::string> PainterFactory::kinds() {
+  return {"png", "svg", "pdf"};
+}
+
+std::unique_ptr<Painter> PainterFactory::get_painter(const std::string& painter_type, int width,
+                                                     int height) const {
+  if (override_maker()) return override_maker()(painter_type, width, height);
+  for (const std::string& kind : kinds()) {
+    if (kind == painter_type) return std::make_unique<CairoPainter>(kind, width, height);
+  }
+  std::string known;
+  for (const std::string& kind : kinds()) known += (known.empty() ? "'" : ", '") + kind + "'";
+  throw std::invalid_argument("unknown painter type '" + painter_type +
+                              "'; known painter types: " + known);
+}
+
+void PainterFactory::set_override(Maker maker) {
+  override_maker() = std::move(maker);
+}
+
+}  // namespace orvane

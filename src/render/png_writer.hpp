@@ -1,0 +1,15 @@
+// PNG encoding of a cairo image surface.
+#pragma once
+
+#include <cairo.h>
+
+#include <string>
+
+namespace orvane {
+
+/// Encodes an ARGB32 image surface as PNG bytes: RGB when every pixel is opaque, RGBA
+/// otherwise. Uses a fast zlib setting, as diagrams are mostly flat colour. Throws
+/// std::runtime_error when encoding fails.
+std::string encode_png(cairo_surface_t* image);
+
+}  // namespace orvane

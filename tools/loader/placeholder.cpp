@@ -1,2 +1,0 @@
-// Replaced by the loader's real sources.
-namespace orvane {}
