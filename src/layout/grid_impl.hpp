@@ -1,0 +1,162 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "orvane/helper.hpp"
+#include "orvane/layout.hpp"
+
+namespace orvane {
+
+// The grid keeps only the occupied cells of each row. Every row also has a logical length (the
+// length its cell list would have if the empty cells were stored): placing by column pads every
+// row of the grid to the grid width, and instead of writing those empty cells we remember the
+// width of the last padding and which rows existed then. A row created later (possible only
+// through add_shape_to_lane_row) keeps its own length until the next padding.
+// Trace lines of the layout all belong to the "layout_grid" category.
+inline PrintOptions trace_options() {
+  PrintOptions options;
+  options.show_level = "layout_grid";
+  return options;
+}
+
+struct Grid::Impl {
+  struct Row {
+    std::string key;
+    int number = 0;
+    // Global creation serial: rows with a serial below padded_rows took part in the last padding.
+    std::size_t serial = 0;
+    // Logical length as of the last change to this row (padding excluded).
+    std::size_t len = 0;
+    // Occupied cells, 1-based column -> shape.
+    std::map<int, Shape*> cells;
+  };
+
+  struct Lane {
+    std::string id;
+    std::vector<Row> rows;
+    std::unordered_map<int, std::size_t> row_index;
+    int max_row_number = 0;
+  };
+
+  // A cell in search order terms: lane position in the map, row position in the lane, column.
+  struct CellRef {
+    std::size_t lane = 0;
+    std::size_t row = 0;
+    int col = 0;
+    bool operator<(const CellRef& o) const {
+      if (lane != o.lane) return lane < o.lane;
+      if (row != o.row) return row < o.row;
+      return col < o.col;
+    }
+    bool operator==(const CellRef&) const = default;
+  };
+
+  std::vector<Lane> lanes;
+  std::unordered_map<std::string, std::size_t> lane_index;
+  // Every cell each shape occupies; a shape normally has exactly one.
+  std::unordered_map<const Shape*, std::vector<CellRef>> shape_cells;
+  std::size_t row_serial = 0;
+  std::size_t padded_rows = 0;
+  std::size_t pad_width = 0;
+  // Largest logical row length over the whole grid.
+  std::size_t max_len = 0;
+
+  void clear() { *this = Impl{}; }
+
+  // Checked access for the views, which may outlive a rebuild of the grid.
+  const Lane& lane_at(std::size_t lane) const {
+    if (lane >= lanes.size()) {
+      throw std::out_of_range("grid lane " + std::to_string(lane) + " does not exist");
+    }
+    return lanes[lane];
+  }
+
+  const Row& row_at(std::size_t lane, std::size_t row) const {
+    const Lane& l = lane_at(lane);
+    if (row >= l.rows.size()) {
+      throw std::out_of_range("grid row " + std::to_string(row) + " of lane " + l.id +
+                              " does not exist");
+    }
+    return l.rows[row];
+  }
+
+  std::size_t length(const Row& row) const {
+    return row.serial < padded_rows ? std::max(row.len, pad_width) : row.len;
+  }
+
+  const Lane* find_lane(std::string_view lane_id) const {
+    auto it = lane_index.find(std::string(lane_id));
+    return it == lane_index.end() ? nullptr : &lanes[it->second];
+  }
+
+  std::size_t lane_position(std::string_view lane_id) const {
+    return lane_index.find(std::string(lane_id))->second;
+  }
+
+  static const Row* find_row(const Lane& lane, int row_number) {
+    auto it = lane.row_index.find(row_number);
+    return it == lane.row_index.end() ? nullptr : &lane.rows[it->second];
+  }
+
+  // Creates the lane and the row on first use, both at the end of their maps.
+  std::pair<std::size_t, std::size_t> ensure_row(const std::string& lane_id, int row_number) {
+    auto [lit, lane_new] = lane_index.try_emplace(lane_id, lanes.size());
+    if (lane_new) {
+      lanes.emplace_back();
+      lanes.back().id = lane_id;
+    }
+    Lane& lane = lanes[lit->second];
+    auto [rit, row_new] = lane.row_index.try_emplace(row_number, lane.rows.size());
+    if (row_new) {
+      Row row;
+      row.key = "row" + std::to_string(row_number);
+      row.number = row_number;
+      row.serial = row_serial++;
+      lane.rows.push_back(std::move(row));
+      lane.max_row_number = std::max(lane.max_row_number, row_number);
+    }
+    return {lit->second, rit->second};
+  }
+
+  // Writes `shape` into column `col` of the row and grows the row to at least `new_len`.
+  void put(std::size_t lane, std::size_t row_pos, int col, std::size_t new_len, Shape* shape) {
+    Row& row = lanes[lane].rows[row_pos];
+    row.len = new_len;
+    row.cells.emplace_hint(row.cells.end(), col, shape);
+    max_len = std::max(max_len, new_len);
+    shape_cells[shape].push_back(CellRef{lane, row_pos, col});
+  }
+
+  // Pads every row to the grid width (logically).
+  void pad_all() {
+    pad_width = max_len;
+    padded_rows = row_serial;
+  }
+
+  // The shape's first cell in search order (lanes, then rows, then columns), if any.
+  const CellRef* first_cell(const Shape* shape) const {
+    auto it = shape_cells.find(shape);
+    if (it == shape_cells.end() || it->second.empty()) return nullptr;
+    return &*std::min_element(it->second.begin(), it->second.end());
+  }
+
+  const CellRef* first_cell_in_lane(const Shape* shape, std::size_t lane) const {
+    auto it = shape_cells.find(shape);
+    if (it == shape_cells.end()) return nullptr;
+    const CellRef* best = nullptr;
+    for (const CellRef& c : it->second) {
+      if (c.lane == lane && (best == nullptr || c < *best)) best = &c;
+    }
+    return best;
+  }
+};
+
+}  // namespace orvane
