@@ -1,0 +1,117 @@
+// Turns a checked description into a Swimboard, in the order the description gives: pools and
+// their lanes and shapes, then lanes without a pool, then connections, then the font sizes that
+// apply to everything already added.
+#include <fmt/format.h>
+
+#include <algorithm>
+
+#include "loader/loader.hpp"
+#include "orvane/helper.hpp"
+#include "orvane/painter_factory.hpp"
+#include "orvane/theme.hpp"
+
+namespace orvane {
+namespace {
+
+std::string join(const std::vector<std::string>& items) {
+  std::string out;
+  for (const auto& item : items) {
+    if (!out.empty()) out += ", ";
+    out += item;
+  }
+  return out;
+}
+
+template <class T>
+T or_default(const T& value, const T& fallback) {
+  return value == T{} ? fallback : value;
+}
+
+}  // namespace
+
+std::optional<std::string> LoadedDiagram::file_id(const Shape& shape) const {
+  auto it = ids_by_bpmn_id.find(shape.bpmn_id);
+  if (it == ids_by_bpmn_id.end()) return std::nullopt;
+  return it->second;
+}
+
+LoadedDiagram build_diagram(const DiagramDescription& d, const LoadOptions& options) {
+  std::string painter_type = options.painter_type.value_or(d.painter.value_or("png"));
+  if (!options.painter_type) {
+    auto kinds = PainterFactory::kinds();
+    if (std::find(kinds.begin(), kinds.end(), painter_type) == kinds.end()) {
+      throw DescriptionError(
+          d.source, d.painter_mark,
+          fmt::format("unknown painter {}; expected one of: {}",
+                      Helper::quoted(Helper::char_prefix(painter_type, 40)), join(kinds)));
+    }
+  }
+  auto themes = theme_names();
+  if (std::find(themes.begin(), themes.end(), d.theme) == themes.end()) {
+    throw DescriptionError(
+        d.source, d.theme_mark,
+        fmt::format("unknown theme {}; expected one of: {}",
+                    Helper::quoted(Helper::char_prefix(d.theme, 40)), join(themes)));
+  }
+
+  LoadedDiagram out;
+  out.source = d.source;
+  out.board =
+      std::make_unique<Swimboard>(d.title, d.width, d.height, d.auto_size, d.theme, painter_type);
+  Swimboard& board = *out.board;
+  Painter& painter = board.painter();
+  if (d.title_font_size) board.set_title_font_size(*d.title_font_size);
+
+  auto add_shapes = [&](Lane& lane, const LaneDescription& lane_description) {
+    for (const auto& s : lane_description.shapes) {
+      Shape& shape = lane.add_element(s.name, s.type);
+      out.shapes_by_id[s.id] = &shape;
+      out.ids_by_bpmn_id[shape.bpmn_id] = s.id;
+    }
+  };
+
+  for (const auto& p : d.pools) {
+    Pool& pool =
+        board.add_pool(p.name, p.font, p.font_size, p.font_colour, p.fill_colour, p.text_alignment);
+    for (const auto& l : p.lanes) {
+      // Empty styles take the theme's lane defaults, as lanes added to the board directly do.
+      Lane& lane =
+          pool.add_lane(l.name, or_default(l.font, painter.lane_font),
+                        or_default(l.font_size, painter.lane_font_size),
+                        or_default(l.font_colour, painter.lane_font_colour),
+                        or_default(l.fill_colour, painter.lane_fill_colour),
+                        or_default(l.text_alignment, painter.lane_text_alignment),
+                        or_default(l.background_fill_colour, painter.lane_background_fill_colour));
+      add_shapes(lane, l);
+    }
+  }
+  for (const auto& l : d.lanes) {
+    Lane& lane = board.add_lane(l.name, l.font, l.font_size, l.font_colour, l.fill_colour,
+                                l.text_alignment, l.background_fill_colour);
+    add_shapes(lane, l);
+  }
+  for (const auto& c : d.connections) {
+    out.shapes_by_id.at(c.from)->connect(*out.shapes_by_id.at(c.to), c.label);
+  }
+  if (d.element_font_size) board.set_element_font_size(*d.element_font_size);
+  if (d.footer) {
+    board.set_footer(d.footer->text, d.footer->font, d.footer->font_size, d.footer->font_colour);
+  }
+  try {
+    board._validate();
+  } catch (const std::exception& e) {
+    throw DescriptionError(d.source, {}, e.what());
+  }
+  return out;
+}
+
+LoadedDiagram load_diagram_text(std::string_view text, const std::string& source,
+                                const LoadOptions& options) {
+  return build_diagram(parse_description(text, source), options);
+}
+
+LoadedDiagram load_diagram(const std::string& path, const LoadOptions& options) {
+  return load_diagram_text(read_description_file(path), path, options);
+}
+
+}  // namespace orvane

@@ -1,0 +1,157 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "orvane/element_type.hpp"
+#include "orvane/swimboard.hpp"
+
+namespace orvane {
+
+/// Limits that keep a hostile description from exhausting time or memory.
+struct LoadLimits {
+  /// Largest description file, in bytes.
+  static constexpr std::size_t MAX_FILE_BYTES = 1024 * 1024;
+  /// Deepest nesting of lists and mappings (a real description needs about eight).
+  static constexpr int MAX_DEPTH = 64;
+  /// Most aliases ("*name") in one file.
+  static constexpr int MAX_ALIASES = 64;
+  /// Bounds of the canvas size and of font sizes.
+  static constexpr int MIN_CANVAS = 100;
+  static constexpr int MAX_CANVAS = 10000;
+  static constexpr int MAX_FONT_SIZE = 200;
+  /// Most shapes and connections in one diagram.
+  static constexpr std::size_t MAX_SHAPES = 2000;
+  static constexpr std::size_t MAX_CONNECTIONS = 10000;
+};
+
+/// A position in a description file; line and column count from 1, 0 when unknown.
+struct SourceMark {
+  int line = 0;
+  int column = 0;
+};
+
+/// A description that cannot be loaded. what() reads "FILE:LINE:COLUMN: error: MESSAGE" (or
+/// "FILE: error: MESSAGE" when no position applies).
+class DescriptionError : public std::invalid_argument {
+ public:
+  DescriptionError(std::string source, SourceMark mark, std::string message);
+  const std::string& source() const { return source_; }
+  const SourceMark& mark() const { return mark_; }
+  /// The message without file and position.
+  const std::string& message() const { return message_; }
+
+ private:
+  std::string source_;
+  SourceMark mark_;
+  std::string message_;
+};
+
+struct ShapeDescription {
+  std::string id;
+  std::string name;
+  ElementType type = ElementType::TASK;
+  SourceMark mark;
+};
+
+struct LaneDescription {
+  std::string name;
+  std::string font;
+  int font_size = 0;
+  std::string font_colour;
+  std::string fill_colour;
+  std::string text_alignment = "centre";
+  std::string background_fill_colour;
+  std::vector<ShapeDescription> shapes;
+  SourceMark mark;
+};
+
+struct PoolDescription {
+  std::string name;
+  std::string font;
+  int font_size = 0;
+  std::string font_colour;
+  std::string fill_colour;
+  std::string text_alignment = "centre";
+  std::vector<LaneDescription> lanes;
+  SourceMark mark;
+};
+
+struct FooterDescription {
+  std::string text;
+  std::string font;
+  int font_size = 0;
+  std::string font_colour;
+};
+
+struct ConnectionDescription {
+  std::string from;
+  std::string to;
+  std::string label;
+  SourceMark mark;
+};
+
+/// A checked diagram description: every key known, every value of the right kind, ids unique
+/// and every connection between known shapes.
+struct DiagramDescription {
+  std::string source;
+  std::string title = "<Process Map Title>";
+  std::string theme = "DEFAULT";
+  SourceMark theme_mark;
+  std::optional<std::string> painter;
+  SourceMark painter_mark;
+  int width = 5000;
+  int height = 5000;
+  bool auto_size = true;
+  std::optional<int> title_font_size;
+  std::optional<int> element_font_size;
+  std::optional<FooterDescription> footer;
+  std::vector<PoolDescription> pools;
+  /// Lanes without a pool, each drawn in a pool of its own.
+  std::vector<LaneDescription> lanes;
+  std::vector<ConnectionDescription> connections;
+};
+
+/// Refuses text that is too large, not UTF-8, holds control characters, nests too deeply or
+/// uses too many aliases, before any YAML parser sees it.
+void prescan_description(std::string_view text, const std::string& source);
+
+/// Parses and checks a description text; `source` names it in messages.
+DiagramDescription parse_description(std::string_view text, const std::string& source);
+
+/// Reads a description file, refusing unreadable and oversized files.
+std::string read_description_file(const std::string& path);
+
+/// How a loaded diagram is built.
+struct LoadOptions {
+  /// Overrides the description's painter kind ("png", "svg", "pdf").
+  std::optional<std::string> painter_type;
+};
+
+/// A built diagram and the file ids of its shapes.
+struct LoadedDiagram {
+  std::string source;
+  std::unique_ptr<Swimboard> board;
+  /// File id -> shape, as built (before drawing replaces generic events).
+  std::map<std::string, Shape*> shapes_by_id;
+  /// bpmn_id -> file id; a replaced event keeps its bpmn_id, so this survives drawing.
+  std::map<std::string, std::string> ids_by_bpmn_id;
+  /// The file id of `shape`, or nullopt for a shape the description did not create.
+  std::optional<std::string> file_id(const Shape& shape) const;
+};
+
+/// Builds the Swimboard a checked description describes.
+LoadedDiagram build_diagram(const DiagramDescription& description, const LoadOptions& options = {});
+/// Parses, checks and builds a description text.
+LoadedDiagram load_diagram_text(std::string_view text, const std::string& source,
+                                const LoadOptions& options = {});
+/// Reads, parses, checks and builds a description file.
+LoadedDiagram load_diagram(const std::string& path, const LoadOptions& options = {});
+
+}  // namespace orvane
