@@ -1,0 +1,122 @@
+// What both exporters need from a diagram, worked out once: unique XML ids, the geometry of
+// every pool, lane, shape and connection (drawn or a fallback), and how each connection is
+// written (sequence flow, message flow, data association or plain association).
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "orvane/coordinate.hpp"
+
+namespace orvane {
+
+class Lane;
+class Pool;
+class Shape;
+struct Connection;
+
+namespace export_detail {
+
+/// Hands out ids that are valid XML ids (NCName) and unique within one document.
+class IdRegistry {
+ public:
+  /// `wanted` made id-safe, or `fallback` when nothing usable is left; a taken id gets a
+  /// numeric suffix.
+  std::string take(std::string_view wanted, std::string_view fallback);
+
+ private:
+  std::set<std::string> used_;
+};
+
+struct NodeInfo {
+  const Shape* shape = nullptr;
+  std::size_t pool_index = 0;
+  std::size_t lane_index = 0;
+  std::string id;
+  Box box;
+  /// Where the name is written outside the shape (events, gateways, data), when it has one.
+  std::optional<Box> label_box;
+  /// Sequence flows in and out, in document order (ids filled once flows are known).
+  std::vector<std::string> incoming;
+  std::vector<std::string> outgoing;
+};
+
+enum class FlowKind {
+  SEQUENCE,     ///< inside one pool, between flow nodes
+  MESSAGE,      ///< between two pools
+  DATA_INPUT,   ///< data shape into an activity of the same pool
+  DATA_OUTPUT,  ///< activity into a data shape of the same pool
+  ASSOCIATION,  ///< any other link involving a data shape
+};
+
+struct FlowInfo {
+  const Connection* connection = nullptr;
+  const NodeInfo* source = nullptr;
+  const NodeInfo* target = nullptr;
+  FlowKind kind = FlowKind::SEQUENCE;
+  std::string id;
+  std::string label;
+  std::vector<Point> waypoints;
+  std::optional<Box> label_box;
+  /// Whether both ends lie in the same pool (associations are kept in that pool's process).
+  bool same_pool = true;
+};
+
+struct LaneInfo {
+  const Lane* lane = nullptr;
+  std::string id;
+  Box box;
+  std::vector<NodeInfo*> nodes;
+};
+
+struct PoolInfo {
+  const Pool* pool = nullptr;
+  std::string participant_id;
+  std::string process_id;
+  Box box;
+  std::vector<LaneInfo> lanes;
+};
+
+/// The exported view of a diagram.
+class DiagramModel {
+ public:
+  explicit DiagramModel(const std::vector<std::unique_ptr<Pool>>& pools);
+
+  /// Whether the geometry is the drawn one (false: the fallback layout).
+  bool drawn = false;
+  std::string definitions_id;
+  std::string collaboration_id;
+  std::vector<PoolInfo> pools;
+  std::deque<NodeInfo> nodes;
+  std::vector<FlowInfo> flows;
+  /// Reserves further unique ids for derived elements (DI, definitions, properties).
+  IdRegistry ids;
+
+  const NodeInfo* find(const Shape* shape) const;
+
+ private:
+  void collect(const std::vector<std::unique_ptr<Pool>>& pools);
+  void collect_flows();
+  void apply_fallback_layout();
+  std::unordered_map<const Shape*, NodeInfo*> by_shape_;
+};
+
+/// Text made storable in XML 1.0: invalid UTF-8 becomes U+FFFD, characters XML cannot hold
+/// (most control characters) are dropped. Everything else is kept as it is.
+std::string xml_text(std::string_view text);
+
+/// A coordinate as written in documents: integral values without a fraction, otherwise at most
+/// two decimals.
+std::string format_number(double value);
+
+/// Whether a connection route lies along the axes only.
+bool is_orthogonal(const std::vector<Point>& points);
+
+}  // namespace export_detail
+}  // namespace orvane

@@ -1,0 +1,324 @@
+// An uncompressed drawio document: pools and lanes as swimlane containers, shapes inside their
+// lane with drawio's BPMN styles, connections as edges following the drawn route.
+#include "orvane/drawio.hpp"
+
+#include <algorithm>
+#include <pugixml.hpp>
+#include <sstream>
+
+#include "diagram_model.hpp"
+#include "orvane/constants.hpp"
+#include "orvane/event.hpp"
+#include "orvane/file_io.hpp"
+#include "orvane/lane.hpp"
+#include "orvane/pool.hpp"
+
+namespace orvane {
+
+using export_detail::DiagramModel;
+using export_detail::FlowInfo;
+using export_detail::FlowKind;
+using export_detail::format_number;
+using export_detail::NodeInfo;
+using export_detail::PoolInfo;
+using export_detail::xml_text;
+
+namespace {
+
+constexpr const char* LABEL_BELOW =
+    "verticalLabelPosition=bottom;verticalAlign=top;align=center;labelPosition=center;";
+
+// Labels use drawio's HTML mode (for wrapping), so the text is escaped as HTML and line breaks
+// become <br>: a name shows exactly as written and can never inject markup.
+std::string html_label(const std::string& text) {
+  std::string out;
+  for (char c : xml_text(text)) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      case '\r':
+        break;
+      case '\n':
+        out += "<br>";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+constexpr const char* EVENT_BASE =
+    "points=[[0.145,0.145,0],[0.5,0,0],[0.855,0.145,0],[1,0.5,0],[0.855,0.855,0],[0.5,1,0],"
+    "[0.145,0.855,0],[0,0.5,0]];shape=mxgraph.bpmn.event;html=1;perimeter=ellipsePerimeter;"
+    "outlineConnect=0;aspect=fixed;";
+constexpr const char* GATEWAY_BASE =
+    "points=[[0.25,0.25,0],[0.5,0,0],[0.75,0.25,0],[1,0.5,0],[0.75,0.75,0],[0.5,1,0],"
+    "[0.25,0.75,0],[0,0.5,0]];shape=mxgraph.bpmn.gateway2;html=1;perimeter=rhombusPerimeter;"
+    "outlineConnect=0;";
+constexpr const char* TASK_BASE =
+    "shape=mxgraph.bpmn.task;whiteSpace=wrap;html=1;rectStyle=rounded;size=10;"
+    "taskMarker=abstract;";
+
+std::string event_style(const NodeInfo& node) {
+  const Shape& shape = *node.shape;
+  std::string outline = "standard";
+  std::string symbol = "general";
+  const auto* event = dynamic_cast<const Event*>(&shape);
+  if (event != nullptr) {
+    switch (event->position()) {
+      case EventPosition::START:
+        outline = "standard";
+        break;
+      case EventPosition::INTERMEDIATE:
+        outline = event->throwing() ? "throwing" : "catching";
+        break;
+      case EventPosition::END:
+        outline = "end";
+        break;
+    }
+    switch (event->trigger()) {
+      case EventTrigger::NONE:
+        symbol = outline == "end" ? "terminate2" : "general";
+        break;
+      case EventTrigger::MESSAGE:
+        symbol = "message";
+        break;
+      case EventTrigger::SIGNAL:
+        symbol = "signal";
+        break;
+      case EventTrigger::TIMER:
+        symbol = "timer";
+        break;
+      case EventTrigger::CONDITIONAL:
+        symbol = "conditional";
+        break;
+      case EventTrigger::LINK:
+        symbol = "link";
+        break;
+    }
+  }
+  return std::string(EVENT_BASE) + LABEL_BELOW + "outline=" + outline + ";symbol=" + symbol + ";";
+}
+
+std::string gateway_style(const Shape& shape) {
+  const std::string name = shape.class_name();
+  std::string marker = "outline=none;symbol=none;gwType=exclusive;";
+  if (name == "Parallel") marker = "outline=none;symbol=none;gwType=parallel;";
+  if (name == "Inclusive") marker = "outline=end;symbol=general;";
+  if (name == "EventBased") marker = "outline=catching;symbol=multiple;";
+  return std::string(GATEWAY_BASE) + LABEL_BELOW + marker;
+}
+
+std::string shape_style(const NodeInfo& node) {
+  const Shape& shape = *node.shape;
+  switch (shape.kind()) {
+    case ShapeKind::EVENT:
+      return event_style(node);
+    case ShapeKind::GATEWAY:
+      return gateway_style(shape);
+    case ShapeKind::ACTIVITY:
+      if (shape.class_name() == "Subprocess") {
+        return std::string(TASK_BASE) + "bpmnShapeType=subprocess;isLoopSub=1;outline=none;";
+      }
+      return TASK_BASE;
+    case ShapeKind::TERMINATOR:
+      return "rounded=1;whiteSpace=wrap;html=1;arcSize=50;";
+    case ShapeKind::DATA:
+      if (shape.class_name() == "DataStore") {
+        return "shape=datastore;whiteSpace=wrap;html=1;" + std::string(LABEL_BELOW);
+      }
+      return "shape=mxgraph.bpmn.data;whiteSpace=wrap;html=1;size=15;" + std::string(LABEL_BELOW);
+  }
+  return "rounded=1;whiteSpace=wrap;html=1;";
+}
+
+std::string edge_style(const FlowInfo& flow) {
+  switch (flow.kind) {
+    case FlowKind::SEQUENCE:
+      return "html=1;rounded=0;endArrow=block;endFill=1;";
+    case FlowKind::MESSAGE:
+      return "html=1;rounded=0;dashed=1;dashPattern=8 4;startArrow=oval;startFill=0;"
+             "endArrow=block;endFill=0;";
+    case FlowKind::DATA_INPUT:
+    case FlowKind::DATA_OUTPUT:
+      return "html=1;rounded=0;dashed=1;dashPattern=2 4;endArrow=open;endFill=0;";
+    case FlowKind::ASSOCIATION:
+      return "html=1;rounded=0;dashed=1;dashPattern=2 4;endArrow=open;endFill=0;";
+  }
+  return "html=1;";
+}
+
+// Where a route meets a box, as drawio's relative connection constraint.
+std::string constraint(const char* prefix, const Point& point, const Box& box) {
+  const double rx = box.width > 0 ? std::clamp((point.x - box.x) / box.width, 0.0, 1.0) : 0.5;
+  const double ry = box.height > 0 ? std::clamp((point.y - box.y) / box.height, 0.0, 1.0) : 0.5;
+  return std::string(prefix) + "X=" + format_number(rx) + ";" + prefix + "Y=" + format_number(ry) +
+         ";" + prefix + "Dx=0;" + prefix + "Dy=0;" + prefix + "Perimeter=0;";
+}
+
+void add_geometry(pugi::xml_node cell, const Box& box, double origin_x, double origin_y) {
+  pugi::xml_node geometry = cell.append_child("mxGeometry");
+  geometry.append_attribute("x") = format_number(box.x - origin_x).c_str();
+  geometry.append_attribute("y") = format_number(box.y - origin_y).c_str();
+  geometry.append_attribute("width") = format_number(box.width).c_str();
+  geometry.append_attribute("height") = format_number(box.height).c_str();
+  geometry.append_attribute("as") = "geometry";
+}
+
+pugi::xml_node add_point(pugi::xml_node parent, const Point& point, const char* as) {
+  pugi::xml_node node = parent.append_child("mxPoint");
+  node.append_attribute("x") = format_number(point.x).c_str();
+  node.append_attribute("y") = format_number(point.y).c_str();
+  if (as != nullptr) node.append_attribute("as") = as;
+  return node;
+}
+
+class Writer {
+ public:
+  explicit Writer(const std::vector<std::unique_ptr<Pool>>& pools) : model_(pools) {}
+
+  std::string run() {
+    pugi::xml_document doc;
+    pugi::xml_node file = doc.append_child("mxfile");
+    file.append_attribute("host") = "orvane";
+    file.append_attribute("agent") = "orvane 0.1.0";
+    file.append_attribute("version") = "14.6.12";
+    file.append_attribute("type") = "device";
+    pugi::xml_node diagram = file.append_child("diagram");
+    diagram.append_attribute("id") = "page-1";
+    const std::string page_name = model_.pools.empty() || model_.pools.front().pool->name.empty()
+                                      ? std::string("Page-1")
+                                      : xml_text(model_.pools.front().pool->name);
+    diagram.append_attribute("name") = page_name.c_str();
+
+    double right = 0;
+    double bottom = 0;
+    for (const PoolInfo& pool : model_.pools) {
+      right = std::max(right, pool.box.right());
+      bottom = std::max(bottom, pool.box.bottom());
+    }
+    pugi::xml_node graph = diagram.append_child("mxGraphModel");
+    graph.append_attribute("dx") = "0";
+    graph.append_attribute("dy") = "0";
+    graph.append_attribute("grid") = "1";
+    graph.append_attribute("gridSize") = "10";
+    graph.append_attribute("guides") = "1";
+    graph.append_attribute("tooltips") = "1";
+    graph.append_attribute("connect") = "1";
+    graph.append_attribute("arrows") = "1";
+    graph.append_attribute("fold") = "1";
+    graph.append_attribute("page") = "1";
+    graph.append_attribute("pageScale") = "1";
+    graph.append_attribute("pageWidth") = format_number(std::max(850.0, right + 20)).c_str();
+    graph.append_attribute("pageHeight") = format_number(std::max(1100.0, bottom + 20)).c_str();
+    graph.append_attribute("math") = "0";
+    graph.append_attribute("shadow") = "0";
+
+    pugi::xml_node root = graph.append_child("root");
+    root.append_child("mxCell").append_attribute("id") = "0";
+    pugi::xml_node layer = root.append_child("mxCell");
+    layer.append_attribute("id") = "1";
+    layer.append_attribute("parent") = "0";
+
+    for (const PoolInfo& pool : model_.pools) write_pool(root, pool);
+    for (const FlowInfo& flow : model_.flows) write_edge(root, flow);
+
+    std::ostringstream out;
+    doc.save(out, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+    return out.str();
+  }
+
+ private:
+  static pugi::xml_node add_vertex(pugi::xml_node root, const std::string& id,
+                                   const std::string& value, const std::string& style,
+                                   const std::string& parent) {
+    pugi::xml_node cell = root.append_child("mxCell");
+    cell.append_attribute("id") = id.c_str();
+    cell.append_attribute("value") = html_label(value).c_str();
+    cell.append_attribute("style") = style.c_str();
+    cell.append_attribute("vertex") = "1";
+    cell.append_attribute("parent") = parent.c_str();
+    return cell;
+  }
+
+  void write_pool(pugi::xml_node root, const PoolInfo& pool) {
+    const std::string swimlane =
+        "swimlane;html=1;horizontal=0;startSize=" + std::to_string(Configs::POOL_TEXT_WIDTH) +
+        ";collapsible=0;";
+    add_geometry(add_vertex(root, pool.participant_id, pool.pool->name, swimlane, "1"), pool.box, 0,
+                 0);
+    for (const auto& lane : pool.lanes) {
+      const std::string lane_style =
+          "swimlane;html=1;horizontal=0;startSize=" + std::to_string(Configs::LANE_TEXT_WIDTH) +
+          ";collapsible=0;swimlaneLine=1;";
+      add_geometry(add_vertex(root, lane.id, lane.lane->name, lane_style, pool.participant_id),
+                   lane.box, pool.box.x, pool.box.y);
+      for (const NodeInfo* node : lane.nodes) {
+        pugi::xml_node cell =
+            add_vertex(root, node->id, node->shape->name, shape_style(*node), lane.id);
+        add_geometry(cell, node->box, lane.box.x, lane.box.y);
+      }
+    }
+  }
+
+  void write_edge(pugi::xml_node root, const FlowInfo& flow) {
+    const std::vector<Point>& points = flow.waypoints;
+    std::string style = edge_style(flow);
+    if (points.size() >= 2) {
+      style += constraint("exit", points.front(), flow.source->box);
+      style += constraint("entry", points.back(), flow.target->box);
+    }
+    // The route's bends are the edge's own points, so drawio draws the same path.
+    pugi::xml_node cell = root.append_child("mxCell");
+    cell.append_attribute("id") = flow.id.c_str();
+    cell.append_attribute("value") = html_label(flow.label).c_str();
+    cell.append_attribute("style") = style.c_str();
+    cell.append_attribute("edge") = "1";
+    cell.append_attribute("parent") = "1";
+    cell.append_attribute("source") = flow.source->id.c_str();
+    cell.append_attribute("target") = flow.target->id.c_str();
+    pugi::xml_node geometry = cell.append_child("mxGeometry");
+    geometry.append_attribute("relative") = "1";
+    geometry.append_attribute("as") = "geometry";
+    if (points.size() >= 2) {
+      add_point(geometry, points.front(), "sourcePoint");
+      add_point(geometry, points.back(), "targetPoint");
+      if (points.size() > 2) {
+        pugi::xml_node array = geometry.append_child("Array");
+        array.append_attribute("as") = "points";
+        for (std::size_t i = 1; i + 1 < points.size(); ++i) add_point(array, points[i], nullptr);
+      }
+    }
+  }
+
+  DiagramModel model_;
+};
+
+}  // namespace
+
+DrawIO::DrawIO() = default;
+
+std::string DrawIO::to_xml(const std::vector<std::unique_ptr<Pool>>& pools) {
+  return Writer(pools).run();
+}
+
+void DrawIO::export_to_xml(const std::vector<std::unique_ptr<Pool>>& pools,
+                           const std::string& filename) {
+  write_file_atomically(filename, to_xml(pools));
+}
+
+}  // namespace orvane
