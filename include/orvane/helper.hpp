@@ -99,6 +99,8 @@ class ORVANE_API Helper {
   /// User text made safe inside a markup message: "[" escaped, control characters shown as
   /// escapes so that nothing reaches the terminal raw.
   static std::string escape(std::string_view text);
+  /// The ANSI sequence of a style such as "bold magenta reverse"; empty for an unknown style.
+  static std::string ansi_style(std::string_view style);
   /// Renders or strips the markup of `message`.
   static std::string render_markup(std::string_view message, bool ansi);
 

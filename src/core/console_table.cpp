@@ -55,7 +55,8 @@ std::string ConsoleTable::render(bool ansi) const {
   }
   auto style = [&](const std::string& text, const std::string& markup) {
     if (!ansi || markup.empty()) return text;
-    return Helper::render_markup("[" + markup + "]", true) + text + "\x1b[0m";
+    const std::string code = Helper::ansi_style(markup);
+    return code.empty() ? text : code + text + "\x1b[0m";
   };
   const bool edge = options_.show_edge;
   auto rule = [&](const char* left, const char* mid, const char* right) {

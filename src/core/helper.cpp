@@ -115,6 +115,10 @@ bool is_tag(std::string_view tag) {
 bool Helper::show_layout_grid = false;
 bool Helper::show_x_position = false;
 
+std::string Helper::ansi_style(std::string_view style) {
+  return is_tag(style) && style != "/" ? ansi_for(style) : std::string();
+}
+
 std::string Helper::render_markup(std::string_view message, bool ansi) {
   std::string out;
   std::vector<std::string> open;
