@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include "orvane/event.hpp"
+#include "orvane/swimboard.hpp"
+#include "recording_painter.hpp"
+
+namespace orvane {
+namespace {
+
+class EventReplacement : public testing::RecordingTest {
+ protected:
+  void SetUp() override {
+    RecordingTest::SetUp();
+    board = std::make_unique<Swimboard>("t");
+    lane = &board->add_lane("L");
+  }
+  Shape& add(const std::string& name, ElementType type) { return lane->add_element(name, type); }
+  std::unique_ptr<Swimboard> board;
+  Lane* lane = nullptr;
+};
+
+TEST_F(EventReplacement, MessageInTheMiddleOfAFlowBecomesIntermediateAndKeepsItsConnections) {
+  Shape& a = add("A", ElementType::START);
+  Shape& m = add("M", ElementType::MESSAGE);
+  Shape& b = add("B", ElementType::END);
+  Shape& c = add("C", ElementType::TASK);
+  Connection& am = a.connect(m, "to m");
+  am.source_connection_side = "right";
+  am.target_connection_side = "left";
+  const std::string am_id = am.bpmn_id;
+  a.connect(c, "elsewhere");
+  const std::string ac_id = (*a.connection_to)[1].bpmn_id;
+  m.connect(b, "to b");
+  const std::string mb_id = (*m.connection_to)[0].bpmn_id;
+  m.font = "Serif";
+  m.fill_colour = "#abcdef";
+  m.outline_width = 2.5;
+  auto coord = m.coord;
+  auto origin = m.origin_coord;
+  auto to_list = m.connection_to;
+  auto from_list = m.connection_from;
+
+  board->_replace_elements();
+
+  Shape* replaced = lane->shapes[1];
+  ASSERT_NE(replaced, &m);
+  EXPECT_EQ(replaced->class_name(), "MessageIntermediate");
+  EXPECT_EQ(replaced->name, "M");
+  EXPECT_EQ(replaced->bpmn_id, m.bpmn_id);
+  EXPECT_EQ(replaced->lane_id, lane->id);
+  EXPECT_EQ(replaced->pool_name, "Default Pool");
+  EXPECT_EQ(replaced->font, "Serif");
+  EXPECT_EQ(replaced->fill_colour, "#abcdef");
+  EXPECT_EQ(replaced->outline_width, 2.5);
+  EXPECT_EQ(replaced->owner_lane, lane);
+  EXPECT_EQ(replaced->coord, coord);  // the same objects, not copies
+  EXPECT_EQ(replaced->origin_coord, origin);
+  EXPECT_EQ(replaced->connection_to, to_list);
+  EXPECT_EQ(replaced->connection_from, from_list);
+  EXPECT_EQ(m.connection_to, to_list);
+  EXPECT_EQ(lane->shapes.size(), 4u);
+  EXPECT_EQ(lane->shapes[0], &a);
+  EXPECT_EQ(lane->shapes[2], &b);
+
+  const Connection& into = (*a.connection_to)[0];
+  EXPECT_EQ(into.source, &a);
+  EXPECT_EQ(into.target, replaced);
+  EXPECT_EQ(into.label, "to m");
+  EXPECT_EQ(into.connection_type, "sequence");
+  EXPECT_EQ(into.source_connection_side, "right");
+  EXPECT_EQ(into.target_connection_side, "left");
+  EXPECT_EQ(into.bpmn_id, am_id);
+  const Connection& other = (*a.connection_to)[1];
+  EXPECT_EQ(other.target, &c);
+  EXPECT_EQ(other.label, "elsewhere");
+  EXPECT_EQ(other.bpmn_id, ac_id);
+  const Connection& out = (*replaced->connection_to)[0];
+  EXPECT_EQ(out.source, replaced);
+  EXPECT_EQ(out.target, &b);
+  EXPECT_EQ(out.label, "to b");
+  EXPECT_EQ(out.bpmn_id, mb_id);
+  // The successor still names the old shape, which reaches the new connections.
+  EXPECT_EQ((*b.connection_from)[0], &m);
+}
+
+TEST_F(EventReplacement, GenericEventsBecomeStartOrEndByTheirConnections) {
+  Shape& lone = add("lone", ElementType::MESSAGE);
+  Shape& signal_start = add("sig", ElementType::SIGNAL);
+  Shape& target = add("target", ElementType::TASK);
+  Shape& signal_mid = add("sig mid", ElementType::SIGNAL);
+  Shape& cond_end = add("cond", ElementType::CONDITIONAL);
+  Shape& cond_start = add("cond start", ElementType::CONDITIONAL);
+  Shape& specific = add("specific", ElementType::MESSAGE_END);
+  signal_start.connect(target);
+  target.connect(signal_mid);
+  signal_mid.connect(cond_end);
+  cond_start.connect(target);
+
+  board->_replace_elements();
+
+  EXPECT_EQ(lane->shapes[0]->class_name(), "MessageEnd");
+  EXPECT_NE(lane->shapes[0], &lone);
+  EXPECT_EQ(lane->shapes[1]->class_name(), "Signal");
+  EXPECT_NE(lane->shapes[1], &signal_start);  // a fresh object of the generic class
+  EXPECT_EQ(lane->shapes[2], &target);
+  EXPECT_EQ(lane->shapes[3]->class_name(), "SignalIntermediate");
+  EXPECT_EQ(lane->shapes[4], &cond_end);  // no end kind for conditional events
+  EXPECT_EQ(lane->shapes[5]->class_name(), "Conditional");
+  EXPECT_NE(lane->shapes[5], &cond_start);
+  EXPECT_EQ(lane->shapes[6], &specific);
+}
+
+TEST_F(EventReplacement, ChainOfTwoMessagesEndsLinkedToBothNewShapesInEitherOrder) {
+  for (bool second_first : {false, true}) {
+    SCOPED_TRACE(second_first ? "M2 listed first" : "M1 listed first");
+    SetUp();
+    Shape& a = add("A", ElementType::START);
+    Shape* m1 = nullptr;
+    Shape* m2 = nullptr;
+    if (second_first) {
+      m2 = &add("M2", ElementType::MESSAGE);
+      m1 = &add("M1", ElementType::MESSAGE);
+    } else {
+      m1 = &add("M1", ElementType::MESSAGE);
+      m2 = &add("M2", ElementType::MESSAGE);
+    }
+    a.connect(*m1, "a-m1");
+    m1->connect(*m2, "m1-m2");
+
+    board->_replace_elements();
+
+    const std::size_t i1 = second_first ? 2 : 1;
+    const std::size_t i2 = second_first ? 1 : 2;
+    Shape* new_m1 = lane->shapes[i1];
+    Shape* new_m2 = lane->shapes[i2];
+    EXPECT_EQ(new_m1->class_name(), "MessageIntermediate");
+    EXPECT_EQ(new_m2->class_name(), "MessageEnd");
+    ASSERT_EQ(a.connection_to->size(), 1u);
+    EXPECT_EQ((*a.connection_to)[0].target, new_m1);
+    ASSERT_EQ(new_m1->connection_to->size(), 1u);
+    EXPECT_EQ((*new_m1->connection_to)[0].source, new_m1);
+    EXPECT_EQ((*new_m1->connection_to)[0].target, new_m2);
+    EXPECT_EQ((*new_m1->connection_to)[0].label, "m1-m2");
+  }
+}
+
+TEST_F(EventReplacement, SelfLoopIsRedirectedToTheNewShape) {
+  Shape& m = add("M", ElementType::MESSAGE);
+  m.connect(m, "again");
+  board->_replace_elements();
+  Shape* replaced = lane->shapes[0];
+  EXPECT_EQ(replaced->class_name(), "MessageIntermediate");
+  ASSERT_EQ(replaced->connection_to->size(), 1u);
+  EXPECT_EQ((*replaced->connection_to)[0].source, replaced);
+  EXPECT_EQ((*replaced->connection_to)[0].target, replaced);
+}
+
+TEST_F(EventReplacement, BadPositionOrMissingShapeIsRefused) {
+  Shape& m = add("M", ElementType::MESSAGE);
+  Pool& pool = *board->_pools.front();
+  EXPECT_THROW(board->_replace_message_element(pool, *lane, 5, &m), std::out_of_range);
+  EXPECT_THROW(board->_replace_signal_element(pool, *lane, 0, nullptr), std::invalid_argument);
+  EXPECT_EQ(lane->shapes[0], &m);
+}
+
+}  // namespace
+}  // namespace orvane
