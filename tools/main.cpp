@@ -1,1 +1,264 @@
-int main() { return 0; }
+// The orvane command: renders, lays out and checks diagram descriptions.
+#include <fmt/format.h>
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <set>
+#include <sstream>
+
+#include "loader/loader.hpp"
+#include "orvane/helper.hpp"
+#include "orvane/theme.hpp"
+
+namespace {
+
+using namespace orvane;
+
+// Exit codes: success, failure to write an output, bad input (file or arguments).
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_WRITE_FAILED = 1;
+constexpr int EXIT_BAD_INPUT = 2;
+
+const std::set<std::string> kTraceLevels = {
+    "all", "layout_grid", "pool_lane", "draw", "draw_connection", "x_position", "y_position"};
+
+// A failure to write an output file; the message already names the file.
+struct WriteError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+std::string lower(std::string text) {
+  for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The picture format a file name asks for, from its extension.
+std::optional<std::string> painter_for(const std::string& path) {
+  std::string ext = lower(std::filesystem::path(path).extension().string());
+  if (ext == ".png" || ext == ".svg" || ext == ".pdf") return ext.substr(1);
+  return std::nullopt;
+}
+
+void apply_trace(const std::string& levels, bool show_grid) {
+  std::set<std::string> shown;
+  std::stringstream in(levels);
+  std::string level;
+  while (std::getline(in, level, ',')) {
+    if (level.empty()) continue;
+    if (kTraceLevels.count(level) == 0) {
+      std::string known;
+      for (const auto& k : kTraceLevels) known += (known.empty() ? "" : ", ") + k;
+      throw CLI::ValidationError("--trace", "unknown trace level " + Helper::quoted(level) +
+                                                "; expected some of: " + known);
+    }
+    shown.insert(level);
+  }
+  bool all = shown.count("all") != 0;
+  if (show_grid) shown.insert("layout_grid");
+  Helper::show_layout_grid = show_grid || all || shown.count("layout_grid") != 0;
+  Helper::show_x_position = all || shown.count("x_position") != 0;
+  Helper::set_show_levels(std::move(shown));
+}
+
+// Runs one write step, turning any failure into a WriteError that names the file.
+template <class F>
+void write_step(const std::string& path, F&& step) {
+  try {
+    step();
+  } catch (const std::exception& e) {
+    throw WriteError(fmt::format("{}: error: cannot write the file: {}", path, e.what()));
+  }
+}
+
+std::string json_string(std::string_view text) {
+  std::string out = "\"";
+  for (char ch : text) {
+    auto c = static_cast<unsigned char>(ch);
+    switch (ch) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          out += fmt::format("\\u{:04x}", c);
+        } else {
+          out += ch;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+struct RenderArgs {
+  std::string file;
+  std::string output;
+  std::string bpmn;
+  std::string drawio;
+  std::string trace;
+  bool show_grid = false;
+};
+
+int run_render(const RenderArgs& args) {
+  LoadOptions options;
+  std::string output = args.output;
+  if (!output.empty()) {
+    options.painter_type = painter_for(output);
+    if (!options.painter_type) {
+      std::cerr << output << ": error: cannot tell the picture format from the file name; "
+                << "use .png, .svg or .pdf\n";
+      return EXIT_BAD_INPUT;
+    }
+  }
+  LoadedDiagram diagram = load_diagram(args.file, options);
+  Swimboard& board = *diagram.board;
+  if (output.empty()) {
+    output = std::filesystem::path(args.file).replace_extension(board.painter_type).string();
+  }
+  try {
+    board.draw();
+  } catch (const DescriptionError&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw DescriptionError(args.file, {}, fmt::format("cannot draw the diagram: {}", e.what()));
+  }
+  write_step(output, [&] { board.save(output); });
+  std::cout << "wrote " << output << "\n";
+  if (!args.bpmn.empty()) {
+    write_step(args.bpmn, [&] { board.export_to_bpmn(args.bpmn); });
+    std::cout << "wrote " << args.bpmn << "\n";
+  }
+  if (!args.drawio.empty()) {
+    write_step(args.drawio, [&] { board.export_to_drawio(args.drawio); });
+    std::cout << "wrote " << args.drawio << "\n";
+  }
+  return EXIT_OK;
+}
+
+int run_layout(const std::string& file) {
+  // The library's own progress lines go to stderr so that stdout holds only the JSON.
+  Helper::set_output(std::cerr);
+  LoadedDiagram diagram = load_diagram(file);
+  Swimboard& board = *diagram.board;
+  try {
+    board.draw();
+  } catch (const std::exception& e) {
+    throw DescriptionError(file, {}, fmt::format("cannot draw the diagram: {}", e.what()));
+  }
+  std::string json =
+      fmt::format("{{\"width\":{},\"height\":{},\"shapes\":[", board.width, board.height);
+  bool first = true;
+  for (Shape* shape : board._layout_grid.get_all_shapes()) {
+    ShapeCell cell = board._layout_grid.get_shape_lane_rowcolumn(shape);
+    const Lane* lane = board._get_lane_by_id(shape->lane_id);
+    json += first ? "" : ",";
+    first = false;
+    json += fmt::format(
+        "{{\"id\":{},\"name\":{},\"type\":{},\"pool\":{},\"lane\":{},\"row\":{},\"col\":{},"
+        "\"x\":{},\"y\":{}}}",
+        json_string(diagram.file_id(*shape).value_or("")), json_string(shape->name),
+        json_string(shape->class_name()), json_string(shape->pool_name),
+        json_string(lane != nullptr ? lane->name : ""), cell.row_number.value_or(0),
+        cell.col_number.value_or(0), shape->coord ? shape->coord->x_pos : 0,
+        shape->coord ? shape->coord->y_pos : 0);
+  }
+  json += "]}";
+  std::cout << json << std::endl;
+  return EXIT_OK;
+}
+
+int run_check(const std::string& file) {
+  LoadedDiagram diagram = load_diagram(file);
+  Swimboard& board = *diagram.board;
+  std::size_t lanes = 0;
+  for (const auto& pool : board._pools) lanes += pool->lanes.size();
+  for (const auto& name : board._get_orphan_elements()) {
+    std::cout << file << ": warning: shape " << Helper::quoted(name)
+              << " has no connections (orphan)\n";
+  }
+  for (const auto& name : board._get_dangling_elements()) {
+    std::cout << file << ": warning: nothing leads into shape " << Helper::quoted(name)
+              << " (dangling)\n";
+  }
+  std::size_t connections = 0;
+  for (const auto& [id, shape] : diagram.shapes_by_id) connections += shape->connection_to->size();
+  std::cout << fmt::format("{}: ok: {} pools, {} lanes, {} shapes, {} connections\n", file,
+                           board._pools.size(), lanes, diagram.shapes_by_id.size(), connections);
+  return EXIT_OK;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"orvane draws swim-lane business-process diagrams from a YAML description."};
+  app.set_version_flag("--version", std::string("orvane ") + ORVANE_VERSION);
+  app.require_subcommand(1);
+
+  RenderArgs render;
+  auto* render_cmd = app.add_subcommand("render", "Draw a description to a picture and exports");
+  render_cmd->add_option("FILE", render.file, "Diagram description (YAML)")->required();
+  render_cmd->add_option("-o,--output", render.output,
+                         "Picture file; .png, .svg or .pdf sets the format (default: FILE with "
+                         "the description's painter as extension)");
+  render_cmd->add_option("--bpmn", render.bpmn, "Also write BPMN 2.0 XML to this file");
+  render_cmd->add_option("--drawio", render.drawio, "Also write drawio XML to this file");
+  render_cmd->add_option("--trace", render.trace,
+                         "Comma-separated trace categories to print: layout_grid, pool_lane, "
+                         "draw, draw_connection, x_position, y_position or all");
+  render_cmd->add_flag("--show-grid", render.show_grid, "Print the layout grid");
+
+  std::string layout_file;
+  std::string layout_trace;
+  auto* layout_cmd =
+      app.add_subcommand("layout", "Lay out a description and print the shape cells as JSON");
+  layout_cmd->add_option("FILE", layout_file, "Diagram description (YAML)")->required();
+  layout_cmd->add_option("--trace", layout_trace, "Trace categories, printed on stderr");
+
+  std::string check_file;
+  auto* check_cmd = app.add_subcommand(
+      "check", "Validate a description; list shapes without connections as warnings");
+  check_cmd->add_option("FILE", check_file, "Diagram description (YAML)")->required();
+
+  auto* themes_cmd = app.add_subcommand("themes", "List the colour themes");
+
+  try {
+    app.parse(argc, argv);
+    if (*render_cmd) apply_trace(render.trace, render.show_grid);
+    if (*layout_cmd) apply_trace(layout_trace, false);
+  } catch (const CLI::ParseError& e) {
+    int code = app.exit(e);
+    return code == 0 ? EXIT_OK : EXIT_BAD_INPUT;
+  }
+
+  try {
+    if (*render_cmd) return run_render(render);
+    if (*layout_cmd) return run_layout(layout_file);
+    if (*check_cmd) return run_check(check_file);
+    if (*themes_cmd) {
+      for (const auto& name : theme_names()) std::cout << name << "\n";
+      return EXIT_OK;
+    }
+  } catch (const DescriptionError& e) {
+    std::cerr << e.what() << "\n";
+    return EXIT_BAD_INPUT;
+  } catch (const WriteError& e) {
+    std::cerr << e.what() << "\n";
+    return EXIT_WRITE_FAILED;
+  } catch (const std::exception& e) {
+    std::cerr << "orvane: error: " << e.what() << "\n";
+    return EXIT_BAD_INPUT;
+  }
+  return EXIT_OK;
+}

@@ -126,11 +126,11 @@ class Reader {
     last_mark_ = mark_of(node);
     std::map<std::string, YAML::Node> out;
     std::map<std::string, SourceMark> seen;
-    for (auto it = node.begin(); it != node.end(); ++it) {
-      const YAML::Node& key = it->first;
+    for (const auto& entry : node) {
+      YAML::Node key = entry.first;
       if (!key.IsScalar())
         fail(key, fmt::format("a key in {} must be a single word, got {}", what, kind_of(key)));
-      const std::string& name = key.Scalar();
+      std::string name = key.Scalar();
       if (std::find(known.begin(), known.end(), name) == known.end()) {
         fail(key, fmt::format("unknown key {} in {}{}; expected one of: {}", Helper::quoted(name),
                               what, suggestion(name, known), join(known)));
@@ -141,7 +141,7 @@ class Reader {
                               previous->second.column));
       }
       seen[name] = mark_of(key);
-      out[name] = it->second;
+      out[name] = entry.second;
     }
     for (const char* name : required) {
       if (out.find(name) == out.end()) {
