@@ -27,20 +27,21 @@ std::string format_error(const std::string& source, SourceMark mark, const std::
   return fmt::format("{}: error: {}", source, message);
 }
 
-// Levenshtein distance, for "did you mean" hints on short names.
+// Edit distance counting a swap of two neighbours as one edit, for "did you mean" hints.
 std::size_t edit_distance(std::string_view a, std::string_view b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
   for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
     for (std::size_t j = 1; j <= b.size(); ++j) {
-      std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
+      std::size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
     }
   }
-  return row[b.size()];
+  return d[a.size()][b.size()];
 }
 
 // " (did you mean 'x'?)" when one candidate is close to `word`, else "".
@@ -284,14 +285,14 @@ class DescriptionParser {
   int style_font_size(const std::map<std::string, YAML::Node>& f, const std::string& what) {
     auto it = f.find("font_size");
     if (it == f.end()) return 0;
-    return r_.integer(it->second, what + " 'font_size'", 0, LoadLimits::MAX_FONT_SIZE);
+    return r_.integer(it->second, "the 'font_size' of " + what, 0, LoadLimits::MAX_FONT_SIZE);
   }
 
   std::string style_text(const std::map<std::string, YAML::Node>& f, const char* key,
                          const std::string& what, std::string fallback = "") {
     auto it = f.find(key);
     if (it == f.end()) return fallback;
-    return r_.text(it->second, fmt::format("{} {}", what, Helper::quoted(key)));
+    return r_.text(it->second, fmt::format("the {} of {}", Helper::quoted(key), what));
   }
 
   FooterDescription footer(const YAML::Node& node) {
@@ -302,9 +303,9 @@ class DescriptionParser {
     }
     auto f = r_.fields(node, "'footer'", kFooterKeys, {"text"});
     out.text = r_.text(f["text"], "the footer's 'text'");
-    out.font = style_text(f, "font", "the footer's");
-    out.font_size = style_font_size(f, "the footer's");
-    out.font_colour = style_text(f, "font_colour", "the footer's");
+    out.font = style_text(f, "font", "the footer");
+    out.font_size = style_font_size(f, "the footer");
+    out.font_colour = style_text(f, "font_colour", "the footer");
     return out;
   }
 
@@ -319,7 +320,7 @@ class DescriptionParser {
     out.font_colour = style_text(f, "font_colour", what);
     out.fill_colour = style_text(f, "fill_colour", what);
     out.text_alignment = style_text(f, "text_alignment", what, "centre");
-    for (const auto& lane_node : r_.list(f["lanes"], what + " 'lanes'")) {
+    for (const auto& lane_node : r_.list(f["lanes"], "the 'lanes' of " + what)) {
       out.lanes.push_back(lane(lane_node, "a lane of " + what));
     }
     if (out.lanes.empty()) {
@@ -342,7 +343,7 @@ class DescriptionParser {
     out.text_alignment = style_text(f, "text_alignment", what, "centre");
     out.background_fill_colour = style_text(f, "background_fill_colour", what);
     if (auto it = f.find("shapes"); it != f.end()) {
-      for (const auto& shape_node : r_.list(it->second, what + " 'shapes'")) {
+      for (const auto& shape_node : r_.list(it->second, "the 'shapes' of " + what)) {
         out.shapes.push_back(shape(shape_node, "a shape of " + what));
       }
     }
@@ -465,7 +466,7 @@ DiagramDescription parse_description(std::string_view text, const std::string& s
   } catch (const YAML::Exception& e) {
     SourceMark mark;
     if (!e.mark.is_null()) mark = {e.mark.line + 1, e.mark.column + 1};
-    throw DescriptionError(source, mark, "YAML syntax: " + e.msg);
+    throw DescriptionError(source, mark, "YAML syntax error: " + e.msg);
   }
   if (documents.size() > 1) {
     throw DescriptionError(

@@ -178,6 +178,11 @@ class DepthScanner {
         token_start = true;
         continue;
       }
+      if (token_start && (c == '&' || c == '!')) {
+        // An anchor or tag stands before the node it names; the node starts after it.
+        while (i + 1 < line.size() && !is_space(line[i + 1])) ++i;
+        continue;
+      }
       if (token_start && c == '*') {
         if (++aliases_ > LoadLimits::MAX_ALIASES) {
           fail(column, fmt::format("more than {} aliases; aliases are limited to keep expansion "

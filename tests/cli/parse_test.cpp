@@ -1,0 +1,155 @@
+// Description reading: the corpus of bad files under bad/ (each refused with the message in the
+// .expected file beside it) and the values a good description carries into the model.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "loader/loader.hpp"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+std::string trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// The message a description is refused with, or "" when it loads.
+std::string refusal(const std::string& text, const std::string& name) {
+  try {
+    load_diagram_text(text, name);
+  } catch (const DescriptionError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(BadDescriptions, EachFileIsRefusedWithItsExpectedMessage) {
+  fs::path folder = fs::path(ORVANE_SOURCE_DIR) / "tests/cli/bad";
+  int checked = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() != ".yaml") continue;
+    fs::path expected_path = entry.path();
+    expected_path.replace_extension(".expected");
+    ASSERT_TRUE(fs::exists(expected_path)) << "no expected message for " << entry.path();
+    std::string name = entry.path().filename().string();
+    EXPECT_EQ(refusal(slurp(entry.path()), name), trimmed(slurp(expected_path))) << name;
+    ++checked;
+  }
+  EXPECT_GE(checked, 30);
+}
+
+TEST(BadDescriptions, OversizedFileIsRefusedBeforeParsing) {
+  fs::path path = fs::temp_directory_path() / "orvane-oversized.yaml";
+  {
+    std::ofstream out(path, std::ios::binary);
+    std::string line = "# " + std::string(1022, 'x') + "\n";
+    for (std::size_t i = 0; i <= LoadLimits::MAX_FILE_BYTES / line.size(); ++i) out << line;
+  }
+  try {
+    read_description_file(path.string());
+    ADD_FAILURE() << "oversized file accepted";
+  } catch (const DescriptionError& e) {
+    EXPECT_NE(std::string(e.what()).find("larger than 1048576 bytes"), std::string::npos);
+  }
+  fs::remove(path);
+}
+
+TEST(BadDescriptions, MissingFileAndFolderAreRefusedByName) {
+  EXPECT_THROW(read_description_file("/no/such/description.yaml"), DescriptionError);
+  try {
+    read_description_file(fs::temp_directory_path().string());
+    ADD_FAILURE() << "folder accepted";
+  } catch (const DescriptionError& e) {
+    EXPECT_NE(std::string(e.what()).find("is a folder"), std::string::npos);
+  }
+}
+
+TEST(BadDescriptions, AliasesWithinTheLimitAreNotExpanded) {
+  // Nine levels of nine aliases would expand to 9^9 names; within the alias limit it is refused
+  // as an unknown key, quickly, without expansion.
+  std::string text = "lanes:\n  - name: L\n    shapes: [{name: S, type: start}]\n";
+  text += "x0: &x0 [a, a]\n";
+  for (int i = 1; i < 9; ++i) {
+    text += "x" + std::to_string(i) + ": &x" + std::to_string(i) + " [*x" + std::to_string(i - 1) +
+            ", *x" + std::to_string(i - 1) + "]\n";
+  }
+  EXPECT_NE(refusal(text, "a.yaml").find("unknown key 'x0'"), std::string::npos);
+}
+
+TEST(DescriptionValues, DefaultsMatchTheSwimboardConstructor) {
+  DiagramDescription d =
+      parse_description("lanes:\n- {name: L, shapes: [{name: S, type: start}]}", "d.yaml");
+  EXPECT_EQ(d.title, "<Process Map Title>");
+  EXPECT_EQ(d.theme, "DEFAULT");
+  EXPECT_FALSE(d.painter.has_value());
+  EXPECT_EQ(d.width, 5000);
+  EXPECT_EQ(d.height, 5000);
+  EXPECT_TRUE(d.auto_size);
+  ASSERT_EQ(d.lanes.size(), 1u);
+  EXPECT_EQ(d.lanes[0].text_alignment, "centre");
+  EXPECT_EQ(d.lanes[0].shapes[0].id, "S");  // the id defaults to the name
+}
+
+TEST(DescriptionValues, NamesAreKeptExactlyAsWritten) {
+  std::string text =
+      "title: \"[red]x[/] <b> \\\"q\\\"\"\n"
+      "footer: {text: \"a\\nb\", font_size: 9}\n"
+      "lanes:\n"
+      "- name: \"Ωμέγα 日本 'x'\"\n"
+      "  shapes:\n"
+      "  - {id: a, name: \"Line 1\\nLine 2\", type: message_intermediate}\n"
+      "  - {id: b, name: '', type: data_store}\n"
+      "  - {id: c, name: ~, type: end}\n"
+      "connections: [{from: a, to: b, label: \"[bold]yes\"}]\n";
+  DiagramDescription d = parse_description(text, "n.yaml");
+  EXPECT_EQ(d.title, "[red]x[/] <b> \"q\"");
+  EXPECT_EQ(d.footer->text, "a\nb");
+  EXPECT_EQ(d.footer->font_size, 9);
+  EXPECT_EQ(d.lanes[0].name, "Ωμέγα 日本 'x'");
+  EXPECT_EQ(d.lanes[0].shapes[0].name, "Line 1\nLine 2");
+  EXPECT_EQ(d.lanes[0].shapes[0].type, ElementType::MESSAGE_INTERMEDIATE);
+  EXPECT_EQ(d.lanes[0].shapes[1].name, "");
+  EXPECT_EQ(d.lanes[0].shapes[1].type, ElementType::DATA_STORE);
+  EXPECT_EQ(d.lanes[0].shapes[2].name, "");
+  EXPECT_EQ(d.connections[0].label, "[bold]yes");
+}
+
+TEST(DescriptionValues, EveryElementTypeHasItsSnakeCaseName) {
+  for (ElementType type : all_element_types()) {
+    std::string name(member_name(type));
+    for (auto& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string text = "lanes:\n- name: L\n  shapes: [{id: s, type: " + name + "}]\n";
+    EXPECT_EQ(parse_description(text, "t.yaml").lanes[0].shapes[0].type, type) << name;
+  }
+}
+
+TEST(DescriptionValues, ByteOrderMarkAndCrLfLineEndsAreAccepted) {
+  std::string text =
+      "\xEF\xBB\xBFtitle: T\r\nlanes:\r\n- name: L\r\n  shapes: [{name: S, type: start}]\r\n";
+  EXPECT_EQ(parse_description(text, "w.yaml").title, "T");
+}
+
+TEST(DescriptionValues, BlockTextsAndCommentsDoNotCountAsNesting) {
+  std::string text =
+      "title: |\n  [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[\n";
+  text += "# {{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{{\n";
+  text += "footer: 'quoted [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[['\n";
+  text += "lanes:\n- name: L\n  shapes: [{name: S, type: start}]\n";
+  DiagramDescription d = parse_description(text, "b.yaml");
+  EXPECT_EQ(d.title.substr(0, 3), "[[[");
+}
+
+}  // namespace
+}  // namespace orvane
