@@ -1,0 +1,183 @@
+// The orvane command end to end: exit codes, files written, messages and the layout JSON.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+class Command : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvane-cli-" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Result run(const std::string& args) {
+    fs::path out = dir_ / "stdout.txt";
+    fs::path err = dir_ / "stderr.txt";
+    std::string command = std::string("'") + ORVANE_EXE + "' " + args + " >'" + out.string() +
+                          "' 2>'" + err.string() + "'";
+    int status = std::system(command.c_str());
+    Result result;
+    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = slurp(out);
+    result.err = slurp(err);
+    fs::remove(out);
+    fs::remove(err);
+    return result;
+  }
+
+  fs::path write(const std::string& name, const std::string& text) {
+    fs::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+
+  static std::string example(const std::string& name) {
+    return std::string(ORVANE_SOURCE_DIR) + "/examples/" + name + ".yaml";
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(Command, RenderWritesPictureAndBothExports) {
+  fs::path png = dir_ / "o.png";
+  Result r = run("render " + example("order-handling") + " -o " + png.string() + " --bpmn " +
+                 (dir_ / "o.bpmn").string() + " --drawio " + (dir_ / "o.drawio").string());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(slurp(png).substr(1, 3), "PNG");
+  EXPECT_NE(slurp(dir_ / "o.bpmn").find("Check order"), std::string::npos);
+  EXPECT_NE(slurp(dir_ / "o.drawio").find("mxGraphModel"), std::string::npos);
+}
+
+TEST_F(Command, PictureFormatFollowsTheOutputExtension) {
+  ASSERT_EQ(run("render " + example("order-handling") + " -o " + (dir_ / "o.svg").string()).code,
+            0);
+  EXPECT_NE(slurp(dir_ / "o.svg").find("<svg"), std::string::npos);
+  ASSERT_EQ(run("render " + example("order-handling") + " -o " + (dir_ / "o.PDF").string()).code,
+            0);
+  EXPECT_EQ(slurp(dir_ / "o.PDF").substr(0, 5), "%PDF-");
+  Result r = run("render " + example("order-handling") + " -o " + (dir_ / "o.jpg").string());
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("o.jpg: error: cannot tell the picture format"), std::string::npos);
+}
+
+TEST_F(Command, RenderingTwiceGivesIdenticalFiles) {
+  for (const char* name : {"a", "b"}) {
+    ASSERT_EQ(run("render " + example("collaboration") + " -o " + (dir_ / name).string() +
+                  ".png --bpmn " + (dir_ / name).string() + ".bpmn")
+                  .code,
+              0);
+  }
+  EXPECT_EQ(slurp(dir_ / "a.png"), slurp(dir_ / "b.png"));
+  EXPECT_EQ(slurp(dir_ / "a.bpmn"), slurp(dir_ / "b.bpmn"));
+}
+
+TEST_F(Command, BadDescriptionExitsTwoNamingFileLineAndColumn) {
+  fs::path bad = write("bad.yaml", "lanes:\n  - name: L\n    shaeps: []\n");
+  Result r = run("render " + bad.string() + " -o " + (dir_ / "x.png").string());
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find(bad.string() + ":3:5: error: unknown key 'shaeps'"), std::string::npos)
+      << r.err;
+  EXPECT_FALSE(fs::exists(dir_ / "x.png"));
+  EXPECT_EQ(run("check " + (dir_ / "missing.yaml").string()).code, 2);
+}
+
+TEST_F(Command, FailedWriteExitsOneAndLeavesNoFile) {
+  fs::path blocker = write("blocker", "not a folder");
+  Result r = run("render " + example("order-handling") + " -o " + (blocker / "x.png").string());
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("x.png: error: cannot write the file"), std::string::npos) << r.err;
+
+  r = run("render " + example("order-handling") + " -o " + (dir_ / "ok.png").string() + " --bpmn " +
+          (blocker / "x.bpmn").string());
+  EXPECT_EQ(r.code, 1);
+  // Only the picture, the blocker and nothing half-written.
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_)) ++files;
+  EXPECT_EQ(files, 2u);
+}
+
+TEST_F(Command, LayoutPrintsOnlyJsonWithFileIdsAndOneBasedCells) {
+  Result r = run("layout " + example("order-handling"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string& json = r.out;
+  EXPECT_EQ(json.rfind("{\"width\":", 0), 0u) << json;
+  EXPECT_EQ(json.back(), '\n');
+  EXPECT_EQ(json.find('\n'), json.size() - 1);  // nothing else on stdout
+  EXPECT_NE(json.find("{\"id\":\"start\",\"name\":\"Order received\",\"type\":\"Start\","
+                      "\"pool\":\"Order Handling\",\"lane\":\"Sales\",\"row\":1,\"col\":1,"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"id\":\"ship\""), std::string::npos);
+  EXPECT_EQ(json.find("\"row\":0"), std::string::npos);
+}
+
+TEST_F(Command, LayoutEscapesNamesAndKeepsReplacedEventIds) {
+  fs::path file = write("n.yaml",
+                        "lanes:\n- name: \"L \\\"1\\\"\"\n  shapes:\n"
+                        "  - {id: m, name: \"a\\\\b\\n\\tc\\u0001\", type: message}\n"
+                        "  - {id: t, name: T, type: task}\n"
+                        "connections: [{from: t, to: m}]\n");
+  Result r = run("layout " + file.string());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("{\"id\":\"m\",\"name\":\"a\\\\b\\n\\tc\\u0001\",\"type\":\"MessageEnd\","
+                       "\"pool\":\"Default Pool\",\"lane\":\"L \\\"1\\\"\""),
+            std::string::npos)
+      << r.out;
+}
+
+TEST_F(Command, CheckWarnsAboutOrphansAndDanglingShapes) {
+  fs::path file = write("c.yaml",
+                        "lanes:\n- name: L\n  shapes:\n  - {id: s, name: S, type: start}\n"
+                        "  - {id: lone, name: Lone, type: task}\n"
+                        "  - {id: t, name: T, type: task}\n"
+                        "  - {id: e, name: E, type: end}\n"
+                        "connections: [{from: t, to: e}]\n");
+  Result r = run("check " + file.string());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("warning: shape 'Lone' has no connections (orphan)"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("warning: nothing leads into shape 'T' (dangling)"), std::string::npos);
+  EXPECT_NE(r.out.find("ok: 1 pools, 1 lanes, 4 shapes, 1 connections"), std::string::npos);
+}
+
+TEST_F(Command, InformationCommandsAndUsageErrors) {
+  Result themes = run("themes");
+  EXPECT_EQ(themes.code, 0);
+  EXPECT_EQ(themes.out.rfind("DEFAULT\n", 0), 0u);
+  Result version = run("--version");
+  EXPECT_EQ(version.code, 0);
+  EXPECT_NE(version.out.find("orvane 0."), std::string::npos);
+  EXPECT_EQ(run("--help").code, 0);
+  EXPECT_EQ(run("").code, 2);
+  EXPECT_EQ(run("render").code, 2);
+  Result trace = run("render " + example("order-handling") + " --trace nonsense");
+  EXPECT_EQ(trace.code, 2);
+  EXPECT_NE(trace.err.find("unknown trace level 'nonsense'"), std::string::npos) << trace.err;
+}
+
+}  // namespace
