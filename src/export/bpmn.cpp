@@ -147,6 +147,33 @@ NodeForm form_of(const NodeInfo& node) {
   return form;
 }
 
+// A terminator has no BPMN shape of its own: it is written as an event, drawn as an event-sized
+// circle in the middle of the stadium the picture shows, with its name below.
+bool is_terminator(const NodeInfo& node) {
+  return node.shape->kind() == ShapeKind::TERMINATOR;
+}
+
+Box event_circle(const Box& box) {
+  const double size = 36;
+  return {box.centre_x() - size / 2, box.centre_y() - size / 2, size, size};
+}
+
+// Moves a route end from the stadium's border to the circle's, along the route's last segment.
+Point snap_to_circle(Point point, const Box& stadium) {
+  const Box circle = event_circle(stadium);
+  const double tolerance = 0.5;
+  if (point.y <= stadium.y + tolerance) {
+    point.y = circle.y;
+  } else if (point.y >= stadium.bottom() - tolerance) {
+    point.y = circle.bottom();
+  } else if (point.x <= stadium.x + tolerance) {
+    point.x = circle.x;
+  } else if (point.x >= stadium.right() - tolerance) {
+    point.x = circle.right();
+  }
+  return point;
+}
+
 class Writer {
  public:
   explicit Writer(const std::vector<std::unique_ptr<Pool>>& pools) : model_(pools) {}
@@ -355,14 +382,28 @@ class Writer {
       const std::string name = node.shape->class_name();
       if (name == "Exclusive") shape.append_attribute("isMarkerVisible") = "true";
       if (name == "Subprocess") shape.append_attribute("isExpanded") = "false";
-      add_bounds(shape, node.box);
-      add_label(shape, node.label_box);
+      if (is_terminator(node)) {
+        const Box circle = event_circle(node.box);
+        add_bounds(shape, circle);
+        if (!node.shape->name.empty()) {
+          add_label(shape, Box{circle.centre_x() - node.box.width / 2, circle.bottom() + 4,
+                               node.box.width, 30});
+        }
+      } else {
+        add_bounds(shape, node.box);
+        add_label(shape, node.label_box);
+      }
     }
     for (const FlowInfo& flow : model_.flows) {
       pugi::xml_node edge = plane.append_child("bpmndi:BPMNEdge");
       edge.append_attribute("id") = model_.ids.take(flow.id + "_di", "edge").c_str();
       edge.append_attribute("bpmnElement") = flow.id.c_str();
-      for (const Point& point : flow.waypoints) {
+      std::vector<Point> points = flow.waypoints;
+      if (is_terminator(*flow.source))
+        points.front() = snap_to_circle(points.front(), flow.source->box);
+      if (is_terminator(*flow.target))
+        points.back() = snap_to_circle(points.back(), flow.target->box);
+      for (const Point& point : points) {
         pugi::xml_node waypoint = edge.append_child("di:waypoint");
         waypoint.append_attribute("x") = format_number(point.x).c_str();
         waypoint.append_attribute("y") = format_number(point.y).c_str();

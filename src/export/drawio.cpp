@@ -3,6 +3,7 @@
 #include "orvane/drawio.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <pugixml.hpp>
 #include <sstream>
 
@@ -132,7 +133,7 @@ std::string shape_style(const NodeInfo& node) {
       return gateway_style(shape);
     case ShapeKind::ACTIVITY:
       if (shape.class_name() == "Subprocess") {
-        return std::string(TASK_BASE) + "bpmnShapeType=subprocess;isLoopSub=1;outline=none;";
+        return std::string(TASK_BASE) + "isLoopSub=1;";
       }
       return TASK_BASE;
     case ShapeKind::TERMINATOR:
@@ -185,6 +186,25 @@ pugi::xml_node add_point(pugi::xml_node parent, const Point& point, const char* 
   node.append_attribute("y") = format_number(point.y).c_str();
   if (as != nullptr) node.append_attribute("as") = as;
   return node;
+}
+
+// The point halfway along a route, where drawio anchors an edge label.
+Point route_middle(const std::vector<Point>& points) {
+  double length = 0;
+  for (std::size_t i = 1; i < points.size(); ++i) {
+    length += std::hypot(points[i].x - points[i - 1].x, points[i].y - points[i - 1].y);
+  }
+  double remaining = length / 2;
+  for (std::size_t i = 1; i < points.size(); ++i) {
+    const double step = std::hypot(points[i].x - points[i - 1].x, points[i].y - points[i - 1].y);
+    if (step > 0 && remaining <= step) {
+      const double t = remaining / step;
+      return {points[i - 1].x + t * (points[i].x - points[i - 1].x),
+              points[i - 1].y + t * (points[i].y - points[i - 1].y)};
+    }
+    remaining -= step;
+  }
+  return points.empty() ? Point{} : points.front();
 }
 
 class Writer {
@@ -297,6 +317,14 @@ class Writer {
     if (points.size() >= 2) {
       add_point(geometry, points.front(), "sourcePoint");
       add_point(geometry, points.back(), "targetPoint");
+      if (flow.label_box) {
+        // Labels sit where the picture draws them, as an offset from the edge's middle.
+        const Point middle = route_middle(points);
+        add_point(
+            geometry,
+            Point{flow.label_box->centre_x() - middle.x, flow.label_box->centre_y() - middle.y},
+            "offset");
+      }
       if (points.size() > 2) {
         pugi::xml_node array = geometry.append_child("Array");
         array.append_attribute("as") = "points";

