@@ -99,20 +99,31 @@ void Grid::set_grid(const std::vector<Pool*>& pools) {
   }
   _pools = pools;
   impl_->clear();
-  // A new layout places every shape again: forget the marks of an earlier layout, also on
-  // shapes that are only reachable through connections.
+  // A new layout places every shape again: forget the marks of an earlier layout. A shape that
+  // is only reachable through connections was placed from a placed shape, so following the
+  // marked shapes from the lanes finds every stale mark.
+  std::size_t shape_count = 0;
+  for_each_shape(_pools, [&](const Lane&, Shape* shape) {
+    shape->grid_traversed = false;
+    ++shape_count;
+  });
   std::vector<Shape*> pending;
-  for_each_shape(_pools, [&](const Lane&, Shape* shape) { pending.push_back(shape); });
-  std::unordered_set<Shape*> seen;
+  auto clear_targets = [&](const Shape* shape) {
+    for (std::size_t i = 0; i < outgoing_count(shape); ++i) {
+      Shape* target = (*shape->connection_to)[i].target;
+      if (target != nullptr && target->grid_traversed) {
+        target->grid_traversed = false;
+        pending.push_back(target);
+      }
+    }
+  };
+  for_each_shape(_pools, [&](const Lane&, Shape* shape) { clear_targets(shape); });
   while (!pending.empty()) {
     Shape* shape = pending.back();
     pending.pop_back();
-    if (shape == nullptr || !seen.insert(shape).second) continue;
-    shape->grid_traversed = false;
-    for (std::size_t i = 0; i < outgoing_count(shape); ++i) {
-      pending.push_back((*shape->connection_to)[i].target);
-    }
+    clear_targets(shape);
   }
+  impl_->first_cells.reserve(shape_count);
   _process_all_shapes();
 }
 
@@ -160,8 +171,7 @@ std::vector<Shape*> Grid::get_all_shapes() const {
     for (std::size_t r = 0; r < rows.size(); ++r) {
       for (const auto& [col, shape] : rows[r].cells) {
         // A shape placed twice is listed at its first cell only.
-        const auto& cells = impl_->shape_cells.at(shape);
-        if (cells.size() == 1 || *impl_->first_cell(shape) == Impl::CellRef{l, r, col}) {
+        if (impl_->extra_cells.empty() || *impl_->first_cell(shape) == Impl::CellRef{l, r, col}) {
           out.push_back(shape);
         }
       }

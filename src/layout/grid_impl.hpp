@@ -61,8 +61,10 @@ struct Grid::Impl {
 
   std::vector<Lane> lanes;
   std::unordered_map<std::string, std::size_t> lane_index;
-  // Every cell each shape occupies; a shape normally has exactly one.
-  std::unordered_map<const Shape*, std::vector<CellRef>> shape_cells;
+  // The first cell of every placed shape in search order, and the further cells of the rare
+  // shape that was placed more than once.
+  std::unordered_map<const Shape*, CellRef> first_cells;
+  std::unordered_map<const Shape*, std::vector<CellRef>> extra_cells;
   std::size_t row_serial = 0;
   std::size_t padded_rows = 0;
   std::size_t pad_width = 0;
@@ -132,7 +134,17 @@ struct Grid::Impl {
     row.len = new_len;
     row.cells.emplace_hint(row.cells.end(), col, shape);
     max_len = std::max(max_len, new_len);
-    shape_cells[shape].push_back(CellRef{lane, row_pos, col});
+    const CellRef cell{lane, row_pos, col};
+    auto [it, fresh] = first_cells.try_emplace(shape, cell);
+    if (!fresh) {
+      auto& extra = extra_cells[shape];
+      if (cell < it->second) {
+        extra.push_back(it->second);
+        it->second = cell;
+      } else {
+        extra.push_back(cell);
+      }
+    }
   }
 
   // Pads every row to the grid width (logically).
@@ -143,15 +155,16 @@ struct Grid::Impl {
 
   // The shape's first cell in search order (lanes, then rows, then columns), if any.
   const CellRef* first_cell(const Shape* shape) const {
-    auto it = shape_cells.find(shape);
-    if (it == shape_cells.end() || it->second.empty()) return nullptr;
-    return &*std::min_element(it->second.begin(), it->second.end());
+    auto it = first_cells.find(shape);
+    return it == first_cells.end() ? nullptr : &it->second;
   }
 
   const CellRef* first_cell_in_lane(const Shape* shape, std::size_t lane) const {
-    auto it = shape_cells.find(shape);
-    if (it == shape_cells.end()) return nullptr;
+    const CellRef* first = first_cell(shape);
+    if (first == nullptr || first->lane == lane) return first;
     const CellRef* best = nullptr;
+    auto it = extra_cells.find(shape);
+    if (it == extra_cells.end()) return nullptr;
     for (const CellRef& c : it->second) {
       if (c.lane == lane && (best == nullptr || c < *best)) best = &c;
     }
