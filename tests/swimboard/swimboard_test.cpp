@@ -236,5 +236,18 @@ TEST_F(SwimboardOutput, FailedSaveThrowsAndLogsNothing) {
   EXPECT_EQ(log.str(), "");
 }
 
+TEST(UncaughtExceptionHandler, PrintsTypeMessageAndBacktrace) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        try {
+          throw EmptySwimboardException("nothing to draw\x1b[2J");
+        } catch (...) {
+          std::terminate();
+        }
+      },
+      "Traceback(.|\n)*orvane::EmptySwimboardException: nothing to draw\\\\x1b\\[2J");
+}
+
 }  // namespace
 }  // namespace orvane
