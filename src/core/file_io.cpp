@@ -42,8 +42,15 @@ void write_file_atomically(const std::string& filename, std::string_view content
     }
     written += static_cast<std::size_t>(n);
   }
-  // mkstemp creates the file readable by the owner only; give it ordinary permissions.
+  // mkstemp creates the file readable by the owner only; give it ordinary permissions, and
+  // flush it to disk so that the rename never exposes an empty file after a crash.
   ::fchmod(fd, 0644);
+  if (::fsync(fd) != 0 && errno != EINVAL) {
+    int error = errno;
+    ::close(fd);
+    ::unlink(temp_name.c_str());
+    fail(filename, "flush failed", error);
+  }
   if (::close(fd) != 0) {
     int error = errno;
     ::unlink(temp_name.c_str());

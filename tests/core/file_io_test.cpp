@@ -1,0 +1,56 @@
+#include "orvane/file_io.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AtomicWrite : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = fs::temp_directory_path() / ("orvane-io-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+  }
+  void TearDown() override { fs::remove_all(folder); }
+  std::string read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  fs::path folder;
+};
+
+TEST_F(AtomicWrite, WritesAndReplacesTheWholeFileWithNothingLeftBeside) {
+  const fs::path target = folder / "diagram.svg";
+  write_file_atomically(target.string(), "first version, longer");
+  write_file_atomically(target.string(), std::string("second\0binary", 13));
+  EXPECT_EQ(read(target), std::string("second\0binary", 13));
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::others_read, fs::perms::others_read);
+}
+
+TEST_F(AtomicWrite, FailureThrowsNamingTheFileAndLeavesNoFile) {
+  const fs::path missing = folder / "no-folder" / "out.png";
+  try {
+    write_file_atomically(missing.string(), "x");
+    FAIL() << "no exception";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find(missing.string()), std::string::npos);
+  }
+  // A folder in the way of the target: the rename fails and the temporary file is removed.
+  fs::create_directories(folder / "taken");
+  EXPECT_THROW(write_file_atomically((folder / "taken").string(), "x"), std::runtime_error);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+  EXPECT_THROW(write_file_atomically("", "x"), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace orvane
