@@ -64,7 +64,7 @@ void Swimboard::draw() {
   // Routes are computed once from the final boxes, so the picture and the exports agree.
   route_connections(_pools, painter());
 
-  _title->draw();
+  if (_title) _title->draw();
   const std::vector<Shape*> all_shapes = _layout_grid.get_all_shapes();
   if (!_pools.empty()) {
     for (const auto& pool : _pools) {
@@ -91,7 +91,12 @@ void Swimboard::draw() {
 
 void Swimboard::_set_draw_position() {
   Painter& p = painter();
-  _title->set_draw_position(Configs::SURFACE_LEFT_MARGIN, Configs::SURFACE_TOP_MARGIN, p);
+  // A caller may have dropped the title element; the pools then start below an empty title.
+  int title_bottom = Configs::SURFACE_TOP_MARGIN;
+  if (_title) {
+    _title->set_draw_position(Configs::SURFACE_LEFT_MARGIN, Configs::SURFACE_TOP_MARGIN, p);
+    title_bottom = _title->coord.y_pos + _title->height;
+  }
 
   Helper::printc("[cadet_blue][bold][  Putting shapes into grid  ]", level("layout_grid", true));
   // A shape keeps its placed mark from an earlier draw; clear it so the layout is redone.
@@ -99,7 +104,9 @@ void Swimboard::_set_draw_position() {
   for (const auto& pool : _pools) {
     pools.push_back(pool.get());
     for (const auto& lane : pool->lanes) {
-      for (Shape* shape : lane->shapes) shape->grid_traversed = false;
+      for (Shape* shape : lane->shapes) {
+        if (shape != nullptr) shape->grid_traversed = false;
+      }
     }
   }
   _layout_grid.set_grid(pools);
@@ -108,7 +115,7 @@ void Swimboard::_set_draw_position() {
   Helper::printc("[cadet_blue][bold][  Calculating pool and lane width and height   ]",
                  level("pool_lane", true));
   int x_pos = 0;
-  int y_pos = _title->coord.y_pos + _title->height + Configs::VSPACE_BETWEEN_TITLE_AND_POOL;
+  int y_pos = title_bottom + Configs::VSPACE_BETWEEN_TITLE_AND_POOL;
   for (const auto& pool : _pools) {
     if (pool->lanes.empty()) {
       throw std::out_of_range("pool " + Helper::quoted(pool->name) +

@@ -171,14 +171,16 @@ void Swimboard::set_footer(const std::string& footer_name, const std::string& fo
 
 void Swimboard::set_title_font_size(int font_size) {
   painter().set_title_font_size(font_size);
-  _title->font_size = font_size;
+  if (_title) _title->font_size = font_size;
 }
 
 void Swimboard::set_element_font_size(int font_size) {
   painter().set_element_font_size(font_size);
   for (const auto& pool : _pools) {
     for (const auto& lane : pool->lanes) {
-      for (Shape* shape : lane->shapes) shape->font_size = font_size;
+      for (Shape* shape : lane->shapes) {
+        if (shape != nullptr) shape->font_size = font_size;
+      }
     }
   }
 }
@@ -222,6 +224,7 @@ std::vector<std::string> Swimboard::_get_orphan_elements() const {
   for (const auto& pool : _pools) {
     for (const auto& lane : pool->lanes) {
       for (const Shape* shape : lane->shapes) {
+        if (shape == nullptr) continue;
         if (shape->connection_to->empty() && shape->connection_from->empty()) {
           names.push_back(shape->name);
         }
@@ -239,6 +242,7 @@ std::vector<std::string> Swimboard::_get_dangling_elements() const {
   for (const auto& pool : _pools) {
     for (const auto& lane : pool->lanes) {
       for (const Shape* shape : lane->shapes) {
+        if (shape == nullptr) continue;
         const std::string cls = shape->class_name();
         if (std::find(may_start.begin(), may_start.end(), cls) != may_start.end()) continue;
         if (shape->connection_from->empty()) names.push_back(shape->name);

@@ -270,6 +270,17 @@ TEST_F(DrawPipeline, GridLaneThatNoLaneHasIsReported) {
   EXPECT_THROW(board._set_shape_x_position(), std::out_of_range);
 }
 
+TEST_F(DrawPipeline, DroppedTitleElementDrawsAsAnEmptyTitle) {
+  Swimboard board("Orders");
+  build_order_flow(board);
+  board._title.reset();
+  board.set_title_font_size(30);
+  board.draw();
+  EXPECT_EQ(sales->coord.y_pos,
+            Configs::SURFACE_TOP_MARGIN + Configs::VSPACE_BETWEEN_TITLE_AND_POOL);
+  EXPECT_EQ(std::find(calls().begin(), calls().end(), "text Orders"), calls().end());
+}
+
 TEST_F(DrawPipeline, ValidationFailureStopsTheDrawAtOnce) {
   Swimboard board;
   calls().clear();
