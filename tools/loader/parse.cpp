@@ -2,6 +2,7 @@
 // of the right kind, unique ids, connections between known shapes, and the rules a diagram must
 // meet to be drawn. Every refusal carries the file, line and column of the node at fault.
 #include <fmt/format.h>
+#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
@@ -450,6 +451,25 @@ class DescriptionParser {
   std::size_t connection_count_ = 0;
 };
 
+// Records where a document starts, to tell whether the text holds more than one.
+class DocumentProbe : public YAML::EventHandler {
+ public:
+  void OnDocumentStart(const YAML::Mark& mark) override { start = mark; }
+  void OnDocumentEnd() override {}
+  void OnNull(const YAML::Mark&, YAML::anchor_t) override {}
+  void OnAlias(const YAML::Mark&, YAML::anchor_t) override {}
+  void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                const std::string&) override {}
+  void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                       YAML::EmitterStyle::value) override {}
+  void OnSequenceEnd() override {}
+  void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                  YAML::EmitterStyle::value) override {}
+  void OnMapEnd() override {}
+
+  YAML::Mark start;
+};
+
 }  // namespace
 
 DescriptionError::DescriptionError(std::string source, SourceMark mark, std::string message)
@@ -460,20 +480,28 @@ DescriptionError::DescriptionError(std::string source, SourceMark mark, std::str
 
 DiagramDescription parse_description(std::string_view text, const std::string& source) {
   prescan_description(text, source);
-  std::vector<YAML::Node> documents;
+  YAML::Node root;
   try {
-    documents = YAML::LoadAll(std::string(text));
+    // Text that the reader cannot place after the first document would otherwise be dropped
+    // without a word (and loading every document can loop without end on it), so look for a
+    // second document first and refuse it where it starts.
+    std::istringstream in{std::string(text)};
+    YAML::Parser parser(in);
+    DocumentProbe first;
+    DocumentProbe second;
+    parser.HandleNextDocument(first);
+    if (parser.HandleNextDocument(second)) {
+      throw DescriptionError(
+          source, {second.start.line + 1, second.start.column + 1},
+          "text that does not belong to the description starts here; expected one YAML document "
+          "(look for a stray ',', ']' or '}', or a second '---')");
+    }
+    root = YAML::Load(std::string(text));
   } catch (const YAML::Exception& e) {
     SourceMark mark;
     if (!e.mark.is_null()) mark = {e.mark.line + 1, e.mark.column + 1};
     throw DescriptionError(source, mark, "YAML syntax error: " + e.msg);
   }
-  if (documents.size() > 1) {
-    throw DescriptionError(
-        source, {},
-        fmt::format("the file holds {} YAML documents; expected one", documents.size()));
-  }
-  YAML::Node root = documents.empty() ? YAML::Node() : documents.front();
   try {
     return DescriptionParser(root, source).run();
   } catch (const YAML::Exception& e) {
