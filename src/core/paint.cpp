@@ -353,9 +353,10 @@ void Lane::draw() {
   const LineStyle border{p->element_outline_colour, 1.5, {}};
   Box band{static_cast<double>(coord.x_pos), static_cast<double>(coord.y_pos),
            static_cast<double>(width), static_cast<double>(height)};
-  p->draw_rectangle(band, background_fill_colour, border);
+  p->draw_rectangle(band, or_default(background_fill_colour, p->lane_background_fill_colour),
+                    border);
   Box label{band.x, band.y, Configs::LANE_TEXT_WIDTH, band.height};
-  p->draw_rectangle(label, fill_colour, border);
+  p->draw_rectangle(label, or_default(fill_colour, p->lane_fill_colour), border);
   p->draw_text(
       name, inset(label, 3),
       text_style(or_default(font, p->lane_font), font_size > 0 ? font_size : p->lane_font_size,

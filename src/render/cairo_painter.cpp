@@ -115,16 +115,30 @@ LayoutPtr make_layout(PangoContext* context, const std::string& text, const Text
   }
   if (width > 0) {
     pango_layout_set_width(layout.get(), static_cast<int>(width * PANGO_SCALE));
-    pango_layout_set_ellipsize(layout.get(), PANGO_ELLIPSIZE_END);
     if (style.wrap) {
       pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
-      if (height > 0) pango_layout_set_height(layout.get(), static_cast<int>(height * PANGO_SCALE));
+      // Pango ellipsises only when the height is limited; otherwise it would cut every
+      // paragraph to one line.
+      if (height > 0) {
+        pango_layout_set_ellipsize(layout.get(), PANGO_ELLIPSIZE_END);
+        pango_layout_set_height(layout.get(), static_cast<int>(height * PANGO_SCALE));
+      }
+    } else {
+      pango_layout_set_ellipsize(layout.get(), PANGO_ELLIPSIZE_END);
     }
   }
   // Invalid UTF-8 would make pango complain and drop the text; show replacement marks instead.
   gchar* valid = g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size()));
   pango_layout_set_text(layout.get(), valid, -1);
   g_free(valid);
+  if (width > 0 && height > 0 && !style.wrap) {
+    // One line per paragraph, unless there are more paragraphs than the height holds.
+    PangoRectangle logical;
+    pango_layout_get_extents(layout.get(), nullptr, &logical);
+    if (logical.height > height * PANGO_SCALE) {
+      pango_layout_set_height(layout.get(), static_cast<int>(height * PANGO_SCALE));
+    }
+  }
   return layout;
 }
 
