@@ -161,6 +161,10 @@ class ORVANE_API Grid : public GridMetrics {
   std::vector<Pool*> _pools;
 
  private:
+  // Like add_shape_to_lane_rowcolumn, but a free first cell of a non-empty row is taken instead
+  // of appending, so that a terminator lands in the cell its placement names.
+  void place_in_cell(const std::string& lane_id, int row_number, int col_number, Shape* shape);
+
   friend class GridRowView;
   friend class GridLaneView;
   friend class GridItems;

@@ -434,19 +434,13 @@ void Grid::_process_mid_flow_terminators(const std::vector<Shape*>& mid_flow_ter
   }
 }
 
-namespace {
-
-// Places the terminator with its placement line (none when `line` is empty) and marks it.
-void place_terminator(Grid& grid, Shape* terminator, const std::string& lane_id, int row, int col,
-                      const std::string& line) {
-  if (!line.empty() && tracing()) trace(line);
-  grid.add_shape_to_lane_rowcolumn(lane_id, row, col, terminator);
-  terminator->grid_traversed = true;
-}
-
-}  // namespace
-
 void Grid::_position_same_lane_terminator(Shape* terminator, Shape* target_shape) {
+  // Places the terminator with its placement line (none when `line` is empty) and marks it.
+  auto place = [&](const std::string& lane_id, int row, int col, const std::string& line) {
+    if (!line.empty() && tracing()) trace(line);
+    place_in_cell(lane_id, row, col, terminator);
+    terminator->grid_traversed = true;
+  };
   check_shape(terminator);
   check_shape(target_shape);
   const ShapeCell cell = get_shape_lane_rowcolumn(target_shape);
@@ -466,32 +460,38 @@ void Grid::_position_same_lane_terminator(Shape* terminator, Shape* target_shape
           std::to_string(row) + ", col " + std::to_string(col));
   }
   if (col > 1 && is_column_empty(lane, row, col - 1)) {
-    place_terminator(*this, terminator, lane, row, col - 1,
-                     "Placing terminator to the left of target at col " + std::to_string(col - 1));
+    place(lane, row, col - 1,
+          "Placing terminator to the left of target at col " + std::to_string(col - 1));
     return;
   }
   if (is_column_empty(lane, row, col + 1)) {
-    place_terminator(*this, terminator, lane, row, col + 1,
-                     "Placing terminator to the right of target at col " + std::to_string(col + 1));
+    place(lane, row, col + 1,
+          "Placing terminator to the right of target at col " + std::to_string(col + 1));
     return;
   }
   if (!_is_row_column_occupied(lane, row + 1, col)) {
-    place_terminator(*this, terminator, lane, row + 1, col,
-                     "Placing terminator below target at row " + std::to_string(row + 1) +
-                         ", col " + std::to_string(col));
+    place(lane, row + 1, col,
+          "Placing terminator below target at row " + std::to_string(row + 1) + ", col " +
+              std::to_string(col));
     return;
   }
   if (row - 1 > 0 && !_is_row_column_occupied(lane, row - 1, col)) {
-    place_terminator(*this, terminator, lane, row - 1, col,
-                     "Placing terminator above target at row " + std::to_string(row - 1) +
-                         ", col " + std::to_string(col));
+    place(lane, row - 1, col,
+          "Placing terminator above target at row " + std::to_string(row - 1) + ", col " +
+              std::to_string(col));
     return;
   }
   if (tracing()) trace("No ideal position available for terminator, using next available column");
-  place_terminator(*this, terminator, lane, row, get_next_column(lane, row), "");
+  place(lane, row, get_next_column(lane, row), "");
 }
 
 void Grid::_position_different_lane_terminator(Shape* terminator, Shape* target_shape) {
+  // Places the terminator with its placement line (none when `line` is empty) and marks it.
+  auto place = [&](const std::string& lane_id, int row, int col, const std::string& line) {
+    if (!line.empty() && tracing()) trace(line);
+    place_in_cell(lane_id, row, col, terminator);
+    terminator->grid_traversed = true;
+  };
   check_shape(terminator);
   check_shape(target_shape);
   constexpr int max_offset = 3;
@@ -512,29 +512,28 @@ void Grid::_position_different_lane_terminator(Shape* terminator, Shape* target_
   }
   // Always row 1 of the terminator's own lane, as near the target's column as possible.
   if (!_is_row_column_occupied(lane, 1, col)) {
-    place_terminator(
-        *this, terminator, lane, 1, col,
-        "Placing terminator vertically aligned with target at col " + std::to_string(col));
+    place(lane, 1, col,
+          "Placing terminator vertically aligned with target at col " + std::to_string(col));
     return;
   }
   for (int offset = 1; offset <= max_offset; ++offset) {
     const int left = col - offset;
     if (left > 0 && !_is_row_column_occupied(lane, 1, left)) {
-      place_terminator(*this, terminator, lane, 1, left,
-                       "Placing terminator at col " + std::to_string(left) + ", offset " +
-                           std::to_string(offset) + " left of target");
+      place(lane, 1, left,
+            "Placing terminator at col " + std::to_string(left) + ", offset " +
+                std::to_string(offset) + " left of target");
       return;
     }
     const int right = col + offset;
     if (!_is_row_column_occupied(lane, 1, right)) {
-      place_terminator(*this, terminator, lane, 1, right,
-                       "Placing terminator at col " + std::to_string(right) + ", offset " +
-                           std::to_string(offset) + " right of target");
+      place(lane, 1, right,
+            "Placing terminator at col " + std::to_string(right) + ", offset " +
+                std::to_string(offset) + " right of target");
       return;
     }
   }
   if (tracing()) trace("No column near target available, using next available column");
-  place_terminator(*this, terminator, lane, 1, get_next_column(lane, 1), "");
+  place(lane, 1, get_next_column(lane, 1), "");
 }
 
 }  // namespace orvane

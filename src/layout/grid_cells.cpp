@@ -179,6 +179,28 @@ void Grid::add_shape_to_lane_rowcolumn(const std::string& lane_id, int row_numbe
   impl_->pad_all();
 }
 
+void Grid::place_in_cell(const std::string& lane_id, int row_number, int col_number, Shape* shape) {
+  check_number(row_number, "row_number");
+  check_number(col_number, "col_number");
+  check_shape(shape);
+  const auto* lane = impl_->find_lane(lane_id);
+  const auto* row = lane != nullptr ? Impl::find_row(*lane, row_number) : nullptr;
+  if (col_number != 1 || row == nullptr || impl_->length(*row) == 0 || row->cells.count(1) > 0) {
+    add_shape_to_lane_rowcolumn(lane_id, row_number, col_number, shape);
+    return;
+  }
+  const std::size_t lane_pos = impl_->lane_position(lane_id);
+  const std::size_t row_pos = lane->row_index.at(row_number);
+  impl_->put(lane_pos, row_pos, 1, impl_->length(*row), shape);
+  if (tracing()) {
+    Helper::printc("            ### shape.name=" + Helper::escape(Helper::quoted(shape->name)) +
+                       ", lane_id=" + Helper::escape(Helper::quoted(lane_id)) +
+                       ", row_number=" + Helper::quoted(row->key) + ", col_number=1",
+                   36, kTrace);
+  }
+  impl_->pad_all();
+}
+
 void Grid::add_shape_to_lane(const std::optional<std::string>& lane_id, int row_number,
                              Shape* current_shape) {
   if (!lane_id) throw std::invalid_argument("lane_id must be provided");

@@ -12,6 +12,16 @@
 #include "orvane/pool.hpp"
 #include "orvane/shape.hpp"
 
+namespace orvane {
+
+inline void PrintTo(const ShapeCell& cell, std::ostream* out) {
+  *out << "(" << cell.lane_id.value_or("None") << ", "
+       << (cell.row_number ? std::to_string(*cell.row_number) : "None") << ", "
+       << (cell.col_number ? std::to_string(*cell.col_number) : "None") << ")";
+}
+
+}  // namespace orvane
+
 namespace orvane::testing {
 
 inline std::unique_ptr<Pool> make_pool(const std::string& name) {

@@ -283,7 +283,7 @@ void ReferenceGrid::position_same_lane_terminator(Shape* t, Shape* target) {
         ", col " + std::to_string(c.col));
   auto place = [&](int row, int col, const std::string& line) {
     if (!line.empty()) print(line);
-    add_shape_to_lane_rowcolumn(lane, row, col, t);
+    add_shape_to_lane_cell(lane, row, col, t);
     t->grid_traversed = true;
   };
   if (c.col > 1 && is_column_empty(lane, c.row, c.col - 1)) {
@@ -319,7 +319,7 @@ void ReferenceGrid::position_different_lane_terminator(Shape* t, Shape* target) 
         std::to_string(c.row) + ", col " + std::to_string(c.col));
   auto place = [&](int col, const std::string& line) {
     if (!line.empty()) print(line);
-    add_shape_to_lane_rowcolumn(lane, 1, col, t);
+    add_shape_to_lane_cell(lane, 1, col, t);
     t->grid_traversed = true;
   };
   if (!is_row_column_occupied(lane, 1, c.col)) {
@@ -393,12 +393,38 @@ void ReferenceGrid::add_shape_to_lane_rowcolumn(const std::string& lane_id, int 
                      ", row_number=" + Helper::quoted(key_of(row_number)) +
                      ", col_number=" + std::to_string(col_number),
                  36, level());
+  pad();
+}
+
+void ReferenceGrid::pad() {
   const int w = get_max_column_count();
   for (auto& [id, rows] : grid_) {
     for (auto& [key, row] : rows) {
       while (static_cast<int>(row.size()) < w) row.push_back(nullptr);
     }
   }
+}
+
+// A terminator takes a free first cell instead of being appended, so that it lands where its
+// placement line says.
+void ReferenceGrid::add_shape_to_lane_cell(const std::string& lane_id, int row_number,
+                                           int col_number, Shape* shape) {
+  for (auto& [id, rows] : grid_) {
+    if (id != lane_id) continue;
+    for (auto& [key, cells] : rows) {
+      if (key != key_of(row_number) || col_number != 1 || cells.empty() || cells[0] != nullptr) {
+        continue;
+      }
+      cells[0] = shape;
+      Helper::printc("            ### shape.name=" + esc(Helper::quoted(shape->name)) +
+                         ", lane_id=" + esc(Helper::quoted(lane_id)) +
+                         ", row_number=" + Helper::quoted(key) + ", col_number=1",
+                     36, level());
+      pad();
+      return;
+    }
+  }
+  add_shape_to_lane_rowcolumn(lane_id, row_number, col_number, shape);
 }
 
 void ReferenceGrid::add_shape_to_lane(const std::string& lane_id, int row_number, Shape* shape) {

@@ -39,6 +39,8 @@ class ReferenceGrid {
   void add_shape_to_lane_rowcolumn(const std::string& lane_id, int row_number, int col_number,
                                    Shape* shape);
   void add_shape_to_lane(const std::string& lane_id, int row_number, Shape* shape);
+  void add_shape_to_lane_cell(const std::string& lane_id, int row_number, int col_number,
+                              Shape* shape);
   struct Cell {
     std::optional<std::string> lane_id;
     int row = 0;
@@ -49,6 +51,7 @@ class ReferenceGrid {
   bool is_row_column_occupied(const std::string& lane_id, int row_number, int col_number) const;
   int get_next_column(const std::string& lane_id, int row_number) const;
   int get_max_column_count() const;
+  void pad();
 
   std::vector<Pool*> pools_;
   std::vector<LaneRows> grid_;
