@@ -51,6 +51,12 @@ const LINT_EXCEPTIONS = {
   'no-overlapping-elements': 'off',
 };
 
+// Rules waived for one example only, with the reason. The element catalogue draws every kind
+// once, in one chain: its link event stands alone and its event-based gateway has one branch.
+const EXAMPLE_EXCEPTIONS = {
+  'all-elements': { 'link-event': 'off', 'event-based-gateway': 'off' },
+};
+
 const dir = process.argv[2];
 const manifest = JSON.parse(readFileSync(join(dir, 'manifest.json'), 'utf8'));
 const moddle = new BpmnModdle();
@@ -58,9 +64,12 @@ const failures = [];
 const fail = (name, message) => failures.push(`${name}: ${message}`);
 
 // Rules keep state between runs, so every document gets a linter of its own.
-const newLinter = () =>
+const newLinter = (name) =>
   new Linter({
-    config: { extends: 'bpmnlint:recommended', rules: LINT_EXCEPTIONS },
+    config: {
+      extends: 'bpmnlint:recommended',
+      rules: { ...LINT_EXCEPTIONS, ...(EXAMPLE_EXCEPTIONS[name] || {}) },
+    },
     resolver: new NodeResolver(),
   });
 
@@ -133,7 +142,7 @@ for (const entry of manifest) {
   }
 
   if (entry.kind !== 'random') {
-    const reports = await newLinter().lint(definitions);
+    const reports = await newLinter(entry.name).lint(definitions);
     for (const [rule, problems] of Object.entries(reports)) {
       for (const problem of problems) {
         if (problem.category === 'error' || problem.category === 'warn') {

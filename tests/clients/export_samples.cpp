@@ -6,6 +6,7 @@
 //
 // OUT_DIR receives NAME.bpmn, NAME.drawio and manifest.json listing every diagram with the
 // numbers of vertices and edges its drawio document must hold, counted from the model.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>

@@ -1,0 +1,323 @@
+#include "orvane/bpmn.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "export_fixture.hpp"
+#include "orvane/event.hpp"
+
+namespace orvane {
+namespace {
+
+using test::add_lane;
+using test::ExportTest;
+using test::IdIndex;
+using test::parse;
+
+std::string bpmn_of(const Swimboard& board) {
+  return BPMN().to_xml(board._pools);
+}
+
+pugi::xml_node by_name(const pugi::xml_document& doc, const std::string& name) {
+  for (const pugi::xpath_node& found : doc.select_nodes("//*[@name]")) {
+    if (found.node().attribute("name").value() == name) return found.node();
+  }
+  return {};
+}
+
+pugi::xml_node di_of(const pugi::xml_document& doc, const std::string& id) {
+  return doc
+      .select_node(
+          ("//*[local-name()='BPMNShape' or local-name()='BPMNEdge'][@bpmnElement='" + id + "']")
+              .c_str())
+      .node();
+}
+
+Box bounds_of(const pugi::xml_node& shape) {
+  const pugi::xml_node b = shape.child("dc:Bounds");
+  return {b.attribute("x").as_double(), b.attribute("y").as_double(),
+          b.attribute("width").as_double(), b.attribute("height").as_double()};
+}
+
+class BpmnExport : public ExportTest {};
+
+TEST_F(BpmnExport, NamesWithMarkupQuotesNewlinesAndUnicodeRoundTripExactly) {
+  Swimboard board;
+  Pool& pool = board.add_pool(test::TRICKY_NAME);
+  Lane& lane = add_lane(pool, test::TRICKY_NAME);
+  Shape& start = lane.add_element(test::TRICKY_NAME, ElementType::START);
+  Shape& end = lane.add_element("End", ElementType::END);
+  start.connect(end, test::TRICKY_NAME);
+  const pugi::xml_document doc = parse(bpmn_of(board));
+  int found = 0;
+  for (const pugi::xpath_node& node : doc.select_nodes("//*[@name]")) {
+    if (node.node().attribute("name").value() == test::TRICKY_NAME) ++found;
+  }
+  // participant, process, lane, start event, sequence flow
+  EXPECT_EQ(found, 5);
+}
+
+TEST_F(BpmnExport, ControlCharactersAndBrokenUtf8NeverMakeTheDocumentUnreadable) {
+  Swimboard board;
+  Lane& lane = add_lane(board.add_pool("P"), "L");
+  lane.add_element(std::string("bell\x07 nul") + '\0' + "x \xC3(\xED\xA0\x80 ok",
+                   ElementType::TASK);
+  const pugi::xml_document doc = parse(bpmn_of(board));
+  const std::string name = doc.select_node("//bpmn:task").node().attribute("name").value();
+  EXPECT_EQ(name, "bell nulx \xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD ok");
+}
+
+TEST_F(BpmnExport, DuplicateAndUnsafeIdentifiersBecomeUniqueAndAllReferencesResolve) {
+  Swimboard board;
+  Pool& pool = board.add_pool("P");
+  Lane& lane = add_lane(pool, "L");
+  Shape& a = lane.add_element("A", ElementType::START);
+  Shape& b = lane.add_element("B", ElementType::TASK);
+  Shape& c = lane.add_element("C", ElementType::END);
+  a.bpmn_id = "same";
+  b.bpmn_id = "same";
+  c.bpmn_id = "1 bad id!";
+  lane.id = "same";
+  a.connect(b).bpmn_id = "same";
+  b.connect(c).bpmn_id = "";
+  const pugi::xml_document doc = parse(bpmn_of(board));
+  const IdIndex ids(doc);
+  EXPECT_TRUE(ids.duplicates.empty());
+  for (const auto& [id, node] : ids.by_id) {
+    EXPECT_FALSE(id.empty());
+    EXPECT_TRUE(std::isalpha(static_cast<unsigned char>(id[0])) || id[0] == '_') << id;
+    EXPECT_EQ(id.find(' '), std::string::npos) << id;
+  }
+  for (const char* attribute : {"sourceRef", "targetRef", "processRef", "bpmnElement"}) {
+    for (const pugi::xpath_node& ref : doc.select_nodes(("//@" + std::string(attribute)).c_str())) {
+      EXPECT_TRUE(ids.has(ref.attribute().value())) << attribute << " " << ref.attribute().value();
+    }
+  }
+  for (const char* element : {"flowNodeRef", "incoming", "outgoing"}) {
+    for (const pugi::xpath_node& ref :
+         doc.select_nodes(("//*[local-name()='" + std::string(element) + "']").c_str())) {
+      EXPECT_TRUE(ids.has(ref.node().text().get())) << element << " " << ref.node().text().get();
+    }
+  }
+}
+
+TEST_F(BpmnExport, FlowsBetweenPoolObjectsAreMessageFlowsEvenWhenPoolsShareAName) {
+  Swimboard board;
+  Lane& first = add_lane(board.add_pool("Shop"), "A");
+  Lane& second = add_lane(board.add_pool("Shop"), "B");
+  Shape& start = first.add_element("Start", ElementType::START);
+  Shape& send = first.add_element("Send", ElementType::TASK);
+  Shape& receive = second.add_element("Receive", ElementType::START);
+  start.connect(send);
+  Connection& across = send.connect(receive, "order");
+  across.connection_type = "sequence";  // what a caller may have set; the pools decide
+  const pugi::xml_document doc = parse(bpmn_of(board));
+  ASSERT_EQ(doc.select_nodes("//bpmn:messageFlow").size(), 1u);
+  EXPECT_EQ(doc.select_nodes("//bpmn:sequenceFlow").size(), 1u);
+  const pugi::xml_node message = doc.select_node("//bpmn:messageFlow").node();
+  EXPECT_STREQ(message.attribute("name").value(), "order");
+  EXPECT_EQ(message.parent().name(), std::string("bpmn:collaboration"));
+  // The sending task lists only its sequence flow.
+  const pugi::xml_node task = by_name(doc, "Send");
+  EXPECT_EQ(task.select_nodes("bpmn:incoming").size(), 1u);
+  EXPECT_EQ(task.select_nodes("bpmn:outgoing").size(), 0u);
+  EXPECT_EQ(doc.select_nodes("//bpmn:participant").size(), 2u);
+  EXPECT_EQ(doc.select_nodes("//bpmn:process").size(), 2u);
+}
+
+TEST_F(BpmnExport, EachShapeKindBecomesItsBpmnElementWithItsEventDefinition) {
+  Swimboard board;
+  Lane& lane = add_lane(board.add_pool("P"), "L");
+  struct Case {
+    ElementType type;
+    const char* element;
+    const char* definition;
+  };
+  const std::vector<Case> cases = {
+      {ElementType::START, "bpmn:startEvent", nullptr},
+      {ElementType::MESSAGE, "bpmn:startEvent", "bpmn:messageEventDefinition"},
+      {ElementType::SIGNAL, "bpmn:startEvent", "bpmn:signalEventDefinition"},
+      {ElementType::CONDITIONAL, "bpmn:startEvent", "bpmn:conditionalEventDefinition"},
+      {ElementType::TIMER, "bpmn:startEvent", "bpmn:timerEventDefinition"},
+      {ElementType::MESSAGE_INTERMEDIATE, "bpmn:intermediateCatchEvent",
+       "bpmn:messageEventDefinition"},
+      {ElementType::SIGNAL_INTERMEDIATE, "bpmn:intermediateCatchEvent",
+       "bpmn:signalEventDefinition"},
+      {ElementType::INTERMEDIATE, "bpmn:intermediateThrowEvent", nullptr},
+      {ElementType::LINK, "bpmn:intermediateThrowEvent", "bpmn:linkEventDefinition"},
+      {ElementType::END, "bpmn:endEvent", nullptr},
+      {ElementType::MESSAGE_END, "bpmn:endEvent", "bpmn:messageEventDefinition"},
+      {ElementType::SIGNAL_END, "bpmn:endEvent", "bpmn:signalEventDefinition"},
+      {ElementType::TASK, "bpmn:task", nullptr},
+      {ElementType::SUBPROCESS, "bpmn:subProcess", nullptr},
+      {ElementType::EXCLUSIVE, "bpmn:exclusiveGateway", nullptr},
+      {ElementType::PARALLEL, "bpmn:parallelGateway", nullptr},
+      {ElementType::INCLUSIVE, "bpmn:inclusiveGateway", nullptr},
+      {ElementType::EVENT_BASED, "bpmn:eventBasedGateway", nullptr},
+      {ElementType::TERMINATOR, "bpmn:startEvent", nullptr},
+      {ElementType::DATA_OBJECT, "bpmn:dataObjectReference", nullptr},
+      {ElementType::DATA_STORE, "bpmn:dataStoreReference", nullptr},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    lane.add_element("shape" + std::to_string(i), cases[i].type);
+  }
+  const pugi::xml_document doc = parse(bpmn_of(board));
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const pugi::xml_node node = by_name(doc, "shape" + std::to_string(i));
+    ASSERT_TRUE(node) << i;
+    EXPECT_STREQ(node.name(), cases[i].element) << class_name(cases[i].type);
+    const bool has_definition = cases[i].definition != nullptr;
+    EXPECT_EQ(static_cast<bool>(node.child(has_definition ? cases[i].definition : "x")),
+              has_definition)
+        << class_name(cases[i].type);
+  }
+  // A data object reference points at a data object of the same process.
+  const pugi::xml_node reference = doc.select_node("//bpmn:dataObjectReference").node();
+  const std::string object = reference.attribute("dataObjectRef").value();
+  EXPECT_TRUE(doc.select_node(("//bpmn:dataObject[@id='" + object + "']").c_str()));
+  // Lanes list flow nodes only.
+  EXPECT_EQ(doc.select_nodes("//bpmn:flowNodeRef").size(), cases.size() - 2);
+}
+
+TEST_F(BpmnExport, TerminatorsStartOrEndAFlowByTheirConnections) {
+  Swimboard board;
+  Lane& lane = add_lane(board.add_pool("P"), "L");
+  Shape& begin = lane.add_element("Begin", ElementType::TERMINATOR);
+  Shape& work = lane.add_element("Work", ElementType::TASK);
+  Shape& finish = lane.add_element("Finish", ElementType::TERMINATOR);
+  begin.connect(work);
+  work.connect(finish);
+  const pugi::xml_document doc = parse(bpmn_of(board));
+  EXPECT_STREQ(by_name(doc, "Begin").name(), "bpmn:startEvent");
+  EXPECT_STREQ(by_name(doc, "Finish").name(), "bpmn:endEvent");
+}
+
+TEST_F(BpmnExport, DataLinksBecomeDataAssociationsOnActivitiesAndAssociationsElsewhere) {
+  Swimboard board;
+  Lane& lane = add_lane(board.add_pool("P"), "L");
+  Shape& start = lane.add_element("Start", ElementType::START);
+  Shape& task = lane.add_element("Task", ElementType::TASK);
+  Shape& form = lane.add_element("Form", ElementType::DATA_OBJECT);
+  Shape& store = lane.add_element("Store", ElementType::DATA_STORE);
+  start.connect(task);
+  form.connect(task);
+  task.connect(store);
+  start.connect(form);
+  const pugi::xml_document doc = parse(bpmn_of(board));
+  const pugi::xml_node activity = by_name(doc, "Task");
+  const pugi::xml_node input = activity.child("bpmn:dataInputAssociation");
+  ASSERT_TRUE(input);
+  const std::string placeholder = input.child("bpmn:targetRef").text().get();
+  EXPECT_TRUE(activity.select_node(("bpmn:property[@id='" + placeholder + "']").c_str()));
+  EXPECT_TRUE(activity.child("bpmn:dataOutputAssociation"));
+  EXPECT_EQ(doc.select_nodes("//bpmn:association").size(), 1u);
+  // Data links are no sequence flows.
+  EXPECT_EQ(doc.select_nodes("//bpmn:sequenceFlow").size(), 1u);
+  // Every association has its own edge.
+  for (const char* kind : {"dataInputAssociation", "dataOutputAssociation", "association"}) {
+    const pugi::xml_node link =
+        doc.select_node(("//*[local-name()='" + std::string(kind) + "']").c_str()).node();
+    EXPECT_TRUE(di_of(doc, link.attribute("id").value())) << kind;
+  }
+}
+
+TEST_F(BpmnExport, DrawnDiagramKeepsTheDrawnBoxesRoutesAndLabels) {
+  Swimboard board;
+  Pool& pool = board.add_pool("Shop");
+  Lane& sales = add_lane(pool, "Sales");
+  Lane& store = add_lane(pool, "Store");
+  Shape& start = sales.add_element("Start", ElementType::START);
+  Shape& check = sales.add_element("Check", ElementType::TASK);
+  Shape& ship = store.add_element("Ship", ElementType::END);
+  start.connect(check);
+  Connection& ok = check.connect(ship, "ok");
+  board.draw();
+  const pugi::xml_document doc = parse(bpmn_of(board));
+  for (const Shape* shape : {&start, &check, &ship}) {
+    test::expect_near(bounds_of(di_of(doc, shape->bpmn_id)), shape->box, shape->name);
+  }
+  EXPECT_EQ(bounds_of(di_of(doc, sales.id)),
+            (Box{static_cast<double>(sales.coord.x_pos), static_cast<double>(sales.coord.y_pos),
+                 static_cast<double>(sales.width), static_cast<double>(sales.height)}));
+  EXPECT_STREQ(di_of(doc, pool.bpmn_id).attribute("isHorizontal").value(), "true");
+  const pugi::xml_node edge = di_of(doc, ok.bpmn_id);
+  std::vector<Point> route;
+  for (pugi::xml_node p : edge.children("di:waypoint")) {
+    route.push_back({p.attribute("x").as_double(), p.attribute("y").as_double()});
+  }
+  test::expect_near(route, ok.waypoints);
+  ASSERT_TRUE(ok.label_box);
+  test::expect_near(bounds_of(edge.child("bpmndi:BPMNLabel")), *ok.label_box);
+  test::expect_near(bounds_of(di_of(doc, start.bpmn_id).child("bpmndi:BPMNLabel")),
+                    start.label_box);
+}
+
+TEST_F(BpmnExport, UndrawnDiagramGetsAViewableFallbackLayout) {
+  Swimboard board;
+  Pool& pool = board.add_pool("P");
+  Lane& a = add_lane(pool, "A");
+  Lane& b = add_lane(pool, "B");
+  Shape& start = a.add_element("Start", ElementType::START);
+  Shape& task = b.add_element("Task", ElementType::TASK);
+  start.connect(task);
+  const pugi::xml_document doc = parse(bpmn_of(board));
+  for (const Lane* lane : {&a, &b}) {
+    const Box lane_box = bounds_of(di_of(doc, lane->id));
+    EXPECT_GT(lane_box.width, 0);
+    for (const Shape* shape : lane->shapes) {
+      const Box box = bounds_of(di_of(doc, shape->bpmn_id));
+      EXPECT_GT(box.width, 0);
+      EXPECT_GE(box.x, lane_box.x);
+      EXPECT_GE(box.y, lane_box.y);
+      EXPECT_LE(box.right(), lane_box.right());
+      EXPECT_LE(box.bottom(), lane_box.bottom());
+    }
+  }
+  EXPECT_GE(di_of(doc, start.connection_to->front().bpmn_id).select_nodes("di:waypoint").size(),
+            2u);
+}
+
+TEST_F(BpmnExport, EmptyDiagramStillGivesAValidDocument) {
+  const std::vector<std::unique_ptr<Pool>> none;
+  const pugi::xml_document doc = parse(BPMN().to_xml(none));
+  const std::string process = doc.select_node("//bpmn:process").node().attribute("id").value();
+  EXPECT_EQ(doc.select_node("//bpmndi:BPMNPlane").node().attribute("bpmnElement").value(), process);
+}
+
+TEST_F(BpmnExport, SameDiagramGivesIdenticalBytes) {
+  auto build = [] {
+    Helper::reset_uuid();
+    auto board = std::make_unique<Swimboard>();
+    Lane& lane = add_lane(board->add_pool("P"), "L");
+    Shape& s = lane.add_element("S", ElementType::START);
+    Shape& t = lane.add_element("T", ElementType::TASK);
+    s.connect(t, "go");
+    board->draw();
+    return board;
+  };
+  EXPECT_EQ(bpmn_of(*build()), bpmn_of(*build()));
+}
+
+TEST_F(BpmnExport, FailedWriteThrowsAndLeavesNoFile) {
+  Swimboard board;
+  add_lane(board.add_pool("P"), "L").add_element("S", ElementType::START);
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / "orvane-bpmn-missing-dir" / "deeper";
+  const std::string target = (dir / "out.bpmn").string();
+  EXPECT_THROW(board.export_to_bpmn(target), std::runtime_error);
+  EXPECT_FALSE(std::filesystem::exists(target));
+
+  const std::filesystem::path good = std::filesystem::temp_directory_path() / "orvane-test.bpmn";
+  board.export_to_bpmn(good.string());
+  std::ifstream in(good);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), bpmn_of(board));
+  std::filesystem::remove(good);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,189 @@
+#include "orvane/drawio.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "export_fixture.hpp"
+
+namespace orvane {
+namespace {
+
+using test::add_lane;
+using test::ExportTest;
+using test::IdIndex;
+using test::parse;
+
+std::string drawio_of(const Swimboard& board) {
+  return DrawIO().to_xml(board._pools);
+}
+
+pugi::xml_node cell(const pugi::xml_document& doc, const std::string& id) {
+  return doc.select_node(("//mxCell[@id='" + id + "']").c_str()).node();
+}
+
+Box geometry_of(const pugi::xml_node& cell) {
+  const pugi::xml_node g = cell.child("mxGeometry");
+  return {g.attribute("x").as_double(), g.attribute("y").as_double(),
+          g.attribute("width").as_double(), g.attribute("height").as_double()};
+}
+
+// What drawio shows for an HTML label.
+std::string html_to_text(std::string value) {
+  const std::vector<std::pair<std::string, std::string>> entities = {
+      {"<br>", "\n"},   {"&lt;", "<"},  {"&gt;", ">"},
+      {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}};
+  for (const auto& [from, to] : entities) {
+    for (std::size_t at = value.find(from); at != std::string::npos;
+         at = value.find(from, at + to.size())) {
+      value.replace(at, from.size(), to);
+    }
+  }
+  return value;
+}
+
+class DrawioExport : public ExportTest {
+ protected:
+  // Two pools; the second shares a lane name; a message flow between them.
+  void build(Swimboard& board) {
+    Pool& shop = board.add_pool("Shop");
+    sales = &add_lane(shop, "Sales");
+    store = &add_lane(shop, "Store");
+    Pool& carrier = board.add_pool("Carrier");
+    driver = &add_lane(carrier, "Sales");
+    Shape& start = sales->add_element("Start", ElementType::START);
+    Shape& pack = store->add_element("Pack", ElementType::TASK);
+    Shape& pickup = driver->add_element("Pick up", ElementType::MESSAGE);
+    start.connect(pack, "go");
+    message = &pack.connect(pickup, "booking");
+  }
+  Lane* sales = nullptr;
+  Lane* store = nullptr;
+  Lane* driver = nullptr;
+  Connection* message = nullptr;
+};
+
+TEST_F(DrawioExport, PoolsLanesAndShapesNestAsContainersWithRelativeGeometry) {
+  Swimboard board;
+  build(board);
+  board.draw();
+  const pugi::xml_document doc = parse(drawio_of(board));
+  ASSERT_TRUE(doc.select_node("/mxfile/diagram/mxGraphModel/root"));
+  for (const auto& pool : board._pools) {
+    const pugi::xml_node pool_cell = cell(doc, pool->bpmn_id);
+    EXPECT_STREQ(pool_cell.attribute("parent").value(), "1");
+    EXPECT_EQ(geometry_of(pool_cell).x, pool->coord.x_pos);
+    for (const auto& lane : pool->lanes) {
+      const pugi::xml_node lane_cell = cell(doc, lane->id);
+      EXPECT_EQ(lane_cell.attribute("parent").value(), pool->bpmn_id);
+      const Box lane_box = geometry_of(lane_cell);
+      EXPECT_EQ(lane_box.x, lane->coord.x_pos - pool->coord.x_pos);
+      EXPECT_EQ(lane_box.y, lane->coord.y_pos - pool->coord.y_pos);
+      for (const Shape* shape : lane->shapes) {
+        const pugi::xml_node shape_cell = cell(doc, shape->bpmn_id);
+        EXPECT_EQ(shape_cell.attribute("parent").value(), lane->id);
+        const Box box = geometry_of(shape_cell);
+        test::expect_near(box,
+                          Box{shape->box.x - lane->coord.x_pos, shape->box.y - lane->coord.y_pos,
+                              shape->box.width, shape->box.height});
+        // Inside its lane.
+        EXPECT_GE(box.x, 0);
+        EXPECT_GE(box.y, 0);
+        EXPECT_LE(box.right(), lane_box.width);
+        EXPECT_LE(box.bottom(), lane_box.height);
+      }
+    }
+  }
+}
+
+TEST_F(DrawioExport, EdgesFollowTheDrawnRouteAndMessageFlowsAreDashed) {
+  Swimboard board;
+  build(board);
+  board.draw();
+  const pugi::xml_document doc = parse(drawio_of(board));
+  const IdIndex ids(doc);
+  EXPECT_TRUE(ids.duplicates.empty());
+  const pugi::xpath_node_set edges = doc.select_nodes("//mxCell[@edge='1']");
+  ASSERT_EQ(edges.size(), 2u);
+  for (const pugi::xpath_node& edge : edges) {
+    EXPECT_TRUE(ids.has(edge.node().attribute("source").value()));
+    EXPECT_TRUE(ids.has(edge.node().attribute("target").value()));
+  }
+  const pugi::xml_node flow = cell(doc, message->bpmn_id);
+  const std::string style = flow.attribute("style").value();
+  EXPECT_NE(style.find("dashed=1"), std::string::npos);
+  std::vector<Point> route;
+  const pugi::xml_node geometry = flow.child("mxGeometry");
+  const auto point = [](pugi::xml_node p) {
+    return Point{p.attribute("x").as_double(), p.attribute("y").as_double()};
+  };
+  route.push_back(point(geometry.find_child_by_attribute("mxPoint", "as", "sourcePoint")));
+  for (pugi::xml_node p : geometry.find_child_by_attribute("Array", "as", "points").children()) {
+    route.push_back(point(p));
+  }
+  route.push_back(point(geometry.find_child_by_attribute("mxPoint", "as", "targetPoint")));
+  test::expect_near(route, message->waypoints);
+  const pugi::xml_node sequence = cell(doc, sales->shapes.front()->connection_to->front().bpmn_id);
+  EXPECT_EQ(std::string(sequence.attribute("style").value()).find("dashed=1"), std::string::npos);
+}
+
+TEST_F(DrawioExport, LabelsShowExactlyTheNameAndCannotInjectMarkup) {
+  Swimboard board;
+  Pool& pool = board.add_pool(test::TRICKY_NAME);
+  Lane& lane = add_lane(pool, "<b>lane</b>");
+  Shape& start = lane.add_element(test::TRICKY_NAME, ElementType::START);
+  Shape& end = lane.add_element("<img src=x onerror=alert(1)>", ElementType::END);
+  start.connect(end, "a & b");
+  const pugi::xml_document doc = parse(drawio_of(board));
+  const std::string value = cell(doc, start.bpmn_id).attribute("value").value();
+  EXPECT_EQ(value.find('<', 0) == std::string::npos || value.find("<br>") != std::string::npos,
+            true);
+  EXPECT_EQ(html_to_text(value), test::TRICKY_NAME);
+  EXPECT_EQ(html_to_text(cell(doc, end.bpmn_id).attribute("value").value()),
+            "<img src=x onerror=alert(1)>");
+  EXPECT_EQ(std::string(cell(doc, end.bpmn_id).attribute("value").value()).find("<img"),
+            std::string::npos);
+  EXPECT_EQ(html_to_text(cell(doc, lane.id).attribute("value").value()), "<b>lane</b>");
+  EXPECT_EQ(
+      html_to_text(cell(doc, start.connection_to->front().bpmn_id).attribute("value").value()),
+      "a & b");
+}
+
+TEST_F(DrawioExport, UndrawnDiagramStillPlacesEveryShapeInsideItsLane) {
+  Swimboard board;
+  build(board);
+  const pugi::xml_document doc = parse(drawio_of(board));
+  for (const Lane* lane : {sales, store, driver}) {
+    const Box lane_box = geometry_of(cell(doc, lane->id));
+    EXPECT_GT(lane_box.width, 0);
+    for (const Shape* shape : lane->shapes) {
+      const Box box = geometry_of(cell(doc, shape->bpmn_id));
+      EXPECT_GT(box.width, 0);
+      EXPECT_GE(box.x, 0);
+      EXPECT_LE(box.right(), lane_box.width);
+      EXPECT_LE(box.bottom(), lane_box.height);
+    }
+  }
+}
+
+TEST_F(DrawioExport, SameDiagramGivesIdenticalBytesAndFailedWritesThrow) {
+  auto text = [this] {
+    Helper::reset_uuid();
+    Swimboard board;
+    build(board);
+    board.draw();
+    return drawio_of(board);
+  };
+  EXPECT_EQ(text(), text());
+
+  Swimboard board;
+  build(board);
+  const std::string target = (std::filesystem::temp_directory_path() / "orvane-drawio-missing-dir" /
+                              "nested" / "out.drawio")
+                                 .string();
+  EXPECT_THROW(board.export_to_drawio(target), std::runtime_error);
+  EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+}  // namespace
+}  // namespace orvane
