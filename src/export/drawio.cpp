@@ -2,6 +2,8 @@
 // lane with drawio's BPMN styles, connections as edges following the drawn route.
 #include "orvane/drawio.hpp"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <pugixml.hpp>
@@ -284,7 +286,7 @@ class Writer {
     for (const auto& lane : pool.lanes) {
       const std::string lane_style =
           "swimlane;html=1;horizontal=0;startSize=" + std::to_string(Configs::LANE_TEXT_WIDTH) +
-          ";collapsible=0;swimlaneLine=1;";
+          ";collapsible=0;fontStyle=0;";
       add_geometry(add_vertex(root, lane.id, lane.lane->name, lane_style, pool.participant_id),
                    lane.box, pool.box.x, pool.box.y);
       for (const NodeInfo* node : lane.nodes) {

@@ -223,19 +223,24 @@ void random_diagram(Swimboard& board, std::mt19937& rng) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::cerr << "usage: export_samples OUT_DIR [--random N] [--seed S] [--examples DIR]\n";
-    return 2;
-  }
-  const fs::path out = argv[1];
+  fs::path out;
   std::size_t random_count = 0;
   unsigned seed = 1;
   std::string examples;
-  for (int i = 2; i + 1 < argc; i += 2) {
-    const std::string flag = argv[i];
-    if (flag == "--random") random_count = std::stoul(argv[i + 1]);
-    if (flag == "--seed") seed = static_cast<unsigned>(std::stoul(argv[i + 1]));
-    if (flag == "--examples") examples = argv[i + 1];
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--", 0) == 0 && i + 1 < argc) {
+      const std::string value = argv[++i];
+      if (arg == "--random") random_count = std::stoul(value);
+      if (arg == "--seed") seed = static_cast<unsigned>(std::stoul(value));
+      if (arg == "--examples") examples = value;
+    } else {
+      out = arg;
+    }
+  }
+  if (out.empty()) {
+    std::cerr << "usage: export_samples OUT_DIR [--random N] [--seed S] [--examples DIR]\n";
+    return 2;
   }
   fs::create_directories(out);
   std::vector<Entry> entries;
