@@ -35,6 +35,9 @@ class ORVANE_API DanglingElementException : public std::runtime_error {
 /// save() and export. The object is its own scope: destroying it neither draws nor saves.
 class ORVANE_API Swimboard {
  public:
+  /// Gets a painter of `painter_type` sized width x height from PainterFactory, applies the
+  /// colour theme and background, and creates the title from the painter's title defaults.
+  /// Restarts the identifier sequence, so each diagram's identifiers are reproducible.
   explicit Swimboard(std::string title = "<Process Map Title>", int width = 5000, int height = 5000,
                      bool auto_size = true, std::string colour_theme = "DEFAULT",
                      std::string painter_type = "png");
@@ -43,21 +46,28 @@ class ORVANE_API Swimboard {
   Swimboard& operator=(const Swimboard&) = delete;
 
   // Declared fields, in order.
+  /// The title text, copied into _title at construction.
   std::string title;
+  /// The picture size: the initial surface, then the size computed by draw().
   int width;
   int height;
+  /// Whether draw() resizes the surface to width x height.
   bool auto_size;
   std::string colour_theme;
   std::string painter_type;
   std::unique_ptr<Title> _title;
+  /// The footer, once set_footer was called.
   std::unique_ptr<Footer> _footer;
+  /// The pools in the order they were added.
   std::vector<std::unique_ptr<Pool>> _pools;
   int next_shape_x = 0;
   int lane_y_pos = 0;
+  /// The widest lane any draw() has seen; never lowered.
   int lane_max_width = 0;
 
   /// Wall-clock seconds at which construction began.
   double start_time = 0;
+  /// The layout grid, rebuilt by every draw().
   Grid _layout_grid;
 
   /// Compares the twelve declared fields (pools and elements by content).
