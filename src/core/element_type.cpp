@@ -54,6 +54,15 @@ constexpr std::array<Entry, 22> kTable{{
     {ElementType::DATA_STORE, "DATA_STORE", "DataStore", &make<DataStore>},
 }};
 
+// entry() indexes the table by the enum value, so the rows must follow the declaration order.
+constexpr bool table_in_declaration_order() {
+  for (std::size_t i = 0; i < kTable.size(); ++i) {
+    if (static_cast<std::size_t>(kTable[i].type) != i) return false;
+  }
+  return true;
+}
+static_assert(table_in_declaration_order(), "the class table must follow ElementType's order");
+
 const Entry& entry(ElementType type) {
   auto index = static_cast<std::size_t>(type);
   if (index >= kTable.size()) {
