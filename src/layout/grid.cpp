@@ -98,7 +98,9 @@ void Grid::set_grid(const std::vector<Pool*>& pools) {
     if (pool == nullptr) throw std::invalid_argument("pools must not hold a null pool");
   }
   _pools = pools;
-  impl_->clear();
+  Impl* fresh = new Impl;
+  delete impl_;
+  impl_ = fresh;
   // A new layout places every shape again: forget the marks of an earlier layout. A shape that
   // is only reachable through connections was placed from a placed shape, so following the
   // marked shapes from the lanes finds every stale mark.

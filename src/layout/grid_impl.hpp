@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory_resource>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -15,11 +16,6 @@
 
 namespace orvane {
 
-// The grid keeps only the occupied cells of each row. Every row also has a logical length (the
-// length its cell list would have if the empty cells were stored): placing by column pads every
-// row of the grid to the grid width, and instead of writing those empty cells we remember the
-// width of the last padding and which rows existed then. A row created later (possible only
-// through add_shape_to_lane_row) keeps its own length until the next padding.
 // Trace lines of the layout all belong to the "layout_grid" category.
 inline PrintOptions trace_options() {
   PrintOptions options;
@@ -27,8 +23,19 @@ inline PrintOptions trace_options() {
   return options;
 }
 
+// The grid keeps only the occupied cells of each row. Every row also has a logical length (the
+// length its cell list would have if the empty cells were stored): placing by column pads every
+// row of the grid to the grid width, and instead of writing those empty cells we remember the
+// width of the last padding and which rows existed then. A row created later (possible only
+// through add_shape_to_lane_row) keeps its own length until the next padding.
 struct Grid::Impl {
+  // Every container of the grid allocates from this arena, which a rebuild drops as a whole:
+  // allocation is cheap, the cells of one layout lie close together and nothing is freed node by
+  // node. Declared first, so that it outlives the containers.
+  std::pmr::monotonic_buffer_resource arena;
+
   struct Row {
+    explicit Row(std::pmr::memory_resource* resource) : cells(resource) {}
     std::string key;
     int number = 0;
     // Global creation serial: rows with a serial below padded_rows took part in the last padding.
@@ -36,13 +43,14 @@ struct Grid::Impl {
     // Logical length as of the last change to this row (padding excluded).
     std::size_t len = 0;
     // Occupied cells, 1-based column -> shape.
-    std::map<int, Shape*> cells;
+    std::pmr::map<int, Shape*> cells;
   };
 
   struct Lane {
+    explicit Lane(std::pmr::memory_resource* resource) : rows(resource), row_index(resource) {}
     std::string id;
-    std::vector<Row> rows;
-    std::unordered_map<int, std::size_t> row_index;
+    std::pmr::vector<Row> rows;
+    std::pmr::unordered_map<int, std::size_t> row_index;
     int max_row_number = 0;
   };
 
@@ -59,19 +67,17 @@ struct Grid::Impl {
     bool operator==(const CellRef&) const = default;
   };
 
-  std::vector<Lane> lanes;
-  std::unordered_map<std::string, std::size_t> lane_index;
+  std::pmr::vector<Lane> lanes{&arena};
+  std::pmr::unordered_map<std::string, std::size_t> lane_index{&arena};
   // The first cell of every placed shape in search order, and the further cells of the rare
   // shape that was placed more than once.
-  std::unordered_map<const Shape*, CellRef> first_cells;
-  std::unordered_map<const Shape*, std::vector<CellRef>> extra_cells;
+  std::pmr::unordered_map<const Shape*, CellRef> first_cells{&arena};
+  std::pmr::unordered_map<const Shape*, std::vector<CellRef>> extra_cells{&arena};
   std::size_t row_serial = 0;
   std::size_t padded_rows = 0;
   std::size_t pad_width = 0;
   // Largest logical row length over the whole grid.
   std::size_t max_len = 0;
-
-  void clear() { *this = Impl{}; }
 
   // Checked access for the views, which may outlive a rebuild of the grid.
   const Lane& lane_at(std::size_t lane) const {
@@ -112,17 +118,16 @@ struct Grid::Impl {
   std::pair<std::size_t, std::size_t> ensure_row(const std::string& lane_id, int row_number) {
     auto [lit, lane_new] = lane_index.try_emplace(lane_id, lanes.size());
     if (lane_new) {
-      lanes.emplace_back();
+      lanes.emplace_back(&arena);
       lanes.back().id = lane_id;
     }
     Lane& lane = lanes[lit->second];
     auto [rit, row_new] = lane.row_index.try_emplace(row_number, lane.rows.size());
     if (row_new) {
-      Row row;
+      Row& row = lane.rows.emplace_back(&arena);
       row.key = "row" + std::to_string(row_number);
       row.number = row_number;
       row.serial = row_serial++;
-      lane.rows.push_back(std::move(row));
       lane.max_row_number = std::max(lane.max_row_number, row_number);
     }
     return {lit->second, rit->second};
