@@ -1,19 +1,42 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "orvane/export.hpp"
+#include "orvane/painter.hpp"
 
 namespace orvane {
 
-class Painter;
 class Pool;
 
 /// Computes the route (orthogonal waypoints, sides) and label box of every connection of the
 /// diagram from the shapes' drawn boxes, and stores them on the connections. Labels are
-/// measured through `painter`.
+/// measured through `painter`. Connections whose source or target is not placed (empty box)
+/// get no route.
 ORVANE_API void route_connections(const std::vector<std::unique_ptr<Pool>>& pools,
                                   const Painter& painter);
+
+/// The text style of connection labels: the theme's element font, two points smaller than
+/// shape names. Routing measures with it and painting draws with it.
+inline TextStyle connection_label_style(const Painter& painter) {
+  TextStyle style;
+  style.font = painter.element_font;
+  const int size = painter.element_font_size > 0 ? painter.element_font_size : 12;
+  style.font_size = size > 10 ? size - 2 : size;
+  style.colour = painter.element_font_colour;
+  style.alignment = "centre";
+  style.vertical_alignment = "middle";
+  style.wrap = true;
+  return style;
+}
+
+/// Widest a connection label grows before it wraps, in pixels.
+inline constexpr double CONNECTION_LABEL_MAX_WIDTH = 100;
+
+/// An SVG picture of the routing instance (shape boxes, shape label boxes, routes and
+/// connection labels) for looking at a routing problem.
+ORVANE_API std::string routing_debug_svg(const std::vector<std::unique_ptr<Pool>>& pools);
 
 }  // namespace orvane

@@ -1,0 +1,892 @@
+// Orthogonal connection routing over the channels between the rows and columns of shapes.
+//
+// The placed shapes (with the visible part of their names) are clustered into columns along x
+// and rows along y. The gaps between clusters are channels that run across the whole diagram
+// without touching any shape, so a route that leaves its source through a short stub, then
+// travels only inside channels and enters its target through a short stub, crosses no other
+// shape. Segments that share a channel and overlap get separate tracks inside it.
+#include "orvane/routing.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <queue>
+#include <unordered_map>
+
+#include "orvane/lane.hpp"
+#include "orvane/pool.hpp"
+#include "orvane/shape.hpp"
+
+namespace orvane {
+namespace {
+
+constexpr double OUTER_CHANNEL = 24;  // channel width beyond the outermost rows and columns
+constexpr double MIN_CHANNEL = 6;     // narrower gaps are not used as channels
+constexpr double TRACK_SPACING = 10;  // preferred distance between parallel tracks
+constexpr double TRACK_GAP = 4;       // segments closer than this along a channel share no track
+constexpr double LABEL_GAP = 3;       // distance between a label and its route
+constexpr double LABEL_PAD = 2;       // padding around the measured label text
+
+enum Side { RIGHT, LEFT, TOP, BOTTOM };
+
+const char* side_name(Side side) {
+  switch (side) {
+    case RIGHT:
+      return "right";
+    case LEFT:
+      return "left";
+    case TOP:
+      return "top";
+    case BOTTOM:
+      return "bottom";
+  }
+  return "right";
+}
+
+bool finite_box(const Box& b) {
+  return std::isfinite(b.x) && std::isfinite(b.y) && std::isfinite(b.width) &&
+         std::isfinite(b.height);
+}
+
+bool placed(const Box& b) {
+  return finite_box(b) && b.width > 0 && b.height > 0;
+}
+
+bool overlaps(const Box& a, const Box& b) {
+  return a.x < b.right() && b.x < a.right() && a.y < b.bottom() && b.y < a.bottom();
+}
+
+bool inside(const Box& inner, const Box& outer) {
+  return inner.x >= outer.x && inner.y >= outer.y && inner.right() <= outer.right() &&
+         inner.bottom() <= outer.bottom();
+}
+
+// A placed shape as the router sees it.
+struct Node {
+  Shape* shape = nullptr;
+  Box box;
+  Box ink;  // the visible name outside the box (equal to box when there is none)
+  bool label_below = false;
+  bool rectangular = false;  // ends may spread along a side
+  int col = 0;
+  int row = 0;
+};
+
+struct Interval {
+  double lo = 0;
+  double hi = 0;
+};
+
+// Clusters of shape extents along one axis; channel i lies before cluster i.
+struct Axis {
+  std::vector<Interval> clusters;
+
+  void build(std::vector<Interval> spans) {
+    std::sort(spans.begin(), spans.end(),
+              [](const Interval& a, const Interval& b) { return a.lo < b.lo; });
+    for (const Interval& s : spans) {
+      if (!clusters.empty() && s.lo < clusters.back().hi + MIN_CHANNEL) {
+        clusters.back().hi = std::max(clusters.back().hi, s.hi);
+      } else {
+        clusters.push_back(s);
+      }
+    }
+  }
+
+  int cluster_of(double lo) const {
+    auto it = std::upper_bound(clusters.begin(), clusters.end(), lo,
+                               [](double v, const Interval& c) { return v < c.lo; });
+    return std::max(0, static_cast<int>(it - clusters.begin()) - 1);
+  }
+
+  Interval channel(int i) const {
+    const int n = static_cast<int>(clusters.size());
+    const double lo = i == 0 ? clusters[0].lo - OUTER_CHANNEL : clusters[i - 1].hi;
+    const double hi = i == n ? clusters[n - 1].hi + OUTER_CHANNEL : clusters[i].lo;
+    return {lo, hi};
+  }
+};
+
+// A coordinate of a waypoint: fixed, or the track of a slot in a channel.
+struct Val {
+  double v = 0;
+  int slot = -1;
+};
+
+struct Slot {
+  bool vertical = false;  // a vertical segment in a vertical channel (between columns)
+  int channel = 0;
+  double lo = 0;
+  double hi = 0;
+  double pos = 0;
+};
+
+enum class Pattern { ZV, ZH, VH, HV, VHV, HVH };
+
+// Sides and channels of a route. VHV uses v1, h, v2 in that order; HVH uses h, then the
+// vertical channel v1, then the horizontal channel held in v2.
+struct Plan {
+  Side source_side = RIGHT;
+  Side target_side = LEFT;
+  Pattern pattern = Pattern::ZV;
+  int v1 = 0;
+  int h = 0;
+  int v2 = 0;
+};
+
+struct Route {
+  Connection* connection = nullptr;
+  int source = 0;
+  int target = 0;
+  Plan plan;
+  Point start;
+  Point end;
+  std::vector<std::pair<Val, Val>> points;
+};
+
+// Shapes of one row (or column) sorted by their column (or row), to ask whether a straight run
+// between two cells is free.
+class LineIndex {
+ public:
+  explicit LineIndex(int lines) : lines_(static_cast<size_t>(lines)) {}
+  void add(int line, int position) { lines_[static_cast<size_t>(line)].push_back(position); }
+  void finish() {
+    for (auto& l : lines_) std::sort(l.begin(), l.end());
+  }
+  // Whether no shape of `line` sits strictly between positions a and b.
+  bool free_between(int line, int a, int b) const {
+    if (a > b) std::swap(a, b);
+    const auto& l = lines_[static_cast<size_t>(line)];
+    auto it = std::upper_bound(l.begin(), l.end(), a);
+    return it == l.end() || *it >= b;
+  }
+
+ private:
+  std::vector<std::vector<int>> lines_;
+};
+
+// Uniform-grid spatial hash of boxes, for label placement.
+class BoxIndex {
+ public:
+  void add(const Box& b) {
+    if (!finite_box(b)) return;
+    const int id = static_cast<int>(boxes_.size());
+    boxes_.push_back(b);
+    if (cell_count(b) > MAX_CELLS) {
+      large_.push_back(id);  // kept out of the grid so it is not written into millions of cells
+      return;
+    }
+    for_cells(b, [&](int64_t key) { cells_[key].push_back(id); });
+  }
+  bool hits(const Box& b) const {
+    for (int id : large_) {
+      if (overlaps(boxes_[static_cast<size_t>(id)], b)) return true;
+    }
+    if (cell_count(b) > MAX_CELLS) {
+      for (const Box& other : boxes_) {
+        if (overlaps(other, b)) return true;
+      }
+      return false;
+    }
+    bool hit = false;
+    for_cells(b, [&](int64_t key) {
+      if (hit) return;
+      auto it = cells_.find(key);
+      if (it == cells_.end()) return;
+      for (int id : it->second) {
+        if (overlaps(boxes_[static_cast<size_t>(id)], b)) {
+          hit = true;
+          return;
+        }
+      }
+    });
+    return hit;
+  }
+
+ private:
+  static constexpr double CELL = 64;
+  static constexpr double MAX_CELLS = 4096;
+  static double cell_count(const Box& b) {
+    return (std::floor(b.right() / CELL) - std::floor(b.x / CELL) + 1) *
+           (std::floor(b.bottom() / CELL) - std::floor(b.y / CELL) + 1);
+  }
+  template <typename F>
+  static void for_cells(const Box& b, F&& f) {
+    const auto x0 = static_cast<int64_t>(std::floor(b.x / CELL));
+    const auto x1 = static_cast<int64_t>(std::floor(b.right() / CELL));
+    const auto y0 = static_cast<int64_t>(std::floor(b.y / CELL));
+    const auto y1 = static_cast<int64_t>(std::floor(b.bottom() / CELL));
+    for (int64_t y = y0; y <= y1; ++y) {
+      for (int64_t x = x0; x <= x1; ++x) f((y << 32) ^ (x & 0xffffffff));
+    }
+  }
+  std::vector<Box> boxes_;
+  std::vector<int> large_;
+  std::unordered_map<int64_t, std::vector<int>> cells_;
+};
+
+// The visible part of a shape's name when it is drawn outside the shape: the measured text
+// inside the shape's label box, aligned as the shape aligns it.
+Box label_ink(const Shape& shape, const Painter& painter) {
+  const Box& lb = shape.label_box;
+  if (shape.name.empty() || !placed(lb) || inside(lb, shape.box)) return shape.box;
+  TextStyle style;
+  style.font = shape.font.empty() ? painter.element_font : shape.font;
+  style.font_size = shape.font_size > 0             ? shape.font_size
+                    : painter.element_font_size > 0 ? painter.element_font_size
+                                                    : 12;
+  const TextExtent extent = painter.measure_text(shape.name, style, lb.width);
+  const double w = std::clamp(extent.width + 2 * LABEL_PAD, 0.0, lb.width);
+  double x = lb.centre_x() - w / 2;
+  if (shape.text_alignment == "left") x = lb.x;
+  if (shape.text_alignment == "right") x = lb.right() - w;
+  return {x, lb.y, w, lb.height};
+}
+
+class Router {
+ public:
+  Router(const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter)
+      : painter_(painter) {
+    collect(pools);
+  }
+
+  void run() {
+    if (nodes_.empty()) return;
+    build_channels();
+    for (Route& r : routes_) r.plan = plan(r);
+    // Two flows that cross between the same pair of columns with ends fixed at the same heights
+    // cannot both stay apart in the channel; one of them is then led into its target from above
+    // and the routes are laid again.
+    for (int round = 0;; ++round) {
+      slots_.clear();
+      assign_ports();
+      for (Route& r : routes_) {
+        r.points.clear();
+        build_points(r);
+      }
+      assign_tracks();
+      for (Route& r : routes_) store(r);
+      if (round == 3 || !replan_overlaps()) break;
+    }
+    place_labels();
+  }
+
+ private:
+  void collect(const std::vector<std::unique_ptr<Pool>>& pools) {
+    std::unordered_map<const Shape*, int> index;
+    std::vector<Shape*> sources;
+    for (const auto& pool : pools) {
+      if (!pool) continue;
+      for (const auto& lane : pool->lanes) {
+        if (!lane) continue;
+        for (Shape* shape : lane->shapes) {
+          if (shape == nullptr || index.count(shape) != 0) continue;
+          sources.push_back(shape);
+          if (!placed(shape->box)) continue;
+          Node n;
+          n.shape = shape;
+          n.box = shape->box;
+          n.ink = label_ink(*shape, painter_);
+          n.label_below = !(n.ink == n.box) && n.ink.y >= n.box.centre_y();
+          n.rectangular =
+              shape->kind() == ShapeKind::ACTIVITY || shape->kind() == ShapeKind::TERMINATOR;
+          index.emplace(shape, static_cast<int>(nodes_.size()));
+          nodes_.push_back(n);
+        }
+      }
+    }
+    for (Shape* shape : sources) {
+      if (!shape->connection_to) continue;
+      const auto s = index.find(shape);
+      for (Connection& c : *shape->connection_to) {
+        c.waypoints.clear();
+        c.label_box.reset();
+        const auto t = index.find(c.target);
+        if (s == index.end() || t == index.end()) continue;
+        Route r;
+        r.connection = &c;
+        r.source = s->second;
+        r.target = t->second;
+        routes_.push_back(r);
+      }
+    }
+  }
+
+  static Box extent(const Node& n) {
+    const double x = std::min(n.box.x, n.ink.x);
+    const double y = std::min(n.box.y, n.ink.y);
+    return {x, y, std::max(n.box.right(), n.ink.right()) - x,
+            std::max(n.box.bottom(), n.ink.bottom()) - y};
+  }
+
+  void build_channels() {
+    std::vector<Interval> xs;
+    std::vector<Interval> ys;
+    for (const Node& n : nodes_) {
+      const Box e = extent(n);
+      xs.push_back({e.x, e.right()});
+      ys.push_back({e.y, e.bottom()});
+    }
+    cols_.build(xs);
+    rows_.build(ys);
+    LineIndex by_row(static_cast<int>(rows_.clusters.size()));
+    LineIndex by_col(static_cast<int>(cols_.clusters.size()));
+    for (Node& n : nodes_) {
+      const Box e = extent(n);
+      n.col = cols_.cluster_of(e.x);
+      n.row = rows_.cluster_of(e.y);
+      by_row.add(n.row, n.col);
+      by_col.add(n.col, n.row);
+    }
+    by_row.finish();
+    by_col.finish();
+    by_row_ = std::move(by_row);
+    by_col_ = std::move(by_col);
+  }
+
+  // Chooses the sides and the channels of a route from where its ends sit on the grid.
+  Plan plan(const Route& r) const {
+    const Node& s = nodes_[static_cast<size_t>(r.source)];
+    const Node& t = nodes_[static_cast<size_t>(r.target)];
+    const int dc = t.col - s.col;
+    const int dr = t.row - s.row;
+    Plan p;
+    // The horizontal channel next to the target's row, on the source's side.
+    const int h_near_target = dr > 0 ? t.row : t.row + 1;
+    if (r.source == r.target) {
+      return {RIGHT, TOP, Pattern::VH, s.col + 1, s.row, 0};
+    }
+    if (dc > 0 || (dc < 0 && dr != 0 && s.rectangular && t.rectangular)) {
+      const bool forward = dc > 0;
+      p.source_side = forward ? RIGHT : LEFT;
+      p.target_side = forward ? LEFT : RIGHT;
+      const int v_source = forward ? s.col + 1 : s.col;
+      const int v_target = forward ? t.col : t.col + 1;
+      p.pattern = Pattern::ZV;
+      // A run along a row passes only empty cells; in another row than the target's it must
+      // also stop short of a shape in the target's column, whose stubs use the same channel at
+      // the same height (and likewise next to the source).
+      const int step = forward ? 1 : -1;
+      const int run_end = dr == 0 ? t.col : t.col + step;
+      if (v_source == v_target) {
+        p.v1 = v_source;
+      } else if (by_row_.free_between(s.row, s.col, run_end)) {
+        p.v1 = v_target;  // straight along the source's row, turn next to the target
+      } else if (dr != 0 && by_row_.free_between(t.row, s.col - step, t.col)) {
+        p.v1 = v_source;  // turn next to the source, straight along the target's row
+      } else {
+        p.pattern = Pattern::VHV;
+        p.v1 = v_source;
+        p.h = dr == 0 ? s.row + 1 : h_near_target;
+        p.v2 = v_target;
+      }
+      return p;
+    }
+    if (dc < 0 && dr != 0) {
+      // Back to an earlier column in another row. Events and gateways keep their left and right
+      // for the forward flow, so loops leave and enter them on top.
+      if (s.rectangular) return {LEFT, TOP, Pattern::VH, s.col, t.row, 0};
+      if (t.rectangular) return {TOP, RIGHT, Pattern::HV, 0, s.row, t.col + 1};
+      return {TOP, TOP, Pattern::HVH, s.col, s.row, t.row};
+    }
+    if (dc < 0) {  // back to an earlier column of the same row: over the top
+      return {TOP, TOP, Pattern::ZH, 0, s.row, 0};
+    }
+    // Same column.
+    const bool between_free = by_col_.free_between(s.col, s.row, t.row);
+    if (dr > 0) {
+      if (!s.label_below && between_free) return {BOTTOM, TOP, Pattern::ZH, 0, s.row + 1, 0};
+      return {RIGHT, TOP, Pattern::VH, s.col + 1, t.row, 0};
+    }
+    if (dr < 0) {
+      if (!t.label_below && between_free) return {TOP, BOTTOM, Pattern::ZH, 0, s.row, 0};
+      if (t.rectangular) return {TOP, RIGHT, Pattern::HV, 0, s.row, s.col + 1};
+      return {TOP, TOP, Pattern::HVH, s.col + 1, s.row, t.row};
+    }
+    return {RIGHT, TOP, Pattern::VH, s.col + 1, t.row, 0};  // two shapes in one cell
+  }
+
+  // Finds segments of different routes (with no shape in common) that run on each other, and
+  // re-plans one route of each such pair to enter its target from above. Returns whether any
+  // route changed.
+  bool replan_overlaps() {
+    struct Seg {
+      double lo, hi;
+      int route;
+    };
+    std::unordered_map<int64_t, std::vector<Seg>> lines;
+    for (size_t i = 0; i < routes_.size(); ++i) {
+      const auto& w = routes_[i].connection->waypoints;
+      for (size_t k = 0; k + 1 < w.size(); ++k) {
+        const bool vertical = w[k].x == w[k + 1].x;
+        const double at = vertical ? w[k].x : w[k].y;
+        const double a = vertical ? w[k].y : w[k].x;
+        const double b = vertical ? w[k + 1].y : w[k + 1].x;
+        if (!std::isfinite(at) || std::abs(at) > 1e15) continue;
+        lines[std::llround(at * 4) * 2 + (vertical ? 1 : 0)].push_back(
+            {std::min(a, b), std::max(a, b), static_cast<int>(i)});
+      }
+    }
+    bool changed = false;
+    for (auto& [key, segs] : lines) {
+      if (segs.size() < 2) continue;
+      std::sort(segs.begin(), segs.end(), [](const Seg& a, const Seg& b) { return a.lo < b.lo; });
+      for (size_t i = 0; i < segs.size(); ++i) {
+        for (size_t j = i + 1; j < segs.size() && segs[j].lo < segs[i].hi - 1; ++j) {
+          if (segs[i].route == segs[j].route) continue;
+          Route& a = routes_[static_cast<size_t>(segs[i].route)];
+          Route& b = routes_[static_cast<size_t>(segs[j].route)];
+          if (a.source == b.source || a.target == b.target || a.source == b.target ||
+              a.target == b.source) {
+            continue;
+          }
+          Route& later = segs[i].route > segs[j].route ? a : b;
+          Route& earlier = segs[i].route > segs[j].route ? b : a;
+          if (enter_from_above(later) || enter_from_above(earlier)) changed = true;
+        }
+      }
+    }
+    return changed;
+  }
+
+  // Re-plans a route that leaves and enters sideways to come down into its target's top.
+  bool enter_from_above(Route& r) {
+    Plan& p = r.plan;
+    const bool sideways_out = p.source_side == LEFT || p.source_side == RIGHT;
+    const bool sideways_in = p.target_side == LEFT || p.target_side == RIGHT;
+    if (!sideways_out || !sideways_in || r.source == r.target) return false;
+    const Node& s = nodes_[static_cast<size_t>(r.source)];
+    const Node& t = nodes_[static_cast<size_t>(r.target)];
+    p.v1 = p.source_side == RIGHT ? s.col + 1 : s.col;
+    p.h = t.row;
+    p.target_side = TOP;
+    p.pattern = Pattern::VH;
+    return true;
+  }
+
+  // Places the ends of the routes on the sides of their shapes: the middle of the side, or,
+  // for rectangles with several ends on one side, spread along it in the order of the shapes
+  // at the other ends so that the routes do not cross next to the shape.
+  void assign_ports() {
+    struct End {
+      int route;
+      bool is_source;
+      double key;
+    };
+    std::unordered_map<int64_t, std::vector<End>> groups;
+    for (size_t i = 0; i < routes_.size(); ++i) {
+      const Route& r = routes_[i];
+      for (int e = 0; e < 2; ++e) {
+        const bool is_source = e == 0;
+        const int self = is_source ? r.source : r.target;
+        const int other = is_source ? r.target : r.source;
+        const Side side = is_source ? r.plan.source_side : r.plan.target_side;
+        const Box& ob = nodes_[static_cast<size_t>(other)].box;
+        const bool vertical_side = side == LEFT || side == RIGHT;
+        double key = vertical_side ? ob.centre_y() : ob.centre_x();
+        if (self == other) {  // a self-loop leaves high on the right and enters far right on top
+          key = vertical_side ? -std::numeric_limits<double>::max()
+                              : std::numeric_limits<double>::max();
+        }
+        groups[static_cast<int64_t>(self) * 4 + side].push_back(
+            {static_cast<int>(i), is_source, key});
+      }
+    }
+    for (auto& [key, ends] : groups) {
+      const int self = static_cast<int>(key / 4);
+      const auto side = static_cast<Side>(key % 4);
+      const Node& n = nodes_[static_cast<size_t>(self)];
+      std::stable_sort(ends.begin(), ends.end(), [](const End& a, const End& b) {
+        return a.key < b.key || (a.key == b.key && a.route < b.route);
+      });
+      const size_t k = ends.size();
+      for (size_t i = 0; i < k; ++i) {
+        double f = 0.5;
+        if (n.rectangular && k > 1) {
+          f = static_cast<double>(i + 1) / (k + 1);
+        } else if (n.rectangular && (side == LEFT || side == RIGHT)) {
+          // A lone end that turns in the channel sits off the middle, flows out above and flows
+          // in below, so that a flow leaving one shape never lies on a flow entering the shape
+          // across the channel. A flow that may run straight along its row keeps the middle.
+          const Route& r = routes_[static_cast<size_t>(ends[0].route)];
+          const bool along_row =
+              r.plan.pattern == Pattern::ZV && nodes_[static_cast<size_t>(r.source)].row ==
+                                                   nodes_[static_cast<size_t>(r.target)].row;
+          if (!along_row) f = ends[0].is_source ? 1.0 / 3 : 2.0 / 3;
+        }
+        Point p;
+        switch (side) {
+          case RIGHT:
+            p = {n.box.right(), n.box.y + f * n.box.height};
+            break;
+          case LEFT:
+            p = {n.box.x, n.box.y + f * n.box.height};
+            break;
+          case TOP:
+            p = {n.box.x + f * n.box.width, n.box.y};
+            break;
+          case BOTTOM:
+            p = {n.box.x + f * n.box.width, n.box.bottom()};
+            break;
+        }
+        Route& r = routes_[static_cast<size_t>(ends[i].route)];
+        (ends[i].is_source ? r.start : r.end) = p;
+      }
+    }
+  }
+
+  Val track(bool vertical, int channel) {
+    slots_.push_back({vertical, channel, 0, 0, 0});
+    return {0, static_cast<int>(slots_.size()) - 1};
+  }
+
+  static Val at(double v) { return {v, -1}; }
+
+  void build_points(Route& r) {
+    const Plan& p = r.plan;
+    const Point a = r.start;
+    const Point b = r.end;
+    auto& pts = r.points;
+    pts.push_back({at(a.x), at(a.y)});
+    switch (p.pattern) {
+      case Pattern::ZV:
+        if (a.y != b.y) {
+          const Val x = track(true, p.v1);
+          pts.push_back({x, at(a.y)});
+          pts.push_back({x, at(b.y)});
+        }
+        break;
+      case Pattern::ZH:
+        if (a.x != b.x || p.source_side == p.target_side) {
+          const Val y = track(false, p.h);
+          pts.push_back({at(a.x), y});
+          pts.push_back({at(b.x), y});
+        }
+        break;
+      case Pattern::VH: {
+        const Val x = track(true, p.v1);
+        const Val y = track(false, p.h);
+        pts.push_back({x, at(a.y)});
+        pts.push_back({x, y});
+        pts.push_back({at(b.x), y});
+        break;
+      }
+      case Pattern::HV: {
+        const Val y = track(false, p.h);
+        const Val x = track(true, p.v2);
+        pts.push_back({at(a.x), y});
+        pts.push_back({x, y});
+        pts.push_back({x, at(b.y)});
+        break;
+      }
+      case Pattern::VHV: {
+        const Val x1 = track(true, p.v1);
+        const Val y = track(false, p.h);
+        const Val x2 = track(true, p.v2);
+        pts.push_back({x1, at(a.y)});
+        pts.push_back({x1, y});
+        pts.push_back({x2, y});
+        pts.push_back({x2, at(b.y)});
+        break;
+      }
+      case Pattern::HVH: {
+        const Val y1 = track(false, p.h);
+        const Val x = track(true, p.v1);
+        const Val y2 = track(false, p.v2);
+        pts.push_back({at(a.x), y1});
+        pts.push_back({x, y1});
+        pts.push_back({x, y2});
+        pts.push_back({at(b.x), y2});
+        break;
+      }
+    }
+    pts.push_back({at(b.x), at(b.y)});
+  }
+
+  Interval channel_of(const Slot& s) const {
+    return s.vertical ? cols_.channel(s.channel) : rows_.channel(s.channel);
+  }
+
+  // A coordinate before tracks are known (the channel's middle), and how far off it may be.
+  std::pair<double, double> estimate(const Val& v) const {
+    if (v.slot < 0) return {v.v, 0};
+    const Interval c = channel_of(slots_[static_cast<size_t>(v.slot)]);
+    return {(c.lo + c.hi) / 2, (c.hi - c.lo) / 2};
+  }
+
+  // Gives every slot a track: slots of one channel whose extents overlap get different tracks
+  // (greedy interval colouring). The tracks are then ordered across the channel so that a stub
+  // coming in from one side never runs over a stub of another route leaving to the other side
+  // at the same height, and spread around the channel's middle.
+  void assign_tracks() {
+    // Stubs: where a slot meets a fixed coordinate, the side its neighbour segment lies on.
+    struct Stub {
+      int slot;
+      bool low_side;
+    };
+    std::map<std::pair<int64_t, int64_t>, std::vector<Stub>> stubs;
+    for (const Route& r : routes_) {
+      const auto& pts = r.points;
+      for (size_t i = 0; i + 1 < pts.size(); ++i) {
+        const auto& p = pts[i];
+        const auto& q = pts[i + 1];
+        const bool vertical = p.first.slot >= 0 && p.first.slot == q.first.slot;
+        const bool horizontal = p.second.slot >= 0 && p.second.slot == q.second.slot;
+        if (!vertical && !horizontal) continue;
+        const int slot = vertical ? p.first.slot : p.second.slot;
+        Slot& s = slots_[static_cast<size_t>(slot)];
+        const auto e1 = estimate(vertical ? p.second : p.first);
+        const auto e2 = estimate(vertical ? q.second : q.first);
+        s.lo = std::min(e1.first - e1.second, e2.first - e2.second);
+        s.hi = std::max(e1.first + e1.second, e2.first + e2.second);
+        const Interval c = channel_of(s);
+        const double middle = (c.lo + c.hi) / 2;
+        // The neighbours before p and after q.
+        for (int k = 0; k < 2; ++k) {
+          const bool before = k == 0;
+          if (before ? i == 0 : i + 2 >= pts.size()) continue;
+          const auto& joint = before ? p : q;
+          const auto& far = before ? pts[i - 1] : pts[i + 2];
+          const Val& at_joint = vertical ? joint.second : joint.first;
+          if (at_joint.slot >= 0) continue;
+          const double far_pos = estimate(vertical ? far.first : far.second).first;
+          stubs[{s.channel * 2 + (vertical ? 1 : 0), std::llround(at_joint.v * 4)}].push_back(
+              {slot, far_pos < middle});
+        }
+      }
+    }
+    std::unordered_map<int64_t, std::vector<int>> by_channel;
+    for (size_t i = 0; i < slots_.size(); ++i) {
+      by_channel[slots_[i].channel * 2 + (slots_[i].vertical ? 1 : 0)].push_back(
+          static_cast<int>(i));
+    }
+    std::vector<int> track_of(slots_.size(), 0);
+    std::unordered_map<int64_t, int> track_count;
+    for (auto& [key, ids] : by_channel) {
+      std::sort(ids.begin(), ids.end(), [&](int a, int b) {
+        const Slot& sa = slots_[static_cast<size_t>(a)];
+        const Slot& sb = slots_[static_cast<size_t>(b)];
+        return sa.lo < sb.lo || (sa.lo == sb.lo && a < b);
+      });
+      using Active = std::pair<double, int>;  // end of the extent, track
+      std::priority_queue<Active, std::vector<Active>, std::greater<>> active;
+      std::priority_queue<int, std::vector<int>, std::greater<>> free_tracks;
+      int tracks = 0;
+      for (int id : ids) {
+        const Slot& s = slots_[static_cast<size_t>(id)];
+        while (!active.empty() && active.top().first + TRACK_GAP <= s.lo) {
+          free_tracks.push(active.top().second);
+          active.pop();
+        }
+        int t;
+        if (free_tracks.empty()) {
+          t = tracks++;
+        } else {
+          t = free_tracks.top();
+          free_tracks.pop();
+        }
+        track_of[static_cast<size_t>(id)] = t;
+        active.push({s.hi, t});
+      }
+      track_count[key] = tracks;
+    }
+    // Order constraints between tracks: low-side stub's track before high-side stub's track.
+    std::unordered_map<int64_t, std::vector<std::pair<int, int>>> before;
+    for (const auto& [key, list] : stubs) {
+      for (const Stub& lo : list) {
+        if (!lo.low_side) continue;
+        for (const Stub& hi : list) {
+          if (hi.low_side || hi.slot == lo.slot) continue;
+          const int a = track_of[static_cast<size_t>(lo.slot)];
+          const int b = track_of[static_cast<size_t>(hi.slot)];
+          if (a != b) before[key.first].push_back({a, b});
+        }
+      }
+    }
+    for (auto& [key, ids] : by_channel) {
+      const int tracks = track_count[key];
+      const std::vector<int> rank = order_tracks(tracks, before[key]);
+      const Interval c = channel_of(slots_[static_cast<size_t>(ids[0])]);
+      const double width = std::max(0.0, c.hi - c.lo);
+      const double margin = std::min(8.0, width / 4);
+      const double spacing =
+          tracks > 1 ? std::min(TRACK_SPACING, (width - 2 * margin) / (tracks - 1)) : 0;
+      const double middle = (c.lo + c.hi) / 2;
+      for (int id : ids) {
+        const int t = rank[static_cast<size_t>(track_of[static_cast<size_t>(id)])];
+        slots_[static_cast<size_t>(id)].pos = middle + (t - (tracks - 1) / 2.0) * spacing;
+      }
+    }
+  }
+
+  // The position of each track across its channel: a topological order of the "lies before"
+  // pairs, lowest track first among the free ones; pairs caught in a cycle are given up.
+  static std::vector<int> order_tracks(int tracks, std::vector<std::pair<int, int>>& pairs) {
+    std::sort(pairs.begin(), pairs.end());
+    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    std::vector<std::vector<int>> next(static_cast<size_t>(tracks));
+    std::vector<int> incoming(static_cast<size_t>(tracks), 0);
+    for (const auto& [a, b] : pairs) {
+      next[static_cast<size_t>(a)].push_back(b);
+      ++incoming[static_cast<size_t>(b)];
+    }
+    std::vector<int> rank(static_cast<size_t>(tracks), -1);
+    std::priority_queue<int, std::vector<int>, std::greater<>> ready;
+    for (int t = 0; t < tracks; ++t) {
+      if (incoming[static_cast<size_t>(t)] == 0) ready.push(t);
+    }
+    int placed_count = 0;
+    while (placed_count < tracks) {
+      if (ready.empty()) {  // a cycle: take the lowest unplaced track
+        for (int t = 0; t < tracks; ++t) {
+          if (rank[static_cast<size_t>(t)] < 0) {
+            ready.push(t);
+            incoming[static_cast<size_t>(t)] = 0;
+            break;
+          }
+        }
+      }
+      const int t = ready.top();
+      ready.pop();
+      if (rank[static_cast<size_t>(t)] >= 0) continue;
+      rank[static_cast<size_t>(t)] = placed_count++;
+      for (int u : next[static_cast<size_t>(t)]) {
+        if (rank[static_cast<size_t>(u)] < 0 && --incoming[static_cast<size_t>(u)] == 0) {
+          ready.push(u);
+        }
+      }
+    }
+    return rank;
+  }
+
+  void store(Route& r) {
+    std::vector<Point> pts;
+    for (const auto& [x, y] : r.points) {
+      Point p{x.slot < 0 ? x.v : slots_[static_cast<size_t>(x.slot)].pos,
+              y.slot < 0 ? y.v : slots_[static_cast<size_t>(y.slot)].pos};
+      if (!pts.empty() && pts.back() == p) continue;
+      // Drop the middle of three points on one line.
+      if (pts.size() >= 2) {
+        const Point& u = pts[pts.size() - 2];
+        const Point& v = pts.back();
+        if ((u.x == v.x && v.x == p.x) || (u.y == v.y && v.y == p.y)) pts.pop_back();
+      }
+      pts.push_back(p);
+    }
+    Connection& c = *r.connection;
+    c.waypoints = std::move(pts);
+    c.source_connection_side = side_name(r.plan.source_side);
+    c.target_connection_side = side_name(r.plan.target_side);
+  }
+
+  // Puts each label beside its route where it covers no shape, no shape name and no other
+  // label; at first it also keeps off every route, then only off the things that matter most.
+  void place_labels() {
+    BoxIndex solid;
+    BoxIndex lines;
+    for (const Node& n : nodes_) {
+      solid.add(n.box);
+      const Box& lb = n.shape->label_box;
+      if (!n.shape->name.empty() && placed(lb)) solid.add(lb);
+    }
+    for (const Route& r : routes_) {
+      const auto& w = r.connection->waypoints;
+      for (size_t i = 0; i + 1 < w.size(); ++i) {
+        const double x = std::min(w[i].x, w[i + 1].x);
+        const double y = std::min(w[i].y, w[i + 1].y);
+        lines.add(
+            {x - 1, y - 1, std::abs(w[i].x - w[i + 1].x) + 2, std::abs(w[i].y - w[i + 1].y) + 2});
+      }
+    }
+    const TextStyle style = connection_label_style(painter_);
+    for (const Route& r : routes_) {
+      Connection& c = *r.connection;
+      if (c.label.empty() || c.waypoints.size() < 2) continue;
+      const TextExtent e = painter_.measure_text(c.label, style, CONNECTION_LABEL_MAX_WIDTH);
+      const double w = std::ceil(std::max(e.width, 1.0) + 2 * LABEL_PAD);
+      const double h = std::ceil(std::max(e.height, 1.0) + 2 * LABEL_PAD);
+      const std::vector<Box> candidates = label_candidates(c.waypoints, w, h);
+      std::optional<Box> chosen;
+      for (int pass = 0; pass < 2 && !chosen; ++pass) {
+        for (const Box& b : candidates) {
+          if (solid.hits(b) || (pass == 0 && lines.hits(b))) continue;
+          chosen = b;
+          break;
+        }
+      }
+      if (!chosen) chosen = search_around(c.waypoints, w, h, solid);
+      if (!chosen) chosen = candidates.front();
+      c.label_box = *chosen;
+      solid.add(*chosen);
+    }
+  }
+
+  // Label positions along the route from its start: above and below horizontal segments,
+  // right and left of vertical ones.
+  static std::vector<Box> label_candidates(const std::vector<Point>& w, double lw, double lh) {
+    std::vector<Box> out;
+    const size_t segments = std::min<size_t>(w.size() - 1, 8);
+    for (size_t i = 0; i < segments; ++i) {
+      const Point a = w[i];
+      const Point b = w[i + 1];
+      const bool horizontal = a.y == b.y;
+      const double len = horizontal ? std::abs(b.x - a.x) : std::abs(b.y - a.y);
+      const double dir = (horizontal ? b.x - a.x : b.y - a.y) >= 0 ? 1 : -1;
+      const int steps = std::clamp(static_cast<int>(len / 12), 1, 16);
+      for (int k = 0; k <= steps; ++k) {
+        const double along = (horizontal ? a.x : a.y) + dir * len * k / steps;
+        if (horizontal) {
+          // Starting next to the anchor in the direction of travel, then centred on it.
+          const double x_start = dir > 0 ? along + LABEL_GAP : along - LABEL_GAP - lw;
+          for (double x : {x_start, along - lw / 2}) {
+            out.push_back({x, a.y - LABEL_GAP - lh, lw, lh});
+            out.push_back({x, a.y + LABEL_GAP, lw, lh});
+          }
+        } else {
+          const double y_start = dir > 0 ? along + LABEL_GAP : along - LABEL_GAP - lh;
+          for (double y : {y_start, along - lh / 2}) {
+            out.push_back({a.x + LABEL_GAP, y, lw, lh});
+            out.push_back({a.x - LABEL_GAP - lw, y, lw, lh});
+          }
+        }
+      }
+    }
+    return out;
+  }
+
+  // When nothing beside the route is free: the nearest free place on rings around the route's
+  // first segment.
+  static std::optional<Box> search_around(const std::vector<Point>& w, double lw, double lh,
+                                          const BoxIndex& solid) {
+    const Point m{(w[0].x + w[1].x) / 2, (w[0].y + w[1].y) / 2};
+    for (int ring = 1; ring <= 12; ++ring) {
+      const double d = ring * 10.0;
+      for (int k = 0; k < 16; ++k) {
+        const double angle = k * 3.14159265358979 / 8;
+        const Box b{m.x + d * std::cos(angle) - lw / 2, m.y + d * std::sin(angle) - lh / 2, lw, lh};
+        if (!solid.hits(b)) return b;
+      }
+    }
+    return std::nullopt;
+  }
+
+  const Painter& painter_;
+  std::vector<Node> nodes_;
+  std::vector<Route> routes_;
+  std::vector<Slot> slots_;
+  Axis cols_;
+  Axis rows_;
+  LineIndex by_row_{0};
+  LineIndex by_col_{0};
+};
+
+}  // namespace
+
+void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter) {
+  Router router(pools, painter);
+  router.run();
+}
+
+}  // namespace orvane

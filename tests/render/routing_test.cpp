@@ -1,0 +1,509 @@
+#include "orvane/routing.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+
+#include "orvane/constants.hpp"
+#include "orvane/lane.hpp"
+#include "orvane/painter.hpp"
+#include "orvane/painter_factory.hpp"
+#include "orvane/pool.hpp"
+#include "orvane/shape.hpp"
+
+namespace orvane {
+namespace {
+
+// A painter without a surface: text is measured by the base estimate; draws are recorded.
+class RecordingPainter : public Painter {
+ public:
+  struct Call {
+    std::string what;
+    std::vector<Point> points;
+    std::string fill;
+    LineStyle line;
+  };
+  std::vector<Call> calls;
+
+  RecordingPainter() {
+    element_font_size = 11;
+    connection_colour = "#123456";
+    background_colour = "#ffffff";
+  }
+  void set_colour_theme(const std::string&) override {}
+  void set_background_colour() override {}
+  void set_title_font_size(int) override {}
+  void set_element_font_size(int) override {}
+  void set_surface_size(int, int) override {}
+  void save_surface(const std::string&) override {}
+  int surface_width() const override { return 0; }
+  int surface_height() const override { return 0; }
+  std::string kind() const override { return "recording"; }
+  void draw_polyline(const std::vector<Point>& points, const LineStyle& line) override {
+    calls.push_back({"polyline", points, "", line});
+  }
+  void draw_polygon(const std::vector<Point>& points, const std::string& fill,
+                    const LineStyle& line) override {
+    calls.push_back({"polygon", points, fill, line});
+  }
+  void draw_ellipse(const Box& box, const std::string& fill, const LineStyle& line) override {
+    calls.push_back({"ellipse", {{box.x, box.y}, {box.right(), box.bottom()}}, fill, line});
+  }
+  void draw_text(const std::string& text, const Box& box, const TextStyle&, bool) override {
+    calls.push_back({"text:" + text, {{box.x, box.y}}, "", {}});
+  }
+};
+
+constexpr int PITCH_X = Configs::BOX_WIDTH + Configs::HSPACE_BETWEEN_SHAPES;
+constexpr int PITCH_Y = Configs::BOX_HEIGHT + Configs::VSPACE_BETWEEN_SHAPES;
+constexpr int SHAPE_X0 = Configs::SURFACE_LEFT_MARGIN + Configs::POOL_TEXT_WIDTH +
+                         Configs::LANE_TEXT_WIDTH + Configs::LANE_SHAPE_LEFT_MARGIN;
+
+// Builds pools and lanes by hand and puts shapes into grid cells the way the layout does.
+class Diagram {
+ public:
+  RecordingPainter painter;
+  std::vector<std::unique_ptr<Pool>> pools;
+
+  Pool& pool(const std::string& name) {
+    pools.push_back(std::make_unique<Pool>(name, "", 0, "", "", "", &painter));
+    return *pools.back();
+  }
+  Lane& lane(Pool& p, const std::string& name, int rows) {
+    Lane& l = p.add_lane(name, "", 0, "", "", "", "");
+    l.coord.y_pos = next_y_;
+    l.height = 2 * Configs::LANE_SHAPE_TOP_MARGIN + rows * Configs::BOX_HEIGHT +
+               (rows - 1) * Configs::VSPACE_BETWEEN_SHAPES;
+    next_y_ += l.height;
+    return l;
+  }
+  void end_pool() { next_y_ += Configs::VSPACE_BETWEEN_POOLS; }
+  Shape& shape(Lane& l, const std::string& name, ElementType type, int row, int col) {
+    Shape& s = l.add_element(name, type);
+    s.coord->x_pos = SHAPE_X0 + col * PITCH_X;
+    s.coord->y_pos = l.coord.y_pos + Configs::LANE_SHAPE_TOP_MARGIN + row * PITCH_Y;
+    s.set_draw_position(painter);
+    return s;
+  }
+  void route() { route_connections(pools, painter); }
+
+  std::vector<Shape*> shapes() const {
+    std::vector<Shape*> out;
+    for (const auto& p : pools)
+      for (const auto& l : p->lanes)
+        for (Shape* s : l->shapes) out.push_back(s);
+    return out;
+  }
+
+ private:
+  int next_y_ = 60;
+};
+
+bool on_side(const Point& p, const Box& b, const std::string& side) {
+  const bool in_x = p.x >= b.x - 1e-6 && p.x <= b.right() + 1e-6;
+  const bool in_y = p.y >= b.y - 1e-6 && p.y <= b.bottom() + 1e-6;
+  if (side == "left") return std::abs(p.x - b.x) < 1e-6 && in_y;
+  if (side == "right") return std::abs(p.x - b.right()) < 1e-6 && in_y;
+  if (side == "top") return std::abs(p.y - b.y) < 1e-6 && in_x;
+  if (side == "bottom") return std::abs(p.y - b.bottom()) < 1e-6 && in_x;
+  return false;
+}
+
+// Whether the axis-parallel segment a-b passes through the inside of `b`.
+bool crosses(const Point& a, const Point& c, const Box& b) {
+  const double x0 = std::min(a.x, c.x), x1 = std::max(a.x, c.x);
+  const double y0 = std::min(a.y, c.y), y1 = std::max(a.y, c.y);
+  const double e = 1e-6;
+  return x0 < b.right() - e && x1 > b.x + e && y0 < b.bottom() - e && y1 > b.y + e;
+}
+
+bool overlap(const Box& a, const Box& b) {
+  return a.x < b.right() && b.x < a.right() && a.y < b.bottom() && b.y < a.bottom();
+}
+
+// Checks every route and label of the diagram; returns the faults found, one per line.
+std::string route_faults(const Diagram& d) {
+  std::string faults;
+  const auto shapes = d.shapes();
+  std::vector<Box> labels;
+  struct Segment {
+    Point a, b;
+    const Connection* c;
+  };
+  std::vector<Segment> segments;
+  for (Shape* s : shapes) {
+    for (const Connection& c : *s->connection_to) {
+      const std::string name = c.source->name + "->" + c.target->name;
+      const auto& w = c.waypoints;
+      if (w.size() < 2) {
+        faults += name + ": no route\n";
+        continue;
+      }
+      if (!on_side(w.front(), c.source->box, c.source_connection_side))
+        faults += name + ": does not start on the source's " + c.source_connection_side + "\n";
+      if (!on_side(w.back(), c.target->box, c.target_connection_side))
+        faults += name + ": does not end on the target's " + c.target_connection_side + "\n";
+      for (size_t i = 0; i + 1 < w.size(); ++i) {
+        if (w[i].x != w[i + 1].x && w[i].y != w[i + 1].y) faults += name + ": diagonal\n";
+        if (w[i] == w[i + 1]) faults += name + ": empty segment\n";
+        segments.push_back({w[i], w[i + 1], &c});
+        for (Shape* other : shapes) {
+          if (crosses(w[i], w[i + 1], other->box))
+            faults += name + ": crosses " + other->name + "\n";
+        }
+      }
+      if (!c.label.empty()) {
+        if (!c.label_box) {
+          faults += name + ": label without a place\n";
+          continue;
+        }
+        for (Shape* other : shapes) {
+          if (overlap(*c.label_box, other->box))
+            faults += name + ": label on " + other->name + "\n";
+          if (!other->name.empty() && overlap(*c.label_box, other->label_box))
+            faults += name + ": label on the name of " + other->name + "\n";
+        }
+        for (const Box& l : labels) {
+          if (overlap(*c.label_box, l)) faults += name + ": label on another label\n";
+        }
+        labels.push_back(*c.label_box);
+      }
+    }
+  }
+  // Parallel segments of different connections lie apart unless they share an end shape.
+  std::map<std::pair<bool, long>, std::vector<const Segment*>> lines;
+  for (const Segment& s : segments) {
+    const bool vertical = s.a.x == s.b.x;
+    lines[{vertical, std::lround((vertical ? s.a.x : s.a.y) * 100)}].push_back(&s);
+  }
+  for (const auto& [key, list] : lines) {
+    for (size_t i = 0; i < list.size(); ++i) {
+      for (size_t j = i + 1; j < list.size(); ++j) {
+        const Segment& p = *list[i];
+        const Segment& q = *list[j];
+        if (p.c == q.c) continue;
+        if (p.c->source == q.c->source || p.c->target == q.c->target ||
+            p.c->source == q.c->target || p.c->target == q.c->source)
+          continue;
+        const double lo = std::max(std::min(key.first ? p.a.y : p.a.x, key.first ? p.b.y : p.b.x),
+                                   std::min(key.first ? q.a.y : q.a.x, key.first ? q.b.y : q.b.x));
+        const double hi = std::min(std::max(key.first ? p.a.y : p.a.x, key.first ? p.b.y : p.b.x),
+                                   std::max(key.first ? q.a.y : q.a.x, key.first ? q.b.y : q.b.x));
+        if (hi - lo > 1)
+          faults += p.c->source->name + "->" + p.c->target->name + " runs on " + q.c->source->name +
+                    "->" + q.c->target->name + "\n";
+      }
+    }
+  }
+  return faults;
+}
+
+TEST(ConnectionRouting, SameRowFlowIsOneStraightLine) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l = d.lane(p, "L", 1);
+  Shape& a = d.shape(l, "a", ElementType::START, 0, 0);
+  Shape& b = d.shape(l, "b", ElementType::TASK, 0, 1);
+  Connection& c = a.connect(b);
+  d.route();
+  ASSERT_EQ(c.waypoints.size(), 2u);
+  EXPECT_EQ(c.waypoints.front(), (Point{a.box.right(), a.box.centre_y()}));
+  EXPECT_EQ(c.waypoints.back(), (Point{b.box.x, b.box.centre_y()}));
+  EXPECT_EQ(c.source_connection_side, "right");
+  EXPECT_EQ(c.target_connection_side, "left");
+  EXPECT_EQ(route_faults(d), "");
+}
+
+TEST(ConnectionRouting, FlowsAroundShapesInBetween) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l = d.lane(p, "L", 2);
+  Shape& a = d.shape(l, "a", ElementType::TASK, 0, 0);
+  d.shape(l, "middle", ElementType::TASK, 0, 1);
+  Shape& b = d.shape(l, "b", ElementType::TASK, 0, 2);
+  Shape& below = d.shape(l, "below", ElementType::TASK, 1, 1);
+  Shape& c = d.shape(l, "c", ElementType::TASK, 1, 3);
+  a.connect(b);  // same row, blocked
+  a.connect(c);  // other row, both rows blocked
+  below.connect(a, "back");
+  d.route();
+  EXPECT_EQ(route_faults(d), "");
+  EXPECT_GT(a.connection_to->at(0).waypoints.size(), 2u);
+}
+
+TEST(ConnectionRouting, FlowToAnotherLaneTurnsInTheChannelBetweenColumns) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l1 = d.lane(p, "L1", 1);
+  Lane& l2 = d.lane(p, "L2", 1);
+  Shape& a = d.shape(l1, "a", ElementType::TASK, 0, 0);
+  Shape& b = d.shape(l2, "b", ElementType::TASK, 0, 1);
+  Connection& c = a.connect(b, "to the other lane");
+  d.route();
+  ASSERT_EQ(c.waypoints.size(), 4u);
+  const double x = c.waypoints[1].x;
+  EXPECT_GT(x, a.box.right());
+  EXPECT_LT(x, b.box.x);
+  EXPECT_EQ(route_faults(d), "");
+}
+
+TEST(ConnectionRouting, LoopBackToAnEarlierColumnGoesOverTheRow) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l = d.lane(p, "L", 1);
+  Shape& a = d.shape(l, "a", ElementType::EXCLUSIVE, 0, 0);
+  Shape& b = d.shape(l, "b", ElementType::TASK, 0, 1);
+  Shape& g = d.shape(l, "check", ElementType::EXCLUSIVE, 0, 2);
+  a.connect(b);
+  b.connect(g);
+  Connection& back = g.connect(a, "rework");
+  d.route();
+  EXPECT_EQ(back.source_connection_side, "top");
+  EXPECT_EQ(back.target_connection_side, "top");
+  ASSERT_EQ(back.waypoints.size(), 4u);
+  EXPECT_LT(back.waypoints[1].y, b.box.y);  // the run over the row stays above it
+  EXPECT_EQ(route_faults(d), "");
+}
+
+TEST(ConnectionRouting, MessageFlowBetweenPoolsIsRouted) {
+  Diagram d;
+  Pool& p1 = d.pool("Customer");
+  Lane& l1 = d.lane(p1, "C", 1);
+  d.end_pool();
+  Pool& p2 = d.pool("Shop");
+  Lane& l2 = d.lane(p2, "S", 1);
+  Shape& a = d.shape(l1, "order", ElementType::TASK, 0, 0);
+  Shape& b = d.shape(l2, "receive", ElementType::TASK, 0, 0);
+  Shape& e = d.shape(l2, "ship", ElementType::TASK, 0, 1);
+  Connection& m = a.connect(b, "order");
+  Connection& back = e.connect(a, "parcel");
+  d.route();
+  EXPECT_EQ(m.connection_type, "message");
+  ASSERT_EQ(m.waypoints.size(), 2u);  // straight down
+  EXPECT_EQ(m.source_connection_side, "bottom");
+  EXPECT_EQ(back.connection_type, "message");
+  EXPECT_EQ(route_faults(d), "");
+}
+
+TEST(ConnectionRouting, SelfLoopGoesAroundItsShape) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l = d.lane(p, "L", 1);
+  Shape& a = d.shape(l, "retry", ElementType::TASK, 0, 0);
+  Connection& c = a.connect(a, "again");
+  d.route();
+  ASSERT_GE(c.waypoints.size(), 4u);
+  EXPECT_NE(c.source_connection_side, c.target_connection_side);
+  EXPECT_EQ(route_faults(d), "");
+}
+
+TEST(ConnectionRouting, FlowsSharingAChannelGetSeparateTracks) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l = d.lane(p, "L", 4);
+  std::vector<Connection*> flows;
+  for (int r = 0; r < 4; ++r) {
+    Shape& a = d.shape(l, "a" + std::to_string(r), ElementType::TASK, r, 0);
+    Shape& b = d.shape(l, "b" + std::to_string(r), ElementType::TASK, 3 - r, 1);
+    flows.push_back(&a.connect(b));
+  }
+  d.route();
+  std::vector<double> xs;
+  for (Connection* c : flows) {
+    if (c->waypoints.size() == 4) xs.push_back(c->waypoints[1].x);
+  }
+  ASSERT_EQ(xs.size(), 4u);
+  std::sort(xs.begin(), xs.end());
+  for (size_t i = 1; i < xs.size(); ++i) EXPECT_GE(xs[i] - xs[i - 1], 4) << i;
+  EXPECT_EQ(route_faults(d), "");
+}
+
+TEST(ConnectionRouting, UnplacedShapesGetNoRouteAndStaleRoutesAreCleared) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l = d.lane(p, "L", 1);
+  Shape& a = d.shape(l, "a", ElementType::TASK, 0, 0);
+  Shape& loose = l.add_element("loose", ElementType::TASK);  // never positioned
+  Connection& c = a.connect(loose, "x");
+  c.waypoints = {{1, 2}, {3, 4}};
+  c.label_box = Box{1, 1, 1, 1};
+  d.route();
+  EXPECT_TRUE(c.waypoints.empty());
+  EXPECT_FALSE(c.label_box.has_value());
+}
+
+TEST(ConnectionRouting, OddBoxesDoNotCrashTheRouter) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l = d.lane(p, "L", 1);
+  Shape& a = d.shape(l, "a", ElementType::TASK, 0, 0);
+  Shape& b = d.shape(l, "b", ElementType::TASK, 0, 0);  // same cell
+  Shape& n = d.shape(l, "n", ElementType::TASK, 0, 1);
+  n.box = {std::nan(""), 0, 10, 10};
+  Shape& huge = d.shape(l, "huge", ElementType::TASK, 0, 2);
+  huge.box = {-1e12, -1e12, 2e12, 2e12};
+  a.connect(b, "same cell");
+  b.connect(a);
+  a.connect(n);
+  n.connect(huge);
+  huge.connect(a, "from everywhere");
+  EXPECT_NO_THROW(d.route());
+  EXPECT_TRUE(a.connection_to->at(1).waypoints.empty());  // to the shape without a real box
+}
+
+// A picture of the boxes and routes, for looking at a failure.
+void save_png(const Diagram& d, const std::string& path) {
+  auto painter = PainterFactory().get_painter("png", 1600, 1400);
+  painter->set_colour_theme("DEFAULT");
+  painter->set_background_colour();
+  TextStyle small;
+  small.font_size = 8;
+  for (Shape* s : d.shapes()) {
+    painter->draw_rectangle(s->box, "#dde", LineStyle{"#446", 1, {}});
+    painter->draw_rectangle(s->label_box, "", LineStyle{"#aab", 0.5, {2, 2}});
+    painter->draw_text(s->name, s->box, small);
+    for (const Connection& c : *s->connection_to) {
+      if (c.waypoints.size() < 2) continue;
+      painter->draw_polyline(c.waypoints, LineStyle{"#c22", 1, {}});
+      const Point e = c.waypoints.back();
+      painter->draw_ellipse({e.x - 2, e.y - 2, 4, 4}, "#c22", LineStyle{"#c22", 1, {}});
+      if (c.label_box) painter->draw_rectangle(*c.label_box, "#fe8", LineStyle{"#a80", 0.5, {}});
+    }
+  }
+  painter->save_surface(path);
+}
+
+// Random diagrams: pools of lanes of rows, shapes of every kind in random cells, random flows
+// with and without labels.
+void build_random(Diagram& d, std::mt19937& rng) {
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const std::vector<ElementType> types = {
+      ElementType::START,      ElementType::END,        ElementType::TASK,
+      ElementType::SUBPROCESS, ElementType::EXCLUSIVE,  ElementType::PARALLEL,
+      ElementType::TIMER,      ElementType::TERMINATOR, ElementType::DATA_OBJECT};
+  const std::vector<std::string> names = {"", "Go", "Check order",
+                                          "Ship the parcel to the customer",
+                                          "A rather long name that wraps over lines"};
+  const std::vector<std::string> labels = {"", "", "yes", "no", "approved", "after two days"};
+  const int columns = pick(2, 8);
+  std::vector<Shape*> all;
+  const int pool_count = pick(1, 3);
+  for (int pi = 0; pi < pool_count; ++pi) {
+    Pool& p = d.pool("pool" + std::to_string(pi));
+    const int lane_count = pick(1, 3);
+    for (int li = 0; li < lane_count; ++li) {
+      const int rows = pick(1, 3);
+      Lane& l = d.lane(p, "lane", rows);
+      for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+          if (pick(0, 99) < 45) continue;
+          const std::string name =
+              names[static_cast<size_t>(pick(0, 4))] + "#" + std::to_string(all.size());
+          all.push_back(&d.shape(l, name, types[static_cast<size_t>(pick(0, 8))], r, c));
+        }
+      }
+    }
+    d.end_pool();
+  }
+  if (all.empty()) return;
+  const int n = static_cast<int>(all.size());
+  for (Shape* s : all) {
+    const int outs = pick(0, 3);
+    for (int k = 0; k < outs; ++k) {
+      Shape* t = pick(0, 30) == 0 ? s : all[static_cast<size_t>(pick(0, n - 1))];
+      s->connect(*t, labels[static_cast<size_t>(pick(0, 5))]);
+    }
+  }
+}
+
+TEST(ConnectionRouting, RandomDiagramsKeepEveryRoutingRule) {
+  std::mt19937 rng(20261208);
+  int failures = 0;
+  for (int i = 0; i < 500 && failures < 3; ++i) {
+    Diagram d;
+    build_random(d, rng);
+    d.route();
+    const std::string faults = route_faults(d);
+    if (!faults.empty()) {
+      ++failures;
+      const std::string svg =
+          std::string(ORVANE_BINARY_DIR) + "/routing-failure-" + std::to_string(i) + ".svg";
+      std::ofstream(svg) << routing_debug_svg(d.pools);
+      save_png(d, svg + ".png");
+      ADD_FAILURE() << "diagram " << i << " (drawn in " << svg << "):\n" << faults;
+    }
+  }
+}
+
+TEST(ConnectionPainting, SequenceFlowIsSolidWithAFilledArrowAtTheTarget) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l = d.lane(p, "L", 1);
+  Shape& a = d.shape(l, "a", ElementType::TASK, 0, 0);
+  Shape& b = d.shape(l, "b", ElementType::TASK, 0, 1);
+  a.connect(b, "yes");
+  d.route();
+  d.painter.calls.clear();
+  l.draw_connection({&a, &b});
+  ASSERT_EQ(d.painter.calls.size(), 3u);
+  const auto& arrow = d.painter.calls[0];
+  const auto& line = d.painter.calls[1];
+  EXPECT_EQ(arrow.what, "polygon");
+  EXPECT_EQ(arrow.fill, "#123456");
+  EXPECT_EQ(arrow.points[0], (Point{b.box.x, b.box.centre_y()}));  // tip on the target
+  EXPECT_EQ(line.what, "polyline");
+  EXPECT_TRUE(line.line.dash.empty());
+  EXPECT_EQ(line.line.colour, "#123456");
+  EXPECT_LT(line.points.back().x, b.box.x);  // the line stops at the arrow's base
+  EXPECT_EQ(d.painter.calls[2].what, "text:yes");
+}
+
+TEST(ConnectionPainting, MessageFlowIsDashedWithOpenCircleAndOpenArrow) {
+  Diagram d;
+  Lane& l1 = d.lane(d.pool("A"), "L", 1);
+  d.end_pool();
+  Lane& l2 = d.lane(d.pool("B"), "L", 1);
+  Shape& a = d.shape(l1, "a", ElementType::TASK, 0, 0);
+  Shape& b = d.shape(l2, "b", ElementType::TASK, 0, 0);
+  a.outline_colour = "#aa0000";
+  a.connect(b);
+  d.route();
+  d.painter.calls.clear();
+  l1.draw_connection({&a, &b});
+  ASSERT_EQ(d.painter.calls.size(), 3u);
+  EXPECT_EQ(d.painter.calls[0].what, "polygon");
+  EXPECT_EQ(d.painter.calls[0].fill, "#ffffff");
+  EXPECT_EQ(d.painter.calls[1].what, "ellipse");
+  EXPECT_EQ(d.painter.calls[1].fill, "#ffffff");
+  EXPECT_EQ(d.painter.calls[2].what, "polyline");
+  EXPECT_FALSE(d.painter.calls[2].line.dash.empty());
+  EXPECT_EQ(d.painter.calls[2].line.colour, "#aa0000");
+}
+
+TEST(ConnectionPainting, OnlyShapesInTheGivenListPaintTheirConnections) {
+  Diagram d;
+  Lane& l = d.lane(d.pool("P"), "L", 1);
+  Shape& a = d.shape(l, "a", ElementType::TASK, 0, 0);
+  Shape& b = d.shape(l, "b", ElementType::TASK, 0, 1);
+  a.connect(b);
+  b.connect(a);
+  d.route();
+  d.painter.calls.clear();
+  l.draw_connection({&b});
+  const auto lines = std::count_if(d.painter.calls.begin(), d.painter.calls.end(),
+                                   [](const auto& c) { return c.what == "polyline"; });
+  EXPECT_EQ(lines, 1);
+  d.painter.calls.clear();
+  l.draw_connection({&a, &b});
+  EXPECT_EQ(std::count_if(d.painter.calls.begin(), d.painter.calls.end(),
+                          [](const auto& c) { return c.what == "polyline"; }),
+            2);
+}
+
+}  // namespace
+}  // namespace orvane
