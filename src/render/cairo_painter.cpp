@@ -7,7 +7,6 @@
 #include <cmath>
 #include <map>
 #include <memory>
-#include <regex>
 #include <stdexcept>
 
 #include "orvane/file_io.hpp"
@@ -199,18 +198,22 @@ void check_surface(cairo_surface_t* surface, const std::string& what) {
 // Cairo numbers its surfaces process-wide, and the SVG writer puts those numbers into ids.
 // Renumber them in order of appearance so the same drawing gives the same file.
 std::string normalise_svg_ids(const std::string& svg) {
-  static const std::regex surface_id("surface([0-9]+)");
+  static const std::string key = "surface";
   std::map<std::string, int> renumbered;
   std::string out;
   out.reserve(svg.size());
-  auto begin = std::sregex_iterator(svg.begin(), svg.end(), surface_id);
   std::size_t last = 0;
-  for (auto it = begin; it != std::sregex_iterator(); ++it) {
-    const std::smatch& m = *it;
-    out.append(svg, last, static_cast<std::size_t>(m.position(0)) - last);
-    auto [entry, added] = renumbered.emplace(m.str(1), static_cast<int>(renumbered.size()) + 1);
-    out += "surface" + std::to_string(entry->second);
-    last = static_cast<std::size_t>(m.position(0) + m.length(0));
+  for (std::size_t at = svg.find(key); at != std::string::npos; at = svg.find(key, last)) {
+    std::size_t end = at + key.size();
+    while (end < svg.size() && svg[end] >= '0' && svg[end] <= '9') ++end;
+    out.append(svg, last, end - last);
+    if (end > at + key.size()) {
+      out.resize(out.size() - (end - at - key.size()));
+      auto [entry, added] = renumbered.emplace(svg.substr(at + key.size(), end - at - key.size()),
+                                               static_cast<int>(renumbered.size()) + 1);
+      out += std::to_string(entry->second);
+    }
+    last = end;
   }
   out.append(svg, last, std::string::npos);
   return out;
