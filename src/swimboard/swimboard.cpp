@@ -15,6 +15,9 @@
 namespace orvane {
 namespace {
 
+// Diagrams alive in the process; identifiers restart only when a diagram is alone.
+int live_diagrams = 0;
+
 double wall_clock_seconds() {
   using namespace std::chrono;
   return duration<double>(system_clock::now().time_since_epoch()).count();
@@ -98,8 +101,6 @@ Swimboard::Swimboard(std::string title, int width, int height, bool auto_size,
       auto_size(auto_size),
       colour_theme(std::move(colour_theme)),
       painter_type(std::move(painter_type)) {
-  // Identifiers restart with every diagram so that its exports are reproducible.
-  Helper::reset_uuid();
   Helper::configure_log();
   start_time = wall_clock_seconds();
   painter_ = PainterFactory().get_painter(this->painter_type, this->width, this->height);
@@ -111,9 +112,15 @@ Swimboard::Swimboard(std::string title, int width, int height, bool auto_size,
   painter_->set_background_colour();
   _title = std::make_unique<Title>(this->title, painter_->title_font, painter_->title_font_size,
                                    painter_->title_font_colour);
+  // Identifiers restart with every diagram so that its exports are reproducible, but not while
+  // another diagram is alive: it may still take identifiers, which must stay unique in it.
+  if (live_diagrams == 0) Helper::reset_uuid();
+  ++live_diagrams;
 }
 
-Swimboard::~Swimboard() = default;
+Swimboard::~Swimboard() {
+  --live_diagrams;
+}
 
 bool Swimboard::operator==(const Swimboard& other) const {
   if (title != other.title || width != other.width || height != other.height ||

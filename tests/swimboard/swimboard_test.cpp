@@ -54,6 +54,7 @@ TEST_F(SwimboardConstruction, ArgumentsReachTheFactoryInOrder) {
 TEST_F(SwimboardConstruction, EqualityComparesDeclaredFieldsAndPoolContent) {
   auto build = [](const std::string& lane_name) {
     auto board = std::make_unique<Swimboard>("Orders");
+    Helper::reset_uuid();  // the same identifiers for each, although all are alive at once
     Lane& lane = board->add_lane(lane_name);
     lane.add_element("start", ElementType::START);
     return board;
@@ -67,6 +68,23 @@ TEST_F(SwimboardConstruction, EqualityComparesDeclaredFieldsAndPoolContent) {
   EXPECT_FALSE(*a == *b);
   // Two diagrams never share their pool list.
   EXPECT_NE(&a->_pools, &b->_pools);
+}
+
+TEST_F(SwimboardConstruction, IdentifiersRepeatPerDiagramButNeverWithinOne) {
+  std::string first_pool_id;
+  {
+    Swimboard board;
+    first_pool_id = board.add_pool("P").bpmn_id;
+  }
+  Swimboard again;
+  EXPECT_EQ(again.add_pool("P").bpmn_id, first_pool_id);
+
+  // A second diagram made while the first is alive does not restart the sequence, which would
+  // give the first one its own identifiers a second time.
+  Swimboard other;
+  const std::string later_id = again.add_pool("R").bpmn_id;
+  EXPECT_NE(later_id, first_pool_id);
+  EXPECT_NE(other.add_pool("Q").bpmn_id, later_id);
 }
 
 using SwimboardPools = RecordingTest;
