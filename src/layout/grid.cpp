@@ -247,8 +247,10 @@ void Grid::_process_all_shapes() {
 
 void Grid::_add_start_node_to_grid(Shape* start_shape, int row_number) {
   check_shape(start_shape);
-  if (row_number < 1) {
-    throw std::invalid_argument("row_number must be 1 or more, got " + std::to_string(row_number));
+  if (row_number < 1 || row_number > kMaxGridNumber) {
+    throw std::invalid_argument("row_number must be between 1 and " +
+                                std::to_string(kMaxGridNumber) + ", got " +
+                                std::to_string(row_number));
   }
   start_shape->grid_traversed = true;
   add_shape_to_lane_rowcolumn(start_shape->lane_id, row_number, 1, start_shape);
@@ -336,6 +338,11 @@ void Grid::set_shapes_position(Shape* previous_shape, Shape* current_shape, int 
 
 void Grid::add_shape_to_grid(Shape* previous_shape, Shape* current_shape, int index) {
   check_shape(current_shape);
+  if (index < 0 || index >= kMaxGridNumber) {
+    throw std::invalid_argument("index must be between 0 and " +
+                                std::to_string(kMaxGridNumber - 1) + ", got " +
+                                std::to_string(index));
+  }
   const std::string& lane = current_shape->lane_id;
   const std::string name = tracing() ? nm(current_shape) : std::string();
   if (previous_shape == nullptr) {

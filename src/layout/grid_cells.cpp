@@ -1,6 +1,5 @@
 // The cell layer of the grid: the two writers, the finders and the measures, plus the live views
 // that positioning reads the grid through.
-#include <limits>
 #include <stdexcept>
 
 #include "grid_impl.hpp"
@@ -16,9 +15,9 @@ bool tracing() {
 }
 
 void check_number(int value, const char* what) {
-  if (value < 1) {
-    throw std::invalid_argument(std::string(what) + " must be 1 or more, got " +
-                                std::to_string(value));
+  if (value < 1 || value > kMaxGridNumber) {
+    throw std::invalid_argument(std::string(what) + " must be between 1 and " +
+                                std::to_string(kMaxGridNumber) + ", got " + std::to_string(value));
   }
 }
 
@@ -26,11 +25,10 @@ void check_shape(const Shape* shape) {
   if (shape == nullptr) throw std::invalid_argument("shape must be provided");
 }
 
-// Rows are addressed by int columns; a row may not grow past the last one.
 void check_room(std::size_t length) {
-  if (length >= static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-    throw std::length_error("a grid row cannot hold more than " +
-                            std::to_string(std::numeric_limits<int>::max()) + " cells");
+  if (length >= static_cast<std::size_t>(kMaxGridNumber)) {
+    throw std::length_error("a grid row cannot hold more than " + std::to_string(kMaxGridNumber) +
+                            " cells");
   }
 }
 

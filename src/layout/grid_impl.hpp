@@ -16,6 +16,10 @@
 
 namespace orvane {
 
+// Largest row or column number (and row length) the grid accepts. Far beyond any diagram, and
+// low enough that the placement rules can add small offsets without overflowing an int.
+inline constexpr int kMaxGridNumber = 1 << 30;
+
 // Trace lines of the layout all belong to the "layout_grid" category.
 inline PrintOptions trace_options() {
   PrintOptions options;

@@ -1,6 +1,8 @@
 // The cell layer: writers, padding, finders, measures and the live views.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "layout_support.hpp"
 
 namespace orvane::testing {
@@ -189,6 +191,10 @@ TEST_F(GridCells, BadArgumentsAreRefusedAndLeaveTheGridUnchanged) {
   EXPECT_THROW(grid.is_column_empty("L", 1, 0), std::invalid_argument);
   EXPECT_THROW(grid._is_row_column_occupied("L", 0, 1), std::invalid_argument);
   EXPECT_THROW(grid.get_next_column("L", -1), std::invalid_argument);
+  // Numbers so large that adding a neighbour's offset would overflow are refused too.
+  EXPECT_THROW(grid.add_shape_to_lane_rowcolumn("L", 1, INT_MAX, shape("C")),
+               std::invalid_argument);
+  EXPECT_THROW(grid.add_shape_to_lane_row("L", INT_MAX, shape("C")), std::invalid_argument);
 
   for (auto call : {+[](Grid& g) { g.get_lane_row_count("nowhere"); },
                     +[](Grid& g) { g.get_column_index("nowhere", nullptr); },

@@ -292,6 +292,8 @@ TEST_F(GridLayout, BrokenModelsAreRefusedWithAClearError) {
   Shape& unplaced = task(a, "U");
   EXPECT_THROW(grid.set_shapes_position(&unplaced, &task(a, "V"), 0), std::invalid_argument);
   EXPECT_THROW(grid.set_shapes_position(nullptr, nullptr), std::invalid_argument);
+  grid.set_shapes_position(nullptr, &s);
+  EXPECT_THROW(grid.add_shape_to_grid(&s, &task(a, "W"), -1), std::invalid_argument);
 }
 
 // ---- Mid-flow terminators ----
