@@ -11,8 +11,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <map>
 #include <queue>
+#include <tuple>
 #include <unordered_map>
 
 #include "orvane/lane.hpp"
@@ -170,6 +170,7 @@ class LineIndex {
 // Uniform-grid spatial hash of boxes, for label placement.
 class BoxIndex {
  public:
+  explicit BoxIndex(double cell) : cell_(cell) {}
   void add(const Box& b) {
     if (!finite_box(b)) return;
     const int id = static_cast<int>(boxes_.size());
@@ -206,22 +207,22 @@ class BoxIndex {
   }
 
  private:
-  static constexpr double CELL = 64;
   static constexpr double MAX_CELLS = 4096;
-  static double cell_count(const Box& b) {
-    return (std::floor(b.right() / CELL) - std::floor(b.x / CELL) + 1) *
-           (std::floor(b.bottom() / CELL) - std::floor(b.y / CELL) + 1);
+  double cell_count(const Box& b) const {
+    return (std::floor(b.right() / cell_) - std::floor(b.x / cell_) + 1) *
+           (std::floor(b.bottom() / cell_) - std::floor(b.y / cell_) + 1);
   }
   template <typename F>
-  static void for_cells(const Box& b, F&& f) {
-    const auto x0 = static_cast<int64_t>(std::floor(b.x / CELL));
-    const auto x1 = static_cast<int64_t>(std::floor(b.right() / CELL));
-    const auto y0 = static_cast<int64_t>(std::floor(b.y / CELL));
-    const auto y1 = static_cast<int64_t>(std::floor(b.bottom() / CELL));
+  void for_cells(const Box& b, F&& f) const {
+    const auto x0 = static_cast<int64_t>(std::floor(b.x / cell_));
+    const auto x1 = static_cast<int64_t>(std::floor(b.right() / cell_));
+    const auto y0 = static_cast<int64_t>(std::floor(b.y / cell_));
+    const auto y1 = static_cast<int64_t>(std::floor(b.bottom() / cell_));
     for (int64_t y = y0; y <= y1; ++y) {
       for (int64_t x = x0; x <= x1; ++x) f((y << 32) ^ (x & 0xffffffff));
     }
   }
+  double cell_;
   std::vector<Box> boxes_;
   std::vector<int> large_;
   std::unordered_map<int64_t, std::vector<int>> cells_;
@@ -268,7 +269,7 @@ class Router {
       }
       assign_tracks();
       for (Route& r : routes_) store(r);
-      if (round == 3 || !replan_overlaps()) break;
+      if (round == 2 || !replan_overlaps()) break;
     }
     place_labels();
   }
@@ -413,10 +414,11 @@ class Router {
   // route changed.
   bool replan_overlaps() {
     struct Seg {
+      int64_t line;  // coordinate in quarter pixels * 2 + vertical
       double lo, hi;
       int route;
     };
-    std::unordered_map<int64_t, std::vector<Seg>> lines;
+    std::vector<Seg> segs;
     for (size_t i = 0; i < routes_.size(); ++i) {
       const auto& w = routes_[i].connection->waypoints;
       for (size_t k = 0; k + 1 < w.size(); ++k) {
@@ -425,27 +427,27 @@ class Router {
         const double a = vertical ? w[k].y : w[k].x;
         const double b = vertical ? w[k + 1].y : w[k + 1].x;
         if (!std::isfinite(at) || std::abs(at) > 1e15) continue;
-        lines[std::llround(at * 4) * 2 + (vertical ? 1 : 0)].push_back(
-            {std::min(a, b), std::max(a, b), static_cast<int>(i)});
+        segs.push_back({std::llround(at * 4) * 2 + (vertical ? 1 : 0), std::min(a, b),
+                        std::max(a, b), static_cast<int>(i)});
       }
     }
+    std::sort(segs.begin(), segs.end(), [](const Seg& a, const Seg& b) {
+      return a.line < b.line || (a.line == b.line && a.lo < b.lo);
+    });
     bool changed = false;
-    for (auto& [key, segs] : lines) {
-      if (segs.size() < 2) continue;
-      std::sort(segs.begin(), segs.end(), [](const Seg& a, const Seg& b) { return a.lo < b.lo; });
-      for (size_t i = 0; i < segs.size(); ++i) {
-        for (size_t j = i + 1; j < segs.size() && segs[j].lo < segs[i].hi - 1; ++j) {
-          if (segs[i].route == segs[j].route) continue;
-          Route& a = routes_[static_cast<size_t>(segs[i].route)];
-          Route& b = routes_[static_cast<size_t>(segs[j].route)];
-          if (a.source == b.source || a.target == b.target || a.source == b.target ||
-              a.target == b.source) {
-            continue;
-          }
-          Route& later = segs[i].route > segs[j].route ? a : b;
-          Route& earlier = segs[i].route > segs[j].route ? b : a;
-          if (enter_from_above(later) || enter_from_above(earlier)) changed = true;
+    for (size_t i = 0; i < segs.size(); ++i) {
+      for (size_t j = i + 1;
+           j < segs.size() && segs[j].line == segs[i].line && segs[j].lo < segs[i].hi - 1; ++j) {
+        if (segs[i].route == segs[j].route) continue;
+        Route& a = routes_[static_cast<size_t>(segs[i].route)];
+        Route& b = routes_[static_cast<size_t>(segs[j].route)];
+        if (a.source == b.source || a.target == b.target || a.source == b.target ||
+            a.target == b.source) {
+          continue;
         }
+        Route& later = segs[i].route > segs[j].route ? a : b;
+        Route& earlier = segs[i].route > segs[j].route ? b : a;
+        if (enter_from_above(later) || enter_from_above(earlier)) changed = true;
       }
     }
     return changed;
@@ -471,11 +473,13 @@ class Router {
   // at the other ends so that the routes do not cross next to the shape.
   void assign_ports() {
     struct End {
+      int64_t group;  // node * 4 + side
+      double key;
       int route;
       bool is_source;
-      double key;
     };
-    std::unordered_map<int64_t, std::vector<End>> groups;
+    std::vector<End> ends;
+    ends.reserve(routes_.size() * 2);
     for (size_t i = 0; i < routes_.size(); ++i) {
       const Route& r = routes_[i];
       for (int e = 0; e < 2; ++e) {
@@ -490,32 +494,26 @@ class Router {
           key = vertical_side ? -std::numeric_limits<double>::max()
                               : std::numeric_limits<double>::max();
         }
-        groups[static_cast<int64_t>(self) * 4 + side].push_back(
-            {static_cast<int>(i), is_source, key});
+        ends.push_back(
+            {static_cast<int64_t>(self) * 4 + side, key, static_cast<int>(i), is_source});
       }
     }
-    for (auto& [key, ends] : groups) {
-      const int self = static_cast<int>(key / 4);
-      const auto side = static_cast<Side>(key % 4);
-      const Node& n = nodes_[static_cast<size_t>(self)];
-      std::stable_sort(ends.begin(), ends.end(), [](const End& a, const End& b) {
-        return a.key < b.key || (a.key == b.key && a.route < b.route);
-      });
-      const size_t k = ends.size();
-      for (size_t i = 0; i < k; ++i) {
-        double f = 0.5;
-        if (n.rectangular && k > 1) {
-          f = static_cast<double>(i + 1) / (k + 1);
-        } else if (n.rectangular && (side == LEFT || side == RIGHT)) {
-          // A lone end that turns in the channel sits off the middle, flows out above and flows
-          // in below, so that a flow leaving one shape never lies on a flow entering the shape
-          // across the channel. A flow that may run straight along its row keeps the middle.
-          const Route& r = routes_[static_cast<size_t>(ends[0].route)];
-          const bool along_row =
-              r.plan.pattern == Pattern::ZV && nodes_[static_cast<size_t>(r.source)].row ==
-                                                   nodes_[static_cast<size_t>(r.target)].row;
-          if (!along_row) f = ends[0].is_source ? 1.0 / 3 : 2.0 / 3;
-        }
+    std::sort(ends.begin(), ends.end(), [](const End& a, const End& b) {
+      if (a.group != b.group) return a.group < b.group;
+      if (a.key != b.key) return a.key < b.key;
+      if (a.route != b.route) return a.route < b.route;
+      return a.is_source < b.is_source;
+    });
+    std::vector<double> fractions;
+    for (size_t first = 0; first < ends.size();) {
+      size_t last = first;
+      while (last < ends.size() && ends[last].group == ends[first].group) ++last;
+      const Node& n = nodes_[static_cast<size_t>(ends[first].group / 4)];
+      const auto side = static_cast<Side>(ends[first].group % 4);
+      port_fractions(n, side, ends.begin() + static_cast<std::ptrdiff_t>(first),
+                     ends.begin() + static_cast<std::ptrdiff_t>(last), fractions);
+      for (size_t i = first; i < last; ++i) {
+        const double f = fractions[i - first];
         Point p;
         switch (side) {
           case RIGHT:
@@ -534,6 +532,46 @@ class Router {
         Route& r = routes_[static_cast<size_t>(ends[i].route)];
         (ends[i].is_source ? r.start : r.end) = p;
       }
+      first = last;
+    }
+  }
+
+  // Whether a route may run straight along its row (its ends then want the same height).
+  bool along_row(const Route& r) const {
+    return r.plan.pattern == Pattern::ZV &&
+           nodes_[static_cast<size_t>(r.source)].row == nodes_[static_cast<size_t>(r.target)].row;
+  }
+
+  // Where the ends of one side sit, as fractions of the side from its top or left. Events and
+  // gateways take every end at the middle (their corner point). Rectangles spread several ends;
+  // an end that runs straight along the row keeps the middle and the others spread around it.
+  // A lone end that turns in the channel sits off the middle, flows out above and flows in
+  // below, so that a flow leaving one shape never lies on a flow entering the shape across the
+  // channel.
+  template <typename It>
+  void port_fractions(const Node& n, Side side, It first, It last, std::vector<double>& out) const {
+    const auto k = static_cast<size_t>(last - first);
+    out.assign(k, 0.5);
+    if (!n.rectangular) return;
+    const bool sideways = side == LEFT || side == RIGHT;
+    size_t straight = k;
+    for (size_t i = 0; i < k && sideways; ++i) {
+      if (along_row(routes_[static_cast<size_t>(first[static_cast<std::ptrdiff_t>(i)].route)])) {
+        straight = i;
+        break;
+      }
+    }
+    if (k == 1) {
+      if (sideways && straight == k) out[0] = first->is_source ? 1.0 / 3 : 2.0 / 3;
+      return;
+    }
+    if (straight == k) {
+      for (size_t i = 0; i < k; ++i) out[i] = static_cast<double>(i + 1) / (k + 1);
+      return;
+    }
+    for (size_t i = 0; i < straight; ++i) out[i] = 0.5 * (i + 1) / (straight + 1);
+    for (size_t i = straight + 1; i < k; ++i) {
+      out[i] = 0.5 + 0.5 * static_cast<double>(i - straight) / (k - straight);
     }
   }
 
@@ -623,10 +661,12 @@ class Router {
   void assign_tracks() {
     // Stubs: where a slot meets a fixed coordinate, the side its neighbour segment lies on.
     struct Stub {
+      int64_t channel;  // channel * 2 + vertical
+      int64_t at;       // the fixed coordinate, in quarter pixels
       int slot;
       bool low_side;
     };
-    std::map<std::pair<int64_t, int64_t>, std::vector<Stub>> stubs;
+    std::vector<Stub> stubs;
     for (const Route& r : routes_) {
       const auto& pts = r.points;
       for (size_t i = 0; i + 1 < pts.size(); ++i) {
@@ -650,32 +690,40 @@ class Router {
           const auto& joint = before ? p : q;
           const auto& far = before ? pts[i - 1] : pts[i + 2];
           const Val& at_joint = vertical ? joint.second : joint.first;
-          if (at_joint.slot >= 0) continue;
+          if (at_joint.slot >= 0 || std::abs(at_joint.v) > 1e15) continue;
           const double far_pos = estimate(vertical ? far.first : far.second).first;
-          stubs[{s.channel * 2 + (vertical ? 1 : 0), std::llround(at_joint.v * 4)}].push_back(
-              {slot, far_pos < middle});
+          stubs.push_back({channel_key(s), std::llround(at_joint.v * 4), slot, far_pos < middle});
         }
       }
     }
-    std::unordered_map<int64_t, std::vector<int>> by_channel;
-    for (size_t i = 0; i < slots_.size(); ++i) {
-      by_channel[slots_[i].channel * 2 + (slots_[i].vertical ? 1 : 0)].push_back(
-          static_cast<int>(i));
-    }
+    // Slots by channel, then along the channel.
+    std::vector<int> ids(slots_.size());
+    for (size_t i = 0; i < ids.size(); ++i) ids[i] = static_cast<int>(i);
+    std::sort(ids.begin(), ids.end(), [&](int a, int b) {
+      const Slot& sa = slots_[static_cast<size_t>(a)];
+      const Slot& sb = slots_[static_cast<size_t>(b)];
+      const int64_t ka = channel_key(sa);
+      const int64_t kb = channel_key(sb);
+      if (ka != kb) return ka < kb;
+      return sa.lo < sb.lo || (sa.lo == sb.lo && a < b);
+    });
     std::vector<int> track_of(slots_.size(), 0);
-    std::unordered_map<int64_t, int> track_count;
-    for (auto& [key, ids] : by_channel) {
-      std::sort(ids.begin(), ids.end(), [&](int a, int b) {
-        const Slot& sa = slots_[static_cast<size_t>(a)];
-        const Slot& sb = slots_[static_cast<size_t>(b)];
-        return sa.lo < sb.lo || (sa.lo == sb.lo && a < b);
-      });
-      using Active = std::pair<double, int>;  // end of the extent, track
+    struct Channel {
+      int64_t key;
+      size_t first, last;  // range in ids
+      int tracks;
+    };
+    std::vector<Channel> channels;
+    using Active = std::pair<double, int>;  // end of the extent, track
+    for (size_t first = 0; first < ids.size();) {
+      const int64_t key = channel_key(slots_[static_cast<size_t>(ids[first])]);
       std::priority_queue<Active, std::vector<Active>, std::greater<>> active;
       std::priority_queue<int, std::vector<int>, std::greater<>> free_tracks;
       int tracks = 0;
-      for (int id : ids) {
-        const Slot& s = slots_[static_cast<size_t>(id)];
+      size_t last = first;
+      for (; last < ids.size() && channel_key(slots_[static_cast<size_t>(ids[last])]) == key;
+           ++last) {
+        const Slot& s = slots_[static_cast<size_t>(ids[last])];
         while (!active.empty() && active.top().first + TRACK_GAP <= s.lo) {
           free_tracks.push(active.top().second);
           active.pop();
@@ -687,38 +735,62 @@ class Router {
           t = free_tracks.top();
           free_tracks.pop();
         }
-        track_of[static_cast<size_t>(id)] = t;
+        track_of[static_cast<size_t>(ids[last])] = t;
         active.push({s.hi, t});
       }
-      track_count[key] = tracks;
+      channels.push_back({key, first, last, tracks});
+      first = last;
     }
-    // Order constraints between tracks: low-side stub's track before high-side stub's track.
-    std::unordered_map<int64_t, std::vector<std::pair<int, int>>> before;
-    for (const auto& [key, list] : stubs) {
-      for (const Stub& lo : list) {
-        if (!lo.low_side) continue;
-        for (const Stub& hi : list) {
-          if (hi.low_side || hi.slot == lo.slot) continue;
-          const int a = track_of[static_cast<size_t>(lo.slot)];
-          const int b = track_of[static_cast<size_t>(hi.slot)];
-          if (a != b) before[key.first].push_back({a, b});
+    // Order constraints between tracks: a low-side stub's track before a high-side stub's
+    // track at the same height.
+    std::sort(stubs.begin(), stubs.end(), [](const Stub& a, const Stub& b) {
+      return a.channel < b.channel || (a.channel == b.channel && a.at < b.at);
+    });
+    std::vector<std::tuple<int64_t, int, int>> pairs;
+    for (size_t first = 0; first < stubs.size();) {
+      size_t last = first;
+      while (last < stubs.size() && stubs[last].channel == stubs[first].channel &&
+             stubs[last].at == stubs[first].at) {
+        ++last;
+      }
+      for (size_t i = first; i < last; ++i) {
+        if (!stubs[i].low_side) continue;
+        for (size_t j = first; j < last; ++j) {
+          if (stubs[j].low_side || stubs[j].slot == stubs[i].slot) continue;
+          const int a = track_of[static_cast<size_t>(stubs[i].slot)];
+          const int b = track_of[static_cast<size_t>(stubs[j].slot)];
+          if (a != b) pairs.emplace_back(stubs[i].channel, a, b);
         }
       }
+      first = last;
     }
-    for (auto& [key, ids] : by_channel) {
-      const int tracks = track_count[key];
-      const std::vector<int> rank = order_tracks(tracks, before[key]);
-      const Interval c = channel_of(slots_[static_cast<size_t>(ids[0])]);
+    std::sort(pairs.begin(), pairs.end());
+    size_t next_pair = 0;
+    std::vector<std::pair<int, int>> channel_pairs;
+    for (const Channel& ch : channels) {
+      channel_pairs.clear();
+      while (next_pair < pairs.size() && std::get<0>(pairs[next_pair]) < ch.key) ++next_pair;
+      while (next_pair < pairs.size() && std::get<0>(pairs[next_pair]) == ch.key) {
+        channel_pairs.emplace_back(std::get<1>(pairs[next_pair]), std::get<2>(pairs[next_pair]));
+        ++next_pair;
+      }
+      const std::vector<int> rank = order_tracks(ch.tracks, channel_pairs);
+      const Interval c = channel_of(slots_[static_cast<size_t>(ids[ch.first])]);
       const double width = std::max(0.0, c.hi - c.lo);
       const double margin = std::min(8.0, width / 4);
       const double spacing =
-          tracks > 1 ? std::min(TRACK_SPACING, (width - 2 * margin) / (tracks - 1)) : 0;
+          ch.tracks > 1 ? std::min(TRACK_SPACING, (width - 2 * margin) / (ch.tracks - 1)) : 0;
       const double middle = (c.lo + c.hi) / 2;
-      for (int id : ids) {
-        const int t = rank[static_cast<size_t>(track_of[static_cast<size_t>(id)])];
-        slots_[static_cast<size_t>(id)].pos = middle + (t - (tracks - 1) / 2.0) * spacing;
+      for (size_t i = ch.first; i < ch.last; ++i) {
+        const auto id = static_cast<size_t>(ids[i]);
+        const int t = rank[static_cast<size_t>(track_of[id])];
+        slots_[id].pos = middle + (t - (ch.tracks - 1) / 2.0) * spacing;
       }
     }
+  }
+
+  static int64_t channel_key(const Slot& s) {
+    return static_cast<int64_t>(s.channel) * 2 + (s.vertical ? 1 : 0);
   }
 
   // The position of each track across its channel: a topological order of the "lies before"
@@ -784,8 +856,9 @@ class Router {
   // Puts each label beside its route where it covers no shape, no shape name and no other
   // label; at first it also keeps off every route, then only off the things that matter most.
   void place_labels() {
-    BoxIndex solid;
-    BoxIndex lines;
+    // Route segments are long and thin, so their grid is coarser.
+    BoxIndex solid(64);
+    BoxIndex lines(512);
     for (const Node& n : nodes_) {
       solid.add(n.box);
       const Box& lb = n.shape->label_box;
@@ -801,21 +874,33 @@ class Router {
       }
     }
     const TextStyle style = connection_label_style(painter_);
+    std::unordered_map<std::string, TextExtent> extents;  // labels repeat ("yes", "no")
     for (const Route& r : routes_) {
       Connection& c = *r.connection;
       if (c.label.empty() || c.waypoints.size() < 2) continue;
-      const TextExtent e = painter_.measure_text(c.label, style, CONNECTION_LABEL_MAX_WIDTH);
+      auto known = extents.find(c.label);
+      if (known == extents.end()) {
+        known =
+            extents
+                .emplace(c.label, painter_.measure_text(c.label, style, CONNECTION_LABEL_MAX_WIDTH))
+                .first;
+      }
+      const TextExtent e = known->second;
       const double w = std::ceil(std::max(e.width, 1.0) + 2 * LABEL_PAD);
       const double h = std::ceil(std::max(e.height, 1.0) + 2 * LABEL_PAD);
       const std::vector<Box> candidates = label_candidates(c.waypoints, w, h);
+      // The first place clear of everything, else the first clear of shapes and labels.
       std::optional<Box> chosen;
-      for (int pass = 0; pass < 2 && !chosen; ++pass) {
-        for (const Box& b : candidates) {
-          if (solid.hits(b) || (pass == 0 && lines.hits(b))) continue;
+      std::optional<Box> on_a_line;
+      for (const Box& b : candidates) {
+        if (solid.hits(b)) continue;
+        if (!lines.hits(b)) {
           chosen = b;
           break;
         }
+        if (!on_a_line) on_a_line = b;
       }
+      if (!chosen) chosen = on_a_line;
       if (!chosen) chosen = search_around(c.waypoints, w, h, solid);
       if (!chosen) chosen = candidates.front();
       c.label_box = *chosen;
@@ -834,7 +919,7 @@ class Router {
       const bool horizontal = a.y == b.y;
       const double len = horizontal ? std::abs(b.x - a.x) : std::abs(b.y - a.y);
       const double dir = (horizontal ? b.x - a.x : b.y - a.y) >= 0 ? 1 : -1;
-      const int steps = std::clamp(static_cast<int>(len / 12), 1, 16);
+      const int steps = std::clamp(static_cast<int>(len / 16), 1, 10);
       for (int k = 0; k <= steps; ++k) {
         const double along = (horizontal ? a.x : a.y) + dir * len * k / steps;
         if (horizontal) {
