@@ -31,11 +31,14 @@ namespace {
 constexpr const char* LABEL_BELOW =
     "verticalLabelPosition=bottom;verticalAlign=top;align=center;labelPosition=center;";
 
-// Labels use drawio's HTML mode (for wrapping), so the text is escaped as HTML and line breaks
-// become <br>: a name shows exactly as written and can never inject markup.
+// Labels use drawio's HTML mode (for wrapping), so the text is escaped as HTML, line breaks
+// become <br> and spaces that HTML would collapse (leading, trailing, repeated) become &nbsp;:
+// a name shows exactly as written and can never inject markup.
 std::string html_label(const std::string& text) {
+  const std::string clean = xml_text(text);
   std::string out;
-  for (char c : xml_text(text)) {
+  for (std::size_t i = 0; i < clean.size(); ++i) {
+    const char c = clean[i];
     switch (c) {
       case '&':
         out += "&amp;";
@@ -57,6 +60,12 @@ std::string html_label(const std::string& text) {
       case '\n':
         out += "<br>";
         break;
+      case ' ': {
+        const bool edge = i == 0 || i + 1 == clean.size() || clean[i + 1] == '\n' ||
+                          clean[i - 1] == ' ' || clean[i - 1] == '\n';
+        out += edge ? "&nbsp;" : " ";
+        break;
+      }
       default:
         out += c;
     }

@@ -134,7 +134,20 @@ async function checkBpmn(page, entry) {
 // Renders one drawio document with draw.io's export page and inspects the resulting graph.
 async function checkDrawio(page, entry) {
   const xml = readFileSync(join(sampleDir, `${entry.name}.drawio`), 'utf8');
-  const report = await page.evaluate(async (text) => {
+  // Both documents share element ids: draw.io must show the names the BPMN document carries.
+  const { rootElement } = await new BpmnModdle().fromXML(
+    readFileSync(join(sampleDir, `${entry.name}.bpmn`), 'utf8'));
+  const names = {};
+  const collect = (element) => {
+    if (!element || typeof element !== 'object' || !element.$type) return;
+    if (element.id && element.name && element.$type !== 'bpmn:Process') names[element.id] = element.name;
+    for (const key of ['rootElements', 'participants', 'messageFlows', 'flowElements', 'laneSets',
+      'lanes', 'artifacts']) {
+      (element[key] || []).forEach(collect);
+    }
+  };
+  collect(rootElement);
+  const report = await page.evaluate(async ([text, names]) => {
     const graph = window.render({ xml: text, format: 'png', w: 0, h: 0, border: 10, scale: 1 });
     for (let i = 0; i < 200 && !document.getElementById('LoadingComplete'); ++i) {
       await new Promise((resolve) => setTimeout(resolve, 25));
@@ -177,6 +190,16 @@ async function checkDrawio(page, entry) {
         if (!inside) problems.push(`vertex ${cell.id} lies outside its container ${parent.id}`);
       }
     }
+    for (const [id, name] of Object.entries(names)) {
+      const cell = model.getCell(id);
+      const state = cell && graph.view.getState(cell);
+      const shown = state && state.text && state.text.node
+        ? state.text.node.textContent.replace(/\u00a0/g, ' ') : null;
+      // A line break is markup in the label, so it has no text of its own.
+      if (shown !== name.replace(/\r?\n/g, '')) {
+        problems.push(`cell ${id} shows ${JSON.stringify(shown)} instead of ${JSON.stringify(name)}`);
+      }
+    }
     for (const cell of [...vertices, ...edges]) {
       const state = graph.view.getState(cell);
       if (!state || !state.shape) problems.push(`cell ${cell.id} was not drawn`);
@@ -185,7 +208,7 @@ async function checkDrawio(page, entry) {
       }
     }
     return { vertices: vertices.length, edges: edges.length, problems };
-  }, xml);
+  }, [xml, names]);
   for (const problem of report.problems) fail(entry.name, `draw.io: ${problem}`);
   if (report.vertices !== entry.vertices) {
     fail(entry.name, `draw.io shows ${report.vertices} vertices, expected ${entry.vertices}`);

@@ -31,8 +31,8 @@ Box geometry_of(const pugi::xml_node& cell) {
 // What drawio shows for an HTML label.
 std::string html_to_text(std::string value) {
   const std::vector<std::pair<std::string, std::string>> entities = {
-      {"<br>", "\n"},   {"&lt;", "<"},  {"&gt;", ">"},
-      {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}};
+      {"<br>", "\n"},   {"&nbsp;", " "}, {"&lt;", "<"}, {"&gt;", ">"},
+      {"&quot;", "\""}, {"&#39;", "'"},  {"&amp;", "&"}};
   for (const auto& [from, to] : entities) {
     for (std::size_t at = value.find(from); at != std::string::npos;
          at = value.find(from, at + to.size())) {
@@ -132,6 +132,7 @@ TEST_F(DrawioExport, LabelsShowExactlyTheNameAndCannotInjectMarkup) {
   Pool& pool = board.add_pool(test::TRICKY_NAME);
   Lane& lane = add_lane(pool, "<b>lane</b>");
   Shape& start = lane.add_element(test::TRICKY_NAME, ElementType::START);
+  Shape& spaced = lane.add_element("  two  spaces ", ElementType::TASK);
   Shape& end = lane.add_element("<img src=x onerror=alert(1)>", ElementType::END);
   start.connect(end, "a & b");
   const pugi::xml_document doc = parse(drawio_of(board));
@@ -141,6 +142,9 @@ TEST_F(DrawioExport, LabelsShowExactlyTheNameAndCannotInjectMarkup) {
     EXPECT_EQ(value.compare(at, 4, "<br>"), 0) << value;
   }
   EXPECT_EQ(html_to_text(value), test::TRICKY_NAME);
+  // Spaces that HTML would collapse are kept.
+  EXPECT_EQ(std::string(cell(doc, spaced.bpmn_id).attribute("value").value()),
+            "&nbsp;&nbsp;two &nbsp;spaces&nbsp;");
   EXPECT_EQ(html_to_text(cell(doc, end.bpmn_id).attribute("value").value()),
             "<img src=x onerror=alert(1)>");
   EXPECT_EQ(std::string(cell(doc, end.bpmn_id).attribute("value").value()).find("<img"),
