@@ -337,12 +337,17 @@ class Writer {
   }
 
   void write_data_associations(pugi::xml_node element, const NodeInfo& node) {
-    std::vector<const FlowInfo*> inputs;
-    std::vector<const FlowInfo*> outputs;
-    for (const FlowInfo& flow : model_.flows) {
-      if (flow.kind == FlowKind::DATA_INPUT && flow.target == &node) inputs.push_back(&flow);
-      if (flow.kind == FlowKind::DATA_OUTPUT && flow.source == &node) outputs.push_back(&flow);
+    if (data_links_.empty()) {
+      for (const FlowInfo& flow : model_.flows) {
+        if (flow.kind == FlowKind::DATA_INPUT) data_links_[flow.target].first.push_back(&flow);
+        if (flow.kind == FlowKind::DATA_OUTPUT) data_links_[flow.source].second.push_back(&flow);
+      }
+      data_links_[nullptr];  // marks the index as built
     }
+    const auto found = data_links_.find(&node);
+    if (found == data_links_.end()) return;
+    const std::vector<const FlowInfo*>& inputs = found->second.first;
+    const std::vector<const FlowInfo*>& outputs = found->second.second;
     std::string property_id;
     if (!inputs.empty()) {
       // An input association needs a target inside the activity: a placeholder property.
@@ -420,6 +425,9 @@ class Writer {
   }
 
   DiagramModel model_;
+  /// Data associations by activity: inputs, outputs.
+  std::map<const NodeInfo*, std::pair<std::vector<const FlowInfo*>, std::vector<const FlowInfo*>>>
+      data_links_;
 };
 
 }  // namespace
