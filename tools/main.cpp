@@ -55,7 +55,6 @@ void apply_trace(const std::string& levels, bool show_grid) {
     shown.insert(level);
   }
   bool all = shown.count("all") != 0;
-  if (show_grid) shown.insert("layout_grid");
   Helper::show_layout_grid = show_grid || all || shown.count("layout_grid") != 0;
   Helper::show_x_position = all || shown.count("x_position") != 0;
   Helper::set_show_levels(std::move(shown));

@@ -180,4 +180,19 @@ TEST_F(Command, InformationCommandsAndUsageErrors) {
   EXPECT_NE(trace.err.find("unknown trace level 'nonsense'"), std::string::npos) << trace.err;
 }
 
+TEST_F(Command, WithoutOutputThePictureGoesBesideTheDescriptionInItsPainterFormat) {
+  fs::path file =
+      write("plan.yaml", "painter: svg\nlanes:\n- {name: L, shapes: [{name: S, type: start}]}\n");
+  ASSERT_EQ(run("render " + file.string()).code, 0);
+  EXPECT_NE(slurp(dir_ / "plan.svg").find("<svg"), std::string::npos);
+}
+
+TEST_F(Command, ShowGridPrintsTheGridTableOnly) {
+  Result r = run("render " + example("order-handling") + " -o " + (dir_ / "o.png").string() +
+                 " --show-grid");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Ship order"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Traversing"), std::string::npos);  // not the layout trace
+}
+
 }  // namespace
