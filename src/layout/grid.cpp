@@ -103,12 +103,8 @@ void Grid::set_grid(const std::vector<Pool*>& pools) {
   impl_ = fresh;
   // A new layout places every shape again: forget the marks of an earlier layout. A shape that
   // is only reachable through connections was placed from a placed shape, so following the
-  // marked shapes from the lanes finds every stale mark.
+  // marked shapes finds every stale mark; a cleared mark is never followed twice.
   std::size_t shape_count = 0;
-  for_each_shape(_pools, [&](const Lane&, Shape* shape) {
-    shape->grid_traversed = false;
-    ++shape_count;
-  });
   std::vector<Shape*> pending;
   auto clear_targets = [&](const Shape* shape) {
     for (std::size_t i = 0; i < outgoing_count(shape); ++i) {
@@ -119,7 +115,11 @@ void Grid::set_grid(const std::vector<Pool*>& pools) {
       }
     }
   };
-  for_each_shape(_pools, [&](const Lane&, Shape* shape) { clear_targets(shape); });
+  for_each_shape(_pools, [&](const Lane&, Shape* shape) {
+    shape->grid_traversed = false;
+    ++shape_count;
+    clear_targets(shape);
+  });
   while (!pending.empty()) {
     Shape* shape = pending.back();
     pending.pop_back();

@@ -187,7 +187,7 @@ void Grid::place_in_cell(const std::string& lane_id, int row_number, int col_num
     add_shape_to_lane_rowcolumn(lane_id, row_number, col_number, shape);
     return;
   }
-  const std::size_t lane_pos = impl_->lane_position(lane_id);
+  const std::size_t lane_pos = impl_->lane_pos(lane_id);
   const std::size_t row_pos = lane->row_index.at(row_number);
   impl_->put(lane_pos, row_pos, 1, impl_->length(*row), shape);
   if (tracing()) {
@@ -244,17 +244,17 @@ ShapeCell Grid::get_shape_lane_rowcolumn(const Shape* shape) const {
 
 std::pair<std::optional<std::string>, std::optional<int>> Grid::find_shape_rowcolumn_in_lane(
     const std::string& lane_id, const Shape* shape) const {
-  auto it = impl_->lane_index.find(lane_id);
-  if (it == impl_->lane_index.end()) return {std::nullopt, std::nullopt};
-  const auto* cell = impl_->first_cell_in_lane(shape, it->second);
+  const std::size_t lane = impl_->lane_pos(lane_id);
+  if (lane == Impl::npos) return {std::nullopt, std::nullopt};
+  const auto* cell = impl_->first_cell_in_lane(shape, lane);
   if (cell == nullptr) return {std::nullopt, std::nullopt};
   return {impl_->lanes[cell->lane].rows[cell->row].key, cell->col};
 }
 
 std::optional<int> Grid::get_column_index(const std::string& lane_id, const Shape* shape) const {
-  auto it = impl_->lane_index.find(lane_id);
-  if (it == impl_->lane_index.end()) unknown_lane(lane_id);
-  const auto* cell = impl_->first_cell_in_lane(shape, it->second);
+  const std::size_t lane = impl_->lane_pos(lane_id);
+  if (lane == Impl::npos) unknown_lane(lane_id);
+  const auto* cell = impl_->first_cell_in_lane(shape, lane);
   if (cell == nullptr) return std::nullopt;
   return cell->col;
 }

@@ -82,6 +82,7 @@ struct Grid::Impl {
   std::size_t pad_width = 0;
   // Largest logical row length over the whole grid.
   std::size_t max_len = 0;
+  mutable std::size_t last_lane = npos;
 
   // Checked access for the views, which may outlive a rebuild of the grid.
   const Lane& lane_at(std::size_t lane) const {
@@ -104,13 +105,21 @@ struct Grid::Impl {
     return row.serial < padded_rows ? std::max(row.len, pad_width) : row.len;
   }
 
-  const Lane* find_lane(std::string_view lane_id) const {
-    auto it = lane_index.find(std::string(lane_id));
-    return it == lane_index.end() ? nullptr : &lanes[it->second];
+  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+  // Position of the lane in the map, or npos. Placements come in runs on one lane, so the last
+  // answer is checked before hashing the id.
+  std::size_t lane_pos(const std::string& lane_id) const {
+    if (last_lane < lanes.size() && lanes[last_lane].id == lane_id) return last_lane;
+    auto it = lane_index.find(lane_id);
+    if (it == lane_index.end()) return npos;
+    last_lane = it->second;
+    return last_lane;
   }
 
-  std::size_t lane_position(std::string_view lane_id) const {
-    return lane_index.find(std::string(lane_id))->second;
+  const Lane* find_lane(const std::string& lane_id) const {
+    const std::size_t pos = lane_pos(lane_id);
+    return pos == npos ? nullptr : &lanes[pos];
   }
 
   static const Row* find_row(const Lane& lane, int row_number) {
@@ -120,12 +129,14 @@ struct Grid::Impl {
 
   // Creates the lane and the row on first use, both at the end of their maps.
   std::pair<std::size_t, std::size_t> ensure_row(const std::string& lane_id, int row_number) {
-    auto [lit, lane_new] = lane_index.try_emplace(lane_id, lanes.size());
-    if (lane_new) {
+    std::size_t pos = lane_pos(lane_id);
+    if (pos == npos) {
+      pos = lanes.size();
+      lane_index.emplace(lane_id, pos);
       lanes.emplace_back(&arena);
       lanes.back().id = lane_id;
     }
-    Lane& lane = lanes[lit->second];
+    Lane& lane = lanes[pos];
     auto [rit, row_new] = lane.row_index.try_emplace(row_number, lane.rows.size());
     if (row_new) {
       Row& row = lane.rows.emplace_back(&arena);
@@ -134,7 +145,7 @@ struct Grid::Impl {
       row.serial = row_serial++;
       lane.max_row_number = std::max(lane.max_row_number, row_number);
     }
-    return {lit->second, rit->second};
+    return {pos, rit->second};
   }
 
   // Writes `shape` into column `col` of the row and grows the row to at least `new_len`.
