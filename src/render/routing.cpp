@@ -562,7 +562,7 @@ class Router {
       }
     }
     if (k == 1) {
-      if (sideways && straight == k) out[0] = first->is_source ? 1.0 / 3 : 2.0 / 3;
+      if (sideways && straight == k) out[0] = first->is_source ? 0.375 : 0.625;
       return;
     }
     if (straight == k) {
