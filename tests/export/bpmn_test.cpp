@@ -287,6 +287,24 @@ TEST_F(BpmnExport, UndrawnDiagramGetsAViewableFallbackLayout) {
             2u);
 }
 
+TEST_F(BpmnExport, LinksToShapesOutsideEveryLaneAndMissingPoolsLeaveNoDanglingReference) {
+  Swimboard board;
+  Lane& lane = add_lane(board.add_pool("P"), "L");
+  Shape& start = lane.add_element("Start", ElementType::START);
+  // Owned by the lane but not listed in it, as a replaced shape is.
+  Shape& hidden = lane.adopt(create_shape("Task", "Hidden", lane.id, "P"));
+  hidden.bpmn_id = "hidden";
+  start.connect(hidden);
+  board._pools.push_back(nullptr);
+  const pugi::xml_document doc = parse(bpmn_of(board));
+  const IdIndex ids(doc);
+  EXPECT_FALSE(ids.has("hidden"));
+  EXPECT_EQ(doc.select_nodes("//bpmn:sequenceFlow").size(), 0u);
+  EXPECT_EQ(doc.select_nodes("//bpmn:outgoing").size(), 0u);
+  EXPECT_EQ(doc.select_nodes("//bpmn:participant").size(), 1u);
+  board._pools.pop_back();
+}
+
 TEST_F(BpmnExport, EmptyDiagramStillGivesAValidDocument) {
   const std::vector<std::unique_ptr<Pool>> none;
   const pugi::xml_document doc = parse(BPMN().to_xml(none));
