@@ -63,7 +63,7 @@ TEST(Prescan, AliasesAreCountedAfterAnchorsAndTags) {
 
 TEST(Prescan, EncodingFaultsAreRefusedAtTheirPosition) {
   EXPECT_EQ(refusal("a: 1\nb: \xC3\x28\n"),
-            "p.yaml:2:4: error: the file is not UTF-8 text (byte 0xc3)");
+            "p.yaml:2:4: error: the file is not UTF-8 text (byte 0xc3); save it as UTF-8");
   EXPECT_NE(refusal("a: \xC0\xAF\n").find("not UTF-8"), std::string::npos);      // overlong
   EXPECT_NE(refusal("a: \xED\xA0\x80\n").find("not UTF-8"), std::string::npos);  // surrogate
   EXPECT_NE(refusal("a: \xF4\x90\x80\x80\n").find("not UTF-8"), std::string::npos);

@@ -54,8 +54,9 @@ void check_encoding(std::string_view text, const std::string& source) {
     auto c = static_cast<std::uint8_t>(text[i]);
     std::size_t length = utf8_sequence_length(text, i);
     if (length == 0) {
-      throw DescriptionError(source, {pos.line, pos.column},
-                             fmt::format("the file is not UTF-8 text (byte 0x{:02x})", c));
+      throw DescriptionError(
+          source, {pos.line, pos.column},
+          fmt::format("the file is not UTF-8 text (byte 0x{:02x}); save it as UTF-8", c));
     }
     if (length == 1 && ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F)) {
       throw DescriptionError(
