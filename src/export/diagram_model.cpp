@@ -156,7 +156,6 @@ void DiagramModel::collect(const std::vector<std::unique_ptr<Pool>>& source) {
         NodeInfo& node = nodes.emplace_back();
         node.shape = shape;
         node.pool_index = pools.size();
-        node.lane_index = info.lanes.size();
         node.id = ids.take(shape->bpmn_id, "node");
         node.box = shape->box;
         drawn = drawn && !is_empty(node.box);
@@ -346,13 +345,6 @@ std::string format_number(double value) {
   while (!text.empty() && text.back() == '0') text.pop_back();
   if (!text.empty() && text.back() == '.') text.pop_back();
   return text == "-0" ? "0" : text;
-}
-
-bool is_orthogonal(const std::vector<Point>& points) {
-  for (std::size_t i = 1; i < points.size(); ++i) {
-    if (points[i].x != points[i - 1].x && points[i].y != points[i - 1].y) return false;
-  }
-  return true;
 }
 
 }  // namespace orvane::export_detail

@@ -37,7 +37,6 @@ class IdRegistry {
 struct NodeInfo {
   const Shape* shape = nullptr;
   std::size_t pool_index = 0;
-  std::size_t lane_index = 0;
   std::string id;
   Box box;
   /// Where the name is written outside the shape (events, gateways, data), when it has one.
@@ -114,9 +113,6 @@ std::string xml_text(std::string_view text);
 /// A coordinate as written in documents: integral values without a fraction, otherwise at most
 /// two decimals.
 std::string format_number(double value);
-
-/// Whether a connection route lies along the axes only.
-bool is_orthogonal(const std::vector<Point>& points);
 
 }  // namespace export_detail
 }  // namespace orvane
