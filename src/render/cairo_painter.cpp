@@ -17,6 +17,8 @@ namespace {
 
 // Cairo's image surfaces hold at most this many pixels a side.
 constexpr int MAX_PNG_SIDE = 32767;
+// A raster beyond this many pixels (1 GiB of ARGB) is refused rather than risking the memory.
+constexpr long long MAX_PNG_PIXELS = 1LL << 28;
 // Fonts tried after the theme's own, so accented Latin, Greek, Cyrillic and CJK always render.
 constexpr const char* FALLBACK_FONTS = "Noto Sans,DejaVu Sans,Noto Sans CJK SC";
 
@@ -436,11 +438,13 @@ void CairoPainter::replay(cairo_t* cr) const {
 }
 
 std::string CairoPainter::render_png() const {
-  if (width_ > MAX_PNG_SIDE || height_ > MAX_PNG_SIDE) {
+  if (width_ > MAX_PNG_SIDE || height_ > MAX_PNG_SIDE ||
+      static_cast<long long>(width_) * height_ > MAX_PNG_PIXELS) {
     throw std::runtime_error(
         "the picture is " + std::to_string(width_) + " x " + std::to_string(height_) +
         " px, larger than a PNG can be drawn (at most " + std::to_string(MAX_PNG_SIDE) +
-        " px a side); use the painter type \"svg\" or \"pdf\" instead");
+        " px a side and " + std::to_string(MAX_PNG_PIXELS) +
+        " px in all); use the painter type \"svg\" or \"pdf\" instead");
   }
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
   std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> owner(surface,

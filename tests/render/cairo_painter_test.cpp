@@ -124,6 +124,11 @@ TEST(CairoPainterFiles, OversizePngIsRefusedWithoutWritingAFile) {
   }
   EXPECT_EQ(folder.count(), 0u);
 
+  // Within the side limit but too many pixels to hold in memory.
+  painter->set_surface_size(20000, 20000);
+  EXPECT_THROW(painter->save_surface(folder.file("huge.png")), std::runtime_error);
+  EXPECT_EQ(folder.count(), 0u);
+
   // The same picture as SVG is fine.
   auto svg = PainterFactory().get_painter("svg", 40000, 200);
   paint_sample(*svg);
