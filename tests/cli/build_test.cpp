@@ -1,6 +1,9 @@
 // Building the Swimboard from a description: order, styles, connections and the id maps.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "loader/loader.hpp"
 #include "orvane/painter.hpp"
 
@@ -120,6 +123,33 @@ TEST(BuildDiagram, PainterOptionOverridesTheDescription) {
   LoadOptions options;
   options.painter_type = "pdf";
   EXPECT_EQ(load_diagram_text(kTwoPools, "two.yaml", options).board->painter_type, "pdf");
+}
+
+TEST(BuildDiagram, UnusualButValidGraphsDraw) {
+  // Cycles without a start, self loops, cycles of terminators and generic events, unconnected
+  // shapes and empty later lanes are all valid descriptions that must lay out and draw.
+  const char* lane = "lanes:\n- name: L\n  shapes: ";
+  const std::vector<std::string> graphs = {
+      std::string(lane) +
+          "[{id: a, type: task}, {id: b, type: task}]\n"
+          "connections: [{from: a, to: b}, {from: b, to: a}]\n",
+      std::string(lane) + "[{id: a, type: task}]\nconnections: [{from: a, to: a}]\n",
+      std::string(lane) + "[{id: a, type: task}, {id: b, type: end}, {id: c, type: data_store}]\n",
+      std::string(lane) +
+          "[{id: a, type: terminator}, {id: b, type: terminator}]\n"
+          "connections: [{from: a, to: b}, {from: b, to: a}, {from: a, to: a}]\n",
+      std::string(lane) +
+          "[{id: a, type: message}, {id: b, type: signal}, {id: c, type: conditional}]\n"
+          "connections: [{from: a, to: b}, {from: b, to: c}, {from: c, to: a}]\n",
+      "pools:\n- name: P\n  lanes:\n  - {name: A, shapes: [{id: a, type: start}]}\n  - {name: B}\n"
+      "  - {name: C, shapes: [{id: c, type: task}]}\nconnections: [{from: a, to: c}]\n",
+  };
+  for (const auto& text : graphs) {
+    LoadedDiagram loaded = load_diagram_text(text, "g.yaml");
+    EXPECT_NO_THROW(loaded.board->draw()) << text;
+    EXPECT_EQ(loaded.board->_layout_grid.get_all_shapes().size(), loaded.shapes_by_id.size())
+        << text;
+  }
 }
 
 }  // namespace
