@@ -276,6 +276,7 @@ void CairoPainter::set_colour_theme(const std::string& palette) {
 void CairoPainter::set_background_colour() {
   Colour c = colour(background_colour);
   if (!c.set) return;
+  if (c.rgba.alpha >= 1) opaque_ = true;
   // Paints the whole target, whatever size the surface has when it is saved.
   commands_.push_back([c](cairo_t* cr, PangoContext*) {
     set_source(cr, c.rgba);
@@ -458,7 +459,7 @@ std::string CairoPainter::render_png() const {
     throw std::runtime_error(std::string("cannot render the PNG picture: ") +
                              cairo_status_to_string(status));
   }
-  return encode_png(surface);
+  return encode_png(surface, opaque_);
 }
 
 std::string CairoPainter::render_svg() const {

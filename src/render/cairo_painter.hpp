@@ -61,6 +61,8 @@ class CairoPainter final : public Painter {
   int width_;
   int height_;
   std::vector<Command> commands_;
+  // An opaque background was painted, so every pixel of the picture is opaque.
+  bool opaque_ = false;
   // A 1 x 1 surface whose pango context measures text exactly as the replay will set it.
   cairo_surface_t* measure_surface_ = nullptr;
   cairo_t* measure_cr_ = nullptr;

@@ -97,7 +97,7 @@ bool encode(const unsigned char* data, int width, int height, int stride, bool o
 
 }  // namespace
 
-std::string encode_png(cairo_surface_t* image) {
+std::string encode_png(cairo_surface_t* image, bool known_opaque) {
   cairo_surface_flush(image);
   const unsigned char* data = cairo_image_surface_get_data(image);
   const int width = cairo_image_surface_get_width(image);
@@ -107,7 +107,7 @@ std::string encode_png(cairo_surface_t* image) {
     throw std::runtime_error("cannot encode an empty picture as PNG");
   }
   bool opaque = true;
-  for (int y = 0; y < height && opaque; ++y) {
+  for (int y = 0; y < height && opaque && !known_opaque; ++y) {
     const auto* pixels =
         reinterpret_cast<const std::uint32_t*>(data + static_cast<long>(y) * stride);
     for (int x = 0; x < width; ++x) {
