@@ -50,8 +50,12 @@ bool finite_box(const Box& b) {
          std::isfinite(b.height);
 }
 
+// A box the router works with: finite, not empty, and within a billion pixels of the origin
+// (further out, cell and track arithmetic would overflow; no picture is that large).
 bool placed(const Box& b) {
-  return finite_box(b) && b.width > 0 && b.height > 0;
+  constexpr double FAR = 1e9;
+  return finite_box(b) && b.width > 0 && b.height > 0 && std::abs(b.x) < FAR &&
+         std::abs(b.y) < FAR && b.width < FAR && b.height < FAR;
 }
 
 bool overlaps(const Box& a, const Box& b) {

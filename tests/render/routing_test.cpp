@@ -12,7 +12,6 @@
 #include "orvane/constants.hpp"
 #include "orvane/lane.hpp"
 #include "orvane/painter.hpp"
-#include "orvane/painter_factory.hpp"
 #include "orvane/pool.hpp"
 #include "orvane/shape.hpp"
 #include "orvane/swimboard.hpp"
@@ -359,7 +358,7 @@ TEST(ConnectionRouting, OddBoxesDoNotCrashTheRouter) {
   Shape& n = d.shape(l, "n", ElementType::TASK, 0, 1);
   n.box = {std::nan(""), 0, 10, 10};
   Shape& huge = d.shape(l, "huge", ElementType::TASK, 0, 2);
-  huge.box = {-1e12, -1e12, 2e12, 2e12};
+  huge.box = {-1e300, -1e300, 2e300, 2e300};
   a.connect(b, "same cell");
   b.connect(a);
   a.connect(n);
@@ -367,28 +366,8 @@ TEST(ConnectionRouting, OddBoxesDoNotCrashTheRouter) {
   huge.connect(a, "from everywhere");
   EXPECT_NO_THROW(d.route());
   EXPECT_TRUE(a.connection_to->at(1).waypoints.empty());  // to the shape without a real box
-}
-
-// A picture of the boxes and routes, for looking at a failure.
-void save_png(const Diagram& d, const std::string& path) {
-  auto painter = PainterFactory().get_painter("png", 1600, 1400);
-  painter->set_colour_theme("DEFAULT");
-  painter->set_background_colour();
-  TextStyle small;
-  small.font_size = 8;
-  for (Shape* s : d.shapes()) {
-    painter->draw_rectangle(s->box, "#dde", LineStyle{"#446", 1, {}});
-    painter->draw_rectangle(s->label_box, "", LineStyle{"#aab", 0.5, {2, 2}});
-    painter->draw_text(s->name, s->box, small);
-    for (const Connection& c : *s->connection_to) {
-      if (c.waypoints.size() < 2) continue;
-      painter->draw_polyline(c.waypoints, LineStyle{"#c22", 1, {}});
-      const Point e = c.waypoints.back();
-      painter->draw_ellipse({e.x - 2, e.y - 2, 4, 4}, "#c22", LineStyle{"#c22", 1, {}});
-      if (c.label_box) painter->draw_rectangle(*c.label_box, "#fe8", LineStyle{"#a80", 0.5, {}});
-    }
-  }
-  painter->save_surface(path);
+  EXPECT_TRUE(huge.connection_to->at(0).waypoints.empty());
+  EXPECT_GE(b.connection_to->at(0).waypoints.size(), 2u);
 }
 
 // Random diagrams: pools of lanes of rows, shapes of every kind in random cells, random flows
@@ -447,7 +426,6 @@ TEST(ConnectionRouting, RandomDiagramsKeepEveryRoutingRule) {
       const std::string svg =
           std::string(ORVANE_BINARY_DIR) + "/routing-failure-" + std::to_string(i) + ".svg";
       std::ofstream(svg) << routing_debug_svg(d.pools);
-      save_png(d, svg + ".png");
       ADD_FAILURE() << "diagram " << i << " (drawn in " << svg << "):\n" << faults;
     }
   }
