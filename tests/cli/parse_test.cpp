@@ -88,20 +88,6 @@ TEST(BadDescriptions, AliasesWithinTheLimitAreNotExpanded) {
   EXPECT_NE(refusal(text, "a.yaml").find("unknown key 'x0'"), std::string::npos);
 }
 
-TEST(DescriptionValues, DefaultsMatchTheSwimboardConstructor) {
-  DiagramDescription d =
-      parse_description("lanes:\n- {name: L, shapes: [{name: S, type: start}]}", "d.yaml");
-  EXPECT_EQ(d.title, "<Process Map Title>");
-  EXPECT_EQ(d.theme, "DEFAULT");
-  EXPECT_FALSE(d.painter.has_value());
-  EXPECT_EQ(d.width, 5000);
-  EXPECT_EQ(d.height, 5000);
-  EXPECT_TRUE(d.auto_size);
-  ASSERT_EQ(d.lanes.size(), 1u);
-  EXPECT_EQ(d.lanes[0].text_alignment, "centre");
-  EXPECT_EQ(d.lanes[0].shapes[0].id, "S");  // the id defaults to the name
-}
-
 TEST(DescriptionValues, NamesAreKeptExactlyAsWritten) {
   std::string text =
       "title: \"[red]x[/] <b> \\\"q\\\"\"\n"
@@ -124,15 +110,6 @@ TEST(DescriptionValues, NamesAreKeptExactlyAsWritten) {
   EXPECT_EQ(d.lanes[0].shapes[1].type, ElementType::DATA_STORE);
   EXPECT_EQ(d.lanes[0].shapes[2].name, "");
   EXPECT_EQ(d.connections[0].label, "[bold]yes");
-}
-
-TEST(DescriptionValues, EveryElementTypeHasItsSnakeCaseName) {
-  for (ElementType type : all_element_types()) {
-    std::string name(member_name(type));
-    for (auto& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::string text = "lanes:\n- name: L\n  shapes: [{id: s, type: " + name + "}]\n";
-    EXPECT_EQ(parse_description(text, "t.yaml").lanes[0].shapes[0].type, type) << name;
-  }
 }
 
 TEST(DescriptionValues, ByteOrderMarkAndCrLfLineEndsAreAccepted) {
