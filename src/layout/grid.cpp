@@ -101,30 +101,10 @@ void Grid::set_grid(const std::vector<Pool*>& pools) {
   Impl* fresh = new Impl;
   delete impl_;
   impl_ = fresh;
-  // A new layout places every shape again: forget the marks of an earlier layout. A shape that
-  // is only reachable through connections was placed from a placed shape, so following the
-  // marked shapes finds every stale mark; a cleared mark is never followed twice.
+  // Marks of an earlier layout are kept, as callers expect: a shape already marked is not
+  // placed again. The diagram clears the marks itself before it lays out anew.
   std::size_t shape_count = 0;
-  std::vector<Shape*> pending;
-  auto clear_targets = [&](const Shape* shape) {
-    for (std::size_t i = 0; i < outgoing_count(shape); ++i) {
-      Shape* target = (*shape->connection_to)[i].target;
-      if (target != nullptr && target->grid_traversed) {
-        target->grid_traversed = false;
-        pending.push_back(target);
-      }
-    }
-  };
-  for_each_shape(_pools, [&](const Lane&, Shape* shape) {
-    shape->grid_traversed = false;
-    ++shape_count;
-    clear_targets(shape);
-  });
-  while (!pending.empty()) {
-    Shape* shape = pending.back();
-    pending.pop_back();
-    clear_targets(shape);
-  }
+  for_each_shape(_pools, [&](const Lane&, Shape*) { ++shape_count; });
   impl_->first_cells.reserve(shape_count);
   _process_all_shapes();
 }
