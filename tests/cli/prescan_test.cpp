@@ -71,5 +71,14 @@ TEST(Prescan, EncodingFaultsAreRefusedAtTheirPosition) {
   EXPECT_EQ(refusal("a: \xCE\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80\tb\r\n"), "");
 }
 
+TEST(Prescan, ValueCountIsBoundedSoTheReaderStaysSmall) {
+  std::string items;
+  for (std::size_t i = 0; i <= LoadLimits::MAX_VALUES; ++i) items += "a,";
+  EXPECT_NE(refusal("t: [" + items + "]\n").find("more than 40000 values"), std::string::npos);
+  std::string entries;
+  for (std::size_t i = 0; i <= LoadLimits::MAX_VALUES; ++i) entries += "- a\n";
+  EXPECT_NE(refusal(entries).find("more than 40000 values"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace orvane

@@ -20,6 +20,9 @@ struct LoadLimits {
   static constexpr std::size_t MAX_FILE_BYTES = 1024 * 1024;
   /// Deepest nesting of lists and mappings (a real description needs about eight).
   static constexpr int MAX_DEPTH = 64;
+  /// Most list entries, keys and flow items in one file: the YAML reader's memory grows with
+  /// them (the largest diagram below needs about 20000).
+  static constexpr std::size_t MAX_VALUES = 40000;
   /// Most aliases ("*name") in one file.
   static constexpr int MAX_ALIASES = 64;
   /// Bounds of the canvas size and of font sizes.

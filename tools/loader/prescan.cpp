@@ -104,6 +104,15 @@ class DepthScanner {
     }
   }
 
+  // Each list entry, key and flow item is a value the YAML reader keeps in memory.
+  void count_value(int column) {
+    if (++values_ > LoadLimits::MAX_VALUES) {
+      fail(column, fmt::format("more than {} values; a description of the largest diagram "
+                               "needs far fewer",
+                               LoadLimits::MAX_VALUES));
+    }
+  }
+
   void push_block(int column) {
     if (block_.empty() || block_.back() < column) block_.push_back(column);
   }
@@ -152,11 +161,13 @@ class DepthScanner {
         // A compact nested block collection starts on the same line: "- - item".
         push_block(static_cast<int>(i) + 2);
         check_depth(column);
+        count_value(column);
         after_indicator = true;
         continue;
       }
       if (c == ':' && next_blank) {
         token_start = true;
+        count_value(column);
         if (flow_depth_ == 0 && after_indicator) {
           push_block(key_column);
           check_depth(column);
@@ -177,6 +188,7 @@ class DepthScanner {
       }
       if (flow_depth_ > 0 && c == ',') {
         token_start = true;
+        count_value(column);
         continue;
       }
       if (token_start && (c == '&' || c == '!')) {
@@ -206,6 +218,7 @@ class DepthScanner {
   int line_ = 1;
   int flow_depth_ = 0;
   int aliases_ = 0;
+  std::size_t values_ = 0;
   char quote_ = 0;
   int line_indent_ = 0;
   int block_scalar_indent_ = -1;
