@@ -431,6 +431,41 @@ TEST(ConnectionRouting, RandomDiagramsKeepEveryRoutingRule) {
   }
 }
 
+TEST(ConnectionRouting, ShapesOffTheGridStillGetOrthogonalRoutes) {
+  std::mt19937 rng(7);
+  auto real = [&](double lo, double hi) { return std::uniform_real_distribution<>(lo, hi)(rng); };
+  for (int i = 0; i < 200; ++i) {
+    Diagram d;
+    Lane& l = d.lane(d.pool("P"), "L", 1);
+    std::vector<Shape*> shapes;
+    for (int k = 0; k < 12; ++k) {
+      Shape& s = d.shape(l, "s" + std::to_string(k), ElementType::TASK, 0, 0);
+      s.box = {real(-300, 900), real(-300, 900), real(-5, 200), real(-5, 200)};
+      s.label_box = {s.box.x, s.box.bottom(), real(0, 300), real(0, 40)};
+      shapes.push_back(&s);
+    }
+    for (int k = 0; k < 20; ++k) {
+      shapes[rng() % shapes.size()]->connect(*shapes[rng() % shapes.size()], k % 2 ? "x" : "");
+    }
+    d.route();
+    for (Shape* s : shapes) {
+      for (const Connection& c : *s->connection_to) {
+        if (c.source->box.width <= 0 || c.source->box.height <= 0 || c.target->box.width <= 0 ||
+            c.target->box.height <= 0) {
+          EXPECT_TRUE(c.waypoints.empty());
+          continue;
+        }
+        ASSERT_GE(c.waypoints.size(), 2u);
+        for (size_t k = 0; k + 1 < c.waypoints.size(); ++k) {
+          EXPECT_TRUE(c.waypoints[k].x == c.waypoints[k + 1].x ||
+                      c.waypoints[k].y == c.waypoints[k + 1].y);
+        }
+        EXPECT_TRUE(on_side(c.waypoints.back(), c.target->box, c.target_connection_side));
+      }
+    }
+  }
+}
+
 // Whole diagrams through the layout and the draw pipeline: flows grown from a start event
 // across pools and lanes, with loops back and message flows.
 TEST(ConnectionRouting, RandomSwimboardDiagramsKeepEveryRoutingRule) {
