@@ -745,40 +745,61 @@ class Router {
       channels.push_back({key, first, last, tracks});
       first = last;
     }
-    // Order constraints between tracks: a low-side stub's track before a high-side stub's
-    // track at the same height.
+    // Order constraints between tracks. A stub reaches from its side of the channel to its
+    // track; any other segment of the channel passing the stub's height should lie beyond that
+    // track, or it crosses the stub. Where the passing segment has a stub of its own at that
+    // height on the other side, the two stubs would otherwise lie on each other: those pairs
+    // are strong and kept when the others cannot all be met.
     std::sort(stubs.begin(), stubs.end(), [](const Stub& a, const Stub& b) {
-      return a.channel < b.channel || (a.channel == b.channel && a.at < b.at);
+      if (a.channel != b.channel) return a.channel < b.channel;
+      if (a.at != b.at) return a.at < b.at;
+      return a.slot < b.slot || (a.slot == b.slot && a.low_side < b.low_side);
     });
-    std::vector<std::tuple<int64_t, int, int>> pairs;
-    for (size_t first = 0; first < stubs.size();) {
-      size_t last = first;
-      while (last < stubs.size() && stubs[last].channel == stubs[first].channel &&
-             stubs[last].at == stubs[first].at) {
-        ++last;
-      }
-      for (size_t i = first; i < last; ++i) {
-        if (!stubs[i].low_side) continue;
-        for (size_t j = first; j < last; ++j) {
-          if (stubs[j].low_side || stubs[j].slot == stubs[i].slot) continue;
-          const int a = track_of[static_cast<size_t>(stubs[i].slot)];
-          const int b = track_of[static_cast<size_t>(stubs[j].slot)];
-          if (a != b) pairs.emplace_back(stubs[i].channel, a, b);
-        }
-      }
-      first = last;
-    }
-    std::sort(pairs.begin(), pairs.end());
-    size_t next_pair = 0;
-    std::vector<std::pair<int, int>> channel_pairs;
+    std::vector<std::pair<int, int>> all_pairs;
+    std::vector<std::pair<int, int>> strong_pairs;
+    std::vector<int> active;
+    size_t next_stub = 0;
     for (const Channel& ch : channels) {
-      channel_pairs.clear();
-      while (next_pair < pairs.size() && std::get<0>(pairs[next_pair]) < ch.key) ++next_pair;
-      while (next_pair < pairs.size() && std::get<0>(pairs[next_pair]) == ch.key) {
-        channel_pairs.emplace_back(std::get<1>(pairs[next_pair]), std::get<2>(pairs[next_pair]));
-        ++next_pair;
+      all_pairs.clear();
+      strong_pairs.clear();
+      active.clear();
+      while (next_stub < stubs.size() && stubs[next_stub].channel < ch.key) ++next_stub;
+      size_t next_slot = ch.first;
+      while (next_stub < stubs.size() && stubs[next_stub].channel == ch.key) {
+        size_t group_end = next_stub;
+        while (group_end < stubs.size() && stubs[group_end].channel == ch.key &&
+               stubs[group_end].at == stubs[next_stub].at) {
+          ++group_end;
+        }
+        const double at = static_cast<double>(stubs[next_stub].at) / 4;
+        // Heights are kept in quarter pixels, hence the half-pixel tolerance.
+        while (next_slot < ch.last && slots_[static_cast<size_t>(ids[next_slot])].lo <= at + 0.5) {
+          active.push_back(ids[next_slot++]);
+        }
+        std::erase_if(active,
+                      [&](int id) { return slots_[static_cast<size_t>(id)].hi < at - 0.5; });
+        auto stub_here = [&](int slot, bool low_side) {
+          for (size_t k = next_stub; k < group_end; ++k) {
+            if (stubs[k].slot == slot && stubs[k].low_side == low_side) return true;
+          }
+          return false;
+        };
+        for (size_t k = next_stub; k < group_end; ++k) {
+          const Stub& b = stubs[k];
+          const int tb = track_of[static_cast<size_t>(b.slot)];
+          for (int a : active) {
+            const int ta = track_of[static_cast<size_t>(a)];
+            if (a == b.slot || ta == tb || stub_here(a, b.low_side)) continue;
+            const std::pair<int, int> order = b.low_side ? std::pair{tb, ta} : std::pair{ta, tb};
+            all_pairs.push_back(order);
+            if (stub_here(a, !b.low_side)) strong_pairs.push_back(order);
+          }
+        }
+        next_stub = group_end;
       }
-      const std::vector<int> rank = order_tracks(ch.tracks, channel_pairs);
+      bool cyclic = false;
+      std::vector<int> rank = order_tracks(ch.tracks, all_pairs, cyclic);
+      if (cyclic) rank = order_tracks(ch.tracks, strong_pairs, cyclic);
       const Interval c = channel_of(slots_[static_cast<size_t>(ids[ch.first])]);
       const double width = std::max(0.0, c.hi - c.lo);
       const double margin = std::min(8.0, width / 4);
@@ -799,7 +820,9 @@ class Router {
 
   // The position of each track across its channel: a topological order of the "lies before"
   // pairs, lowest track first among the free ones; pairs caught in a cycle are given up.
-  static std::vector<int> order_tracks(int tracks, std::vector<std::pair<int, int>>& pairs) {
+  static std::vector<int> order_tracks(int tracks, std::vector<std::pair<int, int>>& pairs,
+                                       bool& cyclic) {
+    cyclic = false;
     std::sort(pairs.begin(), pairs.end());
     pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
     std::vector<std::vector<int>> next(static_cast<size_t>(tracks));
@@ -816,6 +839,7 @@ class Router {
     int placed_count = 0;
     while (placed_count < tracks) {
       if (ready.empty()) {  // a cycle: take the lowest unplaced track
+        cyclic = true;
         for (int t = 0; t < tracks; ++t) {
           if (rank[static_cast<size_t>(t)] < 0) {
             ready.push(t);
