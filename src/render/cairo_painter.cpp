@@ -99,6 +99,10 @@ using LayoutPtr = std::unique_ptr<PangoLayout, decltype(&g_object_unref)>;
 // (0: unlimited); lines that cannot fit are dropped and the last one ellipsised.
 LayoutPtr make_layout(PangoContext* context, const std::string& text, const TextStyle& style,
                       double width, double height) {
+  // Pango measures in integer units of 1/1024 px; keep sizes where that cannot overflow.
+  auto usable = [](double v) { return std::isfinite(v) && v > 0 ? std::min(v, 1e6) : 0.0; };
+  width = usable(width);
+  height = usable(height);
   LayoutPtr layout(pango_layout_new(context), &g_object_unref);
   std::string family = style.font.empty() ? FALLBACK_FONTS : style.font + "," + FALLBACK_FONTS;
   PangoFontDescription* font = pango_font_description_new();

@@ -196,6 +196,8 @@ TEST(CairoPainterInput, RejectsBadColoursSizesAndFontSizes) {
   painter->draw_ellipse({0, 0, std::nan(""), 10}, "#000000", {});
   painter->draw_polyline({{0, 0}}, {"#000000", 1, {}});
   painter->draw_text("", {0, 0, 10, 10}, style());
+  EXPECT_GT(painter->measure_text("wide", style(), std::nan("")).width, 0);
+  EXPECT_GT(painter->text_bounds("wide", {0, 0, 1e300, 1e300}, style()).width, 0);
 }
 
 TEST(CairoPainterText, WrapsToTheWidthAndMeasuresEveryScript) {
