@@ -15,6 +15,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "orvane/constants.hpp"
 #include "orvane/lane.hpp"
 #include "orvane/pool.hpp"
 #include "orvane/shape.hpp"
@@ -284,8 +285,12 @@ class Router {
     std::vector<Shape*> sources;
     for (const auto& pool : pools) {
       if (!pool) continue;
+      add_band(pool->coord.x_pos, pool->coord.y_pos, pool->width, pool->height,
+               Configs::POOL_TEXT_WIDTH);
       for (const auto& lane : pool->lanes) {
         if (!lane) continue;
+        add_band(lane->coord.x_pos, lane->coord.y_pos, lane->width, lane->height,
+                 Configs::LANE_TEXT_WIDTH);
         for (Shape* shape : lane->shapes) {
           if (shape == nullptr || index.count(shape) != 0) continue;
           sources.push_back(shape);
@@ -319,6 +324,31 @@ class Router {
     }
   }
 
+  // Remembers the border lines of a pool or lane band (and of its name strip), which routes
+  // should not run along.
+  void add_band(int x, int y, int width, int height, int text_width) {
+    band_xs_.insert(band_xs_.end(), {double(x), double(x + text_width), double(x + width)});
+    band_ys_.insert(band_ys_.end(), {double(y), double(y + height)});
+  }
+
+  // The widest part of a channel that keeps a few pixels off every band border crossing it, so
+  // that no track lies on a pool or lane line; the whole channel when that part is too narrow.
+  static Interval clear_of_bands(const Interval& c, const std::vector<double>& borders) {
+    constexpr double KEEP_OFF = 4;
+    Interval best{0, -1};
+    double lo = c.lo;
+    auto consider = [&](double a, double b) {
+      if (b - a > best.hi - best.lo) best = {a, b};
+    };
+    auto it = std::upper_bound(borders.begin(), borders.end(), c.lo - KEEP_OFF);
+    for (; it != borders.end() && *it < c.hi + KEEP_OFF; ++it) {
+      consider(lo, std::min(c.hi, *it - KEEP_OFF));
+      lo = std::max(lo, *it + KEEP_OFF);
+    }
+    consider(lo, c.hi);
+    return best.hi - best.lo >= 8 ? best : c;
+  }
+
   static Box extent(const Node& n) {
     const double x = std::min(n.box.x, n.ink.x);
     const double y = std::min(n.box.y, n.ink.y);
@@ -327,6 +357,10 @@ class Router {
   }
 
   void build_channels() {
+    for (auto* borders : {&band_xs_, &band_ys_}) {
+      std::sort(borders->begin(), borders->end());
+      borders->erase(std::unique(borders->begin(), borders->end()), borders->end());
+    }
     std::vector<Interval> xs;
     std::vector<Interval> ys;
     for (const Node& n : nodes_) {
@@ -800,7 +834,9 @@ class Router {
       bool cyclic = false;
       std::vector<int> rank = order_tracks(ch.tracks, all_pairs, cyclic);
       if (cyclic) rank = order_tracks(ch.tracks, strong_pairs, cyclic);
-      const Interval c = channel_of(slots_[static_cast<size_t>(ids[ch.first])]);
+      const Slot& first_slot = slots_[static_cast<size_t>(ids[ch.first])];
+      const Interval c =
+          clear_of_bands(channel_of(first_slot), first_slot.vertical ? band_xs_ : band_ys_);
       const double width = std::max(0.0, c.hi - c.lo);
       const double margin = std::min(8.0, width / 4);
       const double spacing =
@@ -991,6 +1027,8 @@ class Router {
   std::vector<Slot> slots_;
   Axis cols_;
   Axis rows_;
+  std::vector<double> band_xs_;  // sorted border lines of pools and lanes
+  std::vector<double> band_ys_;
   LineIndex by_row_{0};
   LineIndex by_col_{0};
 };
