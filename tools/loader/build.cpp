@@ -36,16 +36,14 @@ std::optional<std::string> LoadedDiagram::file_id(const Shape& shape) const {
 }
 
 LoadedDiagram build_diagram(const DiagramDescription& d, const LoadOptions& options) {
-  std::string painter_type = options.painter_type.value_or(d.painter.value_or("png"));
-  if (!options.painter_type) {
-    auto kinds = PainterFactory::kinds();
-    if (std::find(kinds.begin(), kinds.end(), painter_type) == kinds.end()) {
-      throw DescriptionError(
-          d.source, d.painter_mark,
-          fmt::format("unknown painter {}; expected one of: {}",
-                      Helper::quoted(Helper::char_prefix(painter_type, 40)), join(kinds)));
-    }
+  auto kinds = PainterFactory::kinds();
+  if (d.painter && std::find(kinds.begin(), kinds.end(), *d.painter) == kinds.end()) {
+    throw DescriptionError(
+        d.source, d.painter_mark,
+        fmt::format("unknown painter {}; expected one of: {}",
+                    Helper::quoted(Helper::char_prefix(*d.painter, 40)), join(kinds)));
   }
+  std::string painter_type = options.painter_type.value_or(d.painter.value_or("png"));
   auto themes = theme_names();
   if (std::find(themes.begin(), themes.end(), d.theme) == themes.end()) {
     throw DescriptionError(
