@@ -16,6 +16,7 @@
 #include <unordered_map>
 
 #include "orvane/constants.hpp"
+#include "orvane/helper.hpp"
 #include "orvane/lane.hpp"
 #include "orvane/pool.hpp"
 #include "orvane/shape.hpp"
@@ -1038,6 +1039,24 @@ class Router {
 void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter) {
   Router router(pools, painter);
   router.run();
+  if (!Helper::is_shown("draw_connection")) return;
+  PrintOptions options;
+  options.show_level = "draw_connection";
+  for (const auto& pool : pools) {
+    for (const auto& lane : pool->lanes) {
+      for (const Shape* shape : lane->shapes) {
+        if (shape == nullptr || !shape->connection_to) continue;
+        for (const Connection& c : *shape->connection_to) {
+          if (c.waypoints.empty()) continue;
+          Helper::printc("Routed " + Helper::escape(Helper::quoted(c.source->name)) + " -> " +
+                             Helper::escape(Helper::quoted(c.target->name)) + ": " +
+                             c.source_connection_side + " to " + c.target_connection_side + ", " +
+                             std::to_string(c.waypoints.size()) + " points",
+                         options);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace orvane

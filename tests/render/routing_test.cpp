@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "orvane/constants.hpp"
+#include "orvane/helper.hpp"
 #include "orvane/lane.hpp"
 #include "orvane/painter.hpp"
 #include "orvane/pool.hpp"
@@ -229,6 +232,21 @@ TEST(ConnectionRouting, SameRowFlowIsOneStraightLine) {
   EXPECT_EQ(c.source_connection_side, "right");
   EXPECT_EQ(c.target_connection_side, "left");
   EXPECT_EQ(route_faults(d.pools), "");
+}
+
+TEST(ConnectionRouting, RoutesAreTracedUnderTheConnectionCategory) {
+  Diagram d;
+  Lane& l = d.lane(d.pool("P"), "L", 1);
+  Shape& a = d.shape(l, "[red]a", ElementType::START, 0, 0);
+  a.connect(d.shape(l, "b", ElementType::TASK, 0, 1));
+  std::ostringstream out;
+  Helper::set_output(out);
+  Helper::set_show_levels({"draw_connection"});
+  d.route();
+  Helper::set_show_levels({});
+  Helper::set_output(std::cout);
+  EXPECT_NE(out.str().find("Routed '[red]a' -> 'b': right to left, 2 points"), std::string::npos)
+      << out.str();
 }
 
 TEST(ConnectionRouting, FlowsAroundShapesInBetween) {
