@@ -27,7 +27,7 @@ namespace {
 constexpr double OUTER_CHANNEL = 24;  // channel width beyond the outermost rows and columns
 constexpr double MIN_CHANNEL = 6;     // narrower gaps are not used as channels
 constexpr double TRACK_SPACING = 10;  // preferred distance between parallel tracks
-constexpr double TRACK_GAP = 4;       // segments closer than this along a channel share no track
+constexpr double TRACK_GAP = 50;      // segments closer than this along a channel share no track
 constexpr double LABEL_GAP = 3;       // distance between a label and its route
 constexpr double LABEL_PAD = 2;       // padding around the measured label text
 
