@@ -15,5 +15,7 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/orvaneConfigVersion
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/orvaneConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/orvaneConfigVersion.cmake
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/orvane)
+file(RELATIVE_PATH ORVANE_PC_TO_PREFIX
+     "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
 configure_file(cmake/orvane.pc.in ${CMAKE_CURRENT_BINARY_DIR}/orvane.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/orvane.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
