@@ -76,6 +76,8 @@ struct Node {
   Box ink;  // the visible name outside the box (equal to box when there is none)
   bool label_below = false;
   bool rectangular = false;  // ends may spread along a side
+  bool name_moves = false;   // a flow leaves the bottom, through where the name is drawn
+  Box name_box;              // the shape's label box as it came in
   int col = 0;
   int row = 0;
 };
@@ -129,7 +131,9 @@ struct Slot {
   double pos = 0;
 };
 
-enum class Pattern { ZV, ZH, VH, HV, VHV, HVH };
+// CORNER leaves the source's top or bottom straight to the height of the target's end and turns
+// once into the target's side; it uses no channel.
+enum class Pattern { ZV, ZH, VH, HV, VHV, HVH, CORNER };
 
 // Sides and channels of a route. VHV uses v1, h, v2 in that order; HVH uses h, then the
 // vertical channel v1, then the horizontal channel held in v2.
@@ -147,6 +151,7 @@ struct Route {
   int source = 0;
   int target = 0;
   Plan plan;
+  bool forked = false;  // moved off the right corner of an event or gateway by split_forks
   Point start;
   Point end;
   std::vector<std::pair<Val, Val>> points;
@@ -263,6 +268,18 @@ class Router {
     if (nodes_.empty()) return;
     build_channels();
     for (Route& r : routes_) r.plan = plan(r);
+    split_forks();
+    // A fork whose shape's name finds no place beside the flow leaving the bottom is given up
+    // and the routes are laid again.
+    for (int attempt = 0;; ++attempt) {
+      lay_routes();
+      if (attempt == 2 || !move_names()) break;
+    }
+    place_labels();
+  }
+
+ private:
+  void lay_routes() {
     // Two flows that cross between the same pair of columns with ends fixed at the same heights
     // cannot both stay apart in the channel; one of them is then led into its target from above
     // and the routes are laid again.
@@ -277,10 +294,8 @@ class Router {
       for (Route& r : routes_) store(r);
       if (round == 2 || !replan_overlaps()) break;
     }
-    place_labels();
   }
 
- private:
   void collect(const std::vector<std::unique_ptr<Pool>>& pools) {
     std::unordered_map<const Shape*, int> index;
     std::vector<Shape*> sources;
@@ -300,6 +315,7 @@ class Router {
           n.shape = shape;
           n.box = shape->box;
           n.ink = label_ink(*shape, painter_);
+          n.name_box = shape->label_box;
           n.label_below = !(n.ink == n.box) && n.ink.y >= n.box.centre_y();
           n.rectangular =
               shape->kind() == ShapeKind::ACTIVITY || shape->kind() == ShapeKind::TERMINATOR;
@@ -446,6 +462,121 @@ class Router {
       return {TOP, TOP, Pattern::HVH, s.col + 1, s.row, t.row};
     }
     return {RIGHT, TOP, Pattern::VH, s.col + 1, t.row, 0};  // two shapes in one cell
+  }
+
+  // Events and gateways take every end of a side at its corner, so two flows leaving the same
+  // corner run on each other until one turns. When several flows leave one such shape on the
+  // right, the one continuing along the row keeps the right corner, one whose target lies below
+  // leaves the bottom corner and one whose target lies above the top corner, where those corners
+  // are otherwise unused and the straight way there passes no shape.
+  void split_forks() {
+    std::vector<uint8_t> used(nodes_.size() * 4, 0);  // ends on each node side, saturating
+    auto bump = [&](int node, Side side) {
+      uint8_t& u = used[static_cast<size_t>(node) * 4 + side];
+      if (u < 255) ++u;
+    };
+    auto drop = [&](int node, Side side) {
+      uint8_t& u = used[static_cast<size_t>(node) * 4 + side];
+      if (u > 0 && u < 255) --u;  // a saturated count stays "used"
+    };
+    std::vector<std::vector<int>> right_outs(nodes_.size());
+    for (size_t i = 0; i < routes_.size(); ++i) {
+      const Route& r = routes_[i];
+      bump(r.source, r.plan.source_side);
+      bump(r.target, r.plan.target_side);
+      if (r.source != r.target && r.plan.source_side == RIGHT &&
+          !nodes_[static_cast<size_t>(r.source)].rectangular) {
+        right_outs[static_cast<size_t>(r.source)].push_back(static_cast<int>(i));
+      }
+    }
+    auto free_side = [&](int node, Side side) {
+      return used[static_cast<size_t>(node) * 4 + side] == 0;
+    };
+    // Whether a side of the target has no end but possibly the route's own.
+    auto free_but_own = [&](const Route& r, Side side) {
+      const int own = r.plan.target_side == side ? 1 : 0;
+      return used[static_cast<size_t>(r.target) * 4 + side] <= own;
+    };
+    // Forked flows run straight up or down through their source's column at its centre, which
+    // shapes of one column may share: the stretches taken so far, per column, in half rows
+    // (2 * row is a row's middle, 2 * row + 1 the channel below it).
+    std::unordered_map<int, std::vector<std::pair<int, int>>> taken;
+    auto stretch_free = [&](int col, std::pair<int, int> span) {
+      const auto it = taken.find(col);
+      if (it == taken.end()) return true;
+      return std::none_of(it->second.begin(), it->second.end(), [&](const auto& other) {
+        return span.first < other.second && other.first < span.second;
+      });
+    };
+    auto stretch = [](const Node& s, const Node& t) {
+      return t.row > s.row ? std::pair{2 * s.row + 1, 2 * t.row}
+                           : std::pair{2 * t.row, 2 * s.row - 1};
+    };
+    for (size_t n = 0; n < nodes_.size(); ++n) {
+      const auto& outs = right_outs[n];
+      if (outs.size() < 2) continue;
+      const Node& s = nodes_[n];
+      // The nearest target below and the nearest above, by rows then columns.
+      int down = -1;
+      int up = -1;
+      auto nearer = [&](int a, int b) {
+        if (b < 0) return true;
+        const Node& ta = nodes_[static_cast<size_t>(routes_[static_cast<size_t>(a)].target)];
+        const Node& tb = nodes_[static_cast<size_t>(routes_[static_cast<size_t>(b)].target)];
+        const int ra = std::abs(ta.row - s.row);
+        const int rb = std::abs(tb.row - s.row);
+        return ra < rb || (ra == rb && ta.col < tb.col);
+      };
+      for (int i : outs) {
+        const Route& r = routes_[static_cast<size_t>(i)];
+        const Node& t = nodes_[static_cast<size_t>(r.target)];
+        if (t.col < s.col || t.row == s.row) continue;
+        // A flow out of the top must not pass through a name drawn above the shape.
+        if (t.row < s.row && !(s.ink == s.box) && !s.label_below) continue;
+        if (!corner_way_free(s, t, r, free_but_own)) continue;
+        if (!stretch_free(s.col, stretch(s, t))) continue;
+        int& pick = t.row > s.row ? down : up;
+        if (nearer(i, pick)) pick = i;
+      }
+      const Side sides[2] = {BOTTOM, TOP};
+      const int picks[2] = {down, up};
+      for (int k = 0; k < 2; ++k) {
+        if (picks[k] < 0 || !free_side(static_cast<int>(n), sides[k])) continue;
+        Route& r = routes_[static_cast<size_t>(picks[k])];
+        const Node& t = nodes_[static_cast<size_t>(r.target)];
+        const bool below = sides[k] == BOTTOM;
+        drop(static_cast<int>(n), r.plan.source_side);
+        drop(r.target, r.plan.target_side);
+        if (t.col == s.col) {
+          r.plan = {sides[k], below ? TOP : BOTTOM, Pattern::ZH, 0, below ? s.row + 1 : s.row, 0};
+        } else {
+          r.plan = {sides[k], LEFT, Pattern::CORNER, 0, 0, 0};
+        }
+        r.forked = true;
+        taken[s.col].push_back(stretch(s, t));
+        bump(static_cast<int>(n), sides[k]);
+        bump(r.target, r.plan.target_side);
+        if (below && s.label_below && !s.shape->name.empty()) nodes_[n].name_moves = true;
+      }
+    }
+  }
+
+  // Whether a flow from `s` out of its top or bottom can reach `t` (in the same or a later
+  // column, in another row) straight: no shape in s's column up to and including t's row, none
+  // in t's row between the two columns, and for a target in the same column, none between them.
+  template <typename FreeSide>
+  bool corner_way_free(const Node& s, const Node& t, const Route& r, FreeSide&& free_side) const {
+    const bool below = t.row > s.row;
+    if (t.col == s.col) {
+      if (!by_col_.free_between(s.col, s.row, t.row)) return false;
+      // Coming in from above or below; events and gateways take one end per corner.
+      return t.rectangular || free_side(r, below ? TOP : BOTTOM);
+    }
+    if (below && t.ink.y < t.box.y) return false;  // the target's name is drawn above it
+    const int past = below ? t.row + 1 : t.row - 1;
+    if (!by_col_.free_between(s.col, s.row, past)) return false;
+    if (!by_row_.free_between(t.row, s.col, t.col)) return false;
+    return t.rectangular || free_side(r, LEFT);
   }
 
   // Finds segments of different routes (with no shape in common) that run on each other, and
@@ -668,6 +799,9 @@ class Router {
         pts.push_back({x2, at(b.y)});
         break;
       }
+      case Pattern::CORNER:
+        pts.push_back({at(a.x), at(b.y)});
+        break;
       case Pattern::HVH: {
         const Val y1 = track(false, p.h);
         const Val x = track(true, p.v1);
@@ -929,15 +1063,7 @@ class Router {
       const Box& lb = n.shape->label_box;
       if (!n.shape->name.empty() && placed(lb)) solid.add(lb);
     }
-    for (const Route& r : routes_) {
-      const auto& w = r.connection->waypoints;
-      for (size_t i = 0; i + 1 < w.size(); ++i) {
-        const double x = std::min(w[i].x, w[i + 1].x);
-        const double y = std::min(w[i].y, w[i + 1].y);
-        lines.add(
-            {x - 1, y - 1, std::abs(w[i].x - w[i + 1].x) + 2, std::abs(w[i].y - w[i + 1].y) + 2});
-      }
-    }
+    for (const Route& r : routes_) add_segments(r, lines);
     const TextStyle style = connection_label_style(painter_);
     std::unordered_map<std::string, TextExtent> extents;  // labels repeat ("yes", "no")
     for (const Route& r : routes_) {
@@ -971,6 +1097,99 @@ class Router {
       c.label_box = *chosen;
       solid.add(*chosen);
     }
+  }
+
+  // The segments of a route, each as a box a pixel wider on every side.
+  static void add_segments(const Route& r, BoxIndex& index) {
+    const auto& w = r.connection->waypoints;
+    for (size_t i = 0; i + 1 < w.size(); ++i) {
+      const double x = std::min(w[i].x, w[i + 1].x);
+      const double y = std::min(w[i].y, w[i + 1].y);
+      index.add(
+          {x - 1, y - 1, std::abs(w[i].x - w[i + 1].x) + 2, std::abs(w[i].y - w[i + 1].y) + 2});
+    }
+  }
+
+  // Moves the names of shapes that a flow leaves at the bottom out of that flow's way. A shape
+  // whose name finds no place gets its forked flows planned as before. Returns whether any route
+  // was planned again.
+  bool move_names() {
+    BoxIndex solid(64);
+    BoxIndex lines(512);
+    std::vector<std::vector<int>> outs(nodes_.size());
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+      const Node& n = nodes_[i];
+      if (n.name_moves) n.shape->label_box = n.name_box;
+      solid.add(n.box);
+      const Box& lb = n.shape->label_box;
+      if (!n.name_moves && !n.shape->name.empty() && placed(lb)) solid.add(lb);
+    }
+    bool any = false;
+    for (size_t i = 0; i < routes_.size(); ++i) {
+      add_segments(routes_[i], lines);
+      outs[static_cast<size_t>(routes_[i].source)].push_back(static_cast<int>(i));
+      any = any || nodes_[static_cast<size_t>(routes_[i].source)].name_moves;
+    }
+    if (!any) return false;
+    bool replanned = false;
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+      Node& n = nodes_[i];
+      if (!n.name_moves) continue;
+      BoxIndex own(64);
+      for (int id : outs[i]) add_segments(routes_[static_cast<size_t>(id)], own);
+      if (!move_name(n, solid, lines, own)) {
+        n.name_moves = false;
+        for (int id : outs[i]) {
+          Route& r = routes_[static_cast<size_t>(id)];
+          if (!r.forked) continue;
+          r.forked = false;
+          r.plan = plan(r);
+          replanned = true;
+        }
+      }
+      if (placed(n.shape->label_box)) solid.add(n.shape->label_box);
+    }
+    return replanned;
+  }
+
+  // Moves the name of a shape that a flow leaves at the bottom beside that flow: the box shrinks
+  // to the measured text and goes to the lower left of the exit (else the lower right), at the
+  // same top, inside the shape's lane and clear of shapes and names, and preferably of routes;
+  // the text never lies on the shape's own flows. Returns false, leaving the name, when no such
+  // place is free.
+  bool move_name(const Node& n, const BoxIndex& solid, const BoxIndex& lines,
+                 const BoxIndex& own) const {
+    constexpr double EXIT_GAP = 4;  // between the name and the flow leaving the bottom corner
+    Box& lb = n.shape->label_box;
+    const double w = std::min(lb.width, std::ceil(n.ink.width) + 2);
+    const double cx = n.box.centre_x();
+    std::optional<Box> lane;
+    if (const Lane* l = n.shape->owner_lane; l != nullptr && l->width > 0 && l->height > 0) {
+      lane =
+          Box{double(l->coord.x_pos), double(l->coord.y_pos), double(l->width), double(l->height)};
+    }
+    // The box reaches down to the lane's margin; routes only need to keep off the text itself.
+    TextStyle style;
+    style.font = n.shape->font.empty() ? painter_.element_font : n.shape->font;
+    style.font_size = n.shape->font_size > 0           ? n.shape->font_size
+                      : painter_.element_font_size > 0 ? painter_.element_font_size
+                                                       : 12;
+    const double text_h =
+        std::min(lb.height, painter_.measure_text(n.shape->name, style, lb.width).height + 2);
+    std::optional<Box> off_own;
+    for (const double x : {cx - EXIT_GAP - w, cx + EXIT_GAP}) {
+      const Box b{x, lb.y, w, lb.height};
+      const Box text{x, lb.y, w, text_h};
+      if ((lane && !inside(b, *lane)) || solid.hits(b) || own.hits(text)) continue;
+      if (!lines.hits(text)) {
+        lb = b;
+        return true;
+      }
+      if (!off_own) off_own = b;
+    }
+    if (!off_own) return false;
+    lb = *off_own;
+    return true;
   }
 
   // Label positions along the route from its start: above and below horizontal segments,

@@ -190,6 +190,27 @@ std::string route_faults(const std::vector<std::unique_ptr<Pool>>& pools) {
       }
     }
   }
+  // A name moved aside for a flow leaving the bottom keeps off that flow, other shapes and names.
+  for (Shape* s : shapes) {
+    const bool bottom_exit =
+        std::any_of(s->connection_to->begin(), s->connection_to->end(), [](const Connection& c) {
+          return c.source_connection_side == "bottom" && !c.waypoints.empty();
+        });
+    const bool outside = s->kind() == ShapeKind::EVENT || s->kind() == ShapeKind::GATEWAY;
+    if (!bottom_exit || !outside || s->name.empty()) continue;
+    const Box text{s->label_box.x, s->label_box.y, s->label_box.width,
+                   std::min(s->label_box.height, 12.0)};
+    for (const Segment& seg : segments) {
+      if (seg.c->source == s && crosses(seg.a, seg.b, text))
+        faults += s->name + ": name under its own flow\n";
+    }
+    for (Shape* other : shapes) {
+      if (other == s) continue;
+      if (overlap(s->label_box, other->box)) faults += s->name + ": name on " + other->name + "\n";
+      if (!other->name.empty() && overlap(s->label_box, other->label_box))
+        faults += s->name + ": name on the name of " + other->name + "\n";
+    }
+  }
   // Parallel segments of different connections lie apart unless they share an end shape.
   std::map<std::pair<bool, long>, std::vector<const Segment*>> lines;
   for (const Segment& s : segments) {
@@ -318,6 +339,147 @@ TEST(ConnectionRouting, MessageFlowBetweenPoolsIsRouted) {
   EXPECT_EQ(m.source_connection_side, "bottom");
   EXPECT_EQ(back.connection_type, "message");
   EXPECT_EQ(route_faults(d.pools), "");
+}
+
+// Whether two routes run on each other anywhere (collinear segments sharing more than a point).
+bool share_a_segment(const Connection& a, const Connection& b) {
+  const auto& u = a.waypoints;
+  const auto& v = b.waypoints;
+  for (size_t i = 0; i + 1 < u.size(); ++i) {
+    for (size_t j = 0; j + 1 < v.size(); ++j) {
+      const bool vu = u[i].x == u[i + 1].x;
+      const bool vv = v[j].x == v[j + 1].x;
+      if (vu != vv || (vu ? u[i].x != v[j].x : u[i].y != v[j].y)) continue;
+      auto lo = [&](const Point& p, const Point& q) {
+        return vu ? std::min(p.y, q.y) : std::min(p.x, q.x);
+      };
+      auto hi = [&](const Point& p, const Point& q) {
+        return vu ? std::max(p.y, q.y) : std::max(p.x, q.x);
+      };
+      if (std::min(hi(u[i], u[i + 1]), hi(v[j], v[j + 1])) -
+              std::max(lo(u[i], u[i + 1]), lo(v[j], v[j + 1])) >
+          0.5)
+        return true;
+    }
+  }
+  return false;
+}
+
+bool route_crosses(const Connection& c, const Box& b) {
+  for (size_t i = 0; i + 1 < c.waypoints.size(); ++i) {
+    if (crosses(c.waypoints[i], c.waypoints[i + 1], b)) return true;
+  }
+  return false;
+}
+
+// A gateway (or event) forking into its own row and into the next lane, the lower target either
+// in the same column or further right.
+TEST(ConnectionRouting, ForkIntoTheNextLaneLeavesTheBottomCorner) {
+  for (const ElementType type : {ElementType::EXCLUSIVE, ElementType::START}) {
+    for (const int lower_col : {1, 2}) {
+      SCOPED_TRACE(std::to_string(static_cast<int>(type)) + " to column " +
+                   std::to_string(lower_col));
+      Diagram d;
+      Pool& p = d.pool("P");
+      Lane& sales = d.lane(p, "Sales", 1);
+      Lane& warehouse = d.lane(p, "Warehouse", 1);
+      d.shape(sales, "Check order", ElementType::TASK, 0, 0)
+          .connect(d.shape(sales, "Order OK?", type, 0, 1));
+      Shape& g = *sales.shapes.back();
+      Shape& rejected = d.shape(sales, "Order rejected", ElementType::END, 0, 3);
+      Shape& ship = d.shape(warehouse, "Ship order", ElementType::TASK, 0, lower_col);
+      const Box name_before = g.label_box;
+      g.connect(rejected, "no");
+      g.connect(ship, "yes");
+      const Connection& no = g.connection_to->at(0);
+      const Connection& yes = g.connection_to->at(1);
+      d.route();
+
+      EXPECT_EQ(no.source_connection_side, "right");
+      EXPECT_EQ(yes.source_connection_side, "bottom");
+      ASSERT_GE(yes.waypoints.size(), 2u);
+      EXPECT_EQ(yes.waypoints.front(), (Point{g.box.centre_x(), g.box.bottom()}));
+      EXPECT_EQ(yes.waypoints[1].x, g.box.centre_x());  // straight down first
+      EXPECT_FALSE(share_a_segment(no, yes));
+
+      // The name moved to the lower left of the exit, same top, and is crossed by neither flow.
+      EXPECT_LT(g.label_box.right(), g.box.centre_x());
+      EXPECT_EQ(g.label_box.y, name_before.y);
+      EXPECT_LE(g.label_box.width, name_before.width);
+      EXPECT_FALSE(route_crosses(yes, g.label_box));
+      EXPECT_FALSE(route_crosses(no, g.label_box));
+
+      // "yes" sits right of its own downward segment just below the corner, apart from "no".
+      ASSERT_TRUE(yes.label_box && no.label_box);
+      EXPECT_GT(yes.label_box->x, g.box.centre_x());
+      EXPECT_GE(yes.label_box->y, g.box.bottom());
+      EXPECT_LT(yes.label_box->y, g.box.bottom() + 20);
+      EXPECT_LT(no.label_box->bottom(), g.box.bottom());
+      EXPECT_EQ(route_faults(d.pools), "");
+    }
+  }
+}
+
+TEST(ConnectionRouting, ForkToALaneAboveLeavesTheTopCornerAndKeepsTheName) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& upper = d.lane(p, "Upper", 1);
+  Lane& lower = d.lane(p, "Lower", 1);
+  Shape& g = d.shape(lower, "Split", ElementType::EXCLUSIVE, 0, 0);
+  Shape& along = d.shape(lower, "Along", ElementType::TASK, 0, 1);
+  Shape& up = d.shape(upper, "Up", ElementType::TASK, 0, 2);
+  const Box name_before = g.label_box;
+  g.connect(along, "on");
+  g.connect(up, "up");
+  const Connection& a = g.connection_to->at(0);
+  const Connection& u = g.connection_to->at(1);
+  d.route();
+  EXPECT_EQ(a.source_connection_side, "right");
+  EXPECT_EQ(u.source_connection_side, "top");
+  ASSERT_GE(u.waypoints.size(), 2u);
+  EXPECT_EQ(u.waypoints.front(), (Point{g.box.centre_x(), g.box.y}));
+  EXPECT_FALSE(share_a_segment(a, u));
+  EXPECT_EQ(g.label_box, name_before);
+  EXPECT_EQ(route_faults(d.pools), "");
+}
+
+// Where the straight way down is blocked, or the name has nowhere to go, the fork keeps
+// leaving on the right as before and still breaks no routing rule.
+TEST(ConnectionRouting, ForkFallsBackToTheRightCornerWhenTheWayDownIsNotFree) {
+  {
+    Diagram d;
+    Pool& p = d.pool("P");
+    Lane& l1 = d.lane(p, "L1", 1);
+    Lane& l2 = d.lane(p, "L2", 1);
+    Shape& g = d.shape(l1, "g", ElementType::EXCLUSIVE, 0, 0);
+    Shape& next = d.shape(l1, "next", ElementType::TASK, 0, 1);
+    d.shape(l2, "in the way", ElementType::TASK, 0, 1);
+    Shape& far = d.shape(l2, "far", ElementType::TASK, 0, 2);
+    g.connect(next);
+    Connection& down = g.connect(far);
+    d.route();
+    EXPECT_EQ(down.source_connection_side, "right");
+    EXPECT_EQ(route_faults(d.pools), "");
+  }
+  {
+    // Long names on both neighbours leave no room beside the exit for a long name.
+    Diagram d;
+    Pool& p = d.pool("P");
+    Lane& l1 = d.lane(p, "L1", 1);
+    Lane& l2 = d.lane(p, "L2", 1);
+    const std::string long_name = "A rather long name that wraps over lines";
+    d.shape(l1, long_name + " 1", ElementType::START, 0, 0);
+    Shape& g = d.shape(l1, long_name + " 2", ElementType::EXCLUSIVE, 0, 1);
+    Shape& right = d.shape(l1, long_name + " 3", ElementType::END, 0, 2);
+    Shape& below = d.shape(l2, "below", ElementType::TASK, 0, 1);
+    const Box name_before = g.label_box;
+    g.connect(right, "no");
+    Connection& down = g.connect(below, "yes");
+    d.route();
+    EXPECT_EQ(down.source_connection_side, "right");
+    EXPECT_EQ(g.label_box, name_before);
+    EXPECT_EQ(route_faults(d.pools), "");
+  }
 }
 
 TEST(ConnectionRouting, SelfLoopGoesAroundItsShape) {
