@@ -77,6 +77,7 @@ struct Node {
   bool label_below = false;
   bool rectangular = false;  // ends may spread along a side
   bool name_moves = false;   // a flow leaves the bottom, through where the name is drawn
+  bool top_taken = false;    // a forked flow leaves the top corner
   Box name_box;              // the shape's label box as it came in
   int col = 0;
   int row = 0;
@@ -132,8 +133,9 @@ struct Slot {
 };
 
 // CORNER leaves the source's top or bottom straight to the height of the target's end and turns
-// once into the target's side; it uses no channel.
-enum class Pattern { ZV, ZH, VH, HV, VHV, HVH, CORNER };
+// once into the target's side; it uses no channel. OUT_HV leaves the top or bottom into the
+// horizontal channel h, then runs in the vertical channel v2 to the target's side.
+enum class Pattern { ZV, ZH, VH, HV, VHV, HVH, CORNER, OUT_HV };
 
 // Sides and channels of a route. VHV uses v1, h, v2 in that order; HVH uses h, then the
 // vertical channel v1, then the horizontal channel held in v2.
@@ -508,7 +510,10 @@ class Router {
         return span.first < other.second && other.first < span.second;
       });
     };
-    auto stretch = [](const Node& s, const Node& t) {
+    auto stretch = [](const Node& s, const Node& t, bool around) {
+      if (around)
+        return t.row > s.row ? std::pair{2 * s.row + 1, 2 * s.row + 2}
+                             : std::pair{2 * s.row - 2, 2 * s.row - 1};
       return t.row > s.row ? std::pair{2 * s.row + 1, 2 * t.row}
                            : std::pair{2 * t.row, 2 * s.row - 1};
     };
@@ -516,11 +521,15 @@ class Router {
       const auto& outs = right_outs[n];
       if (outs.size() < 2) continue;
       const Node& s = nodes_[n];
-      // The nearest target below and the nearest above, by rows then columns.
+      // The best target below and the best above: one reached straight before one reached
+      // through the channels, then the nearest by rows and columns.
       int down = -1;
       int up = -1;
-      auto nearer = [&](int a, int b) {
+      bool down_around = false;
+      bool up_around = false;
+      auto better = [&](int a, bool a_around, int b, bool b_around) {
         if (b < 0) return true;
+        if (a_around != b_around) return !a_around;
         const Node& ta = nodes_[static_cast<size_t>(routes_[static_cast<size_t>(a)].target)];
         const Node& tb = nodes_[static_cast<size_t>(routes_[static_cast<size_t>(b)].target)];
         const int ra = std::abs(ta.row - s.row);
@@ -533,13 +542,32 @@ class Router {
         if (t.col < s.col || t.row == s.row) continue;
         // A flow out of the top must not pass through a name drawn above the shape.
         if (t.row < s.row && !(s.ink == s.box) && !s.label_below) continue;
-        if (!corner_way_free(s, t, r, free_but_own)) continue;
-        if (!stretch_free(s.col, stretch(s, t))) continue;
-        int& pick = t.row > s.row ? down : up;
-        if (nearer(i, pick)) pick = i;
+        // Straight down (or up) and across; else, for a target further right, through the
+        // channel next to the source's row and the channel before the target's column.
+        // The way around needs the cell next to the exit empty: a shape there may take a flow
+        // in or out of the same channel at the same x, head on.
+        bool around = !corner_way_free(s, t, r, free_but_own);
+        const bool next_cell_free = t.row > s.row ? by_col_.free_between(s.col, s.row, s.row + 2)
+                                                  : by_col_.free_between(s.col, s.row - 2, s.row);
+        if (around && (t.col == s.col || !next_cell_free)) continue;
+        if (!stretch_free(s.col, stretch(s, t, around))) {
+          if (around || t.col == s.col || !next_cell_free ||
+              !stretch_free(s.col, stretch(s, t, true))) {
+            continue;
+          }
+          around = true;
+        }
+        const bool below = t.row > s.row;
+        int& pick = below ? down : up;
+        bool& pick_around = below ? down_around : up_around;
+        if (better(i, around, pick, pick_around)) {
+          pick = i;
+          pick_around = around;
+        }
       }
       const Side sides[2] = {BOTTOM, TOP};
       const int picks[2] = {down, up};
+      const bool arounds[2] = {down_around, up_around};
       for (int k = 0; k < 2; ++k) {
         if (picks[k] < 0 || !free_side(static_cast<int>(n), sides[k])) continue;
         Route& r = routes_[static_cast<size_t>(picks[k])];
@@ -549,11 +577,14 @@ class Router {
         drop(r.target, r.plan.target_side);
         if (t.col == s.col) {
           r.plan = {sides[k], below ? TOP : BOTTOM, Pattern::ZH, 0, below ? s.row + 1 : s.row, 0};
+        } else if (arounds[k]) {
+          r.plan = {sides[k], LEFT, Pattern::OUT_HV, 0, below ? s.row + 1 : s.row, t.col};
         } else {
           r.plan = {sides[k], LEFT, Pattern::CORNER, 0, 0, 0};
         }
         r.forked = true;
-        taken[s.col].push_back(stretch(s, t));
+        if (!below) nodes_[n].top_taken = true;
+        taken[s.col].push_back(stretch(s, t, arounds[k]));
         bump(static_cast<int>(n), sides[k]);
         bump(r.target, r.plan.target_side);
         if (below && s.label_below && !s.shape->name.empty()) nodes_[n].name_moves = true;
@@ -631,6 +662,7 @@ class Router {
     if (!sideways_out || !sideways_in || r.source == r.target) return false;
     const Node& s = nodes_[static_cast<size_t>(r.source)];
     const Node& t = nodes_[static_cast<size_t>(r.target)];
+    if (t.top_taken && !t.rectangular) return false;  // its top corner is a fork's exit
     p.v1 = p.source_side == RIGHT ? s.col + 1 : s.col;
     p.h = t.row;
     p.target_side = TOP;
@@ -802,6 +834,14 @@ class Router {
       case Pattern::CORNER:
         pts.push_back({at(a.x), at(b.y)});
         break;
+      case Pattern::OUT_HV: {
+        const Val y = track(false, p.h);
+        const Val x = track(true, p.v2);
+        pts.push_back({at(a.x), y});
+        pts.push_back({x, y});
+        pts.push_back({x, at(b.y)});
+        break;
+      }
       case Pattern::HVH: {
         const Val y1 = track(false, p.h);
         const Val x = track(true, p.v1);

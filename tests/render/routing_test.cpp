@@ -443,22 +443,31 @@ TEST(ConnectionRouting, ForkToALaneAboveLeavesTheTopCornerAndKeepsTheName) {
   EXPECT_EQ(route_faults(d.pools), "");
 }
 
-// Where the straight way down is blocked, or the name has nowhere to go, the fork keeps
-// leaving on the right as before and still breaks no routing rule.
-TEST(ConnectionRouting, ForkFallsBackToTheRightCornerWhenTheWayDownIsNotFree) {
-  {
+// Where the straight way down is blocked the fork goes down into the channel and across; with
+// the cell below taken as well, or no place for the name, it keeps leaving on the right as
+// before. Either way it breaks no routing rule.
+TEST(ConnectionRouting, ForkFallsBackWhenTheWayDownIsNotFree) {
+  for (const bool cell_below_taken : {false, true}) {
+    SCOPED_TRACE(cell_below_taken ? "cell below taken" : "cell below free");
     Diagram d;
     Pool& p = d.pool("P");
     Lane& l1 = d.lane(p, "L1", 1);
     Lane& l2 = d.lane(p, "L2", 1);
     Shape& g = d.shape(l1, "g", ElementType::EXCLUSIVE, 0, 0);
     Shape& next = d.shape(l1, "next", ElementType::TASK, 0, 1);
+    if (cell_below_taken) d.shape(l2, "below", ElementType::TASK, 0, 0);
     d.shape(l2, "in the way", ElementType::TASK, 0, 1);
     Shape& far = d.shape(l2, "far", ElementType::TASK, 0, 2);
     g.connect(next);
-    Connection& down = g.connect(far);
+    g.connect(far);
+    const Connection& along = g.connection_to->at(0);
+    const Connection& down = g.connection_to->at(1);
     d.route();
-    EXPECT_EQ(down.source_connection_side, "right");
+    EXPECT_EQ(down.source_connection_side, cell_below_taken ? "right" : "bottom");
+    if (!cell_below_taken) {
+      EXPECT_FALSE(share_a_segment(along, down));
+      EXPECT_FALSE(route_crosses(down, g.label_box));
+    }
     EXPECT_EQ(route_faults(d.pools), "");
   }
   {
