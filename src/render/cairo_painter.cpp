@@ -36,6 +36,18 @@ void set_source(cairo_t* cr, const Rgba& c) {
   cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
 }
 
+double top_of(const std::vector<Point>& points) {
+  double top = HUGE_VAL;
+  for (const Point& p : points) top = std::min(top, p.y);
+  return top;
+}
+
+double bottom_of(const std::vector<Point>& points) {
+  double bottom = -HUGE_VAL;
+  for (const Point& p : points) bottom = std::max(bottom, p.y);
+  return bottom;
+}
+
 struct Stroke {
   Colour colour;
   double width = 1;
@@ -282,10 +294,12 @@ void CairoPainter::set_background_colour() {
   if (!c.set) return;
   if (c.rgba.alpha >= 1) opaque_ = true;
   // Paints the whole target, whatever size the surface has when it is saved.
-  commands_.push_back([c](cairo_t* cr, PangoContext*) {
-    set_source(cr, c.rgba);
-    cairo_paint(cr);
-  });
+  record(
+      [c](cairo_t* cr, PangoContext*) {
+        set_source(cr, c.rgba);
+        cairo_paint(cr);
+      },
+      -HUGE_VAL, HUGE_VAL);
 }
 
 void CairoPainter::set_title_font_size(int font_size) {
@@ -329,20 +343,22 @@ void CairoPainter::draw_rectangle(const Box& box, const std::string& fill, const
   double r = std::isfinite(corner_radius)
                  ? std::clamp(corner_radius, 0.0, std::min(box.width, box.height) / 2)
                  : 0;
-  commands_.push_back([box, f, s, r](cairo_t* cr, PangoContext*) {
-    if (r <= 0) {
-      cairo_rectangle(cr, box.x, box.y, box.width, box.height);
-    } else {
-      const double pi = M_PI;
-      cairo_new_sub_path(cr);
-      cairo_arc(cr, box.right() - r, box.y + r, r, -pi / 2, 0);
-      cairo_arc(cr, box.right() - r, box.bottom() - r, r, 0, pi / 2);
-      cairo_arc(cr, box.x + r, box.bottom() - r, r, pi / 2, pi);
-      cairo_arc(cr, box.x + r, box.y + r, r, pi, 3 * pi / 2);
-      cairo_close_path(cr);
-    }
-    fill_and_stroke(cr, f, s);
-  });
+  record(
+      [box, f, s, r](cairo_t* cr, PangoContext*) {
+        if (r <= 0) {
+          cairo_rectangle(cr, box.x, box.y, box.width, box.height);
+        } else {
+          const double pi = M_PI;
+          cairo_new_sub_path(cr);
+          cairo_arc(cr, box.right() - r, box.y + r, r, -pi / 2, 0);
+          cairo_arc(cr, box.right() - r, box.bottom() - r, r, 0, pi / 2);
+          cairo_arc(cr, box.x + r, box.bottom() - r, r, pi / 2, pi);
+          cairo_arc(cr, box.x + r, box.y + r, r, pi, 3 * pi / 2);
+          cairo_close_path(cr);
+        }
+        fill_and_stroke(cr, f, s);
+      },
+      box.y - s.width - 2, box.bottom() + s.width + 2);
 }
 
 void CairoPainter::draw_ellipse(const Box& box, const std::string& fill, const LineStyle& line) {
@@ -350,15 +366,17 @@ void CairoPainter::draw_ellipse(const Box& box, const std::string& fill, const L
   Colour f = colour(fill);
   Stroke s = stroke_of(line);
   if (!f.set && !s.colour.set) return;
-  commands_.push_back([box, f, s](cairo_t* cr, PangoContext*) {
-    cairo_save(cr);
-    cairo_translate(cr, box.centre_x(), box.centre_y());
-    cairo_scale(cr, box.width / 2, box.height / 2);
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
-    cairo_restore(cr);
-    fill_and_stroke(cr, f, s);
-  });
+  record(
+      [box, f, s](cairo_t* cr, PangoContext*) {
+        cairo_save(cr);
+        cairo_translate(cr, box.centre_x(), box.centre_y());
+        cairo_scale(cr, box.width / 2, box.height / 2);
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+        cairo_restore(cr);
+        fill_and_stroke(cr, f, s);
+      },
+      box.y - s.width - 2, box.bottom() + s.width + 2);
 }
 
 void CairoPainter::draw_polygon(const std::vector<Point>& points, const std::string& fill,
@@ -367,23 +385,27 @@ void CairoPainter::draw_polygon(const std::vector<Point>& points, const std::str
   Colour f = colour(fill);
   Stroke s = stroke_of(line);
   if (!f.set && !s.colour.set) return;
-  commands_.push_back([points, f, s](cairo_t* cr, PangoContext*) {
-    cairo_move_to(cr, points[0].x, points[0].y);
-    for (std::size_t i = 1; i < points.size(); ++i) cairo_line_to(cr, points[i].x, points[i].y);
-    cairo_close_path(cr);
-    fill_and_stroke(cr, f, s);
-  });
+  record(
+      [points, f, s](cairo_t* cr, PangoContext*) {
+        cairo_move_to(cr, points[0].x, points[0].y);
+        for (std::size_t i = 1; i < points.size(); ++i) cairo_line_to(cr, points[i].x, points[i].y);
+        cairo_close_path(cr);
+        fill_and_stroke(cr, f, s);
+      },
+      top_of(points) - s.width - 2, bottom_of(points) + s.width + 2);
 }
 
 void CairoPainter::draw_polyline(const std::vector<Point>& points, const LineStyle& line) {
   if (points.size() < 2 || !finite_points(points)) return;
   Stroke s = stroke_of(line);
   if (!s.colour.set) return;
-  commands_.push_back([points, s](cairo_t* cr, PangoContext*) {
-    cairo_move_to(cr, points[0].x, points[0].y);
-    for (std::size_t i = 1; i < points.size(); ++i) cairo_line_to(cr, points[i].x, points[i].y);
-    fill_and_stroke(cr, Colour{}, s);
-  });
+  record(
+      [points, s](cairo_t* cr, PangoContext*) {
+        cairo_move_to(cr, points[0].x, points[0].y);
+        for (std::size_t i = 1; i < points.size(); ++i) cairo_line_to(cr, points[i].x, points[i].y);
+        fill_and_stroke(cr, Colour{}, s);
+      },
+      top_of(points) - s.width - 2, bottom_of(points) + s.width + 2);
 }
 
 Box CairoPainter::text_bounds(const std::string& text, const Box& box, const TextStyle& style,
@@ -405,38 +427,45 @@ void CairoPainter::draw_text(const std::string& text, const Box& box, const Text
   if (text.empty() || !finite_box(box)) return;
   Colour c = colour(style.colour);
   if (!c.set) c = colour("#000000");
-  commands_.push_back([text, box, style, vertical, c](cairo_t* cr, PangoContext* context) {
-    const double along = vertical ? box.height : box.width;
-    const double across = vertical ? box.width : box.height;
-    cairo_save(cr);
-    if (vertical) {
-      cairo_translate(cr, box.x, box.bottom());
-      cairo_rotate(cr, -M_PI / 2);
-    } else {
-      cairo_translate(cr, box.x, box.y);
-    }
-    // Nothing is painted outside the box, even a first line taller than the box.
-    cairo_rectangle(cr, 0, 0, along, across);
-    cairo_clip(cr);
-    pango_cairo_update_context(cr, context);
-    LayoutPtr layout = make_layout(context, text, style, along, across);
-    Placement p = place(layout.get(), style, along, across);
-    set_source(cr, c.rgba);
-    cairo_move_to(cr, p.dx, p.dy);
-    pango_cairo_show_layout(cr, layout.get());
-    cairo_restore(cr);
-  });
+  record(
+      [text, box, style, vertical, c](cairo_t* cr, PangoContext* context) {
+        const double along = vertical ? box.height : box.width;
+        const double across = vertical ? box.width : box.height;
+        cairo_save(cr);
+        if (vertical) {
+          cairo_translate(cr, box.x, box.bottom());
+          cairo_rotate(cr, -M_PI / 2);
+        } else {
+          cairo_translate(cr, box.x, box.y);
+        }
+        // Nothing is painted outside the box, even a first line taller than the box.
+        cairo_rectangle(cr, 0, 0, along, across);
+        cairo_clip(cr);
+        pango_cairo_update_context(cr, context);
+        LayoutPtr layout = make_layout(context, text, style, along, across);
+        Placement p = place(layout.get(), style, along, across);
+        set_source(cr, c.rgba);
+        cairo_move_to(cr, p.dx, p.dy);
+        pango_cairo_show_layout(cr, layout.get());
+        cairo_restore(cr);
+      },
+      box.y - 1, box.bottom() + 1);
 }
 
-void CairoPainter::replay(cairo_t* cr) const {
+void CairoPainter::record(Command command, double top, double bottom) {
+  commands_.push_back({std::move(command), top, bottom});
+}
+
+void CairoPainter::replay(cairo_t* cr, double top, double bottom) const {
   PangoContext* context = pango_cairo_create_context(cr);
   configure_context(context);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-  for (const Command& command : commands_) {
+  for (const Recorded& step : commands_) {
+    if (step.bottom < top || step.top >= bottom) continue;
     cairo_save(cr);
     cairo_new_path(cr);
-    command(cr, context);
+    step.draw(cr, context);
     cairo_restore(cr);
   }
   g_object_unref(context);
@@ -451,19 +480,8 @@ std::string CairoPainter::render_png() const {
         " px a side and " + std::to_string(MAX_PNG_PIXELS) +
         " px in all); use the painter type \"svg\" or \"pdf\" instead");
   }
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
-  std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> owner(surface,
-                                                                           &cairo_surface_destroy);
-  check_surface(surface, "PNG picture");
-  cairo_t* cr = cairo_create(surface);
-  replay(cr);
-  cairo_status_t status = cairo_status(cr);
-  cairo_destroy(cr);
-  if (status != CAIRO_STATUS_SUCCESS) {
-    throw std::runtime_error(std::string("cannot render the PNG picture: ") +
-                             cairo_status_to_string(status));
-  }
-  return encode_png(surface, opaque_);
+  return orvane::render_png(width_, height_, opaque_,
+                            [this](cairo_t* cr, int top, int bottom) { replay(cr, top, bottom); });
 }
 
 std::string CairoPainter::render_svg() const {

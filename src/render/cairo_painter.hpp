@@ -4,6 +4,7 @@
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -51,8 +52,17 @@ class CairoPainter final : public Painter {
 
  private:
   using Command = std::function<void(cairo_t*, PangoContext*)>;
+  // A drawing step and the rows it can touch (all rows for a paint of the whole surface).
+  struct Recorded {
+    Command draw;
+    double top;
+    double bottom;
+  };
 
-  void replay(cairo_t* cr) const;
+  // Records `command`, which paints nothing outside the rows [top, bottom].
+  void record(Command command, double top, double bottom);
+  // Replays the steps that touch the rows [top, bottom) (by default all of them).
+  void replay(cairo_t* cr, double top = -HUGE_VAL, double bottom = HUGE_VAL) const;
   std::string render_png() const;
   std::string render_svg() const;
   std::string render_pdf() const;
@@ -60,7 +70,7 @@ class CairoPainter final : public Painter {
   std::string kind_;
   int width_;
   int height_;
-  std::vector<Command> commands_;
+  std::vector<Recorded> commands_;
   // An opaque background was painted, so every pixel of the picture is opaque.
   bool opaque_ = false;
   // A 1 x 1 surface whose pango context measures text exactly as the replay will set it.

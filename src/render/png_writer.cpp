@@ -1,130 +1,336 @@
 #include "png_writer.hpp"
 
-#include <png.h>
 #include <zlib.h>
 
-#include <csetjmp>
+#include <algorithm>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace orvane {
 namespace {
 
-void append_bytes(png_structp png, png_bytep data, png_size_t length) {
-  auto* out = static_cast<std::string*>(png_get_io_ptr(png));
-  out->append(reinterpret_cast<const char*>(data), length);
-}
-
-void flush_nothing(png_structp) {}
-
-// libpng reports errors by longjmp; keep its message for the exception.
-void on_error(png_structp png, png_const_charp message) {
-  auto* text = static_cast<std::string*>(png_get_error_ptr(png));
-  if (text != nullptr) *text = message != nullptr ? message : "unknown error";
-  png_longjmp(png, 1);
-}
-
-void on_warning(png_structp, png_const_charp) {}
+constexpr int STRIP_ROWS = 32;
+constexpr int BUFFERS_PER_BAND = 2;
 
 // Cairo stores premultiplied alpha; PNG wants straight alpha.
 std::uint8_t unpremultiply(std::uint32_t channel, std::uint32_t alpha) {
   return static_cast<std::uint8_t>((channel * 255 + alpha / 2) / alpha);
 }
 
-// The whole encode runs between setjmp and the last libpng call, with every buffer made
-// beforehand, so a longjmp skips no destructor.
-bool encode(const unsigned char* data, int width, int height, int stride, bool opaque,
-            std::vector<png_byte>& row, std::string& out, std::string& error) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, on_error, on_warning);
-  if (png == nullptr) {
-    error = "cannot create the PNG writer";
-    return false;
+// One PNG scanline: the filter byte (none) and the pixels as RGB or RGBA.
+void convert_row(const std::uint32_t* pixels, int width, bool opaque, unsigned char* out) {
+  *out++ = 0;
+  for (int x = 0; x < width; ++x) {
+    const std::uint32_t argb = pixels[x];
+    const std::uint32_t a = argb >> 24;
+    const std::uint32_t r = (argb >> 16) & 0xff;
+    const std::uint32_t g = (argb >> 8) & 0xff;
+    const std::uint32_t b = argb & 0xff;
+    if (opaque) {
+      out[0] = static_cast<unsigned char>(r);
+      out[1] = static_cast<unsigned char>(g);
+      out[2] = static_cast<unsigned char>(b);
+      out += 3;
+    } else if (a == 0) {
+      std::memset(out, 0, 4);
+      out += 4;
+    } else {
+      out[0] = a == 255 ? static_cast<unsigned char>(r) : unpremultiply(r, a);
+      out[1] = a == 255 ? static_cast<unsigned char>(g) : unpremultiply(g, a);
+      out[2] = a == 255 ? static_cast<unsigned char>(b) : unpremultiply(b, a);
+      out[3] = static_cast<unsigned char>(a);
+      out += 4;
+    }
   }
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr) {
-    png_destroy_write_struct(&png, nullptr);
-    error = "cannot create the PNG writer";
-    return false;
+}
+
+// Compresses one band of consecutive rows as raw deflate data. A band that is not the last
+// ends with a sync flush, so the bands' data joined in order is one deflate stream.
+class BandCompressor {
+ public:
+  BandCompressor(int width, bool opaque, bool last) : width_(width), opaque_(opaque), last_(last) {
+    // Level 1 without row filters: several times faster than the usual settings, and diagrams
+    // (mostly flat colour) still shrink well.
+    if (deflateInit2(&zs_, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+      throw std::runtime_error("cannot start the compressor");
+    }
+    row_size_ = 1 + static_cast<std::size_t>(width) * (opaque ? 3 : 4);
+    rows_.resize(row_size_ * STRIP_ROWS);
+    out_.resize(deflateBound(&zs_, rows_.size()) + 64);
   }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
+  ~BandCompressor() { deflateEnd(&zs_); }
+  BandCompressor(const BandCompressor&) = delete;
+  BandCompressor& operator=(const BandCompressor&) = delete;
+
+  // Adds `count` rows of ARGB pixels; `final` ends the band.
+  void add(const unsigned char* pixels, int stride, int count, bool final) {
+    for (int done = 0; done < count;) {
+      const int step = std::min(STRIP_ROWS, count - done);
+      for (int i = 0; i < step; ++i) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(
+            pixels + static_cast<std::size_t>(done + i) * stride);
+        convert_row(row, width_, opaque_, rows_.data() + row_size_ * i);
+      }
+      done += step;
+      const std::size_t size = row_size_ * step;
+      adler_ = adler32_z(adler_, rows_.data(), size);
+      raw_size_ += size;
+      const bool end = final && done >= count;
+      deflate_all(rows_.data(), size, end ? (last_ ? Z_FINISH : Z_SYNC_FLUSH) : Z_NO_FLUSH);
+      if (end) break;
+    }
   }
-  png_set_write_fn(png, &out, append_bytes, flush_nothing);
-  // Diagrams are mostly flat colour: the fastest deflate level without row filters is several
-  // times faster than libpng's defaults and the file is only about twice as large.
-  png_set_compression_level(png, 1);
-  png_set_compression_strategy(png, Z_DEFAULT_STRATEGY);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-  png_write_info(png, info);
+
+  std::string deflated;
+  uLong adler() const { return adler_; }
+  std::size_t raw_size() const { return raw_size_; }
+
+ private:
+  void deflate_all(unsigned char* data, std::size_t size, int flush) {
+    zs_.next_in = data;
+    zs_.avail_in = static_cast<uInt>(size);
+    int status = Z_OK;
+    do {
+      zs_.next_out = out_.data();
+      zs_.avail_out = static_cast<uInt>(out_.size());
+      status = deflate(&zs_, flush);
+      if (status == Z_STREAM_ERROR) throw std::runtime_error("the compressor failed");
+      deflated.append(reinterpret_cast<const char*>(out_.data()), out_.size() - zs_.avail_out);
+    } while (zs_.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
+  }
+
+  z_stream zs_{};
+  int width_;
+  bool opaque_;
+  bool last_;
+  std::size_t row_size_ = 0;
+  std::vector<unsigned char> rows_;
+  std::vector<unsigned char> out_;
+  uLong adler_ = 1;
+  std::size_t raw_size_ = 0;
+};
+
+// Draws rows [top, top + count) of the picture into `pixels` (count rows of `stride` bytes).
+void draw_rows(unsigned char* pixels, int width, int stride, int top, int count,
+               const RowsDrawer& draw) {
+  cairo_surface_t* surface =
+      cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, width, count, stride);
+  cairo_t* cr = cairo_create(surface);
+  cairo_translate(cr, 0, -top);
+  draw(cr, top, top + count);
+  cairo_status_t status = cairo_status(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
+  cairo_surface_destroy(surface);
+  if (status != CAIRO_STATUS_SUCCESS) {
+    throw std::runtime_error(std::string("cannot draw the PNG picture: ") +
+                             cairo_status_to_string(status));
+  }
+}
+
+void put_u32(std::string& out, std::uint32_t value) {
+  const char bytes[4] = {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+                         static_cast<char>(value >> 8), static_cast<char>(value)};
+  out.append(bytes, 4);
+}
+
+void put_chunk(std::string& out, const char* type, std::string_view body) {
+  put_u32(out, static_cast<std::uint32_t>(body.size()));
+  const std::size_t start = out.size();
+  out.append(type, 4);
+  out.append(body);
+  const auto* bytes = reinterpret_cast<const Bytef*>(out.data() + start);
+  put_u32(out, static_cast<std::uint32_t>(crc32_z(0, bytes, out.size() - start)));
+}
+
+std::string assemble(int width, int height, bool opaque,
+                     const std::vector<std::unique_ptr<BandCompressor>>& bands) {
+  std::string idat;
+  idat += static_cast<char>(0x78);  // deflate, 32 KiB window
+  idat += static_cast<char>(0x01);  // fastest level; header check bits make it a multiple of 31
+  uLong adler = 1;
+  for (const auto& band : bands) {
+    idat += band->deflated;
+    adler = adler32_combine(adler, band->adler(), static_cast<z_off_t>(band->raw_size()));
+  }
+  put_u32(idat, static_cast<std::uint32_t>(adler));
+
+  std::string header;
+  put_u32(header, static_cast<std::uint32_t>(width));
+  put_u32(header, static_cast<std::uint32_t>(height));
+  header += static_cast<char>(8);               // bits per channel
+  header += static_cast<char>(opaque ? 2 : 6);  // RGB or RGBA
+  header += std::string(3, '\0');               // deflate, adaptive filters, no interlace
+
+  std::string out("\x89PNG\r\n\x1a\n", 8);
+  out.reserve(idat.size() + 64);
+  put_chunk(out, "IHDR", header);
+  // IDAT chunks of at most 1 MiB each, as readers expect of large pictures.
+  constexpr std::size_t IDAT_CHUNK = 1u << 20;
+  std::string_view data(idat);
+  for (std::size_t at = 0; at < data.size(); at += IDAT_CHUNK) {
+    put_chunk(out, "IDAT", data.substr(at, IDAT_CHUNK));
+  }
+  put_chunk(out, "IEND", "");
+  return out;
+}
+
+bool all_opaque(const unsigned char* data, int width, int height, int stride) {
   for (int y = 0; y < height; ++y) {
     const auto* pixels =
-        reinterpret_cast<const std::uint32_t*>(data + static_cast<long>(y) * stride);
-    png_byte* p = row.data();
+        reinterpret_cast<const std::uint32_t*>(data + static_cast<std::size_t>(y) * stride);
     for (int x = 0; x < width; ++x) {
-      const std::uint32_t argb = pixels[x];
-      const std::uint32_t a = argb >> 24;
-      std::uint32_t r = (argb >> 16) & 0xff;
-      std::uint32_t g = (argb >> 8) & 0xff;
-      std::uint32_t b = argb & 0xff;
-      if (opaque) {
-        *p++ = static_cast<png_byte>(r);
-        *p++ = static_cast<png_byte>(g);
-        *p++ = static_cast<png_byte>(b);
-      } else if (a == 0) {
-        *p++ = 0;
-        *p++ = 0;
-        *p++ = 0;
-        *p++ = 0;
-      } else {
-        *p++ = a == 255 ? static_cast<png_byte>(r) : unpremultiply(r, a);
-        *p++ = a == 255 ? static_cast<png_byte>(g) : unpremultiply(g, a);
-        *p++ = a == 255 ? static_cast<png_byte>(b) : unpremultiply(b, a);
-        *p++ = static_cast<png_byte>(a);
-      }
+      if ((pixels[x] >> 24) != 0xff) return false;
     }
-    png_write_row(png, row.data());
   }
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
   return true;
+}
+
+// Strips drawn on the calling thread and handed to the thread compressing their band.
+struct Strip {
+  std::vector<unsigned char> pixels;
+  int top = 0;
+  int rows = 0;
+};
+
+class BandPipe {
+ public:
+  BandPipe(std::size_t strip_bytes) {
+    for (int i = 0; i < BUFFERS_PER_BAND; ++i) {
+      buffers_.push_back(std::make_unique<Strip>());
+      buffers_.back()->pixels.resize(strip_bytes);
+      free_.push_back(buffers_.back().get());
+    }
+  }
+  // A free strip buffer; nullptr once the pipe failed.
+  Strip* take_free() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !free_.empty() || failed_; });
+    if (failed_) return nullptr;
+    Strip* strip = free_.front();
+    free_.pop_front();
+    return strip;
+  }
+  void hand_over(Strip* strip) {
+    std::lock_guard lock(mutex_);
+    ready_.push_back(strip);
+    changed_.notify_all();
+  }
+  // The next drawn strip; nullptr when the drawing side gave up.
+  Strip* take_ready() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !ready_.empty() || failed_; });
+    if (failed_) return nullptr;
+    Strip* strip = ready_.front();
+    ready_.pop_front();
+    return strip;
+  }
+  void give_back(Strip* strip) {
+    std::lock_guard lock(mutex_);
+    free_.push_back(strip);
+    changed_.notify_all();
+  }
+  void fail(const std::string& error) {
+    std::lock_guard lock(mutex_);
+    if (!failed_) error_ = error;
+    failed_ = true;
+    changed_.notify_all();
+  }
+  std::string error() {
+    std::lock_guard lock(mutex_);
+    return error_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::unique_ptr<Strip>> buffers_;
+  std::deque<Strip*> free_;
+  std::deque<Strip*> ready_;
+  bool failed_ = false;
+  std::string error_;
+};
+
+std::string render_whole(int width, int height, const RowsDrawer& draw) {
+  const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
+  std::vector<unsigned char> pixels(static_cast<std::size_t>(stride) * height);
+  draw_rows(pixels.data(), width, stride, 0, height, draw);
+  const bool opaque = all_opaque(pixels.data(), width, height, stride);
+  std::vector<std::unique_ptr<BandCompressor>> bands;
+  bands.push_back(std::make_unique<BandCompressor>(width, opaque, true));
+  bands[0]->add(pixels.data(), stride, height, true);
+  return assemble(width, height, opaque, bands);
 }
 
 }  // namespace
 
-std::string encode_png(cairo_surface_t* image, bool known_opaque) {
-  cairo_surface_flush(image);
-  const unsigned char* data = cairo_image_surface_get_data(image);
-  const int width = cairo_image_surface_get_width(image);
-  const int height = cairo_image_surface_get_height(image);
-  const int stride = cairo_image_surface_get_stride(image);
-  if (data == nullptr || width <= 0 || height <= 0) {
-    throw std::runtime_error("cannot encode an empty picture as PNG");
+std::string render_png(int width, int height, bool known_opaque, const RowsDrawer& draw) {
+  if (width <= 0 || height <= 0) throw std::runtime_error("cannot encode an empty picture as PNG");
+  if (!known_opaque) return render_whole(width, height, draw);
+
+  const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
+  const int strips = (height + STRIP_ROWS - 1) / STRIP_ROWS;
+  const int band_count = strips >= 2 ? 2 : 1;
+  const int split_strip = band_count == 2 ? strips / 2 : strips;
+  std::vector<std::unique_ptr<BandCompressor>> bands;
+  std::vector<std::unique_ptr<BandPipe>> pipes;
+  for (int b = 0; b < band_count; ++b) {
+    bands.push_back(std::make_unique<BandCompressor>(width, true, b + 1 == band_count));
+    pipes.push_back(std::make_unique<BandPipe>(static_cast<std::size_t>(stride) * STRIP_ROWS));
   }
-  bool opaque = true;
-  for (int y = 0; y < height && opaque && !known_opaque; ++y) {
-    const auto* pixels =
-        reinterpret_cast<const std::uint32_t*>(data + static_cast<long>(y) * stride);
-    for (int x = 0; x < width; ++x) {
-      if ((pixels[x] >> 24) != 0xff) {
-        opaque = false;
-        break;
+  auto band_strips = [&](int b) { return b == 0 ? split_strip : strips - split_strip; };
+
+  // One compressing thread per band; the strips of a band arrive in order.
+  std::vector<std::thread> workers;
+  for (int b = 0; b < band_count; ++b) {
+    workers.emplace_back([&, b] {
+      try {
+        for (int i = 0; i < band_strips(b); ++i) {
+          Strip* strip = pipes[b]->take_ready();
+          if (strip == nullptr) return;
+          bands[b]->add(strip->pixels.data(), stride, strip->rows, i + 1 == band_strips(b));
+          pipes[b]->give_back(strip);
+        }
+      } catch (const std::exception& e) {
+        pipes[b]->fail(e.what());
+      }
+    });
+  }
+
+  // Drawing stays on this thread (text needs fonts, which each thread would load anew); the
+  // two bands' strips alternate so that both compressors stay busy.
+  std::string error;
+  try {
+    for (int i = 0; i < std::max(split_strip, strips - split_strip); ++i) {
+      for (int b = 0; b < band_count; ++b) {
+        if (i >= band_strips(b)) continue;
+        const int index = (b == 0 ? 0 : split_strip) + i;
+        Strip* strip = pipes[b]->take_free();
+        if (strip == nullptr) throw std::runtime_error(pipes[b]->error());
+        strip->top = index * STRIP_ROWS;
+        strip->rows = std::min(STRIP_ROWS, height - strip->top);
+        draw_rows(strip->pixels.data(), width, stride, strip->top, strip->rows, draw);
+        pipes[b]->hand_over(strip);
       }
     }
+  } catch (const std::exception& e) {
+    error = e.what();
+    for (auto& pipe : pipes) pipe->fail(error);
   }
-  std::vector<png_byte> row(static_cast<std::size_t>(width) * 4);
-  std::string out;
-  out.reserve(static_cast<std::size_t>(width) * height / 8);
-  std::string error;
-  if (!encode(data, width, height, stride, opaque, row, out, error)) {
-    throw std::runtime_error("cannot encode the picture as PNG: " + error);
+  for (auto& worker : workers) worker.join();
+  for (auto& pipe : pipes) {
+    if (error.empty()) error = pipe->error();
   }
-  return out;
+  if (!error.empty()) throw std::runtime_error("cannot encode the picture as PNG: " + error);
+  return assemble(width, height, true, bands);
 }
 
 }  // namespace orvane
