@@ -484,14 +484,11 @@ std::string CairoPainter::render_png() const {
                             [this](cairo_t* cr, int top, int bottom) { replay(cr, top, bottom); });
 }
 
-std::string CairoPainter::render_svg() const {
-  std::string out;
-  cairo_surface_t* surface =
-      cairo_svg_surface_create_for_stream(string_writer, &out, width_, height_);
+// Replays the drawing onto a vector surface and finishes it; takes ownership of the surface.
+void CairoPainter::replay_onto(cairo_surface_t* surface, const char* what) const {
   std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> owner(surface,
                                                                            &cairo_surface_destroy);
-  check_surface(surface, "SVG picture");
-  cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
+  check_surface(surface, what);
   cairo_t* cr = cairo_create(surface);
   replay(cr);
   cairo_status_t status = cairo_status(cr);
@@ -499,9 +496,19 @@ std::string CairoPainter::render_svg() const {
   cairo_surface_finish(surface);
   if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
   if (status != CAIRO_STATUS_SUCCESS) {
-    throw std::runtime_error(std::string("cannot render the SVG picture: ") +
+    throw std::runtime_error(std::string("cannot render the ") + what + ": " +
                              cairo_status_to_string(status));
   }
+}
+
+std::string CairoPainter::render_svg() const {
+  std::string out;
+  cairo_surface_t* surface =
+      cairo_svg_surface_create_for_stream(string_writer, &out, width_, height_);
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+    cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
+  }
+  replay_onto(surface, "SVG picture");
   return normalise_svg_ids(out);
 }
 
@@ -509,23 +516,13 @@ std::string CairoPainter::render_pdf() const {
   std::string out;
   cairo_surface_t* surface =
       cairo_pdf_surface_create_for_stream(string_writer, &out, width_, height_);
-  std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> owner(surface,
-                                                                           &cairo_surface_destroy);
-  check_surface(surface, "PDF picture");
-  // Fixed metadata: without it the creation date makes every file different.
-  cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "orvane");
-  cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATE_DATE, "2000-01-01T00:00:00Z");
-  cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_MOD_DATE, "2000-01-01T00:00:00Z");
-  cairo_t* cr = cairo_create(surface);
-  replay(cr);
-  cairo_status_t status = cairo_status(cr);
-  cairo_destroy(cr);
-  cairo_surface_finish(surface);
-  if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
-  if (status != CAIRO_STATUS_SUCCESS) {
-    throw std::runtime_error(std::string("cannot render the PDF picture: ") +
-                             cairo_status_to_string(status));
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+    // Fixed metadata: without it the creation date makes every file different.
+    cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "orvane");
+    cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATE_DATE, "2000-01-01T00:00:00Z");
+    cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_MOD_DATE, "2000-01-01T00:00:00Z");
   }
+  replay_onto(surface, "PDF picture");
   return out;
 }
 

@@ -64,6 +64,7 @@ class CairoPainter final : public Painter {
   // Replays the steps that touch the rows [top, bottom) (by default all of them).
   void replay(cairo_t* cr, double top = -HUGE_VAL, double bottom = HUGE_VAL) const;
   std::string render_png() const;
+  void replay_onto(cairo_surface_t* surface, const char* what) const;
   std::string render_svg() const;
   std::string render_pdf() const;
 
