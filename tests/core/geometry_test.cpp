@@ -9,6 +9,7 @@
 #include "orvane/painter.hpp"
 #include "orvane/pool.hpp"
 #include "orvane/title.hpp"
+#include "support/quiet_painter.hpp"
 
 namespace orvane {
 namespace {
@@ -26,17 +27,9 @@ class FakeGrid : public GridMetrics {
 };
 
 // Measures every text as 7 pixels per character and 16 pixels high.
-class MeasuringPainter : public Painter {
+class MeasuringPainter : public QuietPainter {
  public:
-  void set_colour_theme(const std::string&) override {}
-  void set_background_colour() override {}
-  void set_title_font_size(int) override {}
-  void set_element_font_size(int) override {}
-  void set_surface_size(int, int) override {}
-  void save_surface(const std::string&) override {}
-  int surface_width() const override { return 0; }
-  int surface_height() const override { return 0; }
-  std::string kind() const override { return "measuring"; }
+  MeasuringPainter() : QuietPainter("measuring", 0, 0) {}
   TextExtent measure_text(const std::string& text, const TextStyle&, double) const override {
     return {7.0 * static_cast<double>(text.size()), 16.5};
   }

@@ -8,12 +8,13 @@
 #include "orvane/event.hpp"
 #include "orvane/painter_factory.hpp"
 #include "orvane/pool.hpp"
+#include "support/quiet_painter.hpp"
 
 namespace orvane {
 namespace {
 
 // Records what elements paint, so the notation can be checked without reading pixels.
-class RecordingPainter : public Painter {
+class RecordingPainter : public QuietPainter {
  public:
   struct Shape {
     std::string what;
@@ -31,22 +32,13 @@ class RecordingPainter : public Painter {
   std::vector<Shape> shapes;
   std::vector<Text> texts;
 
-  RecordingPainter() {
+  RecordingPainter() : QuietPainter("recording", 1000, 1000) {
     element_font = "Noto Sans";
     element_font_size = 12;
     element_font_colour = "#101010";
     element_fill_colour = "#fefefe";
     element_outline_colour = "#202020";
   }
-  void set_colour_theme(const std::string&) override {}
-  void set_background_colour() override {}
-  void set_title_font_size(int) override {}
-  void set_element_font_size(int) override {}
-  void set_surface_size(int, int) override {}
-  void save_surface(const std::string&) override {}
-  int surface_width() const override { return 1000; }
-  int surface_height() const override { return 1000; }
-  std::string kind() const override { return "recording"; }
   void draw_rectangle(const Box& box, const std::string& fill, const LineStyle& line,
                       double) override {
     shapes.push_back({"rectangle", box, {}, fill, line});

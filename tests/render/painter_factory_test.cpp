@@ -6,20 +6,14 @@
 #include <tuple>
 #include <vector>
 
+#include "support/quiet_painter.hpp"
+
 namespace orvane {
 namespace {
 
-class NamedPainter : public Painter {
+class NamedPainter : public QuietPainter {
  public:
-  void set_colour_theme(const std::string&) override {}
-  void set_background_colour() override {}
-  void set_title_font_size(int) override {}
-  void set_element_font_size(int) override {}
-  void set_surface_size(int, int) override {}
-  void save_surface(const std::string&) override {}
-  int surface_width() const override { return 0; }
-  int surface_height() const override { return 0; }
-  std::string kind() const override { return "fake"; }
+  NamedPainter() : QuietPainter("fake", 0, 0) {}
 };
 
 TEST(PainterFactory, MakesEachKnownKindWithItsSize) {

@@ -18,12 +18,13 @@
 #include "orvane/pool.hpp"
 #include "orvane/shape.hpp"
 #include "orvane/swimboard.hpp"
+#include "support/quiet_painter.hpp"
 
 namespace orvane {
 namespace {
 
 // A painter without a surface: text is measured by the base estimate; draws are recorded.
-class RecordingPainter : public Painter {
+class RecordingPainter : public QuietPainter {
  public:
   struct Call {
     std::string what;
@@ -33,20 +34,11 @@ class RecordingPainter : public Painter {
   };
   std::vector<Call> calls;
 
-  RecordingPainter() {
+  RecordingPainter() : QuietPainter("recording", 0, 0) {
     element_font_size = 11;
     connection_colour = "#123456";
     background_colour = "#ffffff";
   }
-  void set_colour_theme(const std::string&) override {}
-  void set_background_colour() override {}
-  void set_title_font_size(int) override {}
-  void set_element_font_size(int) override {}
-  void set_surface_size(int, int) override {}
-  void save_surface(const std::string&) override {}
-  int surface_width() const override { return 0; }
-  int surface_height() const override { return 0; }
-  std::string kind() const override { return "recording"; }
   void draw_polyline(const std::vector<Point>& points, const LineStyle& line) override {
     calls.push_back({"polyline", points, "", line});
   }
