@@ -164,6 +164,8 @@ class ORVANE_API Grid : public GridMetrics {
   // Like add_shape_to_lane_rowcolumn, but a free first cell of a non-empty row is taken instead
   // of appending, so that a terminator lands in the cell its placement names.
   void place_in_cell(const std::string& lane_id, int row_number, int col_number, Shape* shape);
+  void place_terminator(Shape* terminator, const std::string& lane_id, int row, int col,
+                        const std::string& line);
 
   friend class GridRowView;
   friend class GridLaneView;

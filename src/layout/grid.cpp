@@ -423,12 +423,17 @@ void Grid::_process_mid_flow_terminators(const std::vector<Shape*>& mid_flow_ter
   }
 }
 
+// Places a terminator with its placement line (none when `line` is empty) and marks it placed.
+void Grid::place_terminator(Shape* terminator, const std::string& lane_id, int row, int col,
+                            const std::string& line) {
+  if (!line.empty() && tracing()) trace(line);
+  place_in_cell(lane_id, row, col, terminator);
+  terminator->grid_traversed = true;
+}
+
 void Grid::_position_same_lane_terminator(Shape* terminator, Shape* target_shape) {
-  // Places the terminator with its placement line (none when `line` is empty) and marks it.
   auto place = [&](const std::string& lane_id, int row, int col, const std::string& line) {
-    if (!line.empty() && tracing()) trace(line);
-    place_in_cell(lane_id, row, col, terminator);
-    terminator->grid_traversed = true;
+    place_terminator(terminator, lane_id, row, col, line);
   };
   check_shape(terminator);
   check_shape(target_shape);
@@ -475,11 +480,8 @@ void Grid::_position_same_lane_terminator(Shape* terminator, Shape* target_shape
 }
 
 void Grid::_position_different_lane_terminator(Shape* terminator, Shape* target_shape) {
-  // Places the terminator with its placement line (none when `line` is empty) and marks it.
   auto place = [&](const std::string& lane_id, int row, int col, const std::string& line) {
-    if (!line.empty() && tracing()) trace(line);
-    place_in_cell(lane_id, row, col, terminator);
-    terminator->grid_traversed = true;
+    place_terminator(terminator, lane_id, row, col, line);
   };
   check_shape(terminator);
   check_shape(target_shape);

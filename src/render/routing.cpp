@@ -813,7 +813,8 @@ class Router {
         pts.push_back({at(b.x), y});
         break;
       }
-      case Pattern::HV: {
+      case Pattern::HV:
+      case Pattern::OUT_HV: {
         const Val y = track(false, p.h);
         const Val x = track(true, p.v2);
         pts.push_back({at(a.x), y});
@@ -834,14 +835,6 @@ class Router {
       case Pattern::CORNER:
         pts.push_back({at(a.x), at(b.y)});
         break;
-      case Pattern::OUT_HV: {
-        const Val y = track(false, p.h);
-        const Val x = track(true, p.v2);
-        pts.push_back({at(a.x), y});
-        pts.push_back({x, y});
-        pts.push_back({x, at(b.y)});
-        break;
-      }
       case Pattern::HVH: {
         const Val y1 = track(false, p.h);
         const Val x = track(true, p.v1);
