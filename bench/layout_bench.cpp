@@ -1,6 +1,7 @@
 // Layout speed on generated process diagrams: chains, gateways whose branches merge again, loops
 // back, hand-offs across four lanes in two pools, several start shapes and terminators.
 #include <benchmark/benchmark.h>
+#include <fmt/format.h>
 #include <sys/resource.h>
 
 #include <memory>
@@ -34,7 +35,7 @@ struct Diagram {
   }
 
   Shape& add(Lane& lane, ElementType type) {
-    Shape& s = lane.add_element("S" + std::to_string(shapes.size()), type);
+    Shape& s = lane.add_element(fmt::format("S{}", shapes.size()), type);
     shapes.push_back(&s);
     return s;
   }

@@ -1,6 +1,11 @@
-# Warnings-as-errors and the optional sanitizer build, applied to every orvane target.
+# Warnings, optional warnings-as-errors and the optional sanitizer build, applied to every orvane
+# target. ORVANE_WERROR is off by default so that a packager's compiler, newer or older than ours,
+# cannot break the build over a new warning; scripts/test and CI turn it on.
 function(orvane_target_defaults target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(ORVANE_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
   if(ORVANE_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
                                              -fno-sanitize-recover=undefined)
@@ -9,7 +14,8 @@ function(orvane_target_defaults target)
 endfunction()
 
 # A shared orvane library: sources from its folder, public headers from include/, an
-# orvane:: alias, hidden visibility with ORVANE_API exports, and a SOVERSION.
+# orvane:: alias, hidden visibility with ORVANE_API exports, and a SOVERSION. The public headers
+# need C++20, so every library states it as a usage requirement its consumers inherit.
 function(orvane_add_library name)
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_library(${name} SHARED ${_sources})
@@ -18,6 +24,7 @@ function(orvane_add_library name)
   target_include_directories(${name} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  target_compile_features(${name} PUBLIC cxx_std_20)
   target_compile_definitions(${name} PRIVATE ORVANE_BUILDING)
   set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION}
                         SOVERSION ${PROJECT_VERSION_MAJOR} EXPORT_NAME ${_short})

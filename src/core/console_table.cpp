@@ -71,7 +71,9 @@ std::string ConsoleTable::render(bool ansi) const {
   auto line = [&](const std::vector<std::string>& cells, const std::string& markup) {
     std::string out = edge ? "\u2502" : "";
     for (std::size_t c = 0; c < widths.size(); ++c) {
-      out += " " + style(pad(cells[c], widths[c]), markup) + " ";
+      out += ' ';
+      out += style(pad(cells[c], widths[c]), markup);
+      out += ' ';
       if (c + 1 < widths.size()) out += "\u2502";
     }
     if (edge) out += "\u2502";

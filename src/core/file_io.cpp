@@ -1,6 +1,7 @@
 #include "orvane/file_io.hpp"
 
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,7 +28,7 @@ void write_file_atomically(const std::string& filename, std::string_view content
   fs::path target(filename);
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
-  std::string temp_name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string temp_name = (folder / fmt::format(".{}.XXXXXX", target.filename().string())).string();
   int fd = ::mkstemp(temp_name.data());
   if (fd < 0) fail(filename, "cannot create a temporary file", errno);
   std::size_t written = 0;

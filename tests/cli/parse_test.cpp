@@ -1,5 +1,6 @@
 // Description reading: the corpus of bad files under bad/ (each refused with the message in the
 // .expected file beside it) and the values a good description carries into the model.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -82,8 +83,7 @@ TEST(BadDescriptions, AliasesWithinTheLimitAreNotExpanded) {
   std::string text = "lanes:\n  - name: L\n    shapes: [{name: S, type: start}]\n";
   text += "x0: &x0 [a, a]\n";
   for (int i = 1; i < 9; ++i) {
-    text += "x" + std::to_string(i) + ": &x" + std::to_string(i) + " [*x" + std::to_string(i - 1) +
-            ", *x" + std::to_string(i - 1) + "]\n";
+    text += fmt::format("x{0}: &x{0} [*x{1}, *x{1}]\n", i, i - 1);
   }
   EXPECT_NE(refusal(text, "a.yaml").find("unknown key 'x0'"), std::string::npos);
 }

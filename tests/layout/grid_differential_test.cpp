@@ -1,5 +1,6 @@
 // Lays out thousands of generated diagrams with Grid and with the plain reference engine and
 // requires the same grid, cell for cell, and the same trace output, line for line.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -35,11 +36,11 @@ Diagram generate(std::uint32_t seed) {
   std::vector<std::vector<Lane*>> lanes_by_pool;
   const int pool_count = pick(1, 3);
   for (int p = 0; p < pool_count; ++p) {
-    d.pools.push_back(make_pool("P" + std::to_string(p)));
+    d.pools.push_back(make_pool(fmt::format("P{}", p)));
     lanes_by_pool.emplace_back();
     const int lane_count = pick(1, 4);
     for (int l = 0; l < lane_count; ++l) {
-      lanes_by_pool.back().push_back(&add_lane(*d.pools.back(), "L" + std::to_string(l)));
+      lanes_by_pool.back().push_back(&add_lane(*d.pools.back(), fmt::format("L{}", l)));
     }
   }
   std::vector<Lane*> all_lanes;
@@ -47,7 +48,7 @@ Diagram generate(std::uint32_t seed) {
 
   int counter = 0;
   auto new_shape = [&](Lane& lane) -> Shape& {
-    std::string name = "S" + std::to_string(counter++);
+    std::string name = fmt::format("S{}", counter++);
     if (chance(3)) name = kOddNames[pick(0, 5)];
     ElementType type = ElementType::TASK;
     const int roll = pick(1, 100);
@@ -129,7 +130,10 @@ std::string reference_dump(const ReferenceGrid& grid) {
   for (const auto& [lane, rows] : grid.grid()) {
     for (const auto& [key, cells] : rows) {
       out += lane + "/" + key + ":";
-      for (Shape* shape : cells) out += " " + (shape ? shape->name : std::string("."));
+      for (Shape* shape : cells) {
+        out += ' ';
+        out += shape ? shape->name : std::string(".");
+      }
       out += "\n";
     }
   }

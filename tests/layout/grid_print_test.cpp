@@ -1,4 +1,5 @@
 // The console dump of the grid and its fixed-width cell formatter.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "layout_support.hpp"
@@ -78,12 +79,12 @@ TEST_F(GridPrint, EachLaneGetsItsLineAndATableOfItsRows) {
   ASSERT_NE(lane_m, std::string::npos) << out;
   EXPECT_LT(lane_l, lane_m);
   // Rows in creation order, each cell its occupant's name filled to 20 characters.
-  const auto row2 = out.find("row2" + std::string(16, ' '));
-  const auto row1 = out.find("row1" + std::string(16, ' '));
+  const auto row2 = out.find(fmt::format("{:<20}", "row2"));
+  const auto row1 = out.find(fmt::format("{:<20}", "row1"));
   EXPECT_LT(lane_l, row2);
   EXPECT_LT(row2, row1);
   EXPECT_LT(row1, lane_m);
-  EXPECT_NE(out.find("A" + std::string(19, ' ')), std::string::npos);
+  EXPECT_NE(out.find(fmt::format("{:<20}", "A")), std::string::npos);
   EXPECT_NE(out.find("ROW \\ COL"), std::string::npos);
 }
 

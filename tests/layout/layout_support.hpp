@@ -42,7 +42,10 @@ inline std::string dump(const Grid& grid) {
   for (const auto& lane : grid.get_grid_items()) {
     for (const auto& row : lane.rows()) {
       out += lane.lane_id() + "/" + row.key() + ":";
-      for (Shape* shape : row.cells()) out += " " + (shape ? shape->name : std::string("."));
+      for (Shape* shape : row.cells()) {
+        out += ' ';
+        out += shape ? shape->name : std::string(".");
+      }
       out += "\n";
     }
   }

@@ -1,5 +1,6 @@
 #include "orvane/routing.hpp"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -620,7 +621,7 @@ TEST(ConnectionRouting, ShapesOffTheGridStillGetOrthogonalRoutes) {
     Lane& l = d.lane(d.pool("P"), "L", 1);
     std::vector<Shape*> shapes;
     for (int k = 0; k < 12; ++k) {
-      Shape& s = d.shape(l, "s" + std::to_string(k), ElementType::TASK, 0, 0);
+      Shape& s = d.shape(l, fmt::format("s{}", k), ElementType::TASK, 0, 0);
       s.box = {real(-300, 900), real(-300, 900), real(-5, 200), real(-5, 200)};
       s.label_box = {s.box.x, s.box.bottom(), real(0, 300), real(0, 40)};
       shapes.push_back(&s);
@@ -679,7 +680,7 @@ TEST(ConnectionRouting, RandomSwimboardDiagramsKeepEveryRoutingRule) {
                        ? lanes[static_cast<size_t>(k)]
                        : lanes[static_cast<size_t>(pick(0, static_cast<int>(lanes.size()) - 1))];
       const ElementType type = k == 0 ? ElementType::START : types[static_cast<size_t>(pick(0, 8))];
-      shapes.push_back(&lane->add_element("s" + std::to_string(k), type));
+      shapes.push_back(&lane->add_element(fmt::format("s{}", k), type));
       if (k > 0) {
         shapes[static_cast<size_t>(pick(0, k - 1))]->connect(
             *shapes.back(), labels[static_cast<size_t>(pick(0, 5))]);
