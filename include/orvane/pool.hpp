@@ -36,10 +36,12 @@ class ORVANE_API Pool {
   int width = 0;
   int height = 0;
 
-  /// Creates a lane, appends it to `lanes` and returns it.
-  Lane& add_lane(const std::string& lane_name, const std::string& font, int font_size,
-                 const std::string& font_colour, const std::string& fill_colour,
-                 const std::string& text_alignment, const std::string& background_fill_colour);
+  /// Creates a lane, appends it to `lanes` and returns it. The defaults are those of
+  /// Swimboard::add_lane; an empty style is drawn with the painter's lane default.
+  Lane& add_lane(const std::string& lane_name, const std::string& font = "", int font_size = 0,
+                 const std::string& font_colour = "", const std::string& fill_colour = "",
+                 const std::string& text_alignment = "centre",
+                 const std::string& background_fill_colour = "");
   /// Places the pool at (x, y) around its already positioned lanes.
   void set_draw_position(int x, int y, Painter& painter);
   /// Paints the pool band and its name.

@@ -122,6 +122,8 @@ class ORVANE_API Swimboard {
   void _replace_elements();
 
   /// Writes the painted picture to `filename`, then logs the time taken since construction.
+  /// The format is the painter's: a name ending in another painter kind's extension (".svg"
+  /// for a png painter) is refused with std::invalid_argument before anything is written.
   void save(const std::string& filename);
   /// Writes the diagram as BPMN 2.0 XML.
   void export_to_bpmn(const std::string& filename);

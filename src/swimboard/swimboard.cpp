@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <stdexcept>
 
 #include "orvane/bpmn.hpp"
@@ -17,6 +18,26 @@ namespace {
 
 // Diagrams alive in the process; identifiers restart only when a diagram is alone.
 int live_diagrams = 0;
+
+// The picture's format is the painter's. A file name whose extension names another picture
+// format would hold bytes its readers cannot open, so it is refused before anything is written;
+// other extensions, and none, are the caller's choice.
+void refuse_other_picture_format(const std::string& filename, const std::string& painter_type) {
+  std::string extension = std::filesystem::path(filename).extension().string();
+  if (extension.empty()) return;
+  extension.erase(0, 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::vector<std::string> kinds = PainterFactory::kinds();
+  if (extension == painter_type ||
+      std::find(kinds.begin(), kinds.end(), extension) == kinds.end()) {
+    return;
+  }
+  throw std::invalid_argument(fmt::format(
+      "cannot save the {0} painter's picture as '{1}': the extension asks for {2}; name the file "
+      "'.{0}' or build the Swimboard with painter type '{2}'",
+      painter_type, filename, extension));
+}
 
 double wall_clock_seconds() {
   using namespace std::chrono;
@@ -260,6 +281,7 @@ std::vector<std::string> Swimboard::_get_dangling_elements() const {
 }
 
 void Swimboard::save(const std::string& filename) {
+  refuse_other_picture_format(filename, painter_type);
   painter().save_surface(filename);
   const double elapsed_ms = (wall_clock_seconds() - start_time) * 1000.0;
   Helper::info_log(fmt::format("Took [{:.2f}ms] to generate '{}' diagram", elapsed_ms, filename));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "orvane/event.hpp"
@@ -252,6 +253,30 @@ TEST_F(SwimboardOutput, FailedSaveThrowsAndLogsNothing) {
   Swimboard board;
   EXPECT_THROW(board.save("/missing-folder/out.png"), std::runtime_error);
   EXPECT_EQ(log.str(), "");
+}
+
+TEST_F(SwimboardOutput, SaveRefusesAnExtensionOfAnotherPictureFormat) {
+  Swimboard board("T", 5000, 5000, true, "DEFAULT", "png");
+  auto saves = [] {
+    return std::count_if(calls().begin(), calls().end(), [](const std::string& call) {
+      return call.rfind("save_surface", 0) == 0;
+    });
+  };
+  try {
+    board.save("x.svg");
+    FAIL() << "saved PNG bytes under a .svg name";
+  } catch (const std::invalid_argument& e) {
+    EXPECT_NE(std::string(e.what()).find("png painter"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("'x.svg'"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(board.save("dir.v2/x.PDF"), std::invalid_argument);
+  EXPECT_EQ(saves(), 0);
+  EXPECT_EQ(log.str(), "");
+  // The painter's own extension in any case, other extensions and none are written.
+  board.save("x.PNG");
+  board.save("x.img");
+  board.save("picture");
+  EXPECT_EQ(saves(), 3);
 }
 
 TEST(UncaughtExceptionHandler, PrintsTypeMessageAndBacktrace) {
