@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iosfwd>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -139,5 +140,12 @@ class ORVANE_API Swimboard {
   Lane& lane_for_grid_id_(const std::string& lane_id) const;
   std::unique_ptr<Painter> painter_;
 };
+
+/// The diagram's declared fields in order, as "Swimboard(title='...', width=..., ...)": texts in
+/// quoted form, the title and footer by their text and style, each pool by its name and its
+/// lanes' names and shape counts, a missing element as None.
+ORVANE_API std::ostream& operator<<(std::ostream& out, const Swimboard& board);
+/// The same text form as a string.
+ORVANE_API std::string to_string(const Swimboard& board);
 
 }  // namespace orvane

@@ -8,12 +8,16 @@
 namespace orvane {
 namespace {
 
-// The checks shared by the three replacement members: the visited position must hold a shape.
-void check_position(const Lane& lane, std::size_t index, const Shape* shape) {
+// A missing shape is refused: there is nothing to test the class of.
+void require_shape(const Lane& lane, std::size_t index, const Shape* shape) {
   if (shape == nullptr) {
     throw std::invalid_argument("no shape given for position " + std::to_string(index) +
                                 " of lane '" + lane.name + "'");
   }
+}
+
+// Checked only once a member has a shape it replaces: the new shape goes at this position.
+void require_position(const Lane& lane, std::size_t index) {
   if (index >= lane.shapes.size()) {
     throw std::out_of_range("position " + std::to_string(index) + " is past the " +
                             std::to_string(lane.shapes.size()) + " shapes of lane '" + lane.name +
@@ -53,8 +57,9 @@ void substitute(Swimboard& board, Pool& pool, Lane& lane, std::size_t index, Sha
 }  // namespace
 
 void Swimboard::_replace_message_element(Pool& pool, Lane& lane, std::size_t index, Shape* shape) {
-  check_position(lane, index, shape);
+  require_shape(lane, index, shape);
   if (dynamic_cast<Message*>(shape) == nullptr) return;
+  require_position(lane, index);
   const bool out = !shape->connection_to->empty();
   const bool in = !shape->connection_from->empty();
   const ElementType type = !out ? ElementType::MESSAGE_END
@@ -64,8 +69,9 @@ void Swimboard::_replace_message_element(Pool& pool, Lane& lane, std::size_t ind
 }
 
 void Swimboard::_replace_signal_element(Pool& pool, Lane& lane, std::size_t index, Shape* shape) {
-  check_position(lane, index, shape);
+  require_shape(lane, index, shape);
   if (shape->class_name() != "Signal") return;
+  require_position(lane, index);
   const bool out = !shape->connection_to->empty();
   const bool in = !shape->connection_from->empty();
   const ElementType type = !out ? ElementType::SIGNAL_END
@@ -76,10 +82,11 @@ void Swimboard::_replace_signal_element(Pool& pool, Lane& lane, std::size_t inde
 
 void Swimboard::_replace_conditional_element(Pool& pool, Lane& lane, std::size_t index,
                                              Shape* shape) {
-  check_position(lane, index, shape);
+  require_shape(lane, index, shape);
   if (shape->class_name() != "Conditional") return;
   // A conditional event has no end kind: one that leads nowhere stays as it is.
   if (shape->connection_to->empty()) return;
+  require_position(lane, index);
   const ElementType type = shape->connection_from->empty() ? ElementType::CONDITIONAL
                                                            : ElementType::CONDITIONAL_INTERMEDIATE;
   substitute(*this, pool, lane, index, shape, type);

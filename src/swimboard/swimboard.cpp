@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <ostream>
+#include <sstream>
 #include <stdexcept>
 
 #include "orvane/bpmn.hpp"
@@ -103,6 +105,24 @@ bool same_pool(const Pool& a, const Pool& b) {
     if (!same_lane(*a.lanes[i], *b.lanes[i])) return false;
   }
   return true;
+}
+
+// Text forms of the elements a diagram holds, for the diagram's own text form.
+std::string text_block_form(const char* kind, const TextBlock* block) {
+  if (block == nullptr) return "None";
+  return fmt::format("{}(text={}, font={}, font_size={}, font_colour={})", kind,
+                     Helper::quoted(block->text), Helper::quoted(block->font), block->font_size,
+                     Helper::quoted(block->font_colour));
+}
+
+std::string pool_form(const Pool& pool) {
+  std::string lanes;
+  for (const auto& lane : pool.lanes) {
+    if (!lanes.empty()) lanes += ", ";
+    lanes +=
+        fmt::format("Lane(name={}, shapes={})", Helper::quoted(lane->name), lane->shapes.size());
+  }
+  return fmt::format("Pool(name={}, lanes=[{}])", Helper::quoted(pool.name), lanes);
 }
 
 bool same_text_block(const TextBlock* a, const TextBlock* b) {
@@ -293,6 +313,29 @@ void Swimboard::export_to_bpmn(const std::string& filename) {
 
 void Swimboard::export_to_drawio(const std::string& filename) {
   DrawIO().export_to_xml(_pools, filename);
+}
+
+std::ostream& operator<<(std::ostream& out, const Swimboard& board) {
+  std::string pools;
+  for (const auto& pool : board._pools) {
+    if (!pools.empty()) pools += ", ";
+    pools += pool_form(*pool);
+  }
+  return out << fmt::format(
+             "Swimboard(title={}, width={}, height={}, auto_size={}, colour_theme={}, "
+             "painter_type={}, _title={}, _footer={}, _pools=[{}], next_shape_x={}, "
+             "lane_y_pos={}, lane_max_width={})",
+             Helper::quoted(board.title), board.width, board.height, board.auto_size,
+             Helper::quoted(board.colour_theme), Helper::quoted(board.painter_type),
+             text_block_form("Title", board._title.get()),
+             text_block_form("Footer", board._footer.get()), pools, board.next_shape_x,
+             board.lane_y_pos, board.lane_max_width);
+}
+
+std::string to_string(const Swimboard& board) {
+  std::ostringstream text;
+  text << board;
+  return text.str();
 }
 
 }  // namespace orvane

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "orvane/constants.hpp"
 #include "orvane/event.hpp"
@@ -136,6 +137,47 @@ TEST_F(DrawPipeline, AutoSizeOffChangesTheFieldsButNotTheSurface) {
   EXPECT_EQ(sized.painter().surface_width(), sized.width);
 }
 
+TEST_F(DrawPipeline, SurfaceIsResizedOnceAfterEveryPaintFooterIncluded) {
+  Swimboard board("Orders");
+  build_order_flow(board);
+  board.set_footer("Confidential");
+  calls().clear();
+  board.draw();
+  const auto footer = std::find(calls().begin(), calls().end(), "text Confidential");
+  ASSERT_NE(footer, calls().end());
+  EXPECT_LT(std::find(calls().begin(), calls().end(), "polyline"), footer);
+  const std::string resize =
+      "set_surface_size " + std::to_string(board.width) + " " + std::to_string(board.height);
+  EXPECT_EQ(std::count(calls().begin(), calls().end(), resize), 1);
+  EXPECT_EQ(calls().back(), resize);
+}
+
+TEST_F(DrawPipeline, PicturesHaveTheSameMarginLeftAndRightOfThePools) {
+  Swimboard board("Orders");
+  build_order_flow(board);
+  // A second pool whose flow reaches further right widens every lane.
+  Lane& bank = board.add_lane("Bank");
+  Shape& pay = bank.add_element("Pay", ElementType::START);
+  Shape& book = bank.add_element("Book", ElementType::TASK);
+  Shape& file = bank.add_element("File", ElementType::TASK);
+  pay.connect(book);
+  book.connect(file);
+  file.connect(bank.add_element("Done", ElementType::END));
+  board.draw();
+
+  int right = 0;
+  for (const auto& pool : board._pools) {
+    SCOPED_TRACE(pool->name);
+    EXPECT_EQ(pool->coord.x_pos, Configs::SURFACE_LEFT_MARGIN);
+    right = std::max(right, pool->coord.x_pos + pool->width);
+    for (const auto& lane : pool->lanes) {
+      EXPECT_LE(lane->coord.x_pos + lane->width, pool->coord.x_pos + pool->width);
+    }
+  }
+  EXPECT_EQ(board.width - right, Configs::SURFACE_LEFT_MARGIN);
+  EXPECT_EQ(board.painter().surface_width(), board.width);
+}
+
 TEST_F(DrawPipeline, BackgroundsThenShapesThenConnections) {
   Swimboard board("Orders");
   build_order_flow(board);
@@ -231,28 +273,6 @@ TEST_F(DrawPipeline, RowsArePlacedByTheirNumberNotTheirOrder) {
   EXPECT_GT(board.lane_max_width, 10);
 }
 
-TEST_F(DrawPipeline, PositionTablesAndLaneLinesGoThroughTheConsole) {
-  Swimboard board;
-  Lane& lane = board.add_lane("Sales [red]");
-  lane.add_element("a", ElementType::START).connect(lane.add_element("b", ElementType::END));
-  Helper::set_show_levels({"x_position"});
-  board.draw();
-  const std::string quiet = out.str();
-  EXPECT_NE(quiet.find("lane_id='" + lane.id + "', this_lane.name='Sales [red]', " +
-                       "this_lane.coord.x_pos=" + std::to_string(lane.coord.x_pos) +
-                       ", this_lane.coord.y_pos=" + std::to_string(lane.coord.y_pos)),
-            std::string::npos)
-      << quiet;
-  EXPECT_EQ(quiet.find("row1"), std::string::npos);
-
-  out.str("");
-  Helper::show_x_position = true;
-  board.draw();
-  const std::string tables = out.str();
-  EXPECT_NE(tables.find("row1"), std::string::npos);
-  EXPECT_NE(tables.find(std::to_string(kFirstColumnX + kColumnPitch)), std::string::npos);
-}
-
 TEST_F(DrawPipeline, PoolWithoutLanesFailsBeforeAnythingIsPainted) {
   Swimboard board;
   board.add_lane("L").add_element("a", ElementType::START);
@@ -269,11 +289,18 @@ TEST_F(DrawPipeline, PoolWithoutLanesFailsBeforeAnythingIsPainted) {
   }
 }
 
-TEST_F(DrawPipeline, GridLaneThatNoLaneHasIsReported) {
+TEST_F(DrawPipeline, GridLaneThatNoLaneHasIsReportedByBothPositionPasses) {
   Swimboard board;
   Shape& a = board.add_lane("L").add_element("a", ElementType::START);
   board._layout_grid.add_shape_to_lane_rowcolumn("lane_ghost", 1, 1, &a);
-  EXPECT_THROW(board._set_shape_x_position(), std::out_of_range);
+  for (auto pass : {&Swimboard::_set_shape_x_position, &Swimboard::_set_shape_y_position}) {
+    try {
+      (board.*pass)();
+      ADD_FAILURE() << "no exception";
+    } catch (const std::out_of_range& e) {
+      EXPECT_NE(std::string(e.what()).find("'lane_ghost'"), std::string::npos) << e.what();
+    }
+  }
 }
 
 TEST_F(DrawPipeline, DroppedTitleElementDrawsAsAnEmptyTitle) {
@@ -292,6 +319,186 @@ TEST_F(DrawPipeline, ValidationFailureStopsTheDrawAtOnce) {
   calls().clear();
   EXPECT_THROW(board.draw(), EmptySwimboardException);
   EXPECT_TRUE(calls().empty());
+}
+
+// What draw() prints in each trace category, as a terminal receives it.
+class DrawTrace : public testing::RecordingTest {
+ protected:
+  static constexpr const char* kHeading = "\x1b[7m\x1b[38;5;72m\x1b[1m";  // reverse cadet blue
+  static constexpr const char* kEnd = "\x1b[0m\x1b[0m";
+
+  // Shop: Sales (Start -> Check), "Bob's [red]" (-> Ship), Idle (no shapes); Bank: Pay -> Paid.
+  void SetUp() override {
+    RecordingTest::SetUp();
+    board = std::make_unique<Swimboard>("Orders");
+    Pool& shop = board->add_pool("Shop");
+    sales = &shop.add_lane("Sales", "", 0, "", "", "centre", "");
+    bobs = &shop.add_lane("Bob's [red]", "", 0, "", "", "centre", "");
+    shop.add_lane("Idle", "", 0, "", "", "centre", "");
+    bank = &board->add_lane("Bank");
+    Shape& start = sales->add_element("Start", ElementType::START);
+    Shape& check = sales->add_element("Check", ElementType::TASK);
+    start.connect(check);
+    check.connect(bobs->add_element("Ship", ElementType::END));
+    bank->add_element("Pay", ElementType::START)
+        .connect(bank->add_element("Paid", ElementType::END));
+    Helper::set_ansi(true);
+  }
+
+  // Everything one draw() prints with only `show_level` shown.
+  std::string trace(const std::string& show_level) {
+    Helper::set_show_levels({show_level});
+    out.str("");
+    board->draw();
+    return out.str();
+  }
+
+  static std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  // The position pass's line for each lane that holds shapes, each followed by an empty line.
+  std::string position_lines() const {
+    std::string text;
+    for (const Lane* lane : {sales, bobs, bank}) {
+      const std::string name = lane == bobs ? "\"Bob's [red]\"" : "'" + lane->name + "'";
+      text += "lane_id='" + lane->id + "', this_lane.name=" + name +
+              ", this_lane.coord.x_pos=" + std::to_string(lane->coord.x_pos) +
+              ", this_lane.coord.y_pos=" + std::to_string(lane->coord.y_pos) + "\n\n";
+    }
+    return text;
+  }
+
+  std::unique_ptr<Swimboard> board;
+  Lane* sales = nullptr;
+  Lane* bobs = nullptr;
+  Lane* bank = nullptr;
+};
+
+TEST_F(DrawTrace, LayoutGridOpensWithItsHeadingThenTracesThePlacement) {
+  const std::string text = trace("layout_grid");
+  const std::string heading =
+      std::string(kHeading) + "[  Putting shapes into grid  ]" + kEnd + "\n";
+  EXPECT_EQ(text.rfind(heading, 0), 0u) << text;
+  EXPECT_EQ(text.find(heading, 1), std::string::npos);
+  for (const char* name : {"Start", "Check", "Ship", "Pay", "Paid"}) {
+    EXPECT_NE(text.find(name), std::string::npos) << name;
+  }
+  EXPECT_EQ(text.find("Calculating"), std::string::npos);
+  EXPECT_EQ(text.find("Drawing"), std::string::npos);
+  EXPECT_EQ(text.find("this_lane"), std::string::npos);
+}
+
+TEST_F(DrawTrace, PoolLaneHasExactlyThePositioningHeadings) {
+  EXPECT_EQ(trace("pool_lane"),
+            std::string(kHeading) + "[  Calculating pool and lane width and height   ]" + kEnd +
+                "\n" + kHeading + "[  Setting shapes X positions   ]" + kEnd + "\n" + kHeading +
+                "[  Setting shapes Y positions   ]" + kEnd + "\n");
+}
+
+TEST_F(DrawTrace, DrawNamesEveryLaneInPoolOrderWithQuotedNames) {
+  // The lane name's brackets are text, not markup: no colour starts inside it.
+  EXPECT_EQ(trace("draw"),
+            "Drawing shape for (pool.name='Shop', lane.name='Sales')\n"
+            "Drawing shape for (pool.name='Shop', lane.name=\"Bob's [red]\")\n"
+            "Drawing shape for (pool.name='Shop', lane.name='Idle')\n"
+            "Drawing shape for (pool.name='Default Pool', lane.name='Bank')\n");
+}
+
+TEST_F(DrawTrace, DrawConnectionNamesEveryLaneBesideTheRoutes) {
+  // The router's own lines share the category; only the lane lines are this pipeline's.
+  std::vector<std::string> lane_lines;
+  for (const std::string& line : lines_of(trace("draw_connection"))) {
+    if (line.rfind("Drawing ", 0) == 0) lane_lines.push_back(line);
+  }
+  EXPECT_EQ(lane_lines, (std::vector<std::string>{
+                            "Drawing connection for (pool.name='Shop', lane.name='Sales')",
+                            "Drawing connection for (pool.name='Shop', lane.name=\"Bob's [red]\")",
+                            "Drawing connection for (pool.name='Shop', lane.name='Idle')",
+                            "Drawing connection for (pool.name='Default Pool', lane.name='Bank')",
+                        }));
+}
+
+TEST_F(DrawTrace, EachPositionPassNamesTheLanesOfTheGridUnderItsOwnCategory) {
+  // Idle holds no shape, so the grid and both passes leave it out.
+  const std::string x_trace = trace("x_position");
+  EXPECT_EQ(x_trace, position_lines());
+  const std::string y_trace = trace("y_position");
+  EXPECT_EQ(y_trace, position_lines());
+}
+
+// A console table as printed: title, header cells and row cells, blanks trimmed.
+struct PrintedTable {
+  std::string title;
+  std::vector<std::string> header;
+  std::vector<std::vector<std::string>> rows;
+  bool operator==(const PrintedTable&) const = default;
+};
+
+std::vector<PrintedTable> printed_tables(const std::string& text) {
+  auto cells_of = [](const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    while (true) {
+      const std::size_t bar = line.find("\u2502", start);
+      std::string cell = line.substr(start, bar == std::string::npos ? bar : bar - start);
+      cell.erase(0, cell.find_first_not_of(' '));
+      cell.erase(cell.find_last_not_of(' ') + 1);
+      cells.push_back(cell);
+      if (bar == std::string::npos) return cells;
+      start = bar + std::string("\u2502").size();
+    }
+  };
+  std::vector<PrintedTable> tables;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("row", 0) == 0) {
+      tables.push_back({line, {}, {}});
+    } else if (!tables.empty() && line.find("\u2502") != std::string::npos) {
+      if (tables.back().header.empty()) {
+        tables.back().header = cells_of(line);
+      } else {
+        tables.back().rows.push_back(cells_of(line));
+      }
+    }
+  }
+  return tables;
+}
+
+TEST_F(DrawTrace, PositionTablesOfBothPassesFollowTheirSwitch) {
+  Helper::set_ansi(false);
+  Helper::set_show_levels({"all"});
+  board->draw();
+  EXPECT_TRUE(printed_tables(out.str()).empty()) << out.str();
+
+  // The tables follow their switch alone, whatever categories are shown.
+  Helper::show_x_position = true;
+  Helper::set_show_levels({});
+  out.str("");
+  board->draw();
+  const std::vector<PrintedTable> tables = printed_tables(out.str());
+  auto x_of = [](int column) { return std::to_string(kFirstColumnX + column * kColumnPitch); };
+  auto y_of = [](const Lane* lane) {
+    return std::to_string(lane->coord.y_pos + Configs::LANE_SHAPE_TOP_MARGIN);
+  };
+  const std::vector<std::string> x_header{"#", "item", "x"};
+  const std::vector<std::string> y_header{"#", "item", "x", "y"};
+  EXPECT_EQ(tables,
+            (std::vector<PrintedTable>{
+                {"row1", x_header, {{"1", "Start", x_of(0)}, {"2", "Check", x_of(1)}}},
+                {"row1", x_header, {{"3", "Ship", x_of(2)}}},
+                {"row1", x_header, {{"1", "Pay", x_of(0)}, {"2", "Paid", x_of(1)}}},
+                {"row1",
+                 y_header,
+                 {{"1", "Start", x_of(0), y_of(sales)}, {"2", "Check", x_of(1), y_of(sales)}}},
+                {"row1", y_header, {{"3", "Ship", x_of(2), y_of(bobs)}}},
+                {"row1",
+                 y_header,
+                 {{"1", "Pay", x_of(0), y_of(bank)}, {"2", "Paid", x_of(1), y_of(bank)}}},
+            }));
 }
 
 // The real painters and exporters: no recording override.

@@ -15,6 +15,13 @@ class EventReplacement : public testing::RecordingTest {
     lane = &board->add_lane("L");
   }
   Shape& add(const std::string& name, ElementType type) { return lane->add_element(name, type); }
+  // A shape of the caller's own class, put at the end of the lane.
+  template <typename T>
+  Shape& add_own(const std::string& name) {
+    Shape& shape = lane->adopt(std::make_unique<T>(name, lane->id, "Default Pool"));
+    lane->shapes.push_back(&shape);
+    return shape;
+  }
   std::unique_ptr<Swimboard> board;
   Lane* lane = nullptr;
 };
@@ -155,12 +162,83 @@ TEST_F(EventReplacement, SelfLoopIsRedirectedToTheNewShape) {
   EXPECT_EQ((*replaced->connection_to)[0].target, replaced);
 }
 
-TEST_F(EventReplacement, BadPositionOrMissingShapeIsRefused) {
-  Shape& m = add("M", ElementType::MESSAGE);
+TEST_F(EventReplacement, SpecificKindsAndSubclassesOfSignalAndConditionalStayAsTheyAre) {
+  // A caller's own kinds of event: the signal and conditional tests are on the exact class.
+  struct AlarmSignal : Signal {
+    using Signal::Signal;
+    std::string class_name() const override { return "AlarmSignal"; }
+  };
+  struct RuleConditional : Conditional {
+    using Conditional::Conditional;
+    std::string class_name() const override { return "RuleConditional"; }
+  };
+  Shape& a = add("A", ElementType::START);
+  Shape& sig_mid_end = add("sig mid, nothing out", ElementType::SIGNAL_INTERMEDIATE);
+  Shape& sig_end_out = add("sig end, leads on", ElementType::SIGNAL_END);
+  Shape& alarm = add_own<AlarmSignal>("alarm");
+  Shape& cond_mid_start = add("cond mid, nothing in", ElementType::CONDITIONAL_INTERMEDIATE);
+  Shape& cond_mid = add("cond mid", ElementType::CONDITIONAL_INTERMEDIATE);
+  Shape& rule = add_own<RuleConditional>("rule");
+  Shape& b = add("B", ElementType::END);
+  a.connect(sig_mid_end);
+  a.connect(sig_end_out);
+  sig_end_out.connect(b);
+  alarm.connect(b);  // a start by its connections, were it a plain signal
+  cond_mid_start.connect(b);
+  a.connect(cond_mid);
+  cond_mid.connect(b);
+  a.connect(rule);
+  rule.connect(b);
+  const std::vector<Shape*> before = lane->shapes;
+
+  board->_replace_elements();
+
+  EXPECT_EQ(lane->shapes, before);
+  EXPECT_EQ(lane->shapes[1]->class_name(), "SignalIntermediate");
+  EXPECT_EQ((*a.connection_to)[0].target, &sig_mid_end);
+  EXPECT_EQ((*alarm.connection_to)[0].source, &alarm);
+}
+
+TEST_F(EventReplacement, MessageSubclassesAreReplacedLikeMessages) {
+  struct Invoice : Message {
+    using Message::Message;
+    std::string class_name() const override { return "Invoice"; }
+  };
+  Shape& invoice = add_own<Invoice>("invoice");
+  Shape& pay = add("pay", ElementType::TASK);
+  invoice.connect(pay);
+  board->_replace_elements();
+  EXPECT_NE(lane->shapes[0], &invoice);
+  EXPECT_EQ(lane->shapes[0]->class_name(), "Message");
+  EXPECT_EQ((*lane->shapes[0]->connection_to)[0].target, &pay);
+}
+
+TEST_F(EventReplacement, MembersCalledDirectlyLeaveShapesTheyDoNotHandleWhateverTheIndex) {
+  Shape& task = add("T", ElementType::TASK);
+  Shape& message = add("M", ElementType::MESSAGE);
+  Shape& conditional = add("C", ElementType::CONDITIONAL);  // leads nowhere: nothing to do
   Pool& pool = *board->_pools.front();
-  EXPECT_THROW(board->_replace_message_element(pool, *lane, 5, &m), std::out_of_range);
+  const std::vector<Shape*> before = lane->shapes;
+  for (std::size_t index : {std::size_t{0}, std::size_t{2}, std::size_t{99}}) {
+    SCOPED_TRACE(index);
+    EXPECT_NO_THROW(board->_replace_message_element(pool, *lane, index, &task));
+    EXPECT_NO_THROW(board->_replace_signal_element(pool, *lane, index, &task));
+    EXPECT_NO_THROW(board->_replace_conditional_element(pool, *lane, index, &task));
+    EXPECT_NO_THROW(board->_replace_signal_element(pool, *lane, index, &message));
+    EXPECT_NO_THROW(board->_replace_conditional_element(pool, *lane, index, &message));
+    EXPECT_NO_THROW(board->_replace_conditional_element(pool, *lane, index, &conditional));
+  }
+  EXPECT_EQ(lane->shapes, before);
+
+  // A shape the member replaces needs a position in the lane, and a missing shape is refused.
+  EXPECT_THROW(board->_replace_message_element(pool, *lane, 5, &message), std::out_of_range);
+  EXPECT_THROW(board->_replace_message_element(pool, *lane, 0, nullptr), std::invalid_argument);
   EXPECT_THROW(board->_replace_signal_element(pool, *lane, 0, nullptr), std::invalid_argument);
-  EXPECT_EQ(lane->shapes[0], &m);
+  EXPECT_THROW(board->_replace_conditional_element(pool, *lane, 0, nullptr), std::invalid_argument);
+  EXPECT_EQ(lane->shapes, before);
+
+  board->_replace_message_element(pool, *lane, 1, &message);
+  EXPECT_EQ(lane->shapes[1]->class_name(), "MessageEnd");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <regex>
+#include <set>
+#include <sstream>
 
 #include "orvane/event.hpp"
 #include "recording_painter.hpp"
@@ -69,6 +71,34 @@ TEST_F(SwimboardConstruction, EqualityComparesDeclaredFieldsAndPoolContent) {
   EXPECT_FALSE(*a == *b);
   // Two diagrams never share their pool list.
   EXPECT_NE(&a->_pools, &b->_pools);
+}
+
+TEST_F(SwimboardConstruction, TextFormGivesTheDeclaredFieldsInOrder) {
+  Swimboard board;
+  EXPECT_EQ(to_string(board),
+            "Swimboard(title='<Process Map Title>', width=5000, height=5000, auto_size=true, "
+            "colour_theme='DEFAULT', painter_type='png', _title=Title(text='<Process Map Title>', "
+            "font='title-font-DEFAULT', font_size=21, font_colour='title-colour-DEFAULT'), "
+            "_footer=None, _pools=[], next_shape_x=0, lane_y_pos=0, lane_max_width=0)");
+
+  // User texts keep to one line and never carry raw control characters.
+  Swimboard filled("Bob's\nmap", 800, 600, false, "OCEAN", "svg");
+  Pool& shop = filled.add_pool("Shop");
+  shop.add_lane("Sales", "", 0, "", "", "centre", "").add_element("a", ElementType::START);
+  shop.add_lane("Store", "", 0, "", "", "centre", "");
+  filled.add_pool("Bank");
+  filled.set_footer("final", "Mono", 8, "#333333");
+  filled._title.reset();
+  filled.lane_max_width = 42;
+  std::ostringstream streamed;
+  streamed << filled;
+  EXPECT_EQ(streamed.str(),
+            "Swimboard(title=\"Bob's\\nmap\", width=800, height=600, auto_size=false, "
+            "colour_theme='OCEAN', painter_type='svg', _title=None, _footer=Footer(text='final', "
+            "font='Mono', font_size=8, font_colour='#333333'), _pools=[Pool(name='Shop', "
+            "lanes=[Lane(name='Sales', shapes=1), Lane(name='Store', shapes=0)]), "
+            "Pool(name='Bank', lanes=[])], next_shape_x=0, lane_y_pos=0, lane_max_width=42)");
+  EXPECT_EQ(to_string(filled), streamed.str());
 }
 
 TEST_F(SwimboardConstruction, IdentifiersRepeatPerDiagramButNeverWithinOne) {
@@ -226,6 +256,34 @@ TEST_F(SwimboardValidation, OrphansAndDanglingShapesOfAMixedDiagram) {
   EXPECT_EQ(board._get_orphan_elements(), (std::vector<std::string>{"lonely end", "idle"}));
   // Start-like events are never dangling; a task with only outgoing connections is.
   EXPECT_EQ(board._get_dangling_elements(), (std::vector<std::string>{"task", "idle"}));
+}
+
+TEST_F(SwimboardValidation, DanglingListSparesExactlyTheEightStartLikeEventClasses) {
+  struct Kickoff : Start {
+    using Start::Start;
+    std::string class_name() const override { return "Kickoff"; }
+  };
+  Swimboard board;
+  Lane& lane = board.add_lane("L");
+  // One shape of every class, named after it, none with anything leading into it.
+  for (ElementType type : all_element_types()) {
+    lane.add_element(std::string(class_name(type)), type);
+  }
+  Shape& kickoff = lane.adopt(std::make_unique<Kickoff>("Kickoff", lane.id, "Default Pool"));
+  lane.shapes.push_back(&kickoff);
+
+  const std::vector<std::string> dangling = board._get_dangling_elements();
+  const std::set<std::string> spared{"Start",      "End",    "Timer",     "Message",
+                                     "MessageEnd", "Signal", "SignalEnd", "Conditional"};
+  for (const Shape* shape : lane.shapes) {
+    const bool listed = std::find(dangling.begin(), dangling.end(), shape->name) != dangling.end();
+    EXPECT_EQ(listed, spared.count(shape->name) == 0) << shape->name;
+  }
+  // The other events, and a subclass of a spared class, are listed like any activity.
+  for (const char* name : {"Intermediate", "MessageIntermediate", "SignalIntermediate",
+                           "ConditionalIntermediate", "Link", "Kickoff", "Task"}) {
+    EXPECT_NE(std::find(dangling.begin(), dangling.end(), name), dangling.end()) << name;
+  }
 }
 
 using SwimboardOutput = RecordingTest;
