@@ -1,0 +1,40 @@
+// Writes the generated corpus of the route-quality report as description files.
+//
+//   route_corpus OUT_DIR [--seeds N] [--first S]
+//
+// OUT_DIR receives corpus-S.yaml for the seeds S, S+1, ... (default: 300 seeds from 1).
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "corpus.hpp"
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::cerr << "usage: route_corpus OUT_DIR [--seeds N] [--first S]\n";
+    return 2;
+  }
+  const std::filesystem::path out = argv[1];
+  int seeds = 300;
+  int first = 1;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    const int value = std::stoi(argv[i + 1]);
+    if (flag == "--seeds") {
+      seeds = value;
+    } else if (flag == "--first") {
+      first = value;
+    } else {
+      std::cerr << "route_corpus: unknown option " << flag << "\n";
+      return 2;
+    }
+  }
+  std::filesystem::create_directories(out);
+  for (int s = first; s < first + seeds; ++s) {
+    const auto diagram = orvane::bench::generate_diagram(static_cast<std::uint32_t>(s));
+    std::ofstream(out / ("corpus-" + std::to_string(s) + ".yaml"))
+        << orvane::bench::to_description(diagram);
+  }
+  return 0;
+}

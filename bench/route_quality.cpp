@@ -1,0 +1,437 @@
+// The route-quality report: reads the diagram interchange of BPMN files (ours or any modelling
+// tool's) and measures how their connections are drawn.
+//
+//   route_quality [--per-file] [--name SET] FILE.bpmn|DIR ...
+//
+// Figures, over all files given:
+// - crossings: proper crossings between segments of two different connections, per connection;
+// - alongside: pairs of connections with no end in common whose parallel segments run 0.5 to
+//   12 px apart for more than 30 px in all, per 100 connections;
+// - bands: the same for connections with an end in common, 0.5 to 6 px apart for more than
+//   20 px (forks and joins drawn as parallel tracks);
+// - outside: sequence-flow segments outside the bounds of their pool (and the number of files
+//   with any);
+// - bends per connection;
+// - label hits: connection labels over a shape, another label or another connection's route.
+// Also counted, as faults that should never happen: segments through a shape ("through"),
+// unrelated connections on top of each other ("shared"), and shape names that a route, a shape
+// or another label covers ("name hits").
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Point {
+  double x = 0;
+  double y = 0;
+  bool operator==(const Point&) const = default;
+};
+
+struct Box {
+  double x = 0;
+  double y = 0;
+  double w = 0;
+  double h = 0;
+  double right() const { return x + w; }
+  double bottom() const { return y + h; }
+};
+
+struct Node {
+  std::string id;
+  Box box;
+  std::optional<Box> label;
+};
+
+struct Edge {
+  std::string id;
+  std::string kind;
+  std::string source;
+  std::string target;
+  std::optional<Box> pool;  // for sequence flows: the bounds of their pool
+  std::vector<Point> points;
+  std::optional<Box> label;
+};
+
+struct Figures {
+  int files = 0;
+  int shapes = 0;
+  int connections = 0;
+  int crossings = 0;
+  int alongside = 0;
+  int bands = 0;
+  int outside = 0;
+  int outside_files = 0;
+  int bends = 0;
+  int label_hits = 0;
+  int labels = 0;
+  int name_hits = 0;
+  int through = 0;
+  int shared = 0;
+
+  void add(const Figures& f) {
+    files += f.files;
+    shapes += f.shapes;
+    connections += f.connections;
+    crossings += f.crossings;
+    alongside += f.alongside;
+    bands += f.bands;
+    outside += f.outside;
+    outside_files += f.outside_files;
+    bends += f.bends;
+    label_hits += f.label_hits;
+    labels += f.labels;
+    name_hits += f.name_hits;
+    through += f.through;
+    shared += f.shared;
+  }
+};
+
+std::string local(const char* name) {
+  const std::string s = name;
+  const auto colon = s.find(':');
+  return colon == std::string::npos ? s : s.substr(colon + 1);
+}
+
+std::optional<Box> bounds_of(pugi::xml_node parent) {
+  for (pugi::xml_node c : parent.children()) {
+    if (local(c.name()) == "Bounds") {
+      return Box{c.attribute("x").as_double(), c.attribute("y").as_double(),
+                 c.attribute("width").as_double(), c.attribute("height").as_double()};
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<Box> label_of(pugi::xml_node di) {
+  for (pugi::xml_node c : di.children()) {
+    if (local(c.name()) == "BPMNLabel") return bounds_of(c);
+  }
+  return std::nullopt;
+}
+
+pugi::xml_node child_named(pugi::xml_node node, const std::string& name) {
+  for (pugi::xml_node c : node.children()) {
+    if (local(c.name()) == name) return c;
+  }
+  return {};
+}
+
+// Waypoints without repeats and without the middle one of three points on a line.
+std::vector<Point> simplified(const std::vector<Point>& in) {
+  std::vector<Point> out;
+  for (const Point& p : in) {
+    if (!out.empty() && std::abs(out.back().x - p.x) < 0.01 &&
+        std::abs(out.back().y - p.y) < 0.01) {
+      continue;
+    }
+    if (out.size() >= 2) {
+      const Point& a = out[out.size() - 2];
+      const Point& b = out.back();
+      const double cross = (b.x - a.x) * (p.y - b.y) - (b.y - a.y) * (p.x - b.x);
+      const double dot = (b.x - a.x) * (p.x - b.x) + (b.y - a.y) * (p.y - b.y);
+      if (std::abs(cross) < 0.01 && dot > 0) out.pop_back();
+    }
+    out.push_back(p);
+  }
+  return out;
+}
+
+struct Diagram {
+  std::vector<Node> nodes;
+  std::vector<Edge> edges;
+};
+
+Diagram read(const fs::path& file) {
+  pugi::xml_document doc;
+  if (!doc.load_file(file.c_str())) throw std::runtime_error("cannot read " + file.string());
+  std::map<std::string, pugi::xml_node> by_id;
+  std::map<std::string, std::string> process_to_participant;
+  for (pugi::xpath_node x : doc.select_nodes("//*[@id]"))
+    by_id[x.node().attribute("id").value()] = x.node();
+  for (const auto& [id, node] : by_id) {
+    if (local(node.name()) == "participant" && node.attribute("processRef")) {
+      process_to_participant[node.attribute("processRef").value()] = id;
+    }
+  }
+  std::map<std::string, Box> pool_bounds;
+  Diagram d;
+  for (pugi::xpath_node x : doc.select_nodes("//*[local-name()='BPMNShape']")) {
+    const pugi::xml_node di = x.node();
+    const auto it = by_id.find(di.attribute("bpmnElement").value());
+    const auto box = bounds_of(di);
+    if (it == by_id.end() || !box) continue;
+    const std::string kind = local(it->second.name());
+    if (kind == "participant") {
+      pool_bounds[it->first] = *box;
+    } else if (kind != "lane") {
+      d.nodes.push_back({it->first, *box, label_of(di)});
+    }
+  }
+  for (pugi::xpath_node x : doc.select_nodes("//*[local-name()='BPMNEdge']")) {
+    const pugi::xml_node di = x.node();
+    const auto it = by_id.find(di.attribute("bpmnElement").value());
+    if (it == by_id.end()) continue;
+    const pugi::xml_node sem = it->second;
+    Edge e;
+    e.id = it->first;
+    e.kind = local(sem.name());
+    if (sem.attribute("sourceRef")) {
+      e.source = sem.attribute("sourceRef").value();
+      e.target = sem.attribute("targetRef").value();
+    } else if (e.kind == "dataInputAssociation") {
+      e.source = child_named(sem, "sourceRef").text().get();
+      e.target = sem.parent().attribute("id").value();
+    } else if (e.kind == "dataOutputAssociation") {
+      e.source = sem.parent().attribute("id").value();
+      e.target = child_named(sem, "targetRef").text().get();
+    }
+    if (di.attribute("sourceElement")) e.source = di.attribute("sourceElement").value();
+    if (di.attribute("targetElement")) e.target = di.attribute("targetElement").value();
+    if (e.kind == "sequenceFlow") {
+      for (pugi::xml_node p = sem.parent(); p; p = p.parent()) {
+        if (local(p.name()) != "process") continue;
+        const auto part = process_to_participant.find(p.attribute("id").value());
+        if (part != process_to_participant.end() && pool_bounds.count(part->second) != 0) {
+          e.pool = pool_bounds[part->second];
+        }
+        break;
+      }
+    }
+    std::vector<Point> points;
+    for (pugi::xml_node c : di.children()) {
+      if (local(c.name()) == "waypoint") {
+        points.push_back({c.attribute("x").as_double(), c.attribute("y").as_double()});
+      }
+    }
+    e.points = simplified(points);
+    e.label = label_of(di);
+    d.edges.push_back(std::move(e));
+  }
+  return d;
+}
+
+double orient(const Point& a, const Point& b, const Point& c) {
+  const double v = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+  return std::abs(v) < 1e-6 ? 0 : v;
+}
+
+bool proper_crossing(const Point& a, const Point& b, const Point& c, const Point& d) {
+  const double o1 = orient(a, b, c);
+  const double o2 = orient(a, b, d);
+  const double o3 = orient(c, d, a);
+  const double o4 = orient(c, d, b);
+  return o1 * o2 < 0 && o3 * o4 < 0;
+}
+
+// Whether the segment a-b passes through the inside of `box` (shrunk by half a pixel).
+bool through(const Point& a, const Point& b, const Box& box) {
+  const double e = 0.5;
+  const double x0 = box.x + e, x1 = box.right() - e, y0 = box.y + e, y1 = box.bottom() - e;
+  if (x1 <= x0 || y1 <= y0) return false;
+  // Liang-Barsky clipping against the open box.
+  double t0 = 0, t1 = 1;
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a.x - x0, x1 - a.x, a.y - y0, y1 - a.y};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] <= 0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0) {
+      t0 = std::max(t0, t);
+    } else {
+      t1 = std::min(t1, t);
+    }
+    if (t0 >= t1) return false;
+  }
+  return t1 - t0 > 1e-9;
+}
+
+bool overlap(const Box& a, const Box& b) {
+  const double e = 0.5;
+  return a.x + e < b.right() && b.x + e < a.right() && a.y + e < b.bottom() && b.y + e < a.bottom();
+}
+
+bool related(const Edge& a, const Edge& b) {
+  return a.source == b.source || a.source == b.target || a.target == b.source ||
+         a.target == b.target;
+}
+
+Figures measure(const Diagram& d) {
+  Figures f;
+  f.files = 1;
+  f.shapes = static_cast<int>(d.nodes.size());
+  f.connections = static_cast<int>(d.edges.size());
+  for (const Edge& e : d.edges) f.bends += std::max(0, static_cast<int>(e.points.size()) - 2);
+  for (std::size_t i = 0; i < d.edges.size(); ++i) {
+    const Edge& a = d.edges[i];
+    for (std::size_t j = i + 1; j < d.edges.size(); ++j) {
+      const Edge& b = d.edges[j];
+      const bool rel = related(a, b);
+      double close = 0;
+      bool on_top = false;
+      for (std::size_t s = 0; s + 1 < a.points.size(); ++s) {
+        const Point& p = a.points[s];
+        const Point& q = a.points[s + 1];
+        for (std::size_t t = 0; t + 1 < b.points.size(); ++t) {
+          const Point& u = b.points[t];
+          const Point& v = b.points[t + 1];
+          if (proper_crossing(p, q, u, v)) ++f.crossings;
+          const bool ah = std::abs(p.y - q.y) < 0.01, bh = std::abs(u.y - v.y) < 0.01;
+          const bool av = std::abs(p.x - q.x) < 0.01, bv = std::abs(u.x - v.x) < 0.01;
+          if (!((ah && bh) || (av && bv))) continue;
+          const double dist = ah ? std::abs(p.y - u.y) : std::abs(p.x - u.x);
+          const double lo = ah ? std::max(std::min(p.x, q.x), std::min(u.x, v.x))
+                               : std::max(std::min(p.y, q.y), std::min(u.y, v.y));
+          const double hi = ah ? std::min(std::max(p.x, q.x), std::max(u.x, v.x))
+                               : std::min(std::max(p.y, q.y), std::max(u.y, v.y));
+          const double along = hi - lo;
+          if (along <= 0) continue;
+          if (dist < 0.5) {
+            if (!rel && along > 0.5) on_top = true;
+          } else if (dist <= (rel ? 6.0 : 12.0)) {
+            close += along;
+          }
+        }
+      }
+      if (rel && close > 20) ++f.bands;
+      if (!rel && close > 30) ++f.alongside;
+      if (on_top) ++f.shared;
+    }
+  }
+  // Every label with what it belongs to, so that a label is not compared with itself.
+  std::vector<std::pair<Box, const void*>> labels;
+  for (const Edge& e : d.edges) {
+    if (e.label && e.label->w > 0 && e.label->h > 0) labels.emplace_back(*e.label, &e);
+  }
+  for (const Node& n : d.nodes) {
+    if (n.label && n.label->w > 0 && n.label->h > 0) labels.emplace_back(*n.label, &n);
+  }
+  for (const Edge& e : d.edges) {
+    if (e.pool) {
+      const Box& p = *e.pool;
+      for (std::size_t s = 0; s + 1 < e.points.size(); ++s) {
+        for (const Point& q : {e.points[s], e.points[s + 1]}) {
+          if (q.x < p.x - 0.5 || q.x > p.right() + 0.5 || q.y < p.y - 0.5 ||
+              q.y > p.bottom() + 0.5) {
+            ++f.outside;
+            break;
+          }
+        }
+      }
+    }
+    for (std::size_t s = 0; s + 1 < e.points.size(); ++s) {
+      for (const Node& n : d.nodes) {
+        if (through(e.points[s], e.points[s + 1], n.box)) ++f.through;
+      }
+    }
+    if (!e.label || e.label->w <= 0 || e.label->h <= 0) continue;
+    ++f.labels;
+    const Box& l = *e.label;
+    bool hit = std::any_of(d.nodes.begin(), d.nodes.end(),
+                           [&](const Node& n) { return overlap(l, n.box); });
+    for (const auto& [other, owner] : labels) {
+      if (owner != &e && overlap(l, other)) hit = true;
+    }
+    for (const Edge& other : d.edges) {
+      if (&other == &e) continue;
+      for (std::size_t s = 0; s + 1 < other.points.size(); ++s) {
+        if (through(other.points[s], other.points[s + 1], l)) hit = true;
+      }
+    }
+    if (hit) ++f.label_hits;
+  }
+  if (f.outside > 0) f.outside_files = 1;
+  for (const Node& n : d.nodes) {
+    if (!n.label || n.label->w <= 0 || n.label->h <= 0) continue;
+    bool hit = false;
+    for (const Node& m : d.nodes) {
+      if (&m != &n && overlap(*n.label, m.box)) hit = true;
+    }
+    for (const auto& [other, owner] : labels) {
+      if (owner != &n && overlap(*n.label, other)) hit = true;
+    }
+    for (const Edge& e : d.edges) {
+      for (std::size_t s = 0; s + 1 < e.points.size(); ++s) {
+        if (through(e.points[s], e.points[s + 1], *n.label)) hit = true;
+      }
+    }
+    if (hit) ++f.name_hits;
+  }
+  return f;
+}
+
+void print_header() {
+  std::printf("%-22s %6s %6s %9s %9s %5s %9s %6s %10s %6s %6s %7s\n", "set", "files", "conns",
+              "cross/c", "along/100", "bands", "outside", "bend/c", "label hits", "names", "thru",
+              "shared");
+}
+
+void print_row(const std::string& name, const Figures& f) {
+  const double c = std::max(1, f.connections);
+  std::printf("%-22s %6d %6d %9.3f %9.2f %5d %5d(%d) %6.3f %5d/%-4d %6d %6d %7d\n", name.c_str(),
+              f.files, f.connections, f.crossings / c, 100.0 * f.alongside / c, f.bands, f.outside,
+              f.outside_files, f.bends / c, f.label_hits, f.labels, f.name_hits, f.through,
+              f.shared);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool per_file = false;
+  std::string set = "all";
+  std::vector<fs::path> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--per-file") {
+      per_file = true;
+    } else if (arg == "--name" && i + 1 < argc) {
+      set = argv[++i];
+    } else if (fs::is_directory(arg)) {
+      for (const auto& entry : fs::directory_iterator(arg)) {
+        if (entry.path().extension() == ".bpmn") files.push_back(entry.path());
+      }
+    } else {
+      files.emplace_back(arg);
+    }
+  }
+  if (files.empty()) {
+    std::cerr << "usage: route_quality [--per-file] [--name SET] FILE.bpmn|DIR ...\n";
+    return 2;
+  }
+  std::sort(files.begin(), files.end());
+  // Besides the whole set, the figures by size: real models are mostly small or medium.
+  Figures total;
+  std::map<int, Figures> by_size;
+  print_header();
+  for (const fs::path& file : files) {
+    Figures f;
+    try {
+      f = measure(read(file));
+    } catch (const std::exception& e) {
+      std::cerr << file.string() << ": " << e.what() << "\n";
+      return 1;
+    }
+    if (per_file) print_row(file.stem().string(), f);
+    total.add(f);
+    by_size[f.shapes <= 50 ? 0 : f.shapes <= 150 ? 1 : 2].add(f);
+  }
+  static const char* sizes[] = {"  up to 50 shapes", "  51 to 150 shapes", "  over 150 shapes"};
+  if (by_size.size() > 1) {
+    for (const auto& [bucket, f] : by_size) print_row(sizes[bucket], f);
+  }
+  print_row(set, total);
+  return 0;
+}
