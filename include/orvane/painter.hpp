@@ -17,7 +17,10 @@ struct LineStyle {
 
 /// How a text is set: font family, size in points, colour, horizontal alignment ("left",
 /// "centre", "right"), vertical alignment ("top", "middle", "bottom"), and whether it wraps to
-/// the box width (otherwise one line per paragraph, with an ellipsis when too long).
+/// the box width (otherwise one line per paragraph). A text that does not fit its box shrinks
+/// down to a floor (8 pt, or 70 % of its size) before it is cut with an ellipsis;
+/// `keep_lines` keeps every line of the text visible instead, shrinking further if it must
+/// (pool and lane names).
 struct TextStyle {
   std::string font;
   int font_size = 12;
@@ -26,12 +29,26 @@ struct TextStyle {
   std::string vertical_alignment = "middle";
   bool wrap = true;
   bool bold = false;
+  bool keep_lines = false;
 };
 
 /// Size of a measured text, in pixels.
 struct TextExtent {
   double width = 0;
   double height = 0;
+};
+
+/// A text as draw_text sets it in its box.
+struct SetText {
+  /// The size the text is set at: the style's, or smaller when it shrank to fit.
+  double font_size = 0;
+  /// The lines as drawn, in reading order. Joined they read as the text (a line break of the
+  /// text becomes a space at the end of its line), unless it is cut.
+  std::vector<std::string> lines;
+  /// Part of the text is not shown; an ellipsis marks where.
+  bool cut = false;
+  /// Around the laid-out lines, in surface pixels (what text_bounds returns).
+  Box bounds;
 };
 
 /// The drawing surface and the look of a diagram. The theme fills the readable defaults below;
@@ -103,6 +120,9 @@ class ORVANE_API Painter {
   /// that no text leaves its box.
   virtual Box text_bounds(const std::string& text, const Box& box, const TextStyle& style,
                           bool vertical = false) const;
+  /// How draw_text sets `text` inside `box`: its size, lines and bounds.
+  virtual SetText layout_text(const std::string& text, const Box& box, const TextStyle& style,
+                              bool vertical = false) const;
 };
 
 }  // namespace orvane

@@ -25,7 +25,7 @@ constexpr double ACTIVITY_WIDTH = Configs::BOX_WIDTH - 10;
 constexpr double ACTIVITY_HEIGHT = Configs::BOX_HEIGHT;
 constexpr double TERMINATOR_HEIGHT = 50;
 constexpr double ACTIVITY_RADIUS = 10;
-constexpr double TEXT_PADDING = 6;
+constexpr double TEXT_PADDING = 5;
 constexpr double SUBPROCESS_MARKER = 14;
 constexpr double LABEL_GAP = 4;
 
@@ -261,6 +261,32 @@ bool label_inside(const Shape& shape) {
   return shape.kind() == ShapeKind::ACTIVITY || shape.kind() == ShapeKind::TERMINATOR;
 }
 
+// How the shape's name is set: its own style, the painter's theme where it has none; names
+// outside the shape hang from the top of their box.
+TextStyle name_style(const Shape& shape, const Painter& p) {
+  TextStyle style =
+      text_style(or_default(shape.font, p.element_font),
+                 shape.font_size > 0 ? shape.font_size : p.element_font_size,
+                 or_default(shape.font_colour, p.element_font_colour), shape.text_alignment);
+  if (!label_inside(shape)) style.vertical_alignment = "top";
+  return style;
+}
+
+// The free space for a name below its shape: as wide as the cell and the gap beside it, down to
+// the next row's cell, or to the lane's bottom margin in the last row.
+Box free_space_below(const Shape& shape) {
+  const double width = Configs::BOX_WIDTH + Configs::HSPACE_BETWEEN_SHAPES - 10;
+  const double cell_bottom = (shape.coord ? shape.coord->y_pos : 0) + Configs::BOX_HEIGHT;
+  const double top = shape.box.bottom() + LABEL_GAP;
+  double bottom = cell_bottom + Configs::LANE_SHAPE_TOP_MARGIN - 2;
+  if (const Lane* lane = shape.owner_lane; lane != nullptr && lane->height > 0) {
+    const double lane_bottom = lane->coord.y_pos + lane->height;
+    bottom = std::max(bottom,
+                      std::min(cell_bottom + Configs::VSPACE_BETWEEN_SHAPES - 2, lane_bottom - 2));
+  }
+  return {shape.box.centre_x() - width / 2, top, width, std::max(0.0, bottom - top)};
+}
+
 }  // namespace
 
 void Shape::set_draw_position(Painter& painter) {
@@ -280,12 +306,14 @@ void Shape::set_draw_position(Painter& painter) {
       label_box.height = std::max(0.0, label_box.height - SUBPROCESS_MARKER);
     }
   } else {
-    // Below the shape, as wide as the cell and the gap beside it, down to the lane's margin.
-    const double width = Configs::BOX_WIDTH + Configs::HSPACE_BETWEEN_SHAPES - 10;
-    const double cell_bottom = (coord ? coord->y_pos : 0) + Configs::BOX_HEIGHT;
-    const double top = box.bottom() + LABEL_GAP;
-    const double bottom = cell_bottom + Configs::LANE_SHAPE_TOP_MARGIN - 2;
-    label_box = {box.centre_x() - width / 2, top, width, std::max(0.0, bottom - top)};
+    label_box = free_space_below(*this);
+    // Only as high as the name set in that space needs, so routes may pass below it.
+    if (!name.empty() && label_box.height > 0) {
+      const Box set = painter.text_bounds(name, label_box, name_style(*this, painter));
+      if (set.height > 0) {
+        label_box.height = std::min(label_box.height, std::ceil(set.bottom() - label_box.y) + 1);
+      }
+    }
   }
 }
 
@@ -332,10 +360,7 @@ void Shape::draw() {
       }
       break;
   }
-  TextStyle style =
-      text_style(or_default(font, p.element_font), font_size > 0 ? font_size : p.element_font_size,
-                 or_default(font_colour, p.element_font_colour), text_alignment);
-  if (!label_inside(*this)) style.vertical_alignment = "top";
+  const TextStyle style = name_style(*this, p);
   if (kind() == ShapeKind::TERMINATOR) {
     // The rounded ends leave less room for text than the box suggests.
     Box text = inset(box, TEXT_PADDING);
@@ -357,11 +382,11 @@ void Lane::draw() {
                     border);
   Box label{band.x, band.y, Configs::LANE_TEXT_WIDTH, band.height};
   p->draw_rectangle(label, or_default(fill_colour, p->lane_fill_colour), border);
-  p->draw_text(
-      name, inset(label, 3),
+  TextStyle style =
       text_style(or_default(font, p->lane_font), font_size > 0 ? font_size : p->lane_font_size,
-                 or_default(font_colour, p->lane_font_colour), text_alignment),
-      true);
+                 or_default(font_colour, p->lane_font_colour), text_alignment);
+  style.keep_lines = true;
+  p->draw_text(name, inset(label, 2), style, true);
 }
 
 void Lane::draw_shape() {
@@ -381,7 +406,8 @@ void Pool::draw() {
                                font_size > 0 ? font_size : painter_->pool_font_size,
                                or_default(font_colour, painter_->pool_font_colour), text_alignment);
   style.bold = true;
-  painter_->draw_text(name, inset(label, 3), style, true);
+  style.keep_lines = true;
+  painter_->draw_text(name, inset(label, 2), style, true);
 }
 
 void TextBlock::draw() {

@@ -40,4 +40,14 @@ Box Painter::text_bounds(const std::string& text, const Box& box, const TextStyl
   return {box.centre_x() - w / 2, box.centre_y() - h / 2, w, h};
 }
 
+// The estimate of text_bounds, on one line at the style's size.
+SetText Painter::layout_text(const std::string& text, const Box& box, const TextStyle& style,
+                             bool vertical) const {
+  SetText set;
+  set.font_size = style.font_size > 0 ? style.font_size : 12;
+  if (!text.empty()) set.lines.push_back(text);
+  set.bounds = text_bounds(text, box, style, vertical);
+  return set;
+}
+
 }  // namespace orvane

@@ -9,33 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "orvane/painter.hpp"
-#include "orvane/theme.hpp"
+#include "pango_painter.hpp"
 
 namespace orvane {
 
 /// Paints into a display list that is replayed onto the target surface when the picture is
 /// saved. The surface can therefore be resized after painting at no cost, and the three file
 /// kinds show exactly the same drawing.
-class CairoPainter final : public Painter {
+class CairoPainter final : public PangoPainter {
  public:
   CairoPainter(std::string kind, int width, int height);
-  ~CairoPainter() override;
-  CairoPainter(const CairoPainter&) = delete;
-  CairoPainter& operator=(const CairoPainter&) = delete;
 
-  void set_colour_theme(const std::string& palette) override;
   void set_background_colour() override;
-  void set_title_font_size(int font_size) override;
-  void set_element_font_size(int font_size) override;
-  void set_surface_size(int width, int height) override;
-  void save_surface(const std::string& filename) override;
-  int surface_width() const override { return width_; }
-  int surface_height() const override { return height_; }
-  std::string kind() const override { return kind_; }
-
-  TextExtent measure_text(const std::string& text, const TextStyle& style,
-                          double max_width) const override;
   void draw_rectangle(const Box& box, const std::string& fill, const LineStyle& line,
                       double corner_radius = 0) override;
   void draw_ellipse(const Box& box, const std::string& fill, const LineStyle& line) override;
@@ -44,11 +29,8 @@ class CairoPainter final : public Painter {
   void draw_polyline(const std::vector<Point>& points, const LineStyle& line) override;
   void draw_text(const std::string& text, const Box& box, const TextStyle& style,
                  bool vertical = false) override;
-  Box text_bounds(const std::string& text, const Box& box, const TextStyle& style,
-                  bool vertical = false) const override;
 
-  /// The rendered file contents for the current kind and size (what save_surface writes).
-  std::string render() const;
+  std::string render() const override;
 
  private:
   using Command = std::function<void(cairo_t*, PangoContext*)>;
@@ -68,16 +50,9 @@ class CairoPainter final : public Painter {
   std::string render_svg() const;
   std::string render_pdf() const;
 
-  std::string kind_;
-  int width_;
-  int height_;
   std::vector<Recorded> commands_;
   // An opaque background was painted, so every pixel of the picture is opaque.
   bool opaque_ = false;
-  // A 1 x 1 surface whose pango context measures text exactly as the replay will set it.
-  cairo_surface_t* measure_surface_ = nullptr;
-  cairo_t* measure_cr_ = nullptr;
-  PangoContext* measure_context_ = nullptr;
 };
 
 }  // namespace orvane

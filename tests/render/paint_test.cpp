@@ -225,7 +225,7 @@ TEST(PoolAndLane, NamesAreWrittenUpwardsInTheirLabelBands) {
   EXPECT_LE(painter.texts[0].box.right(), 20 + Configs::POOL_TEXT_WIDTH);
   EXPECT_GE(painter.texts[1].box.x, 50);
   EXPECT_LE(painter.texts[1].box.right(), 50 + Configs::LANE_TEXT_WIDTH);
-  EXPECT_EQ(painter.texts[1].box.height, 150 - 6);
+  EXPECT_EQ(painter.texts[1].box.height, 150 - 4);
 }
 
 TEST(ShapeText, LongAndForeignNamesStayInsideTheirLabelBox) {
@@ -249,6 +249,39 @@ TEST(ShapeText, LongAndForeignNamesStayInsideTheirLabelBox) {
       EXPECT_GT(bounds.height, 0);
     }
   }
+}
+
+TEST(ShapeText, NamesBelowShapesUseTheFreeSpaceDownToTheNextRowAndNoMore) {
+  auto painter = PainterFactory().get_painter("png", 1000, 1000);
+  Board board(*painter);
+  // Two rows: the first row's names may reach down to the second row's cells.
+  board.lane.coord = {50, 100 - Configs::LANE_SHAPE_TOP_MARGIN};
+  board.lane.height =
+      2 * Configs::LANE_SHAPE_TOP_MARGIN + 2 * Configs::BOX_HEIGHT + Configs::VSPACE_BETWEEN_SHAPES;
+  const int second_row = 100 + Configs::BOX_HEIGHT + Configs::VSPACE_BETWEEN_SHAPES;
+  const std::string name =
+      "Application received through the online portal or by post from the applicant";
+  Shape& upper = board.place(ElementType::START, name, 100, 100);
+  Shape& lower = board.place(ElementType::END, name, 100, second_row);
+  Shape& short_name = board.place(ElementType::END, "Done", 300, 100);
+  for (Shape* shape : {&upper, &lower, &short_name}) shape->set_draw_position(*painter);
+
+  EXPECT_LE(upper.label_box.bottom(), second_row);
+  EXPECT_GT(upper.label_box.bottom(), 100 + Configs::BOX_HEIGHT + Configs::LANE_SHAPE_TOP_MARGIN);
+  EXPECT_LE(lower.label_box.bottom(), board.lane.coord.y_pos + board.lane.height);
+  TextStyle style;
+  style.font = upper.font;
+  style.font_size = upper.font_size;
+  style.vertical_alignment = "top";
+  const SetText roomy = painter->layout_text(name, upper.label_box, style);
+  const SetText tight = painter->layout_text(name, lower.label_box, style);
+  EXPECT_FALSE(roomy.cut);
+  EXPECT_FALSE(tight.cut);
+  EXPECT_GT(roomy.font_size, tight.font_size) << "more room, less shrinking";
+  // The box is only as tall as the set name, so routes may pass below a short one.
+  const Box set = painter->text_bounds("Done", short_name.label_box, style);
+  EXPECT_LE(short_name.label_box.bottom() - set.bottom(), 2);
+  EXPECT_TRUE(inside(set, short_name.label_box));
 }
 
 }  // namespace

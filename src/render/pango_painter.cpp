@@ -1,0 +1,150 @@
+#include "pango_painter.hpp"
+
+#include <stdexcept>
+
+#include "orvane/file_io.hpp"
+#include "orvane/theme.hpp"
+#include "primitives.hpp"
+
+namespace orvane {
+
+void check_surface_size(int width, int height) {
+  if (width <= 0 || height <= 0) {
+    throw std::invalid_argument("the surface size must be positive, got " + std::to_string(width) +
+                                " x " + std::to_string(height));
+  }
+}
+
+PangoPainter::PangoPainter(std::string kind, int width, int height)
+    : kind_(std::move(kind)), width_(width), height_(height) {
+  check_surface_size(width, height);
+  measure_surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+  measure_cr_ = cairo_create(measure_surface_);
+  measure_context_ = pango_cairo_create_context(measure_cr_);
+  configure_context(measure_context_);
+  // The theme's defaults are filled here; a subclass's own set_colour_theme is not called from
+  // this constructor, so it must not need to do more.
+  PangoPainter::set_colour_theme("DEFAULT");
+}
+
+PangoPainter::~PangoPainter() {
+  g_object_unref(measure_context_);
+  cairo_destroy(measure_cr_);
+  cairo_surface_destroy(measure_surface_);
+}
+
+void PangoPainter::set_colour_theme(const std::string& palette) {
+  const Theme& t = get_theme(palette);
+  title_font = t.title_font;
+  title_font_size = t.title_font_size;
+  title_font_colour = t.title_font_colour;
+  pool_font = t.pool_font;
+  pool_font_size = t.pool_font_size;
+  pool_font_colour = t.pool_font_colour;
+  pool_fill_colour = t.pool_fill_colour;
+  lane_font = t.lane_font;
+  lane_font_size = t.lane_font_size;
+  lane_font_colour = t.lane_font_colour;
+  lane_fill_colour = t.lane_fill_colour;
+  lane_text_alignment = t.lane_text_alignment;
+  lane_background_fill_colour = t.lane_background_fill_colour;
+  footer_font = t.footer_font;
+  footer_font_size = t.footer_font_size;
+  footer_font_colour = t.footer_font_colour;
+  element_font = t.element_font;
+  element_font_size = t.element_font_size;
+  element_font_colour = t.element_font_colour;
+  element_fill_colour = t.element_fill_colour;
+  element_outline_colour = t.element_outline_colour;
+  connection_colour = t.connection_colour;
+  background_colour = t.background_colour;
+}
+
+void PangoPainter::set_title_font_size(int font_size) {
+  if (font_size <= 0) {
+    throw std::invalid_argument("the title font size must be positive, got " +
+                                std::to_string(font_size));
+  }
+  title_font_size = font_size;
+}
+
+void PangoPainter::set_element_font_size(int font_size) {
+  if (font_size <= 0) {
+    throw std::invalid_argument("the element font size must be positive, got " +
+                                std::to_string(font_size));
+  }
+  element_font_size = font_size;
+}
+
+void PangoPainter::set_surface_size(int width, int height) {
+  check_surface_size(width, height);
+  width_ = width;
+  height_ = height;
+}
+
+void PangoPainter::save_surface(const std::string& filename) {
+  // Rendered completely in memory first, so a failure leaves no file behind.
+  std::string content;
+  try {
+    content = render();
+  } catch (const std::exception& e) {
+    throw std::runtime_error("cannot write '" + filename + "': " + e.what());
+  }
+  write_file_atomically(filename, content);
+}
+
+TextExtent PangoPainter::measure_text(const std::string& text, const TextStyle& style,
+                                      double max_width) const {
+  if (text.empty()) return {};
+  LayoutPtr layout = measure_layout(measure_context_, text, style, max_width);
+  PangoRectangle logical;
+  pango_layout_get_extents(layout.get(), nullptr, &logical);
+  return {logical.width / static_cast<double>(PANGO_SCALE),
+          logical.height / static_cast<double>(PANGO_SCALE)};
+}
+
+PangoPainter::FittedText PangoPainter::fit_into(const std::string& text, const Box& box,
+                                                const TextStyle& style, bool vertical) const {
+  FittedText f;
+  const double along = vertical ? box.height : box.width;
+  const double across = vertical ? box.width : box.height;
+  f.fit = fit_text(measure_context_, text, style, along, across);
+  f.layout = fitted_layout(measure_context_, f.fit, style);
+  f.placement = place(f.layout.get(), style, along, across);
+  return f;
+}
+
+namespace {
+
+// A box in the text's own frame of `box` (turned anticlockwise about the box's bottom-left
+// corner when vertical: text x runs up, text y right), in surface pixels.
+Box on_surface(const Box& l, const Box& box, bool vertical) {
+  if (!vertical) return {box.x + l.x, box.y + l.y, l.width, l.height};
+  return {box.x + l.y, box.bottom() - l.x - l.width, l.height, l.width};
+}
+
+}  // namespace
+
+Box PangoPainter::text_bounds(const std::string& text, const Box& box, const TextStyle& style,
+                              bool vertical) const {
+  if (text.empty() || !finite_box(box)) return {box.x, box.y, 0, 0};
+  return on_surface(fit_into(text, box, style, vertical).placement.logical, box, vertical);
+}
+
+SetText PangoPainter::layout_text(const std::string& text, const Box& box, const TextStyle& style,
+                                  bool vertical) const {
+  SetText set;
+  if (text.empty() || !finite_box(box)) {
+    set.font_size = style.font_size;
+    set.bounds = {box.x, box.y, 0, 0};
+    return set;
+  }
+  const FittedText f = fit_into(text, box, style, vertical);
+  set.font_size = f.fit.font_size;
+  set.cut = pango_layout_is_ellipsized(f.layout.get());
+  for (SetLine& line : set_lines(f.layout.get())) set.lines.push_back(std::move(line.text));
+  set.bounds = on_surface(f.placement.logical, box, vertical);
+  return set;
+}
+
+}  // namespace orvane

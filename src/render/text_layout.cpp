@@ -1,0 +1,315 @@
+#include "text_layout.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <utility>
+
+namespace orvane {
+namespace {
+
+// The smallest size a text shrinks to before it is cut, and the smallest a text that keeps all
+// its lines may reach.
+constexpr double FLOOR_SIZE = 8;
+constexpr double FLOOR_SHARE = 0.7;
+constexpr double KEEP_LINES_MIN_SIZE = 4;
+// Each shrinking step takes this share of the style's size off.
+constexpr double SHRINK_STEP = 0.05;
+// Pango measures in integer units of 1/1024 px; keep sizes where that cannot overflow.
+constexpr double MAX_EXTENT = 1e6;
+
+double usable(double v) {
+  return std::isfinite(v) && v > 0 ? std::min(v, MAX_EXTENT) : 0.0;
+}
+
+std::string valid_utf8(const std::string& text) {
+  // Invalid UTF-8 would make pango complain and drop the text; show replacement marks instead.
+  gchar* valid = g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size()));
+  std::string out(valid);
+  g_free(valid);
+  return out;
+}
+
+double base_size(const TextStyle& style) {
+  return std::clamp(style.font_size, 1, 1000);
+}
+
+// Sizes to try, largest first: the style's size in steps down to `smallest`.
+std::vector<double> sizes_down_to(double size, double smallest) {
+  std::vector<double> sizes;
+  for (int k = 0;; ++k) {
+    double s = std::round(size * (1 - SHRINK_STEP * k) * 10) / 10;
+    if (s <= smallest) break;
+    sizes.push_back(s);
+  }
+  sizes.push_back(std::min(size, smallest));
+  return sizes;
+}
+
+double floor_size(double size) {
+  return std::min(size, std::round(std::max(FLOOR_SIZE, size * FLOOR_SHARE) * 10) / 10);
+}
+
+LayoutPtr new_layout(PangoContext* context, const std::string& text, const TextStyle& style,
+                     double font_size) {
+  LayoutPtr layout(pango_layout_new(context), &g_object_unref);
+  std::string family = style.font.empty() ? FALLBACK_FONTS : style.font + "," + FALLBACK_FONTS;
+  PangoFontDescription* font = pango_font_description_new();
+  pango_font_description_set_family(font, family.c_str());
+  pango_font_description_set_size(font, static_cast<gint>(std::lround(font_size * PANGO_SCALE)));
+  pango_font_description_set_weight(font, style.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  pango_layout_set_font_description(layout.get(), font);
+  pango_font_description_free(font);
+  if (style.alignment == "left") {
+    pango_layout_set_alignment(layout.get(), PANGO_ALIGN_LEFT);
+  } else if (style.alignment == "right") {
+    pango_layout_set_alignment(layout.get(), PANGO_ALIGN_RIGHT);
+  } else {
+    pango_layout_set_alignment(layout.get(), PANGO_ALIGN_CENTER);
+  }
+  // A word broken between characters gets no hyphen: every painter shows the same characters,
+  // and the text stays findable as written.
+  PangoAttrList* attributes = pango_attr_list_new();
+  pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+  pango_layout_set_attributes(layout.get(), attributes);
+  pango_attr_list_unref(attributes);
+  pango_layout_set_text(layout.get(), text.c_str(), static_cast<int>(text.size()));
+  return layout;
+}
+
+PangoRectangle logical_extents(PangoLayout* layout) {
+  PangoRectangle logical;
+  pango_layout_get_extents(layout, nullptr, &logical);
+  return logical;
+}
+
+bool fits(PangoLayout* layout, double along, double across) {
+  const PangoRectangle r = logical_extents(layout);
+  // A fraction of a pixel of slack: sizes measured and rounded up elsewhere must still fit.
+  return r.width <= (along + 0.01) * PANGO_SCALE && r.height <= (across + 0.01) * PANGO_SCALE;
+}
+
+bool is_paragraph_break(const std::string& text, std::size_t at, std::size_t* length) {
+  if (text[at] == '\n' || text[at] == '\r') {
+    *length = text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
+    return true;
+  }
+  // U+2029 PARAGRAPH SEPARATOR
+  if (text.compare(at, 3, "\xE2\x80\xA9") == 0) {
+    *length = 3;
+    return true;
+  }
+  return false;
+}
+
+bool has_paragraph_break(const std::string& text, std::size_t from) {
+  std::size_t length = 0;
+  for (std::size_t i = from; i < text.size(); ++i) {
+    if (is_paragraph_break(text, i, &length)) return true;
+  }
+  return false;
+}
+
+// `text` with the paragraphs from byte `from` on joined into one, so pango ellipsises the line
+// that starts there instead of silently dropping the paragraphs after it.
+std::string join_paragraphs_from(const std::string& text, std::size_t from) {
+  std::string out = text.substr(0, from);
+  std::size_t length = 0;
+  for (std::size_t i = from; i < text.size();) {
+    if (is_paragraph_break(text, i, &length)) {
+      out += ' ';
+      i += length;
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
+// Byte index where the last line that fits into `across` starts (the first line at least).
+std::size_t start_of_last_fitting_line(PangoLayout* layout, double across) {
+  PangoLayoutIter* iter = pango_layout_get_iter(layout);
+  std::size_t start = 0;
+  do {
+    PangoRectangle line;
+    pango_layout_iter_get_line_extents(iter, nullptr, &line);
+    const bool first = pango_layout_iter_get_index(iter) == 0;
+    if (!first && line.y + line.height > (across + 0.01) * PANGO_SCALE) break;
+    start = static_cast<std::size_t>(pango_layout_iter_get_line_readonly(iter)->start_index);
+  } while (pango_layout_iter_next_line(iter));
+  pango_layout_iter_free(iter);
+  return start;
+}
+
+// How many lines of the layout start inside a word (a break where only a character break is
+// allowed).
+int broken_words(PangoLayout* layout) {
+  int count = 0;
+  int attr_count = 0;
+  const PangoLogAttr* attrs = pango_layout_get_log_attrs_readonly(layout, &attr_count);
+  const char* text = pango_layout_get_text(layout);
+  PangoLayoutIter* iter = pango_layout_get_iter(layout);
+  while (pango_layout_iter_next_line(iter)) {
+    const PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
+    if (line->is_paragraph_start) continue;
+    const glong at = g_utf8_pointer_to_offset(text, text + line->start_index);
+    if (at < attr_count && !attrs[at].is_line_break) ++count;
+  }
+  pango_layout_iter_free(iter);
+  return count;
+}
+
+}  // namespace
+
+void configure_context(PangoContext* context) {
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+  cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+  cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+  pango_cairo_context_set_font_options(context, options);
+  cairo_font_options_destroy(options);
+  pango_cairo_context_set_resolution(context, 72);
+}
+
+LayoutPtr measure_layout(PangoContext* context, const std::string& text, const TextStyle& style,
+                         double width) {
+  LayoutPtr layout = new_layout(context, valid_utf8(text), style, base_size(style));
+  width = usable(width);
+  if (width > 0 && style.wrap) {
+    pango_layout_set_width(layout.get(), static_cast<int>(width * PANGO_SCALE));
+    pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
+  }
+  return layout;
+}
+
+LayoutPtr fitted_layout(PangoContext* context, const TextFit& fit, const TextStyle& style) {
+  LayoutPtr layout = new_layout(context, fit.text, style, fit.font_size);
+  PangoLayout* l = layout.get();
+  if (fit.along <= 0) return layout;
+  if (fit.one_line_each) {
+    // With a width, an ellipsis and no height, pango sets every paragraph on one line.
+    pango_layout_set_width(l, static_cast<int>(fit.along * PANGO_SCALE));
+    pango_layout_set_ellipsize(l, PANGO_ELLIPSIZE_END);
+    return layout;
+  }
+  if (!fit.wrap) return layout;
+  pango_layout_set_width(l, static_cast<int>(fit.along * PANGO_SCALE));
+  pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
+  if (fit.cut && fit.across > 0) {
+    pango_layout_set_ellipsize(l, PANGO_ELLIPSIZE_END);
+    pango_layout_set_height(l, static_cast<int>(fit.across * PANGO_SCALE));
+  }
+  return layout;
+}
+
+TextFit fit_text(PangoContext* context, const std::string& text, const TextStyle& style,
+                 double along, double across) {
+  TextFit fit;
+  fit.text = valid_utf8(text);
+  fit.along = usable(along);
+  fit.across = usable(across);
+  const double size = base_size(style);
+  fit.font_size = size;
+  fit.wrap = style.wrap;
+  if (fit.along <= 0 || fit.across <= 0 || fit.text.empty()) return fit;
+
+  const std::vector<double> sizes = sizes_down_to(size, floor_size(size));
+  // The largest size that holds the text with whole words; failing that, the one that breaks
+  // the fewest words between characters (those too wide even at the floor).
+  std::optional<std::pair<int, double>> best;  // broken words, size
+  for (double s : sizes) {
+    fit.font_size = s;
+    LayoutPtr layout = fitted_layout(context, fit, style);
+    if (!fits(layout.get(), fit.along, fit.across)) continue;
+    const int broken = fit.wrap ? broken_words(layout.get()) : 0;
+    if (broken == 0) return fit;
+    if (!best || broken < best->first) best = {broken, s};
+  }
+  if (best) {
+    fit.font_size = best->second;
+    return fit;
+  }
+
+  // Cut at the floor: the lines that fit, the last one ellipsised.
+  fit.wrap = true;
+  fit.font_size = sizes.back();
+  const std::size_t last =
+      start_of_last_fitting_line(fitted_layout(context, fit, style).get(), fit.across);
+  if (style.keep_lines && has_paragraph_break(fit.text, last)) {
+    // Every line of the text stays, set once each, however small it must get.
+    TextFit each = fit;
+    each.one_line_each = true;
+    for (double s : sizes_down_to(size, std::min(size, KEEP_LINES_MIN_SIZE))) {
+      each.font_size = s;
+      if (fits(fitted_layout(context, each, style).get(), each.along, each.across)) return each;
+    }
+  }
+  fit.text = join_paragraphs_from(fit.text, last);
+  fit.cut = true;
+  return fit;
+}
+
+Placement place(PangoLayout* layout, const TextStyle& style, double width, double height) {
+  const PangoRectangle r = logical_extents(layout);
+  const double lx = r.x / static_cast<double>(PANGO_SCALE);
+  const double ly = r.y / static_cast<double>(PANGO_SCALE);
+  const double lw = r.width / static_cast<double>(PANGO_SCALE);
+  const double lh = r.height / static_cast<double>(PANGO_SCALE);
+  Placement p;
+  if (style.vertical_alignment == "top") {
+    p.dy = -ly;
+  } else if (style.vertical_alignment == "bottom") {
+    p.dy = height - lh - ly;
+  } else {
+    p.dy = (height - lh) / 2 - ly;
+  }
+  // With no layout width pango aligns nothing; align the single block ourselves.
+  if (pango_layout_get_width(layout) < 0) {
+    if (style.alignment == "left") {
+      p.dx = -lx;
+    } else if (style.alignment == "right") {
+      p.dx = width - lw - lx;
+    } else {
+      p.dx = (width - lw) / 2 - lx;
+    }
+  }
+  p.logical = {p.dx + lx, p.dy + ly, lw, lh};
+  return p;
+}
+
+std::vector<SetLine> set_lines(PangoLayout* layout) {
+  const char* text = pango_layout_get_text(layout);
+  std::vector<SetLine> lines;
+  PangoLayoutIter* iter = pango_layout_get_iter(layout);
+  do {
+    PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
+    PangoRectangle extents;
+    pango_layout_iter_get_line_extents(iter, nullptr, &extents);
+    SetLine set;
+    set.x = extents.x / static_cast<double>(PANGO_SCALE);
+    set.baseline = pango_layout_iter_get_baseline(iter) / static_cast<double>(PANGO_SCALE);
+    // The runs in reading order; an ellipsis run stands for the characters it replaces.
+    std::vector<const PangoItem*> items;
+    for (GSList* run = line->runs; run != nullptr; run = run->next) {
+      items.push_back(static_cast<PangoGlyphItem*>(run->data)->item);
+    }
+    std::sort(items.begin(), items.end(),
+              [](const PangoItem* a, const PangoItem* b) { return a->offset < b->offset; });
+    for (const PangoItem* item : items) {
+      if ((item->analysis.flags & PANGO_ANALYSIS_FLAG_IS_ELLIPSIS) != 0) {
+        set.text += "\xE2\x80\xA6";  // HORIZONTAL ELLIPSIS
+      } else {
+        set.text.append(text + item->offset, static_cast<std::size_t>(item->length));
+      }
+    }
+    const bool last = !pango_layout_iter_next_line(iter);
+    // A line break of the text reads as a space between the two lines.
+    if (!last && pango_layout_iter_get_line_readonly(iter)->is_paragraph_start) set.text += ' ';
+    lines.push_back(std::move(set));
+    if (last) break;
+  } while (true);
+  pango_layout_iter_free(iter);
+  return lines;
+}
+
+}  // namespace orvane

@@ -1,0 +1,155 @@
+// How names are fitted into their boxes: wrapped at words, shrunk down to a floor, broken
+// inside a word only when the word alone is too wide, and cut with a visible ellipsis last.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "orvane/painter_factory.hpp"
+#include "support/quiet_painter.hpp"
+
+namespace orvane {
+namespace {
+
+// An activity's text box and the band beside a lane, as the elements use them.
+const Box ACTIVITY{0, 0, 90, 70};
+const Box LANE_BAND{0, 0, 26, 136};
+const std::string ELLIPSIS = "\xE2\x80\xA6";
+
+TextStyle style(int size = 12) {
+  TextStyle s;
+  s.font = "Noto Sans";
+  s.font_size = size;
+  return s;
+}
+
+std::string joined(const SetText& set) {
+  std::string out;
+  for (const auto& line : set.lines) out += line;
+  return out;
+}
+
+bool inside(const Box& inner, const Box& outer) {
+  return inner.x >= outer.x - 0.01 && inner.y >= outer.y - 0.01 &&
+         inner.right() <= outer.right() + 0.01 && inner.bottom() <= outer.bottom() + 0.01;
+}
+
+bool ends_with(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+class TextFit : public ::testing::Test {
+ protected:
+  std::unique_ptr<Painter> painter = PainterFactory().get_painter("png", 100, 100);
+};
+
+TEST_F(TextFit, ANameThatFitsKeepsItsSizeAndWrapsAtWords) {
+  const SetText set = painter->layout_text("Check the order of the customer", ACTIVITY, style());
+  EXPECT_EQ(set.font_size, 12);
+  EXPECT_FALSE(set.cut);
+  EXPECT_EQ(joined(set), "Check the order of the customer");
+  ASSERT_GT(set.lines.size(), 1u);
+  for (std::size_t i = 0; i + 1 < set.lines.size(); ++i) {
+    EXPECT_TRUE(ends_with(set.lines[i], " ")) << "broken inside a word: " << set.lines[i];
+  }
+}
+
+TEST_F(TextFit, ALongNameShrinksToShowEveryWord) {
+  const std::string name =
+      "A very long activity name that keeps going well past what fits on one line of a box";
+  const SetText set = painter->layout_text(name, ACTIVITY, style());
+  EXPECT_FALSE(set.cut);
+  EXPECT_EQ(joined(set), name);
+  EXPECT_LT(set.font_size, 12);
+  EXPECT_GE(set.font_size, 8.4);
+  EXPECT_TRUE(inside(set.bounds, ACTIVITY));
+}
+
+TEST_F(TextFit, AWordIsBrokenOnlyWhenItIsTooWideEvenAtTheFloor) {
+  // Fits whole once the font is a little smaller: shrinking comes before breaking.
+  const SetText shrunk = painter->layout_text("Vorstellungsgespräche", ACTIVITY, style());
+  EXPECT_EQ(shrunk.lines, std::vector<std::string>{"Vorstellungsgespräche"});
+  EXPECT_LT(shrunk.font_size, 12);
+  // Too wide at any allowed size: broken between characters, every character kept.
+  const std::string word = "Donaudampfschifffahrtsgesellschaftskapitänsentscheidung";
+  const SetText broken = painter->layout_text(word, ACTIVITY, style());
+  EXPECT_FALSE(broken.cut);
+  EXPECT_GT(broken.lines.size(), 1u);
+  EXPECT_EQ(joined(broken), word);
+  EXPECT_TRUE(inside(broken.bounds, ACTIVITY));
+}
+
+TEST_F(TextFit, OnlyATextTooLongAtTheFloorIsCutAndTheCutShows) {
+  std::string name;
+  for (int i = 0; i < 40; ++i) name += "word" + std::to_string(i) + " ";
+  const SetText set = painter->layout_text(name, ACTIVITY, style());
+  EXPECT_TRUE(set.cut);
+  EXPECT_NEAR(set.font_size, 8.4, 1e-9);
+  ASSERT_FALSE(set.lines.empty());
+  EXPECT_TRUE(ends_with(set.lines.back(), ELLIPSIS)) << set.lines.back();
+  EXPECT_TRUE(inside(set.bounds, ACTIVITY));
+  // A theme size below the floor is never enlarged.
+  EXPECT_EQ(painter->layout_text("Check", ACTIVITY, style(6)).font_size, 6);
+}
+
+TEST_F(TextFit, LinesOfTheTextThatDoNotFitEndInAnEllipsisNotInSilence) {
+  // The pool name that kept only its first line, with no sign that more was written.
+  const SetText set = painter->layout_text(
+      "Bewerbungseingang -\nBewerbungsprüfung\nund Auswahl\ndurch die Kommission", LANE_BAND,
+      style(14), true);
+  EXPECT_TRUE(set.cut);
+  ASSERT_FALSE(set.lines.empty());
+  EXPECT_TRUE(ends_with(set.lines.back(), ELLIPSIS)) << set.lines.back();
+  EXPECT_TRUE(inside(set.bounds, LANE_BAND));
+}
+
+TEST_F(TextFit, PoolAndLaneNamesKeepEveryLine) {
+  TextStyle keep = style(14);
+  keep.keep_lines = true;
+  keep.bold = true;
+  const std::string two = "Bewerbungseingang -\nBewerbungsprüfung";
+  const SetText set = painter->layout_text(two, LANE_BAND, keep, true);
+  EXPECT_FALSE(set.cut);
+  EXPECT_EQ(joined(set), "Bewerbungseingang - Bewerbungsprüfung");
+  EXPECT_TRUE(inside(set.bounds, LANE_BAND));
+  // More lines than the band holds at the floor: smaller still, but every line is there.
+  const SetText four = painter->layout_text(
+      "Bewerbungseingang -\nBewerbungsprüfung\nund Auswahl\ndurch die Kommission", LANE_BAND, keep,
+      true);
+  ASSERT_EQ(four.lines.size(), 4u);
+  EXPECT_LT(four.font_size, 8);
+  EXPECT_EQ(four.lines[3].substr(0, 5), "durch");
+  EXPECT_TRUE(inside(four.bounds, LANE_BAND));
+  // Markup-like text is text: all of it is shown.
+  const SetText markup =
+      painter->layout_text("[bold]Brackets[/] & 'quotes'", LANE_BAND, style(13), true);
+  EXPECT_FALSE(markup.cut);
+  EXPECT_EQ(joined(markup), "[bold]Brackets[/] & 'quotes'");
+}
+
+TEST_F(TextFit, UnwrappedTextInAMeasuredBoxIsSetAsMeasured) {
+  TextStyle title = style(20);
+  title.wrap = false;
+  const std::string text = "Order handling: one line\nand a second";
+  const TextExtent extent = painter->measure_text(text, title, 0);
+  const SetText set = painter->layout_text(text, {10, 10, extent.width, extent.height}, title);
+  EXPECT_EQ(set.font_size, 20);
+  EXPECT_EQ(set.lines, (std::vector<std::string>{"Order handling: one line ", "and a second"}));
+  EXPECT_NEAR(set.bounds.width, extent.width, 0.01);
+}
+
+TEST_F(TextFit, BoundsAgreeWithTextBoundsAndTheBaseEstimateIsOneLine) {
+  const std::string name = "Approve the purchase order and notify the supplier";
+  for (bool vertical : {false, true}) {
+    const SetText set = painter->layout_text(name, {5, 5, 90, 140}, style(), vertical);
+    EXPECT_EQ(set.bounds, painter->text_bounds(name, {5, 5, 90, 140}, style(), vertical));
+  }
+  const QuietPainter estimate;
+  const SetText set = estimate.layout_text(name, ACTIVITY, style());
+  EXPECT_EQ(set.lines, std::vector<std::string>{name});
+  EXPECT_EQ(set.font_size, 12);
+}
+
+}  // namespace
+}  // namespace orvane
