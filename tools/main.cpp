@@ -2,12 +2,16 @@
 #include <fmt/format.h>
 
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <set>
 #include <sstream>
 
 #include "loader/loader.hpp"
+#include "loader/vocabulary.hpp"
+#include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/theme.hpp"
 
@@ -158,6 +162,7 @@ int run_layout(const std::string& file) {
   }
   std::string json =
       fmt::format("{{\"width\":{},\"height\":{},\"shapes\":[", board.width, board.height);
+  auto id_of = [&](const Shape& shape) { return json_string(diagram.file_id(shape).value_or("")); };
   bool first = true;
   for (Shape* shape : board._layout_grid.get_all_shapes()) {
     ShapeCell cell = board._layout_grid.get_shape_lane_rowcolumn(shape);
@@ -165,13 +170,44 @@ int run_layout(const std::string& file) {
     json += first ? "" : ",";
     first = false;
     json += fmt::format(
-        "{{\"id\":{},\"name\":{},\"type\":{},\"pool\":{},\"lane\":{},\"row\":{},\"col\":{},"
-        "\"x\":{},\"y\":{}}}",
-        json_string(diagram.file_id(*shape).value_or("")), json_string(shape->name),
-        json_string(shape->class_name()), json_string(shape->pool_name),
-        json_string(lane != nullptr ? lane->name : ""), cell.row_number.value_or(0),
-        cell.col_number.value_or(0), shape->coord ? shape->coord->x_pos : 0,
-        shape->coord ? shape->coord->y_pos : 0);
+        "{{\"id\":{},\"name\":{},\"type\":{},\"pool\":{},\"lane\":{},\"row\":{},"
+        "\"col\":{},\"x\":{},\"y\":{},\"kind\":{}}}",
+        id_of(*shape), json_string(shape->name), json_string(shape->class_name()),
+        json_string(shape->pool_name), json_string(lane != nullptr ? lane->name : ""),
+        cell.row_number.value_or(0), cell.col_number.value_or(0),
+        shape->coord ? shape->coord->x_pos : 0, shape->coord ? shape->coord->y_pos : 0,
+        json_string(type_word_of(*shape)));
+  }
+  // Boundary events, annotations and groups: no cell, a box, and the shapes they belong to.
+  json += "],\"attached\":[";
+  first = true;
+  for (const auto& pool : board._pools) {
+    for (const auto& lane : pool->lanes) {
+      for (const Shape* shape : lane->attached) {
+        std::vector<const Shape*> on;
+        if (const auto* event = dynamic_cast<const TypedEvent*>(shape))
+          on.push_back(event->attached_to);
+        if (const auto* note = dynamic_cast<const TextAnnotation*>(shape))
+          on.push_back(note->annotated());
+        if (const auto* group = dynamic_cast<const Group*>(shape)) {
+          on.assign(group->members.begin(), group->members.end());
+        }
+        std::string ids;
+        for (const Shape* member : on) {
+          if (member == nullptr) continue;
+          ids += (ids.empty() ? "" : ",") + id_of(*member);
+        }
+        json += first ? "" : ",";
+        first = false;
+        json += fmt::format(
+            "{{\"id\":{},\"name\":{},\"type\":{},\"pool\":{},\"lane\":{},\"on\":[{}],"
+            "\"x\":{},\"y\":{},\"width\":{},\"height\":{},\"kind\":{}}}",
+            id_of(*shape), json_string(shape->name), json_string(shape->class_name()),
+            json_string(pool->name), json_string(lane->name), ids, std::lround(shape->box.x),
+            std::lround(shape->box.y), std::lround(shape->box.width),
+            std::lround(shape->box.height), json_string(type_word_of(*shape)));
+      }
+    }
   }
   json += "]}";
   std::cout << json << std::endl;

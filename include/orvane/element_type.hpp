@@ -35,6 +35,12 @@ enum class ElementType {
   TERMINATOR,
   DATA_OBJECT,
   DATA_STORE,
+  // Kinds added beside the first twenty-two, which keep their values.
+  TYPED_EVENT,
+  COMPLEX,
+  TEXT_ANNOTATION,
+  GROUP,
+  PARTICIPANT,
 };
 
 /// The class name an element type selects ("Start", "MessageIntermediate", "DataStore", ...).
@@ -45,6 +51,9 @@ ORVANE_API std::string_view member_name(ElementType type);
 ORVANE_API const std::vector<ElementType>& all_element_types();
 /// The element type whose class is named `name`; throws std::out_of_range naming it.
 ORVANE_API ElementType element_type_from_class_name(std::string_view name);
+/// Whether shapes of `type` stand in lane cells (everything but text annotations, groups and
+/// participants, which hang on other shapes and are added through their own calls).
+ORVANE_API bool stands_in_lane(ElementType type);
 /// Creates a shape of the class named `name` (the class table); throws std::out_of_range naming
 /// an unknown class.
 ORVANE_API std::unique_ptr<Shape> create_shape(std::string_view name, std::string shape_name,

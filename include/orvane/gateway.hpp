@@ -11,12 +11,14 @@ class ORVANE_API Gateway : public Shape {
   ShapeKind kind() const override { return ShapeKind::GATEWAY; }
 };
 
-/// Exclusive gateway (X marker).
+/// Exclusive gateway (X marker, or an empty diamond when the marker is hidden).
 class ORVANE_API Exclusive : public Gateway {
  public:
   using Gateway::Gateway;
   std::string class_name() const override { return "Exclusive"; }
   ElementType element_type() const override { return ElementType::EXCLUSIVE; }
+  /// Whether the X is drawn; BPMN allows an exclusive gateway without it.
+  bool show_marker = true;
 };
 
 /// Parallel gateway (+ marker).
@@ -41,6 +43,14 @@ class ORVANE_API EventBased : public Gateway {
   using Gateway::Gateway;
   std::string class_name() const override { return "EventBased"; }
   ElementType element_type() const override { return ElementType::EVENT_BASED; }
+};
+
+/// Complex gateway (asterisk marker): its own rule decides which paths are taken or awaited.
+class ORVANE_API Complex : public Gateway {
+ public:
+  using Gateway::Gateway;
+  std::string class_name() const override { return "Complex"; }
+  ElementType element_type() const override { return ElementType::COMPLEX; }
 };
 
 }  // namespace orvane

@@ -11,6 +11,7 @@
 namespace orvane {
 
 class Painter;
+class Participant;
 
 /// A pool: a participant of the process, drawn as a band around its lanes with its name
 /// written vertically in its label band. Owns its lanes.
@@ -36,14 +37,27 @@ class ORVANE_API Pool {
   int width = 0;
   int height = 0;
 
+  /// Makes this pool a black-box pool: a participant whose process is not shown, drawn as an
+  /// empty band one lane high. Its participant() is the end of message flows to and from it.
+  /// Throws std::invalid_argument when the pool already has lanes.
+  Participant& make_black_box();
+  /// Whether make_black_box was called. Only a black-box pool may be drawn without lanes.
+  bool black_box() const { return participant_ != nullptr; }
+  /// The band of a black-box pool as a shape to connect to; nullptr for other pools.
+  Participant* participant() const { return participant_.get(); }
+
   /// Creates a lane, appends it to `lanes` and returns it. The defaults are those of
-  /// Swimboard::add_lane; an empty style is drawn with the painter's lane default.
+  /// Swimboard::add_lane; an empty style is drawn with the painter's lane default. Throws
+  /// std::invalid_argument on a black-box pool.
   Lane& add_lane(const std::string& lane_name, const std::string& font = "", int font_size = 0,
                  const std::string& font_colour = "", const std::string& fill_colour = "",
                  const std::string& text_alignment = "centre",
                  const std::string& background_fill_colour = "");
   /// Places the pool at (x, y) around its already positioned lanes.
   void set_draw_position(int x, int y, Painter& painter);
+  /// Places a black-box pool at (x, y) as a band `lane_width` wide (besides its label band)
+  /// and one lane high; its participant takes the band's box.
+  void set_black_box_position(int x, int y, int lane_width, Painter& painter);
   /// Paints the pool band and its name.
   void draw();
 
@@ -51,6 +65,7 @@ class ORVANE_API Pool {
 
  private:
   Painter* painter_;
+  std::unique_ptr<Participant> participant_;
 };
 
 }  // namespace orvane

@@ -15,9 +15,25 @@ class Lane;
 class Painter;
 class Shape;
 
-/// A directed connection between two shapes. `connection_type` is "sequence" for a flow inside
-/// one pool and "message" for a flow between pools. The sides and the route are filled in by the
-/// connection router at draw time, so pictures and exports show the same geometry.
+/// The values of Connection::connection_type.
+struct ConnectionTypes {
+  /// A sequence flow: between flow elements of one pool.
+  static constexpr const char* SEQUENCE = "sequence";
+  /// A message flow: between two pools.
+  static constexpr const char* MESSAGE = "message";
+  /// A data association: between an activity or event and a data object or store.
+  static constexpr const char* DATA = "data";
+  /// An association: a text annotation to its shape, a compensation boundary event to the
+  /// activity that compensates, or any link the author marks as one.
+  static constexpr const char* ASSOCIATION = "association";
+};
+
+/// Which ends of an association carry an arrowhead.
+enum class AssociationDirection { NONE, ONE, BOTH };
+
+/// A directed connection between two shapes; `connection_type` is one of ConnectionTypes. The
+/// sides and the route are filled in by the connection router at draw time, so pictures and
+/// exports show the same geometry.
 struct ORVANE_API Connection {
   Connection(Shape* source, Shape* target, std::string label = "",
              std::string connection_type = "sequence", std::string source_connection_side = "",
@@ -31,6 +47,18 @@ struct ORVANE_API Connection {
   std::string target_connection_side;
   std::string bpmn_id;
 
+  /// A default flow (slash at the source): the one taken when no other condition holds.
+  bool is_default = false;
+  /// The condition of a conditional flow (a small diamond at the source when it leaves an
+  /// activity); empty for a flow without one.
+  std::string condition;
+  /// The arrowheads of an association.
+  AssociationDirection direction = AssociationDirection::NONE;
+
+  /// Copies the BPMN details (default, condition, direction) of `other`; replacement rebuilds
+  /// connections from their seven values and keeps these with it.
+  void copy_details(const Connection& other);
+
   /// The drawn route, first point on the source's border, last on the target's.
   std::vector<Point> waypoints;
   /// Where the label is drawn, when there is a label and a route.
@@ -40,8 +68,10 @@ struct ORVANE_API Connection {
 using ConnectionList = std::vector<Connection>;
 using ShapeList = std::vector<Shape*>;
 
-/// The broad kind of a shape, which decides its size and how it is drawn and exported.
-enum class ShapeKind { EVENT, ACTIVITY, GATEWAY, TERMINATOR, DATA };
+/// The broad kind of a shape, which decides its size and how it is drawn and exported. The
+/// first five stand in lane cells; annotations and groups hang on other shapes, and a
+/// participant stands for a black-box pool as the end of message flows.
+enum class ShapeKind { EVENT, ACTIVITY, GATEWAY, TERMINATOR, DATA, ANNOTATION, GROUP, PARTICIPANT };
 
 /// Base of all flow elements. Shapes are compared by identity (Shape*).
 class ORVANE_API Shape {
@@ -84,8 +114,11 @@ class ORVANE_API Shape {
   Box label_box;
 
   /// Connects this shape to `target`: appends a Connection to connection_to and this shape to
-  /// target's connection_from. A connection between two pools is a message flow ("message"),
-  /// otherwise a sequence flow ("sequence"); its bpmn_id comes from Helper::get_uuid("flow").
+  /// target's connection_from; its bpmn_id comes from Helper::get_uuid("flow"). The type
+  /// follows from the ends: a data association when one end is a data object or store, an
+  /// association from a compensation boundary event (whose target is then marked as the
+  /// compensating activity), otherwise a message flow between two pools and a sequence flow
+  /// inside one.
   Connection& connect(Shape& target, const std::string& label = "");
 
   /// Completes the drawn box from `coord` (the top-left of the shape's grid cell), centred in
@@ -99,5 +132,9 @@ class ORVANE_API Shape {
  protected:
   Painter* painter_ = nullptr;
 };
+
+/// Whether two shapes belong to one pool: the pool objects decide (two pools may share a name);
+/// shapes outside any pool fall back to their pool names.
+ORVANE_API bool in_same_pool(const Shape& a, const Shape& b);
 
 }  // namespace orvane

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
 #include "orvane/event.hpp"
 #include "orvane/gateway.hpp"
 
@@ -26,7 +27,7 @@ struct Entry {
 };
 
 // The class table: one row per element type, in declaration order.
-constexpr std::array<Entry, 22> kTable{{
+constexpr std::array<Entry, 27> kTable{{
     {ElementType::START, "START", "Start", &make<Start>},
     {ElementType::END, "END", "End", &make<End>},
     {ElementType::TIMER, "TIMER", "Timer", &make<Timer>},
@@ -52,6 +53,11 @@ constexpr std::array<Entry, 22> kTable{{
     {ElementType::TERMINATOR, "TERMINATOR", "Terminator", &make<Terminator>},
     {ElementType::DATA_OBJECT, "DATA_OBJECT", "DataObject", &make<DataObject>},
     {ElementType::DATA_STORE, "DATA_STORE", "DataStore", &make<DataStore>},
+    {ElementType::TYPED_EVENT, "TYPED_EVENT", "TypedEvent", &make<TypedEvent>},
+    {ElementType::COMPLEX, "COMPLEX", "Complex", &make<Complex>},
+    {ElementType::TEXT_ANNOTATION, "TEXT_ANNOTATION", "TextAnnotation", &make<TextAnnotation>},
+    {ElementType::GROUP, "GROUP", "Group", &make<Group>},
+    {ElementType::PARTICIPANT, "PARTICIPANT", "Participant", &make<Participant>},
 }};
 
 // entry() indexes the table by the enum value, so the rows must follow the declaration order.
@@ -99,6 +105,11 @@ const std::vector<ElementType>& all_element_types() {
 
 ElementType element_type_from_class_name(std::string_view name) {
   return entry_by_class(name).type;
+}
+
+bool stands_in_lane(ElementType type) {
+  return type != ElementType::TEXT_ANNOTATION && type != ElementType::GROUP &&
+         type != ElementType::PARTICIPANT;
 }
 
 std::unique_ptr<Shape> create_shape(std::string_view name, std::string shape_name,

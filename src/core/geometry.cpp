@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "orvane/artifact.hpp"
 #include "orvane/constants.hpp"
 #include "orvane/grid_metrics.hpp"
 #include "orvane/lane.hpp"
@@ -11,9 +12,14 @@
 
 namespace orvane {
 
+int Lane::band_width(const GridMetrics& grid) {
+  const int columns = std::max(1, grid.get_max_column_count());
+  return Configs::LANE_TEXT_WIDTH + 2 * Configs::LANE_SHAPE_LEFT_MARGIN +
+         columns * Configs::BOX_WIDTH + (columns - 1) * Configs::HSPACE_BETWEEN_SHAPES;
+}
+
 std::array<int, 4> Lane::set_draw_position(int x_pos, int y_pos, const GridMetrics& grid) {
   const int rows = std::max(1, grid.get_lane_max_row_number(id));
-  const int columns = std::max(1, grid.get_max_column_count());
   coord.x_pos = Configs::SURFACE_LEFT_MARGIN + Configs::POOL_TEXT_WIDTH +
                 Configs::HSPACE_BETWEEN_POOL_AND_LANE;
   coord.y_pos = y_pos;
@@ -21,8 +27,7 @@ std::array<int, 4> Lane::set_draw_position(int x_pos, int y_pos, const GridMetri
   // margin repeated below the last row for the names under events and gateways.
   height = 2 * Configs::LANE_SHAPE_TOP_MARGIN + rows * Configs::BOX_HEIGHT +
            (rows - 1) * Configs::VSPACE_BETWEEN_SHAPES;
-  width = Configs::LANE_TEXT_WIDTH + 2 * Configs::LANE_SHAPE_LEFT_MARGIN +
-          columns * Configs::BOX_WIDTH + (columns - 1) * Configs::HSPACE_BETWEEN_SHAPES;
+  width = band_width(grid);
   return {x_pos, y_pos + height, width, height};
 }
 
@@ -36,6 +41,19 @@ void Pool::set_draw_position(int x, int y, Painter&) {
     height += lane->height;
   }
   width = Configs::POOL_TEXT_WIDTH + Configs::HSPACE_BETWEEN_POOL_AND_LANE + lane_width;
+}
+
+void Pool::set_black_box_position(int x, int y, int lane_width, Painter& painter) {
+  coord.x_pos = x;
+  coord.y_pos = y;
+  height = 2 * Configs::LANE_SHAPE_TOP_MARGIN + Configs::BOX_HEIGHT;
+  width = Configs::POOL_TEXT_WIDTH + Configs::HSPACE_BETWEEN_POOL_AND_LANE + lane_width;
+  if (participant_) {
+    participant_->coord = std::make_shared<Coordinate>(coord);
+    participant_->box = {static_cast<double>(x), static_cast<double>(y), static_cast<double>(width),
+                         static_cast<double>(height)};
+    participant_->set_draw_position(painter);
+  }
 }
 
 void TextBlock::set_draw_position(int x, int y, Painter& painter) {

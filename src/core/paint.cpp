@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
 #include "orvane/constants.hpp"
 #include "orvane/event.hpp"
 #include "orvane/gateway.hpp"
@@ -14,24 +15,13 @@
 #include "orvane/pool.hpp"
 #include "orvane/shape.hpp"
 #include "orvane/title.hpp"
+#include "paint_support.hpp"
 
 namespace orvane {
+
+using namespace paint;
+
 namespace {
-
-constexpr double PI = 3.14159265358979323846;
-constexpr double EVENT_SIZE = 36;
-constexpr double GATEWAY_SIZE = 50;
-constexpr double ACTIVITY_WIDTH = Configs::BOX_WIDTH - 10;
-constexpr double ACTIVITY_HEIGHT = Configs::BOX_HEIGHT;
-constexpr double TERMINATOR_HEIGHT = 50;
-constexpr double ACTIVITY_RADIUS = 10;
-constexpr double TEXT_PADDING = 5;
-constexpr double SUBPROCESS_MARKER = 14;
-constexpr double LABEL_GAP = 4;
-
-std::string or_default(const std::string& value, const std::string& fallback) {
-  return value.empty() ? fallback : value;
-}
 
 TextStyle text_style(const std::string& font, int size, const std::string& colour,
                      const std::string& alignment = "centre") {
@@ -41,15 +31,6 @@ TextStyle text_style(const std::string& font, int size, const std::string& colou
   style.colour = colour;
   style.alignment = alignment.empty() ? "centre" : alignment;
   return style;
-}
-
-Box inset(const Box& box, double by) {
-  return {box.x + by, box.y + by, std::max(0.0, box.width - 2 * by),
-          std::max(0.0, box.height - 2 * by)};
-}
-
-Box square(double cx, double cy, double size) {
-  return {cx - size / 2, cy - size / 2, size, size};
 }
 
 // The box of a shape kind, centred in its grid cell.
@@ -79,112 +60,14 @@ Box shape_box(const Shape& shape, const Coordinate& cell) {
         h = 50;
       }
       break;
+    case ShapeKind::ANNOTATION:
+    case ShapeKind::GROUP:
+    case ShapeKind::PARTICIPANT:
+      // These are sized by their own placement, never by a cell.
+      return shape.box;
   }
   return {cell.x_pos + (Configs::BOX_WIDTH - w) / 2, cell.y_pos + (Configs::BOX_HEIGHT - h) / 2, w,
           h};
-}
-
-// ---- event markers, drawn inside a circle `box` ------------------------------------------
-
-void draw_envelope(Painter& p, const Box& e, bool filled, const std::string& ink,
-                   const std::string& fill) {
-  const double w = e.width * 0.5;
-  const double h = e.height * 0.34;
-  Box env{e.centre_x() - w / 2, e.centre_y() - h / 2, w, h};
-  p.draw_rectangle(env, filled ? ink : fill, LineStyle{ink, 1.2, {}});
-  p.draw_polyline({{env.x, env.y}, {env.centre_x(), env.y + h * 0.55}, {env.right(), env.y}},
-                  LineStyle{filled ? fill : ink, 1.2, {}});
-}
-
-void draw_signal(Painter& p, const Box& e, bool filled, const std::string& ink,
-                 const std::string& fill) {
-  const double s = e.width * 0.5;
-  const double cx = e.centre_x();
-  const double top = e.centre_y() - s * 0.55;
-  const double bottom = e.centre_y() + s * 0.38;
-  p.draw_polygon({{cx, top}, {cx + s / 2, bottom}, {cx - s / 2, bottom}}, filled ? ink : fill,
-                 LineStyle{ink, 1.2, {}});
-}
-
-void draw_clock(Painter& p, const Box& e, const std::string& ink, const std::string& fill) {
-  const double r = e.width * 0.3;
-  const double cx = e.centre_x();
-  const double cy = e.centre_y();
-  p.draw_ellipse(square(cx, cy, 2 * r), fill, LineStyle{ink, 1.5, {}});
-  for (int i = 0; i < 12; ++i) {
-    const double a = i * PI / 6;
-    p.draw_polyline({{cx + std::cos(a) * r * 0.72, cy + std::sin(a) * r * 0.72},
-                     {cx + std::cos(a) * r * 0.9, cy + std::sin(a) * r * 0.9}},
-                    LineStyle{ink, 0.8, {}});
-  }
-  p.draw_polyline({{cx + r * 0.15, cy - r * 0.6}, {cx, cy}, {cx + r * 0.5, cy + r * 0.05}},
-                  LineStyle{ink, 1.2, {}});
-}
-
-void draw_conditional(Painter& p, const Box& e, const std::string& ink, const std::string& fill) {
-  const double w = e.width * 0.38;
-  const double h = e.height * 0.48;
-  Box sheet{e.centre_x() - w / 2, e.centre_y() - h / 2, w, h};
-  p.draw_rectangle(sheet, fill, LineStyle{ink, 1.2, {}});
-  for (int i = 1; i <= 4; ++i) {
-    const double y = sheet.y + h * i / 5;
-    p.draw_polyline({{sheet.x + w * 0.18, y}, {sheet.right() - w * 0.18, y}},
-                    LineStyle{ink, 1, {}});
-  }
-}
-
-void draw_link(Painter& p, const Box& e, bool filled, const std::string& ink,
-               const std::string& fill) {
-  const double w = e.width * 0.5;
-  const double h = e.height * 0.36;
-  const double x = e.centre_x() - w / 2;
-  const double cy = e.centre_y();
-  const double shaft = h * 0.3;
-  const double head = x + w * 0.55;
-  p.draw_polygon({{x, cy - shaft},
-                  {head, cy - shaft},
-                  {head, cy - h / 2},
-                  {x + w, cy},
-                  {head, cy + h / 2},
-                  {head, cy + shaft},
-                  {x, cy + shaft}},
-                 filled ? ink : fill, LineStyle{ink, 1.2, {}});
-}
-
-void draw_event(Painter& p, const Event& event, const Box& box, const std::string& fill,
-                const std::string& ink, double width) {
-  const EventPosition position = event.position();
-  const double base = width > 0 ? width : 1.5;
-  if (position == EventPosition::END) {
-    // The thick ring stays inside the shape's box.
-    const double thick = width > 0 ? width : 3.5;
-    p.draw_ellipse(inset(box, thick / 2), fill, LineStyle{ink, thick, {}});
-  } else {
-    p.draw_ellipse(inset(box, base / 2), fill, LineStyle{ink, base, {}});
-    if (position == EventPosition::INTERMEDIATE) {
-      p.draw_ellipse(inset(box, base / 2 + 3), "", LineStyle{ink, base, {}});
-    }
-  }
-  const bool filled = event.throwing();
-  switch (event.trigger()) {
-    case EventTrigger::NONE:
-      break;
-    case EventTrigger::MESSAGE:
-      draw_envelope(p, box, filled, ink, fill);
-      break;
-    case EventTrigger::SIGNAL:
-      draw_signal(p, box, filled, ink, fill);
-      break;
-    case EventTrigger::TIMER:
-      draw_clock(p, box, ink, fill);
-      break;
-    case EventTrigger::CONDITIONAL:
-      draw_conditional(p, box, ink, fill);
-      break;
-    case EventTrigger::LINK:
-      draw_link(p, box, filled, ink, fill);
-      break;
-  }
 }
 
 // ---- gateways -------------------------------------------------------------------------------
@@ -199,8 +82,19 @@ void draw_gateway(Painter& p, const Shape& shape, const Box& box, const std::str
   const LineStyle bold{ink, box.width * 0.08, {}};
   switch (shape.element_type()) {
     case ElementType::EXCLUSIVE:
+      if (const auto* exclusive = dynamic_cast<const Exclusive*>(&shape);
+          exclusive != nullptr && !exclusive->show_marker) {
+        break;
+      }
       p.draw_polyline({{cx - m * 0.8, cy - m}, {cx + m * 0.8, cy + m}}, bold);
       p.draw_polyline({{cx + m * 0.8, cy - m}, {cx - m * 0.8, cy + m}}, bold);
+      break;
+    case ElementType::COMPLEX:
+      // An asterisk: the X and the + together.
+      p.draw_polyline({{cx - m * 0.8, cy - m * 0.8}, {cx + m * 0.8, cy + m * 0.8}}, bold);
+      p.draw_polyline({{cx + m * 0.8, cy - m * 0.8}, {cx - m * 0.8, cy + m * 0.8}}, bold);
+      p.draw_polyline({{cx, cy - m * 1.1}, {cx, cy + m * 1.1}}, bold);
+      p.draw_polyline({{cx - m * 1.1, cy}, {cx + m * 1.1, cy}}, bold);
       break;
     case ElementType::PARALLEL:
       p.draw_polyline({{cx, cy - m * 1.1}, {cx, cy + m * 1.1}}, bold);
@@ -242,6 +136,43 @@ void draw_data_object(Painter& p, const Box& b, const std::string& fill, const s
       {{b.right() - fold, b.y}, {b.right() - fold, b.y + fold}, {b.right(), b.y + fold}}, line);
 }
 
+// The arrow of a data input (open) or output (filled) in the top-left corner, and the bars of a
+// collection at the bottom centre.
+void draw_data_markers(Painter& p, const DataObject& data, const Box& b, const std::string& fill,
+                       const std::string& ink) {
+  if (data.role != DataRole::OBJECT) {
+    const double x = b.x + 4;
+    const double y = b.y + 5;
+    const double w = 14;
+    const double h = 10;
+    p.draw_polygon({{x, y + h * 0.3},
+                    {x + w * 0.55, y + h * 0.3},
+                    {x + w * 0.55, y},
+                    {x + w, y + h / 2},
+                    {x + w * 0.55, y + h},
+                    {x + w * 0.55, y + h * 0.7},
+                    {x, y + h * 0.7}},
+                   data.role == DataRole::OUTPUT ? ink : fill, LineStyle{ink, 1, {}});
+  }
+  if (data.collection) {
+    for (double dx : {-4.0, 0.0, 4.0}) {
+      p.draw_polyline({{b.centre_x() + dx, b.bottom() - 12}, {b.centre_x() + dx, b.bottom() - 3}},
+                      LineStyle{ink, 1.5, {}});
+    }
+  }
+}
+
+// A text annotation: an open bracket on its left, its text beside it.
+void draw_annotation(Painter& p, const Box& b, const std::string& ink) {
+  const double arm = std::min(10.0, b.width / 2);
+  p.draw_polyline({{b.x + arm, b.y}, {b.x, b.y}, {b.x, b.bottom()}, {b.x + arm, b.bottom()}},
+                  LineStyle{ink, 1.2, {}});
+}
+
+void draw_group(Painter& p, const Box& b, const std::string& ink) {
+  p.draw_rectangle(b, "", LineStyle{ink, 1.2, {8, 3, 1.5, 3}}, ACTIVITY_RADIUS);
+}
+
 void draw_data_store(Painter& p, const Box& b, const std::string& fill, const std::string& ink,
                      double width) {
   const double rim = b.height * 0.22;
@@ -258,18 +189,8 @@ void draw_data_store(Painter& p, const Box& b, const std::string& fill, const st
 }
 
 bool label_inside(const Shape& shape) {
-  return shape.kind() == ShapeKind::ACTIVITY || shape.kind() == ShapeKind::TERMINATOR;
-}
-
-// How the shape's name is set: its own style, the painter's theme where it has none; names
-// outside the shape hang from the top of their box.
-TextStyle name_style(const Shape& shape, const Painter& p) {
-  TextStyle style =
-      text_style(or_default(shape.font, p.element_font),
-                 shape.font_size > 0 ? shape.font_size : p.element_font_size,
-                 or_default(shape.font_colour, p.element_font_colour), shape.text_alignment);
-  if (!label_inside(shape)) style.vertical_alignment = "top";
-  return style;
+  return shape.kind() == ShapeKind::ACTIVITY || shape.kind() == ShapeKind::TERMINATOR ||
+         shape.kind() == ShapeKind::ANNOTATION;
 }
 
 // The free space for a name below its shape: as wide as the cell and the gap beside it, down to
@@ -289,6 +210,27 @@ Box free_space_below(const Shape& shape) {
 
 }  // namespace
 
+namespace paint {
+
+TextStyle name_style(const Shape& shape, const Painter& p) {
+  TextStyle style =
+      text_style(or_default(shape.font, p.element_font),
+                 shape.font_size > 0 ? shape.font_size : p.element_font_size,
+                 or_default(shape.font_colour, p.element_font_colour), shape.text_alignment);
+  if (!label_inside(shape)) style.vertical_alignment = "top";
+  if (shape.kind() == ShapeKind::ANNOTATION) style.alignment = "left";
+  return style;
+}
+
+Box name_ink(const Shape& shape, const Painter& p) {
+  if (shape.name.empty() || !(shape.label_box.width > 0) || !(shape.label_box.height > 0)) {
+    return shape.box;
+  }
+  return p.text_bounds(shape.name, shape.label_box, name_style(shape, p));
+}
+
+}  // namespace paint
+
 void Shape::set_draw_position(Painter& painter) {
   painter_ = &painter;
   // An empty style takes the painter's theme.
@@ -300,10 +242,23 @@ void Shape::set_draw_position(Painter& painter) {
 
   static const Coordinate origin;
   box = shape_box(*this, coord ? *coord : origin);
+  if (kind() == ShapeKind::GROUP || kind() == ShapeKind::PARTICIPANT) {
+    // Placed with their box by their own step.
+    return;
+  }
   if (label_inside(*this)) {
     label_box = inset(box, TEXT_PADDING);
-    if (element_type() == ElementType::SUBPROCESS) {
-      label_box.height = std::max(0.0, label_box.height - SUBPROCESS_MARKER);
+    if (const auto* activity = dynamic_cast<const Activity*>(this)) {
+      // Keep the name clear of the corner icon, the markers and the boundary events.
+      const double top = has_corner_icon(*activity) ? 12 : 0;
+      double bottom = marker_strip(*activity);
+      if (bottom == 0 && !activity->boundary_events.empty()) bottom = 10;
+      label_box.y += top;
+      label_box.height = std::max(0.0, label_box.height - top - bottom);
+    }
+    if (kind() == ShapeKind::ANNOTATION) {
+      label_box = {box.x + 6, box.y + 2, std::max(0.0, box.width - 8),
+                   std::max(0.0, box.height - 4)};
     }
   } else {
     label_box = free_space_below(*this);
@@ -334,18 +289,11 @@ void Shape::draw() {
       draw_gateway(p, *this, box, fill, ink, outline_width);
       break;
     case ShapeKind::ACTIVITY:
-      p.draw_rectangle(box, fill, LineStyle{ink, outline_width > 0 ? outline_width : 2, {}},
-                       ACTIVITY_RADIUS);
-      if (element_type() == ElementType::SUBPROCESS) {
-        Box marker =
-            square(box.centre_x(), box.bottom() - SUBPROCESS_MARKER / 2 - 3, SUBPROCESS_MARKER);
-        p.draw_rectangle(marker, fill, LineStyle{ink, 1.2, {}});
-        p.draw_polyline(
-            {{marker.centre_x(), marker.y + 3}, {marker.centre_x(), marker.bottom() - 3}},
-            LineStyle{ink, 1.5, {}});
-        p.draw_polyline(
-            {{marker.x + 3, marker.centre_y()}, {marker.right() - 3, marker.centre_y()}},
-            LineStyle{ink, 1.5, {}});
+      if (const auto* activity = dynamic_cast<const Activity*>(this)) {
+        draw_activity(p, *activity, box, fill, ink, outline_width);
+      } else {
+        p.draw_rectangle(box, fill, LineStyle{ink, outline_width > 0 ? outline_width : 2, {}},
+                         ACTIVITY_RADIUS);
       }
       break;
     case ShapeKind::TERMINATOR:
@@ -357,8 +305,20 @@ void Shape::draw() {
         draw_data_store(p, box, fill, ink, outline_width);
       } else {
         draw_data_object(p, box, fill, ink, outline_width);
+        if (const auto* data = dynamic_cast<const DataObject*>(this)) {
+          draw_data_markers(p, *data, box, fill, ink);
+        }
       }
       break;
+    case ShapeKind::ANNOTATION:
+      draw_annotation(p, box, ink);
+      break;
+    case ShapeKind::GROUP:
+      draw_group(p, box, ink);
+      break;
+    case ShapeKind::PARTICIPANT:
+      // The black-box pool paints the band itself.
+      return;
   }
   const TextStyle style = name_style(*this, p);
   if (kind() == ShapeKind::TERMINATOR) {
@@ -390,8 +350,15 @@ void Lane::draw() {
 }
 
 void Lane::draw_shape() {
-  // A shape that was never positioned has no painter and draws nothing.
+  // A shape that was never positioned has no painter and draws nothing. Groups lie under the
+  // shapes they surround; boundary events and annotations lie on top.
+  for (Shape* shape : attached) {
+    if (shape->kind() == ShapeKind::GROUP) shape->draw();
+  }
   for (Shape* shape : shapes) shape->draw();
+  for (Shape* shape : attached) {
+    if (shape->kind() != ShapeKind::GROUP) shape->draw();
+  }
 }
 
 void Pool::draw() {

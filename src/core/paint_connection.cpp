@@ -1,6 +1,8 @@
 // How connections paint themselves from the routes stored on them: sequence flows as solid
-// lines with a filled arrowhead, message flows dashed with an open circle at the source and an
-// open arrowhead at the target.
+// lines with a filled arrowhead (a slash at the source of a default flow, a small diamond at the
+// source of a conditional flow leaving an activity), message flows dashed with an open circle at
+// the source and an open arrowhead at the target, data associations dotted with a line
+// arrowhead, associations dotted with arrowheads as their direction says.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -39,6 +41,45 @@ size_t previous_distinct(const std::vector<Point>& points) {
   return i > 0 ? i - 1 : 0;
 }
 
+// An arrowhead of two lines meeting at `tip`, coming along `in`.
+void line_arrow(Painter& p, const Point& tip, const Direction& in, const std::string& colour) {
+  const double len = std::min(ARROW_LENGTH, in.length);
+  const double half = ARROW_HALF_WIDTH * len / ARROW_LENGTH * 1.2;
+  const Point base{tip.x - in.x * len, tip.y - in.y * len};
+  p.draw_polyline({{base.x - in.y * half, base.y + in.x * half},
+                   tip,
+                   {base.x + in.y * half, base.y - in.x * half}},
+                  LineStyle{colour, 1.2, {}});
+}
+
+// The default slash or the conditional diamond at the start of a sequence flow; moves the
+// line's start behind a diamond.
+void source_marker(Painter& p, const Connection& c, std::vector<Point>& line,
+                   const std::string& colour, const std::string& fill) {
+  const Direction out = direction(line[0], line[1]);
+  if (out.length <= 0) return;
+  if (c.is_default) {
+    const double at = std::min(10.0, out.length / 2);
+    const Point mid{line[0].x + out.x * at, line[0].y + out.y * at};
+    // Across the line at 45 degrees.
+    const double ax = (out.x - out.y) * 0.7071 * 6;
+    const double ay = (out.y + out.x) * 0.7071 * 6;
+    p.draw_polyline({{mid.x - ay, mid.y + ax}, {mid.x + ay, mid.y - ax}},
+                    LineStyle{colour, 1.5, {}});
+  } else if (!c.condition.empty() && c.source != nullptr &&
+             c.source->kind() == ShapeKind::ACTIVITY) {
+    const double len = std::min(16.0, out.length / 2);
+    const double half = 5 * len / 16;
+    const Point a = line[0];
+    const Point m{a.x + out.x * len / 2, a.y + out.y * len / 2};
+    const Point b{a.x + out.x * len, a.y + out.y * len};
+    p.draw_polygon(
+        {a, {m.x - out.y * half, m.y + out.x * half}, b, {m.x + out.y * half, m.y - out.x * half}},
+        fill, LineStyle{colour, 1.0, {}});
+    line[0] = b;
+  }
+}
+
 }  // namespace
 
 void Shape::draw_connections() {
@@ -46,7 +87,9 @@ void Shape::draw_connections() {
   Painter& p = *painter_;
   for (const Connection& c : *connection_to) {
     if (c.waypoints.size() < 2) continue;
-    const bool message = c.connection_type == "message";
+    const bool message = c.connection_type == ConnectionTypes::MESSAGE;
+    const bool data = c.connection_type == ConnectionTypes::DATA;
+    const bool association = c.connection_type == ConnectionTypes::ASSOCIATION;
     const std::string colour = outline_colour.empty() ? p.connection_colour : outline_colour;
     const std::string open_fill = p.background_colour.empty() ? "white" : p.background_colour;
     std::vector<Point> line = c.waypoints;
@@ -54,7 +97,20 @@ void Shape::draw_connections() {
     // Arrowhead: its tip on the target's border, the line stopping at its base.
     const Direction in = direction(line[previous_distinct(line)], line.back());
     const Point tip = line.back();
-    if (in.length > 0) {
+    if (association) {
+      const LineStyle dotted{colour, 1.2, {1.5, 3}};
+      p.draw_polyline(line, dotted);
+      if (c.direction != AssociationDirection::NONE && in.length > 0) {
+        line_arrow(p, tip, in, colour);
+      }
+      if (c.direction == AssociationDirection::BOTH) {
+        const Direction back = direction(line[1], line[0]);
+        if (back.length > 0) line_arrow(p, line[0], back, colour);
+      }
+    } else if (data) {
+      p.draw_polyline(line, LineStyle{colour, 1.2, {1.5, 3}});
+      if (in.length > 0) line_arrow(p, tip, in, colour);
+    } else if (in.length > 0) {
       const double len = std::min(ARROW_LENGTH, in.length);
       const double half = ARROW_HALF_WIDTH * len / ARROW_LENGTH;
       const Point base{tip.x - in.x * len, tip.y - in.y * len};
@@ -76,7 +132,8 @@ void Shape::draw_connections() {
         line[0] = {line[0].x + out.x * 2 * r, line[0].y + out.y * 2 * r};
       }
       p.draw_polyline(line, LineStyle{colour, 1.2, {5, 3}});
-    } else {
+    } else if (!association && !data) {
+      source_marker(p, c, line, colour, open_fill);
       p.draw_polyline(line, LineStyle{colour, 1.5, {}});
     }
 
@@ -109,6 +166,10 @@ void Lane::draw_connection(const std::vector<Shape*>& all_shapes) {
   }
   for (Shape* shape : shapes) {
     if (shape != nullptr && placed.count(shape) != 0) shape->draw_connections();
+  }
+  // Boundary events and annotations draw theirs once they have a place.
+  for (Shape* shape : attached) {
+    if (shape != nullptr) shape->draw_connections();
   }
 }
 

@@ -70,6 +70,18 @@ const char* definition_for(EventTrigger trigger) {
       return "bpmn:conditionalEventDefinition";
     case EventTrigger::LINK:
       return "bpmn:linkEventDefinition";
+    case EventTrigger::ERROR:
+      return "bpmn:errorEventDefinition";
+    case EventTrigger::ESCALATION:
+      return "bpmn:escalationEventDefinition";
+    case EventTrigger::COMPENSATION:
+      return "bpmn:compensateEventDefinition";
+    case EventTrigger::CANCEL:
+      return "bpmn:cancelEventDefinition";
+    case EventTrigger::TERMINATE:
+      return "bpmn:terminateEventDefinition";
+    case EventTrigger::MULTIPLE:
+    case EventTrigger::PARALLEL_MULTIPLE:
     case EventTrigger::NONE:
       break;
   }
@@ -107,6 +119,15 @@ NodeForm form_of(const NodeInfo& node) {
         form.element = "bpmn:intermediateThrowEvent";
         form.throwing = true;
       }
+      return form;
+    case ShapeKind::ANNOTATION:
+      form.element = "bpmn:textAnnotation";
+      return form;
+    case ShapeKind::GROUP:
+      form.element = "bpmn:group";
+      return form;
+    case ShapeKind::PARTICIPANT:
+      form.element = "bpmn:participant";
       return form;
     case ShapeKind::EVENT:
       break;

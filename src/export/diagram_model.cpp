@@ -49,6 +49,12 @@ Box fallback_shape_box(const Shape& shape, double cell_x, double cell_y) {
       w = 40;
       h = 50;
       break;
+    case ShapeKind::ANNOTATION:
+    case ShapeKind::GROUP:
+    case ShapeKind::PARTICIPANT:
+      w = 100;
+      h = 30;
+      break;
   }
   return {cell_x + (Configs::BOX_WIDTH - w) / 2, cell_y + (Configs::BOX_HEIGHT - h) / 2, w, h};
 }

@@ -85,43 +85,64 @@ constexpr const char* TASK_BASE =
     "shape=mxgraph.bpmn.task;whiteSpace=wrap;html=1;rectStyle=rounded;size=10;"
     "taskMarker=abstract;";
 
+// draw.io's name of an event marker.
+const char* drawio_symbol(EventTrigger trigger, bool end) {
+  switch (trigger) {
+    case EventTrigger::NONE:
+      // No marker: "general" would draw nothing at a start, but an end needs a name draw.io
+      // draws nothing for.
+      return end ? "terminate2" : "general";
+    case EventTrigger::MESSAGE:
+      return "message";
+    case EventTrigger::SIGNAL:
+      return "signal";
+    case EventTrigger::TIMER:
+      return "timer";
+    case EventTrigger::CONDITIONAL:
+      return "conditional";
+    case EventTrigger::LINK:
+      return "link";
+    case EventTrigger::ERROR:
+      return "error";
+    case EventTrigger::ESCALATION:
+      return "escalation";
+    case EventTrigger::COMPENSATION:
+      return "compensation";
+    case EventTrigger::CANCEL:
+      return "cancel";
+    case EventTrigger::TERMINATE:
+      return "terminate";
+    case EventTrigger::MULTIPLE:
+      return "multiple";
+    case EventTrigger::PARALLEL_MULTIPLE:
+      return "parallelMultiple";
+  }
+  return "general";
+}
+
 std::string event_style(const NodeInfo& node) {
   const Shape& shape = *node.shape;
   std::string outline = "standard";
   std::string symbol = "general";
   const auto* event = dynamic_cast<const Event*>(&shape);
   if (event != nullptr) {
+    const bool interrupting = event->interrupting();
     switch (event->position()) {
       case EventPosition::START:
-        outline = "standard";
+        outline = interrupting ? "standard" : "eventNonint";
         break;
       case EventPosition::INTERMEDIATE:
-        outline = event->throwing() ? "throwing" : "catching";
+        if (event->boundary_of() != nullptr) {
+          outline = interrupting ? "boundInt" : "boundNonint";
+        } else {
+          outline = event->throwing() ? "throwing" : "catching";
+        }
         break;
       case EventPosition::END:
         outline = "end";
         break;
     }
-    switch (event->trigger()) {
-      case EventTrigger::NONE:
-        symbol = outline == "end" ? "terminate2" : "general";
-        break;
-      case EventTrigger::MESSAGE:
-        symbol = "message";
-        break;
-      case EventTrigger::SIGNAL:
-        symbol = "signal";
-        break;
-      case EventTrigger::TIMER:
-        symbol = "timer";
-        break;
-      case EventTrigger::CONDITIONAL:
-        symbol = "conditional";
-        break;
-      case EventTrigger::LINK:
-        symbol = "link";
-        break;
-    }
+    symbol = drawio_symbol(event->trigger(), event->position() == EventPosition::END);
   }
   return std::string(EVENT_BASE) + LABEL_BELOW + "outline=" + outline + ";symbol=" + symbol + ";";
 }
@@ -154,6 +175,12 @@ std::string shape_style(const NodeInfo& node) {
         return "shape=datastore;whiteSpace=wrap;html=1;" + std::string(LABEL_BELOW);
       }
       return "shape=mxgraph.bpmn.data;whiteSpace=wrap;html=1;size=15;" + std::string(LABEL_BELOW);
+    case ShapeKind::ANNOTATION:
+      return "shape=partialRectangle;html=1;top=0;right=0;bottom=0;fillColor=none;align=left;";
+    case ShapeKind::GROUP:
+      return "rounded=1;whiteSpace=wrap;html=1;dashed=1;fillColor=none;";
+    case ShapeKind::PARTICIPANT:
+      break;
   }
   return "rounded=1;whiteSpace=wrap;html=1;";
 }

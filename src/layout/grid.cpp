@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "grid_impl.hpp"
+#include "orvane/activity.hpp"
 #include "orvane/lane.hpp"
 #include "orvane/pool.hpp"
 #include "orvane/shape.hpp"
@@ -25,23 +26,6 @@ void trace(std::string_view message) {
 // A name made safe for a markup message.
 std::string nm(const Shape* shape) {
   return Helper::escape(shape->name);
-}
-
-std::size_t outgoing_count(const Shape* shape) {
-  return shape->connection_to ? shape->connection_to->size() : 0;
-}
-
-std::size_t incoming_count(const Shape* shape) {
-  return shape->connection_from ? shape->connection_from->size() : 0;
-}
-
-Shape* target_of(const Shape* shape, std::size_t index) {
-  Shape* target = (*shape->connection_to)[index].target;
-  if (target == nullptr) {
-    throw std::invalid_argument("connection " + std::to_string(index) + " of shape " +
-                                Helper::quoted(shape->name) + " has no target");
-  }
-  return target;
 }
 
 void check_shape(const Shape* shape) {
@@ -85,6 +69,72 @@ ShapesByLane group_by_lane(const std::vector<Shape*>& shapes) {
 
 }  // namespace
 
+void Grid::Impl::build_flow_view(const std::vector<Pool*>& pools) {
+  auto off_flow = [](const Shape* shape) {
+    return shape != nullptr && shape->kind() == ShapeKind::PARTICIPANT;
+  };
+  for_each_shape(pools, [&](const auto&, Shape* shape) {
+    const auto* activity = dynamic_cast<const Activity*>(shape);
+    const bool boundary = activity != nullptr && !activity->boundary_events.empty();
+    bool skips = false;
+    if (shape->connection_to) {
+      for (const Connection& c : *shape->connection_to) skips = skips || off_flow(c.target);
+    }
+    if (boundary || skips) {
+      std::vector<Shape*>& targets = flow_targets[shape];
+      auto add = [&](const Shape* from) {
+        if (!from->connection_to) return;
+        for (const Connection& c : *from->connection_to) {
+          if (!off_flow(c.target)) targets.push_back(c.target);
+        }
+      };
+      add(shape);
+      if (boundary) {
+        for (const Shape* event : activity->boundary_events) {
+          if (event != nullptr) add(event);
+        }
+      }
+    }
+    if (shape->connection_from &&
+        std::any_of(shape->connection_from->begin(), shape->connection_from->end(), off_flow)) {
+      flow_sources[shape] = static_cast<std::size_t>(
+          std::count_if(shape->connection_from->begin(), shape->connection_from->end(),
+                        [&](const Shape* s) { return !off_flow(s); }));
+    }
+  });
+}
+
+std::size_t Grid::Impl::outgoing_count(const Shape* shape) const {
+  if (!flow_targets.empty()) {
+    auto it = flow_targets.find(shape);
+    if (it != flow_targets.end()) return it->second.size();
+  }
+  return shape->connection_to ? shape->connection_to->size() : 0;
+}
+
+std::size_t Grid::Impl::incoming_count(const Shape* shape) const {
+  if (!flow_sources.empty()) {
+    auto it = flow_sources.find(shape);
+    if (it != flow_sources.end()) return it->second;
+  }
+  return shape->connection_from ? shape->connection_from->size() : 0;
+}
+
+Shape* Grid::Impl::target_of(const Shape* shape, std::size_t index) const {
+  Shape* target = nullptr;
+  auto it = flow_targets.empty() ? flow_targets.end() : flow_targets.find(shape);
+  if (it != flow_targets.end()) {
+    target = it->second.at(index);
+  } else {
+    target = (*shape->connection_to)[index].target;
+  }
+  if (target == nullptr) {
+    throw std::invalid_argument("connection " + std::to_string(index) + " of shape " +
+                                Helper::quoted(shape->name) + " has no target");
+  }
+  return target;
+}
+
 Grid::Grid() : impl_(new Impl) {}
 
 Grid::~Grid() {
@@ -106,6 +156,7 @@ void Grid::set_grid(const std::vector<Pool*>& pools) {
   std::size_t shape_count = 0;
   for_each_shape(_pools, [&](const Lane&, Shape*) { ++shape_count; });
   impl_->first_cells.reserve(shape_count);
+  impl_->build_flow_view(_pools);
   _process_all_shapes();
 }
 
@@ -120,7 +171,7 @@ bool Grid::is_same_pool(const Shape& previous_shape, const Shape& current_shape)
 std::vector<Shape*> Grid::_find_all_start_shapes() const {
   std::vector<Shape*> out;
   for_each_shape(_pools, [&](const Lane&, Shape* shape) {
-    if (incoming_count(shape) == 0) out.push_back(shape);
+    if (impl_->incoming_count(shape) == 0) out.push_back(shape);
   });
   return out;
 }
@@ -138,8 +189,8 @@ Shape* Grid::_find_start_shape() const {
     for (const auto& lane_ptr : pool->lanes) {
       for (Shape* shape : lane_ref(lane_ptr).shapes) {
         check_shape(shape);
-        if (tracing()) trace(nm(shape) + " - " + std::to_string(incoming_count(shape)));
-        if (incoming_count(shape) == 0) return shape;
+        if (tracing()) trace(nm(shape) + " - " + std::to_string(impl_->incoming_count(shape)));
+        if (impl_->incoming_count(shape) == 0) return shape;
       }
     }
   }
@@ -171,9 +222,9 @@ void Grid::_process_all_shapes() {
   std::vector<Shape*> mid_flow_terminators;
   std::vector<Shape*> disconnected_shapes;
   for (Shape* shape : no_incoming_shapes) {
-    if (outgoing_count(shape) > 0 && shape->class_name() == "Terminator") {
+    if (impl_->outgoing_count(shape) > 0 && shape->class_name() == "Terminator") {
       mid_flow_terminators.push_back(shape);
-    } else if (outgoing_count(shape) > 0) {
+    } else if (impl_->outgoing_count(shape) > 0) {
       true_start_shapes.push_back(shape);
     } else {
       disconnected_shapes.push_back(shape);
@@ -234,13 +285,13 @@ void Grid::_add_start_node_to_grid(Shape* start_shape, int row_number) {
   }
   start_shape->grid_traversed = true;
   add_shape_to_lane_rowcolumn(start_shape->lane_id, row_number, 1, start_shape);
-  for (std::size_t i = 0; i < outgoing_count(start_shape); ++i) {
-    Shape* next_shape = target_of(start_shape, i);
+  for (std::size_t i = 0; i < impl_->outgoing_count(start_shape); ++i) {
+    Shape* next_shape = impl_->target_of(start_shape, i);
     if (next_shape->grid_traversed) continue;
     next_shape->grid_traversed = true;
     add_shape_to_lane_rowcolumn(next_shape->lane_id, row_number, 2, next_shape);
-    for (std::size_t j = 0; j < outgoing_count(next_shape); ++j) {
-      set_shapes_position(next_shape, target_of(next_shape, j), static_cast<int>(j));
+    for (std::size_t j = 0; j < impl_->outgoing_count(next_shape); ++j) {
+      set_shapes_position(next_shape, impl_->target_of(next_shape, j), static_cast<int>(j));
     }
   }
 }
@@ -261,8 +312,8 @@ void Grid::_add_remaining_unconnected_shapes() {
                           " unconnected shapes in lane " + Helper::escape(lane.name));
       for (const Shape* shape : remaining) {
         Helper::print_plain("Shape: " + nm(shape) +
-                            ", connections from: " + std::to_string(incoming_count(shape)) +
-                            ", connections to: " + std::to_string(outgoing_count(shape)));
+                            ", connections from: " + std::to_string(impl_->incoming_count(shape)) +
+                            ", connections to: " + std::to_string(impl_->outgoing_count(shape)));
       }
       int column = 1;
       for (Shape* shape : remaining) {
@@ -301,9 +352,9 @@ void Grid::set_shapes_position(Shape* previous_shape, Shape* current_shape, int 
   while (!stack.empty()) {
     Frame& top = stack.back();
     Shape* shape = top.shape;
-    if (top.next < outgoing_count(shape)) {
+    if (top.next < impl_->outgoing_count(shape)) {
       const std::size_t connection_index = top.next++;
-      Shape* next_shape = target_of(shape, connection_index);
+      Shape* next_shape = impl_->target_of(shape, connection_index);
       if (tracing()) {
         trace("    [dodger_blue1]" + std::to_string(connection_index) + ": " + nm(shape) + " -> " +
               nm(next_shape) + "[/]");
@@ -394,7 +445,7 @@ void Grid::_process_mid_flow_terminators(const std::vector<Shape*>& mid_flow_ter
   for (Shape* terminator : mid_flow_terminators) {
     check_shape(terminator);
     if (terminator->grid_traversed) continue;
-    const std::size_t count = outgoing_count(terminator);
+    const std::size_t count = impl_->outgoing_count(terminator);
     if (count != 1) {
       if (tracing()) {
         trace("Warning: Mid-flow terminator \\[" + nm(terminator) + "] has " +
@@ -403,7 +454,7 @@ void Grid::_process_mid_flow_terminators(const std::vector<Shape*>& mid_flow_ter
       set_shapes_position(nullptr, terminator, 0);
       continue;
     }
-    Shape* target = target_of(terminator, 0);
+    Shape* target = impl_->target_of(terminator, 0);
     if (!target->grid_traversed) {
       if (tracing()) {
         trace("Target shape \\[" + nm(target) + "] not positioned yet, using default positioning");

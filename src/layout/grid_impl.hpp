@@ -84,6 +84,17 @@ struct Grid::Impl {
   std::size_t max_len = 0;
   mutable std::size_t last_lane = npos;
 
+  // How the layout sees the flow of the few shapes whose lists it does not take as they are
+  // (built by set_grid): an activity's boundary events lead on as if their connections left
+  // the activity, after its own; links to and from a black-box pool belong to no lane's flow
+  // and are not followed. Every other shape's lists are used directly.
+  std::unordered_map<const Shape*, std::vector<Shape*>> flow_targets;
+  std::unordered_map<const Shape*, std::size_t> flow_sources;
+  void build_flow_view(const std::vector<Pool*>& pools);
+  std::size_t outgoing_count(const Shape* shape) const;
+  std::size_t incoming_count(const Shape* shape) const;
+  Shape* target_of(const Shape* shape, std::size_t index) const;
+
   // Checked access for the views, which may outlive a rebuild of the grid.
   const Lane& lane_at(std::size_t lane) const {
     if (lane >= lanes.size()) {

@@ -15,6 +15,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "orvane/artifact.hpp"
 #include "orvane/constants.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/lane.hpp"
@@ -309,7 +310,13 @@ class Router {
         if (!lane) continue;
         add_band(lane->coord.x_pos, lane->coord.y_pos, lane->width, lane->height,
                  Configs::LANE_TEXT_WIDTH);
-        for (Shape* shape : lane->shapes) {
+        // Boundary events lead on like the shapes of the lane; groups and annotations are not
+        // part of any route (an annotation's association is drawn straight when it is placed).
+        std::vector<Shape*> members = lane->shapes;
+        for (Shape* shape : lane->attached) {
+          if (shape != nullptr && shape->kind() == ShapeKind::EVENT) members.push_back(shape);
+        }
+        for (Shape* shape : members) {
           if (shape == nullptr || index.count(shape) != 0) continue;
           sources.push_back(shape);
           if (!placed(shape->box)) continue;
@@ -325,6 +332,19 @@ class Router {
           nodes_.push_back(n);
         }
       }
+    }
+    // A black-box pool's band is the end of its message flows.
+    for (const auto& pool : pools) {
+      Shape* band = pool ? static_cast<Shape*>(pool->participant()) : nullptr;
+      if (band == nullptr || !placed(band->box) || index.count(band) != 0) continue;
+      sources.push_back(band);
+      Node n;
+      n.shape = band;
+      n.box = band->box;
+      n.ink = band->box;
+      n.rectangular = true;
+      index.emplace(band, static_cast<int>(nodes_.size()));
+      nodes_.push_back(n);
     }
     for (Shape* shape : sources) {
       if (!shape->connection_to) continue;

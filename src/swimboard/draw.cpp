@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "orvane/artifact.hpp"
+#include "orvane/attached_geometry.hpp"
 #include "orvane/constants.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/routing.hpp"
@@ -83,6 +85,8 @@ void Swimboard::draw() {
                        level("draw_connection"));
         lane->draw_connection(all_shapes);
       }
+      // A black-box pool has no lanes: its band draws the messages it sends.
+      if (Participant* band = pool->participant()) band->draw_connections();
     }
   }
   if (_footer) _footer->draw();
@@ -116,7 +120,15 @@ void Swimboard::_set_draw_position() {
                  level("pool_lane", true));
   int x_pos = 0;
   int y_pos = title_bottom + Configs::VSPACE_BETWEEN_TITLE_AND_POOL;
+  // Every lane is as wide as the widest row of the grid; a black-box pool's band takes that width.
+  const int lane_width = Lane::band_width(_layout_grid);
   for (const auto& pool : _pools) {
+    if (pool->black_box()) {
+      pool->set_black_box_position(Configs::SURFACE_LEFT_MARGIN, y_pos, lane_width, p);
+      y_pos += pool->height + Configs::VSPACE_BETWEEN_POOLS;
+      lane_max_width = std::max(lane_max_width, lane_width);
+      continue;
+    }
     if (pool->lanes.empty()) {
       throw std::out_of_range("pool " + Helper::quoted(pool->name) +
                               " has no lanes; every pool needs at least one lane to be drawn");
@@ -134,6 +146,8 @@ void Swimboard::_set_draw_position() {
   _set_shape_x_position();
   Helper::printc("[cadet_blue][bold][  Setting shapes Y positions   ]", level("pool_lane", true));
   _set_shape_y_position();
+  // Groups and annotations take their place from the shapes they belong to, now all placed.
+  position_attached_shapes(_pools, p);
 
   if (_footer) {
     _footer->set_draw_position(Configs::SURFACE_LEFT_MARGIN,

@@ -25,6 +25,22 @@ void require_position(const Lane& lane, std::size_t index) {
   }
 }
 
+// Only connections within the shape's pool say where it stands in its flow: a message flow
+// from another pool neither makes an event intermediate nor keeps it from being an end.
+bool leads_on_in_pool(const Shape& shape) {
+  for (const Connection& c : *shape.connection_to) {
+    if (c.target != nullptr && in_same_pool(shape, *c.target)) return true;
+  }
+  return false;
+}
+
+bool led_into_in_pool(const Shape& shape) {
+  for (const Shape* source : *shape.connection_from) {
+    if (source != nullptr && in_same_pool(shape, *source)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void Swimboard::_replace_elements() {
@@ -60,8 +76,8 @@ void Swimboard::_replace_message_element(Pool& pool, Lane& lane, std::size_t ind
   require_shape(lane, index, shape);
   if (dynamic_cast<Message*>(shape) == nullptr) return;
   require_position(lane, index);
-  const bool out = !shape->connection_to->empty();
-  const bool in = !shape->connection_from->empty();
+  const bool out = leads_on_in_pool(*shape);
+  const bool in = led_into_in_pool(*shape);
   const ElementType type = !out ? ElementType::MESSAGE_END
                            : in ? ElementType::MESSAGE_INTERMEDIATE
                                 : ElementType::MESSAGE;
@@ -72,8 +88,8 @@ void Swimboard::_replace_signal_element(Pool& pool, Lane& lane, std::size_t inde
   require_shape(lane, index, shape);
   if (shape->class_name() != "Signal") return;
   require_position(lane, index);
-  const bool out = !shape->connection_to->empty();
-  const bool in = !shape->connection_from->empty();
+  const bool out = leads_on_in_pool(*shape);
+  const bool in = led_into_in_pool(*shape);
   const ElementType type = !out ? ElementType::SIGNAL_END
                            : in ? ElementType::SIGNAL_INTERMEDIATE
                                 : ElementType::SIGNAL;
@@ -85,10 +101,10 @@ void Swimboard::_replace_conditional_element(Pool& pool, Lane& lane, std::size_t
   require_shape(lane, index, shape);
   if (shape->class_name() != "Conditional") return;
   // A conditional event has no end kind: one that leads nowhere stays as it is.
-  if (shape->connection_to->empty()) return;
+  if (!leads_on_in_pool(*shape)) return;
   require_position(lane, index);
-  const ElementType type = shape->connection_from->empty() ? ElementType::CONDITIONAL
-                                                           : ElementType::CONDITIONAL_INTERMEDIATE;
+  const ElementType type =
+      !led_into_in_pool(*shape) ? ElementType::CONDITIONAL : ElementType::CONDITIONAL_INTERMEDIATE;
   substitute(*this, pool, lane, index, shape, type);
 }
 
@@ -122,6 +138,7 @@ Shape* Swimboard::_replace_connections(Shape* current_shape, Shape* new_shape) {
     const Connection& c = outgoing[i];
     Connection rebuilt(new_shape, c.target, c.label, c.connection_type, c.source_connection_side,
                        c.target_connection_side, c.bpmn_id);
+    rebuilt.copy_details(c);
     outgoing[i] = std::move(rebuilt);
   }
   _replace_connection_from(current_shape, new_shape);
@@ -141,6 +158,7 @@ void Swimboard::_replace_connection_from(Shape* current_shape, Shape* new_shape)
       if (c.target != current_shape) continue;
       Connection rebuilt(c.source, new_shape, c.label, c.connection_type, c.source_connection_side,
                          c.target_connection_side, c.bpmn_id);
+      rebuilt.copy_details(c);
       outgoing[j] = std::move(rebuilt);
     }
   }

@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "loader/loader.hpp"
+#include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
+#include "orvane/gateway.hpp"
 #include "orvane/painter.hpp"
 
 // Fontconfig keeps its font caches until the process ends; LeakSanitizer builds are told so
@@ -141,6 +144,98 @@ TEST(BuildDiagram, UnusualButValidGraphsDraw) {
     EXPECT_EQ(loaded.board->_layout_grid.get_all_shapes().size(), loaded.shapes_by_id.size())
         << text;
   }
+}
+
+const char* kNotation = R"(
+pools:
+  - name: Shop
+    id: shop
+    lanes:
+      - name: Sales
+        id: sales
+        shapes:
+          - {id: order, name: Order in, type: message_start}
+          - {id: review, name: Review, type: user_task, marker: [sequential, compensation]}
+          - {id: late, name: 2 days, type: timer_boundary, attached_to: review, interrupting: false}
+          - {id: ok, name: "OK?", type: exclusive, marker: none}
+          - {id: fix, name: Fix, type: event_subprocess, trigger: escalation, interrupting: false}
+          - {id: files, name: Files, type: data_input, collection: true}
+          - {id: stop, name: Stop, type: terminate_end}
+          - {id: bill, name: Bill, type: call_activity}
+          - {id: tell, name: Tell, type: message_throw}
+  - name: Customer
+    black_box: true
+connections:
+  - {id: f1, from: Customer, to: order}
+  - {from: order, to: review}
+  - {from: review, to: ok}
+  - {from: ok, to: stop, default: true, label: no}
+  - {from: ok, to: bill, condition: amount > 0}
+  - {from: bill, to: tell, type: association, direction: both}
+  - {from: late, to: tell}
+  - {from: tell, to: Customer}
+annotations:
+  - {id: note, text: Four eyes, on: review}
+groups:
+  - {id: money, name: Money, members: [bill, tell]}
+)";
+
+TEST(BuildDiagram, NotationKeysSetTheModel) {
+  LoadedDiagram loaded = load_diagram_text(kNotation, "notation.yaml");
+  Swimboard& board = *loaded.board;
+  auto& shapes = loaded.shapes_by_id;
+  auto* review = dynamic_cast<Task*>(shapes.at("review"));
+  ASSERT_NE(review, nullptr);
+  EXPECT_EQ(review->task_type, TaskType::USER);
+  EXPECT_EQ(review->loop, LoopType::SEQUENTIAL);
+  EXPECT_TRUE(review->compensation);
+  auto* late = dynamic_cast<TypedEvent*>(shapes.at("late"));
+  ASSERT_NE(late, nullptr);
+  EXPECT_EQ(late->attached_to, review);
+  EXPECT_EQ(late->definition, EventTrigger::TIMER);
+  EXPECT_FALSE(late->interrupting());
+  EXPECT_EQ(review->boundary_events.size(), 1u);
+  EXPECT_FALSE(dynamic_cast<Exclusive&>(*shapes.at("ok")).show_marker);
+  auto& fix = dynamic_cast<Subprocess&>(*shapes.at("fix"));
+  EXPECT_EQ(fix.form, SubprocessForm::EVENT);
+  EXPECT_EQ(fix.start_trigger, EventTrigger::ESCALATION);
+  EXPECT_FALSE(fix.start_interrupts);
+  auto& files = dynamic_cast<DataObject&>(*shapes.at("files"));
+  EXPECT_EQ(files.role, DataRole::INPUT);
+  EXPECT_TRUE(files.collection);
+  auto& stop = dynamic_cast<TypedEvent&>(*shapes.at("stop"));
+  EXPECT_EQ(stop.position(), EventPosition::END);
+  EXPECT_EQ(stop.trigger(), EventTrigger::TERMINATE);
+  EXPECT_EQ(dynamic_cast<Subprocess&>(*shapes.at("bill")).form, SubprocessForm::CALL_ACTIVITY);
+  EXPECT_TRUE(dynamic_cast<Event&>(*shapes.at("tell")).throwing());
+
+  // Ids are the description's; a black-box pool is known by its name.
+  EXPECT_EQ(shapes.at("review")->bpmn_id, "review");
+  EXPECT_EQ(board._pools[0]->bpmn_id, "shop");
+  EXPECT_EQ(board._pools[0]->lanes[0]->id, "sales");
+  EXPECT_EQ(shapes.at("order")->lane_id, "sales");
+  ASSERT_TRUE(board._pools[1]->black_box());
+  Participant& customer = *board._pools[1]->participant();
+  ASSERT_EQ(customer.connection_to->size(), 1u);
+  EXPECT_EQ((*customer.connection_to)[0].bpmn_id, "f1");
+  EXPECT_EQ((*customer.connection_to)[0].connection_type, "message");
+
+  const ConnectionList& from_ok = *shapes.at("ok")->connection_to;
+  EXPECT_TRUE(from_ok[0].is_default);
+  EXPECT_EQ(from_ok[1].condition, "amount > 0");
+  const Connection& association = (*shapes.at("bill")->connection_to)[0];
+  EXPECT_EQ(association.connection_type, "association");
+  EXPECT_EQ(association.direction, AssociationDirection::BOTH);
+
+  auto& note = dynamic_cast<TextAnnotation&>(*shapes.at("note"));
+  EXPECT_EQ(note.annotated(), review);
+  EXPECT_EQ(note.name, "Four eyes");
+  auto& money = dynamic_cast<Group&>(*shapes.at("money"));
+  EXPECT_EQ(money.members, (std::vector<Shape*>{shapes.at("bill"), shapes.at("tell")}));
+  // Only the lane shapes stand in cells.
+  EXPECT_EQ(board._pools[0]->lanes[0]->shapes.size(), 8u);
+  EXPECT_NO_THROW(board.draw());
+  EXPECT_EQ(board._layout_grid.get_all_shapes().size(), 8u);
 }
 
 }  // namespace

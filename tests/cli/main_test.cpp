@@ -123,6 +123,29 @@ TEST_F(Command, LayoutPrintsOnlyJsonWithFileIdsAndOneBasedCells) {
       << json;
   EXPECT_NE(json.find("\"id\":\"ship\""), std::string::npos);
   EXPECT_EQ(json.find("\"row\":0"), std::string::npos);
+  EXPECT_NE(json.find("\"kind\":\"exclusive\"}"), std::string::npos);
+  EXPECT_NE(json.find("\"attached\":[]}"), std::string::npos);
+}
+
+TEST_F(Command, LayoutListsBoundaryEventsAnnotationsAndGroupsWithWhatTheyBelongTo) {
+  fs::path file = write("a.yaml",
+                        "lanes:\n- name: L\n  shapes:\n"
+                        "  - {id: s, type: start}\n"
+                        "  - {id: pay, type: service_task}\n"
+                        "  - {id: late, type: timer_boundary, attached_to: pay}\n"
+                        "connections: [{from: s, to: pay}]\n"
+                        "annotations: [{id: n, text: Note, on: pay}]\n"
+                        "groups: [{id: g, name: G, members: [s, pay]}]\n");
+  Result r = run("layout " + file.string());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("\"kind\":\"service_task\"}"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("{\"id\":\"late\",\"name\":\"\",\"type\":\"TypedEvent\",\"pool\":"
+                       "\"Default Pool\",\"lane\":\"L\",\"on\":[\"pay\"],"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\"on\":[\"s\",\"pay\"]"), std::string::npos);
+  EXPECT_NE(r.out.find("\"kind\":\"timer_boundary\"}"), std::string::npos);
+  EXPECT_NE(r.out.find("\"kind\":\"text_annotation\"}"), std::string::npos);
 }
 
 TEST_F(Command, LayoutEscapesNamesAndKeepsReplacedEventIds) {

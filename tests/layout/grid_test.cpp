@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "layout_support.hpp"
+#include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
 
 namespace orvane::testing {
 namespace {
@@ -50,7 +52,7 @@ class GridLayout : public ::testing::Test {
 
   Grid grid;
 
- private:
+ protected:
   std::vector<std::unique_ptr<Pool>> pools_;
 };
 
@@ -100,6 +102,49 @@ TEST_F(GridLayout, LaterConnectionsOpenRowsOrFollowTheirIndexInOtherLanes) {
             "A/row5: . . V\n"
             "B/row2: . Z .\n"
             "C/row3: . W .\n");
+}
+
+TEST_F(GridLayout, BoundaryEventsLeadOnAsIfTheirFlowsLeftTheActivity) {
+  // The same diagram twice: once with the handler reached from a timer on the task's border,
+  // once with the task leading to it directly. Both lay out alike, and the boundary event
+  // itself takes no cell.
+  auto build = [&](const std::string& pool, bool boundary) {
+    Lane& a = lane(pool, "A");
+    Lane& b = lane(pool, "B");
+    Shape& s = a.add_element("S" + pool, ElementType::START);
+    Shape& t = task(a, "T" + pool);
+    Shape& next = task(a, "N" + pool);
+    Shape& handler = task(b, "H" + pool);
+    s.connect(t);
+    t.connect(next);
+    if (boundary) {
+      a.add_boundary_event(t, "late", EventTrigger::TIMER).connect(handler);
+    } else {
+      t.connect(handler);
+    }
+  };
+  build("P", true);
+  build("Q", false);
+  EXPECT_EQ(layout(),
+            "A/row1: SP TP NP\n"
+            "B/row1: . HP .\n"
+            "A/row1: SQ TQ NQ\n"
+            "B/row1: . HQ .\n");
+  EXPECT_EQ(grid.get_all_shapes().size(), 8u);
+}
+
+TEST_F(GridLayout, MessagesToAndFromABlackBoxPoolAreNotPartOfAnyFlow) {
+  Lane& a = lane("P", "A");
+  pools_.push_back(make_pool("Customer"));
+  Participant& customer = pools_.back()->make_black_box();
+  Shape& received = a.add_element("Order", ElementType::MESSAGE);
+  Shape& answer = task(a, "Answer");
+  Shape& done = a.add_element("Done", ElementType::END);
+  customer.connect(received);  // the order still starts the flow
+  received.connect(answer);
+  answer.connect(customer);  // not followed: the end comes first after the answer
+  answer.connect(done);
+  EXPECT_EQ(layout(), "A/row1: Order Answer Done\n");
 }
 
 TEST_F(GridLayout, TracesFollowTheWalkDepthFirst) {

@@ -241,5 +241,56 @@ TEST_F(EventReplacement, MembersCalledDirectlyLeaveShapesTheyDoNotHandleWhatever
   EXPECT_EQ(lane->shapes[1]->class_name(), "MessageEnd");
 }
 
+TEST_F(EventReplacement, MessageFlowsFromOtherPoolsDoNotDecideTheKind) {
+  // A message event that receives a message from another pool and starts its flow stays a
+  // start event; one that sends a message at the end of its flow is an end event; only flows
+  // within the pool make an event intermediate.
+  Lane& other = board->add_lane("Other");
+  Shape& sender = other.add_element("Send", ElementType::TASK);
+  Shape& start = add("Order in", ElementType::MESSAGE);
+  Shape& work = add("Work", ElementType::TASK);
+  Shape& notify = add("Notify", ElementType::MESSAGE);
+  Shape& receiver = other.add_element("Receive", ElementType::TASK);
+  Shape& signal = add("Alarm", ElementType::SIGNAL);
+  Shape& condition = add("Ready", ElementType::CONDITIONAL);
+  sender.connect(start);
+  start.connect(work);
+  work.connect(notify);
+  notify.connect(receiver);
+  sender.connect(signal);
+  signal.connect(work);
+  sender.connect(condition);
+  condition.connect(receiver);  // leads only out of its pool: no kind to choose
+
+  board->_replace_elements();
+
+  EXPECT_EQ(lane->shapes[0]->class_name(), "Message");
+  EXPECT_NE(lane->shapes[0], &start);
+  EXPECT_EQ(lane->shapes[2]->class_name(), "MessageEnd");
+  EXPECT_EQ(lane->shapes[3]->class_name(), "Signal");
+  EXPECT_EQ(lane->shapes[4], &condition);
+  // The message flows themselves are carried over.
+  EXPECT_EQ((*sender.connection_to)[0].target, lane->shapes[0]);
+  EXPECT_EQ((*lane->shapes[2]->connection_to)[0].target, &receiver);
+}
+
+TEST_F(EventReplacement, DefaultConditionAndDirectionSurviveTheRebuiltConnections) {
+  Shape& a = add("A", ElementType::TASK);
+  Shape& m = add("M", ElementType::MESSAGE);
+  Shape& b = add("B", ElementType::TASK);
+  Connection& in = a.connect(m);
+  in.condition = "x > 1";
+  Connection& out = m.connect(b);
+  out.is_default = true;
+  out.direction = AssociationDirection::BOTH;
+  board->_replace_elements();
+  const Connection& new_in = (*a.connection_to)[0];
+  const Connection& new_out = (*lane->shapes[1]->connection_to)[0];
+  EXPECT_EQ(new_in.target, lane->shapes[1]);
+  EXPECT_EQ(new_in.condition, "x > 1");
+  EXPECT_TRUE(new_out.is_default);
+  EXPECT_EQ(new_out.direction, AssociationDirection::BOTH);
+}
+
 }  // namespace
 }  // namespace orvane

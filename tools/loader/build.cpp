@@ -6,6 +6,9 @@
 #include <algorithm>
 
 #include "loader/loader.hpp"
+#include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
+#include "orvane/gateway.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/painter_factory.hpp"
 #include "orvane/theme.hpp"
@@ -25,6 +28,23 @@ std::string join(const std::vector<std::string>& items) {
 template <class T>
 T or_default(const T& value, const T& fallback) {
   return value == T{} ? fallback : value;
+}
+
+// What the description says about a shape beyond its type word.
+void apply_details(const ShapeDescription& s, Shape& shape) {
+  apply_type_word(*s.word, shape);
+  if (auto* activity = dynamic_cast<Activity*>(&shape)) {
+    activity->loop = s.loop;
+    activity->compensation = s.compensation;
+  }
+  if (auto* sub = dynamic_cast<Subprocess*>(&shape)) {
+    sub->ad_hoc = s.ad_hoc;
+    sub->start_trigger = s.trigger;
+    sub->start_interrupts = s.interrupting;
+  }
+  if (auto* gateway = dynamic_cast<Exclusive*>(&shape)) gateway->show_marker = !s.hide_marker;
+  if (auto* data = dynamic_cast<DataObject*>(&shape)) data->collection = s.collection;
+  if (auto* event = dynamic_cast<TypedEvent*>(&shape)) event->interrupts = s.interrupting;
 }
 
 }  // namespace
@@ -60,17 +80,37 @@ LoadedDiagram build_diagram(const DiagramDescription& d, const LoadOptions& opti
   Painter& painter = board.painter();
   if (d.title_font_size) board.set_title_font_size(*d.title_font_size);
 
+  // The exported id of everything the description names is the description's own.
+  auto record = [&](Shape& shape, const std::string& id) {
+    shape.bpmn_id = id;
+    out.shapes_by_id[id] = &shape;
+    out.ids_by_bpmn_id[id] = id;
+  };
   auto add_shapes = [&](Lane& lane, const LaneDescription& lane_description) {
     for (const auto& s : lane_description.shapes) {
+      if (s.word->boundary) continue;
       Shape& shape = lane.add_element(s.name, s.type);
-      out.shapes_by_id[s.id] = &shape;
-      out.ids_by_bpmn_id[shape.bpmn_id] = s.id;
+      apply_details(s, shape);
+      record(shape, s.id);
     }
   };
+  // Boundary events come once every activity exists; each joins its activity's lane.
+  auto add_boundary_events = [&](const LaneDescription& lane_description) {
+    for (const auto& s : lane_description.shapes) {
+      if (!s.word->boundary) continue;
+      Shape& host = *out.shapes_by_id.at(s.attached_to);
+      TypedEvent& event =
+          host.owner_lane->add_boundary_event(host, s.name, s.word->trigger, s.interrupting);
+      record(event, s.id);
+    }
+  };
+  std::map<std::string, Shape*> black_boxes;
 
   for (const auto& p : d.pools) {
     Pool& pool =
         board.add_pool(p.name, p.font, p.font_size, p.font_colour, p.fill_colour, p.text_alignment);
+    if (!p.id.empty()) pool.bpmn_id = p.id;
+    if (p.black_box) black_boxes[p.id] = &pool.make_black_box();
     for (const auto& l : p.lanes) {
       // Empty styles take the theme's lane defaults, as lanes added to the board directly do.
       Lane& lane =
@@ -80,16 +120,45 @@ LoadedDiagram build_diagram(const DiagramDescription& d, const LoadOptions& opti
                         or_default(l.fill_colour, painter.lane_fill_colour),
                         or_default(l.text_alignment, painter.lane_text_alignment),
                         or_default(l.background_fill_colour, painter.lane_background_fill_colour));
+      if (!l.id.empty()) lane.id = l.id;
       add_shapes(lane, l);
     }
   }
   for (const auto& l : d.lanes) {
     Lane& lane = board.add_lane(l.name, l.font, l.font_size, l.font_colour, l.fill_colour,
                                 l.text_alignment, l.background_fill_colour);
+    if (!l.id.empty()) lane.id = l.id;
     add_shapes(lane, l);
   }
+  for (const auto& p : d.pools) {
+    for (const auto& l : p.lanes) add_boundary_events(l);
+  }
+  for (const auto& l : d.lanes) add_boundary_events(l);
+
+  auto end = [&](const std::string& id) -> Shape& {
+    auto it = out.shapes_by_id.find(id);
+    return it != out.shapes_by_id.end() ? *it->second : *black_boxes.at(id);
+  };
   for (const auto& c : d.connections) {
-    out.shapes_by_id.at(c.from)->connect(*out.shapes_by_id.at(c.to), c.label);
+    Connection& made = end(c.from).connect(end(c.to), c.label);
+    if (!c.id.empty()) made.bpmn_id = c.id;
+    if (c.association) {
+      made.connection_type = ConnectionTypes::ASSOCIATION;
+      made.direction = c.direction;
+    }
+    made.is_default = c.is_default;
+    made.condition = c.condition;
+  }
+  for (const auto& a : d.annotations) {
+    Shape& shape = *out.shapes_by_id.at(a.on);
+    TextAnnotation& note = shape.owner_lane->annotate(shape, a.text);
+    if (!a.id.empty()) record(note, a.id);
+  }
+  for (const auto& g : d.groups) {
+    std::vector<Shape*> members;
+    for (const auto& id : g.members) members.push_back(out.shapes_by_id.at(id));
+    Group& group = members.front()->owner_lane->add_group(g.name, members);
+    if (!g.id.empty()) record(group, g.id);
   }
   if (d.element_font_size) board.set_element_font_size(*d.element_font_size);
   if (d.footer) {

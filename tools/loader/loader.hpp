@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "loader/vocabulary.hpp"
 #include "orvane/element_type.hpp"
 #include "orvane/swimboard.hpp"
 
@@ -60,7 +61,24 @@ struct ShapeDescription {
   std::string id;
   std::string name;
   ElementType type = ElementType::TASK;
+  /// The `type` word as given; it says what is set beyond the class.
+  const TypeWord* word = nullptr;
   SourceMark mark;
+  /// A boundary event: the id of the activity it sits on.
+  std::string attached_to;
+  SourceMark attached_mark;
+  /// Start events, boundary events and event sub-processes: false when not interrupting.
+  bool interrupting = true;
+  /// Activity markers.
+  LoopType loop = LoopType::NONE;
+  bool compensation = false;
+  bool ad_hoc = false;
+  /// An exclusive gateway drawn without its X (`marker: none`).
+  bool hide_marker = false;
+  /// A data object that is a collection.
+  bool collection = false;
+  /// The trigger of an event sub-process's start event.
+  EventTrigger trigger = EventTrigger::NONE;
 };
 
 struct LaneDescription {
@@ -73,10 +91,17 @@ struct LaneDescription {
   std::string background_fill_colour;
   std::vector<ShapeDescription> shapes;
   SourceMark mark;
+  /// The exported id; empty for a generated one.
+  std::string id;
 };
 
 struct PoolDescription {
   std::string name;
+  /// The exported id (and, for a black-box pool, the id connections name; it defaults to the
+  /// name there).
+  std::string id;
+  /// A pool whose process is not shown: no lanes, the end of message flows.
+  bool black_box = false;
   std::string font;
   int font_size = 0;
   std::string font_colour;
@@ -97,6 +122,32 @@ struct ConnectionDescription {
   std::string from;
   std::string to;
   std::string label;
+  SourceMark mark;
+  /// The exported id; empty for a generated one.
+  std::string id;
+  /// A default flow.
+  bool is_default = false;
+  /// The condition of a conditional flow.
+  std::string condition;
+  /// An association (`type: association`) and its arrowheads.
+  bool association = false;
+  AssociationDirection direction = AssociationDirection::NONE;
+};
+
+/// A text annotation on a shape.
+struct AnnotationDescription {
+  std::string id;
+  std::string text;
+  /// The id of the shape it explains.
+  std::string on;
+  SourceMark mark;
+};
+
+/// A group around shapes.
+struct GroupDescription {
+  std::string id;
+  std::string name;
+  std::vector<std::string> members;
   SourceMark mark;
 };
 
@@ -119,6 +170,8 @@ struct DiagramDescription {
   /// Lanes without a pool, each drawn in a pool of its own.
   std::vector<LaneDescription> lanes;
   std::vector<ConnectionDescription> connections;
+  std::vector<AnnotationDescription> annotations;
+  std::vector<GroupDescription> groups;
 };
 
 /// Refuses text that is too large, not UTF-8, holds control characters, nests too deeply or

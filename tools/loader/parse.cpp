@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "loader/loader.hpp"
+#include "loader/vocabulary.hpp"
 #include "orvane/helper.hpp"
 
 namespace orvane {
@@ -69,22 +70,6 @@ std::string join(const std::vector<std::string>& items) {
     out += item;
   }
   return out;
-}
-
-std::string snake_case_type(ElementType type) {
-  std::string name(member_name(type));
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return name;
-}
-
-const std::vector<std::string>& type_names() {
-  static const std::vector<std::string> names = [] {
-    std::vector<std::string> v;
-    for (ElementType type : all_element_types()) v.push_back(snake_case_type(type));
-    return v;
-  }();
-  return names;
 }
 
 const char* kind_of(const YAML::Node& node) {
@@ -206,21 +191,38 @@ class Reader {
 };
 
 const std::vector<std::string> kRootKeys = {
-    "title",  "theme",           "painter",           "width", "height", "auto_size",
-    "footer", "title_font_size", "element_font_size", "pools", "lanes",  "connections"};
+    "title",       "theme",           "painter",           "width", "height", "auto_size",
+    "footer",      "title_font_size", "element_font_size", "pools", "lanes",  "connections",
+    "annotations", "groups"};
 const std::vector<std::string> kPoolKeys = {
-    "name", "font", "font_size", "font_colour", "fill_colour", "text_alignment", "lanes"};
-const std::vector<std::string> kLaneKeys = {"name",
-                                            "font",
-                                            "font_size",
-                                            "font_colour",
-                                            "fill_colour",
-                                            "text_alignment",
-                                            "background_fill_colour",
-                                            "shapes"};
-const std::vector<std::string> kShapeKeys = {"id", "name", "type"};
+    "name",        "id",          "black_box",      "font", "font_size",
+    "font_colour", "fill_colour", "text_alignment", "lanes"};
+const std::vector<std::string> kLaneKeys = {
+    "name",        "id",          "font",           "font_size",
+    "font_colour", "fill_colour", "text_alignment", "background_fill_colour",
+    "shapes"};
+const std::vector<std::string> kShapeKeys = {"id",           "name",   "type",       "attached_to",
+                                             "interrupting", "marker", "collection", "trigger"};
 const std::vector<std::string> kFooterKeys = {"text", "font", "font_size", "font_colour"};
-const std::vector<std::string> kConnectionKeys = {"from", "to", "label"};
+const std::vector<std::string> kConnectionKeys = {"id",      "from",      "to",   "label",
+                                                  "default", "condition", "type", "direction"};
+const std::vector<std::string> kAnnotationKeys = {"id", "text", "on"};
+const std::vector<std::string> kGroupKeys = {"id", "name", "members"};
+const std::vector<std::string> kActivityMarkers = {"loop", "parallel", "sequential", "compensation",
+                                                   "ad_hoc"};
+const std::vector<std::string> kGatewayMarkers = {"x", "none"};
+const std::vector<std::string> kDirections = {"none", "one", "both"};
+const std::vector<std::string> kConnectionTypes = {"association"};
+
+std::vector<std::string> trigger_words(const std::vector<EventTrigger>& triggers) {
+  std::vector<std::string> out;
+  for (EventTrigger t : triggers) out.emplace_back(trigger_name(t));
+  return out;
+}
+
+bool is_activity(const TypeWord& word) {
+  return word.type == ElementType::TASK || word.type == ElementType::SUBPROCESS;
+}
 
 class DescriptionParser {
  public:
@@ -268,10 +270,20 @@ class DescriptionParser {
         d.lanes.push_back(lane(node, "a lane"));
       }
     }
+    index_shapes(d);
+    check_attachments(d);
     if (auto it = f.find("connections"); it != f.end()) {
       for (const auto& node : r_.list(it->second, "'connections'")) {
         d.connections.push_back(connection(node));
       }
+    }
+    if (auto it = f.find("annotations"); it != f.end()) {
+      for (const auto& node : r_.list(it->second, "'annotations'")) {
+        d.annotations.push_back(annotation(node));
+      }
+    }
+    if (auto it = f.find("groups"); it != f.end()) {
+      for (const auto& node : r_.list(it->second, "'groups'")) d.groups.push_back(group(node));
     }
     check_drawable(d);
     return d;
@@ -313,20 +325,43 @@ class DescriptionParser {
   PoolDescription pool(const YAML::Node& node) {
     PoolDescription out;
     out.mark = r_.mark_of(node);
-    auto f = r_.fields(node, "a pool", kPoolKeys, {"name", "lanes"});
+    auto f = r_.fields(node, "a pool", kPoolKeys, {"name"});
     out.name = r_.text(f["name"], "a pool's 'name'");
     std::string what = fmt::format("pool {}", Helper::quoted(out.name));
+    if (auto it = f.find("black_box"); it != f.end()) {
+      out.black_box = r_.boolean(it->second, "the 'black_box' of " + what);
+    }
+    if (auto it = f.find("id"); it != f.end()) {
+      out.id = declare_id(it->second, "a pool's 'id'");
+    } else if (out.black_box) {
+      // A black-box pool is named by connections; its name serves as its id.
+      if (out.name.empty()) r_.fail(out.mark, "a black-box pool without a name needs an 'id'");
+      out.id = out.name;
+      claim_id(out.id, out.mark);
+    }
     out.font = style_text(f, "font", what);
     out.font_size = style_font_size(f, what);
     out.font_colour = style_text(f, "font_colour", what);
     out.fill_colour = style_text(f, "fill_colour", what);
     out.text_alignment = style_text(f, "text_alignment", what, "centre");
-    for (const auto& lane_node : r_.list(f["lanes"], "the 'lanes' of " + what)) {
-      out.lanes.push_back(lane(lane_node, "a lane of " + what));
+    auto lanes = f.find("lanes");
+    if (lanes != f.end()) {
+      for (const auto& lane_node : r_.list(lanes->second, "the 'lanes' of " + what)) {
+        out.lanes.push_back(lane(lane_node, "a lane of " + what));
+      }
     }
-    if (out.lanes.empty()) {
-      r_.fail(f["lanes"].IsNull() ? out.mark : r_.mark_of(f["lanes"]),
-              fmt::format("{} has no lanes; a pool needs at least one lane", what));
+    if (out.black_box) {
+      if (!out.lanes.empty()) {
+        r_.fail(
+            r_.mark_of(lanes->second),
+            fmt::format("{} is a black box; a pool whose process is not shown has no lanes", what));
+      }
+      black_boxes_[out.id] = out.mark;
+    } else if (out.lanes.empty()) {
+      r_.fail(lanes == f.end() || lanes->second.IsNull() ? out.mark : r_.mark_of(lanes->second),
+              fmt::format("{} has no lanes; a pool needs at least one lane, or 'black_box: true' "
+                          "when its process is not shown",
+                          what));
     }
     return out;
   }
@@ -337,6 +372,7 @@ class DescriptionParser {
     auto f = r_.fields(node, context, kLaneKeys, {"name"});
     out.name = r_.text(f["name"], "a lane's 'name'");
     std::string what = fmt::format("lane {}", Helper::quoted(out.name));
+    if (auto it = f.find("id"); it != f.end()) out.id = declare_id(it->second, "a lane's 'id'");
     out.font = style_text(f, "font", what);
     out.font_size = style_font_size(f, what);
     out.font_colour = style_text(f, "font_colour", what);
@@ -349,6 +385,38 @@ class DescriptionParser {
       }
     }
     return out;
+  }
+
+  // Records an id in the description's one namespace; a second use is refused where it is.
+  void claim_id(const std::string& id, SourceMark mark, const char* what = "id") {
+    if (auto previous = ids_.find(id); previous != ids_.end()) {
+      r_.fail(mark,
+              fmt::format("duplicate {} {} (first used at line {}, column {})", what,
+                          Helper::quoted(id), previous->second.line, previous->second.column));
+    }
+    ids_[id] = mark;
+    id_list_.push_back(id);
+  }
+
+  // An explicit, non-empty id.
+  std::string declare_id(const YAML::Node& node, const std::string& what) {
+    std::string id = r_.text(node, what);
+    if (id.empty()) r_.fail(node, what + " must not be empty");
+    claim_id(id, r_.mark_of(node));
+    return id;
+  }
+
+  // One word of `options`, or a refusal listing them: "unknown NOUN 'value' WHERE ...".
+  std::size_t choice(const YAML::Node& node, const std::string& noun, const std::string& where,
+                     const std::vector<std::string>& options) {
+    std::string value = r_.text(node, fmt::format("the {}{}", noun, where));
+    auto found = std::find(options.begin(), options.end(), value);
+    if (found == options.end()) {
+      r_.fail(node, fmt::format("unknown {} {}{}{}; expected one of: {}", noun,
+                                Helper::quoted(Helper::char_prefix(value, 60)), where,
+                                suggestion(value, options), join(options)));
+    }
+    return static_cast<std::size_t>(found - options.begin());
   }
 
   ShapeDescription shape(const YAML::Node& node, const std::string& context) {
@@ -373,22 +441,193 @@ class DescriptionParser {
     }
     const YAML::Node& type_node = f["type"];
     std::string type = r_.text(type_node, "a shape's 'type'");
-    const auto& names = type_names();
-    auto found = std::find(names.begin(), names.end(), type);
-    if (found == names.end()) {
+    out.word = find_type_word(type);
+    if (out.word == nullptr) {
+      const auto& names = type_word_names();
       r_.fail(type_node, fmt::format("unknown shape type {}{}; expected one of: {}",
                                      Helper::quoted(Helper::char_prefix(type, 60)),
                                      suggestion(type, names), join(names)));
     }
-    out.type = all_element_types()[static_cast<std::size_t>(found - names.begin())];
-    if (auto previous = ids_.find(out.id); previous != ids_.end()) {
-      r_.fail(id_mark,
-              fmt::format("duplicate shape id {} (first used at line {}, column {})",
-                          Helper::quoted(out.id), previous->second.line, previous->second.column));
-    }
-    ids_[out.id] = id_mark;
-    id_list_.push_back(out.id);
+    out.type = out.word->type;
+    const std::string what =
+        fmt::format("shape {} of type {}", Helper::quoted(out.id), Helper::quoted(out.word->word));
+    shape_details(f, what, out);
+    claim_id(out.id, id_mark, "shape id");
     return out;
+  }
+
+  // The keys that say more about a shape than its type: each only where it means something.
+  void shape_details(std::map<std::string, YAML::Node>& f, const std::string& what,
+                     ShapeDescription& out) {
+    const TypeWord& word = *out.word;
+    auto refuse = [&](const char* key, const std::string& why) {
+      r_.fail(f[key].IsNull() ? out.mark : r_.mark_of(f[key]),
+              fmt::format("{} takes no {}: {}", what, Helper::quoted(key), why));
+    };
+    if (auto it = f.find("attached_to"); it != f.end()) {
+      if (!word.boundary) {
+        refuse("attached_to",
+               "only boundary events (timer_boundary, error_boundary, ...) sit on "
+               "an activity");
+      }
+      out.attached_to = r_.text(it->second, "the 'attached_to' of " + what);
+      out.attached_mark = r_.mark_of(it->second);
+    } else if (word.boundary) {
+      r_.fail(out.mark, fmt::format("{} needs 'attached_to' naming the activity it sits on", what));
+    }
+    const bool event_subprocess =
+        word.type == ElementType::SUBPROCESS && word.form == SubprocessForm::EVENT;
+    if (auto it = f.find("trigger"); it != f.end()) {
+      if (!event_subprocess) refuse("trigger", "only an event_subprocess is opened by a trigger");
+      EventUse use;
+      use.in_event_subprocess = true;
+      const auto options = allowed_triggers(use);
+      out.trigger =
+          options[choice(it->second, "trigger", fmt::format(" of shape {}", Helper::quoted(out.id)),
+                         trigger_words(options))];
+    } else if (event_subprocess) {
+      EventUse use;
+      use.in_event_subprocess = true;
+      r_.fail(out.mark, fmt::format("{} needs a 'trigger' for the start event that opens it; "
+                                    "expected one of: {}",
+                                    what, join(trigger_words(allowed_triggers(use)))));
+    }
+    if (auto it = f.find("interrupting"); it != f.end()) {
+      const bool typed_start =
+          word.type == ElementType::TYPED_EVENT && word.position == EventPosition::START;
+      if (!typed_start && !word.boundary && !event_subprocess) {
+        refuse("interrupting",
+               "it applies to typed start events (message_start, timer_start, "
+               "...), boundary events and event sub-processes");
+      }
+      out.interrupting = r_.boolean(it->second, "the 'interrupting' of " + what);
+      EventUse use;
+      use.position = word.boundary ? EventPosition::INTERMEDIATE : EventPosition::START;
+      use.boundary = word.boundary;
+      use.in_event_subprocess = event_subprocess;
+      const EventTrigger trigger = event_subprocess ? out.trigger : word.trigger;
+      if (!out.interrupting && !may_be_non_interrupting(trigger, use)) {
+        r_.fail(it->second, fmt::format("{} always interrupts: BPMN has no non-interrupting {} "
+                                        "event {}",
+                                        what, trigger_name(trigger),
+                                        word.boundary ? "on a boundary" : "at a start"));
+      }
+    }
+    if (auto it = f.find("marker"); it != f.end()) {
+      markers(it->second, what, fmt::format(" on shape {}", Helper::quoted(out.id)), out);
+    }
+    if (auto it = f.find("collection"); it != f.end()) {
+      if (word.type != ElementType::DATA_OBJECT) {
+        refuse("collection", "only data objects, inputs and outputs are collections");
+      }
+      out.collection = r_.boolean(it->second, "the 'collection' of " + what);
+    }
+  }
+
+  // `marker: WORD` or `marker: [WORD, ...]`: activity markers, or `none` for an exclusive
+  // gateway drawn without its X.
+  void markers(const YAML::Node& node, const std::string& what, const std::string& where,
+               ShapeDescription& out) {
+    const TypeWord& word = *out.word;
+    std::vector<YAML::Node> items;
+    if (node.IsSequence()) {
+      items = r_.list(node, "the 'marker' of " + what);
+    } else {
+      items.push_back(node);
+    }
+    if (word.type == ElementType::EXCLUSIVE) {
+      for (const auto& item : items) {
+        out.hide_marker = choice(item, "marker", where, kGatewayMarkers) == 1;
+      }
+      return;
+    }
+    if (!is_activity(word)) {
+      r_.fail(node, fmt::format("{} takes no 'marker': markers belong to activities (and "
+                                "'none' to an exclusive gateway)",
+                                what));
+    }
+    for (const auto& item : items) {
+      const std::size_t index = choice(item, "marker", where, kActivityMarkers);
+      if (index <= 2) {
+        if (out.loop != LoopType::NONE) {
+          r_.fail(item, fmt::format("{} has two loop markers; an activity loops in one way", what));
+        }
+        out.loop = index == 0   ? LoopType::STANDARD
+                   : index == 1 ? LoopType::PARALLEL
+                                : LoopType::SEQUENTIAL;
+      } else if (index == 3) {
+        out.compensation = true;
+      } else {
+        if (word.type != ElementType::SUBPROCESS || word.form != SubprocessForm::EMBEDDED) {
+          r_.fail(item, fmt::format("{} cannot be ad hoc; only a subprocess can", what));
+        }
+        out.ad_hoc = true;
+      }
+    }
+  }
+
+  // Where each shape is, by id, once every lane is read.
+  struct ShapeEntry {
+    const ShapeDescription* shape;
+    std::size_t pool;
+  };
+
+  void index_shapes(const DiagramDescription& d) {
+    std::size_t pool_number = 0;
+    for (const auto& pool : d.pools) {
+      for (const auto& lane : pool.lanes) {
+        for (const auto& s : lane.shapes) shapes_[s.id] = {&s, pool_number};
+      }
+      ++pool_number;
+    }
+    for (const auto& lane : d.lanes) {
+      for (const auto& s : lane.shapes) shapes_[s.id] = {&s, pool_number};
+      ++pool_number;
+    }
+  }
+
+  const ShapeEntry* shape_entry(const std::string& id) const {
+    auto it = shapes_.find(id);
+    return it == shapes_.end() ? nullptr : &it->second;
+  }
+
+  [[noreturn]] void unknown_id(const YAML::Node& node, SourceMark mark, const std::string& what,
+                               const std::string& id) {
+    std::vector<std::string> candidates;
+    if (id_list_.size() <= 500) candidates = id_list_;
+    const std::string message =
+        fmt::format("{} names unknown shape id {}{}", what,
+                    Helper::quoted(Helper::char_prefix(id, 60)), suggestion(id, candidates));
+    if (node) r_.fail(node, message);
+    r_.fail(mark, message);
+  }
+
+  void check_attachments(const DiagramDescription& d) {
+    auto check = [&](const LaneDescription& lane) {
+      for (const auto& s : lane.shapes) {
+        if (s.attached_to.empty() && !s.word->boundary) continue;
+        const ShapeEntry* host = shape_entry(s.attached_to);
+        const std::string what = fmt::format("the 'attached_to' of {}", Helper::quoted(s.id));
+        if (host == nullptr) unknown_id(YAML::Node(), s.attached_mark, what, s.attached_to);
+        if (!is_activity(*host->shape->word)) {
+          r_.fail(
+              s.attached_mark,
+              fmt::format("{} names {} of type {}; a boundary event sits on an activity", what,
+                          Helper::quoted(s.attached_to), Helper::quoted(host->shape->word->word)));
+        }
+        const bool transaction = host->shape->word->type == ElementType::SUBPROCESS &&
+                                 host->shape->word->form == SubprocessForm::TRANSACTION;
+        if (s.word->trigger == EventTrigger::CANCEL && !transaction) {
+          r_.fail(s.attached_mark, fmt::format("{} names {}; a cancel boundary event sits only "
+                                               "on a transaction",
+                                               what, Helper::quoted(s.attached_to)));
+        }
+      }
+    };
+    for (const auto& pool : d.pools) {
+      for (const auto& lane : pool.lanes) check(lane);
+    }
+    for (const auto& lane : d.lanes) check(lane);
   }
 
   ConnectionDescription connection(const YAML::Node& node) {
@@ -399,24 +638,139 @@ class DescriptionParser {
                                     LoadLimits::MAX_CONNECTIONS));
     }
     auto f = r_.fields(node, "a connection", kConnectionKeys, {"from", "to"});
+    if (auto it = f.find("id"); it != f.end())
+      out.id = declare_id(it->second, "a connection's 'id'");
     out.from = endpoint(f["from"], "from");
     out.to = endpoint(f["to"], "to");
     if (auto it = f.find("label"); it != f.end()) {
       out.label = r_.text(it->second, "a connection's 'label'");
+    }
+    const std::string what = fmt::format("the connection from {} to {}", Helper::quoted(out.from),
+                                         Helper::quoted(out.to));
+    if (auto it = f.find("type"); it != f.end()) {
+      choice(it->second, "connection type", "",
+             kConnectionTypes);  // sequence, message and data flows follow from the ends
+      out.association = true;
+    }
+    if (auto it = f.find("direction"); it != f.end()) {
+      if (!out.association) {
+        r_.fail(it->second, fmt::format("{} takes no 'direction': only associations "
+                                        "('type: association') have one",
+                                        what));
+      }
+      out.direction = static_cast<AssociationDirection>(
+          choice(it->second, "direction", " of " + what, kDirections));
+    }
+    const ShapeEntry* from = shape_entry(out.from);
+    const ShapeEntry* to = shape_entry(out.to);
+    if (to != nullptr && to->shape->word->boundary) {
+      r_.fail(f["to"], fmt::format("{} leads into boundary event {}; a boundary event only "
+                                   "leads on",
+                                   what, Helper::quoted(out.to)));
+    }
+    if (from == nullptr || to == nullptr) {
+      // One end is a black-box pool: only a message from or to a flow element fits.
+      const ShapeEntry* other = from != nullptr ? from : to;
+      if (other == nullptr) {
+        r_.fail(out.mark, fmt::format("{} joins two black-box pools; connect one of them to a "
+                                      "shape of a pool whose process is shown",
+                                      what));
+      }
+      if (other->shape->type == ElementType::DATA_OBJECT ||
+          other->shape->type == ElementType::DATA_STORE || out.association) {
+        r_.fail(out.mark, fmt::format("{} is not a message; a black-box pool only sends and "
+                                      "receives messages",
+                                      what));
+      }
+    }
+    const bool same_pool = from != nullptr && to != nullptr && from->pool == to->pool;
+    if (auto it = f.find("default"); it != f.end()) {
+      out.is_default = r_.boolean(it->second, "the 'default' of " + what);
+      if (out.is_default) {
+        if (!same_pool || out.association) {
+          r_.fail(it->second, fmt::format("{} cannot be a default flow: only a sequence flow "
+                                          "inside one pool can",
+                                          what));
+        }
+        if (auto [previous, fresh] = defaults_.try_emplace(out.from, r_.mark_of(it->second));
+            !fresh) {
+          r_.fail(it->second, fmt::format("shape {} has a second default flow (the first is at "
+                                          "line {}, column {}); one flow is the default",
+                                          Helper::quoted(out.from), previous->second.line,
+                                          previous->second.column));
+        }
+      }
+    }
+    if (auto it = f.find("condition"); it != f.end()) {
+      out.condition = r_.text(it->second, "the 'condition' of " + what);
+      if (out.condition.empty()) {
+        r_.fail(it->second, fmt::format("the 'condition' of {} must not be empty", what));
+      }
+      if (!same_pool || out.association) {
+        r_.fail(it->second, fmt::format("{} cannot have a condition: only a sequence flow inside "
+                                        "one pool can",
+                                        what));
+      }
+      if (out.is_default) {
+        r_.fail(it->second, fmt::format("{} is the default flow; a default flow has no "
+                                        "condition",
+                                        what));
+      }
     }
     return out;
   }
 
   std::string endpoint(const YAML::Node& node, const char* key) {
     std::string id = r_.text(node, fmt::format("a connection's '{}'", key));
-    if (ids_.find(id) == ids_.end()) {
-      std::vector<std::string> candidates;
-      if (id_list_.size() <= 500) candidates = id_list_;
-      r_.fail(node,
-              fmt::format("connection '{}' names unknown shape id {}{}", key,
-                          Helper::quoted(Helper::char_prefix(id, 60)), suggestion(id, candidates)));
+    if (shape_entry(id) == nullptr && black_boxes_.count(id) == 0) {
+      if (ids_.count(id) != 0) {
+        r_.fail(node, fmt::format("connection '{}' names {}, which is neither a shape nor a "
+                                  "black-box pool",
+                                  key, Helper::quoted(Helper::char_prefix(id, 60))));
+      }
+      unknown_id(node, {}, fmt::format("connection '{}'", key), id);
     }
     return id;
+  }
+
+  AnnotationDescription annotation(const YAML::Node& node) {
+    AnnotationDescription out;
+    out.mark = r_.mark_of(node);
+    if (++shape_count_ > LoadLimits::MAX_SHAPES) {
+      r_.fail(out.mark,
+              fmt::format("more than {} shapes; split the diagram", LoadLimits::MAX_SHAPES));
+    }
+    auto f = r_.fields(node, "an annotation", kAnnotationKeys, {"text", "on"});
+    out.text = r_.text(f["text"], "an annotation's 'text'");
+    out.on = r_.text(f["on"], "an annotation's 'on'");
+    if (shape_entry(out.on) == nullptr) unknown_id(f["on"], {}, "annotation 'on'", out.on);
+    if (auto it = f.find("id"); it != f.end()) {
+      out.id = declare_id(it->second, "an annotation's 'id'");
+    }
+    return out;
+  }
+
+  GroupDescription group(const YAML::Node& node) {
+    GroupDescription out;
+    out.mark = r_.mark_of(node);
+    if (++shape_count_ > LoadLimits::MAX_SHAPES) {
+      r_.fail(out.mark,
+              fmt::format("more than {} shapes; split the diagram", LoadLimits::MAX_SHAPES));
+    }
+    auto f = r_.fields(node, "a group", kGroupKeys, {"members"});
+    if (auto it = f.find("name"); it != f.end()) out.name = r_.text(it->second, "a group's 'name'");
+    const std::string what = fmt::format("group {}", Helper::quoted(out.name));
+    for (const auto& member : r_.list(f["members"], "the 'members' of " + what)) {
+      std::string id = r_.text(member, "a member of " + what);
+      if (shape_entry(id) == nullptr) unknown_id(member, {}, "a member of " + what, id);
+      out.members.push_back(std::move(id));
+    }
+    if (out.members.empty()) {
+      r_.fail(f["members"].IsNull() ? out.mark : r_.mark_of(f["members"]),
+              fmt::format("{} has no members; a group is drawn around shapes", what));
+    }
+    if (auto it = f.find("id"); it != f.end()) out.id = declare_id(it->second, "a group's 'id'");
+    return out;
   }
 
   // The checks the diagram itself makes before drawing, reported where the fault is.
@@ -426,6 +780,7 @@ class DescriptionParser {
               "The process map must contain at least one pool or lane (add 'pools' or 'lanes')");
     }
     for (const auto& pool : d.pools) {
+      if (pool.black_box) continue;
       const auto& first = pool.lanes.front();
       if (first.shapes.empty()) {
         r_.fail(first.mark,
@@ -447,6 +802,9 @@ class DescriptionParser {
   Reader r_;
   std::map<std::string, SourceMark> ids_;
   std::vector<std::string> id_list_;
+  std::map<std::string, ShapeEntry> shapes_;
+  std::map<std::string, SourceMark> black_boxes_;
+  std::map<std::string, SourceMark> defaults_;
   std::size_t shape_count_ = 0;
   std::size_t connection_count_ = 0;
 };
