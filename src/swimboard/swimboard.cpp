@@ -12,6 +12,7 @@
 
 #include "orvane/bpmn.hpp"
 #include "orvane/drawio.hpp"
+#include "orvane/event.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/painter_factory.hpp"
 
@@ -293,6 +294,11 @@ std::vector<std::string> Swimboard::_get_dangling_elements() const {
         if (shape == nullptr) continue;
         const std::string cls = shape->class_name();
         if (std::find(may_start.begin(), may_start.end(), cls) != may_start.end()) continue;
+        // A typed event says itself whether it is a start or end event, spared like those.
+        if (const auto* typed = dynamic_cast<const TypedEvent*>(shape);
+            typed != nullptr && typed->position() != EventPosition::INTERMEDIATE) {
+          continue;
+        }
         if (shape->connection_from->empty()) names.push_back(shape->name);
       }
     }
