@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "loader/loader.hpp"
+#include "orvane/loader.hpp"
 #include "orvane/activity.hpp"
 #include "orvane/artifact.hpp"
 #include "orvane/gateway.hpp"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "loader/loader.hpp"
+#include "orvane/loader.hpp"
 
 namespace orvane {
 namespace {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "loader/loader.hpp"
+#include "orvane/loader.hpp"
 
 namespace orvane {
 namespace {

@@ -1,7 +1,7 @@
 // The pre-scan that bounds nesting, aliases, size and encoding before the YAML reader runs.
 #include <gtest/gtest.h>
 
-#include "loader/loader.hpp"
+#include "orvane/loader.hpp"
 
 namespace orvane {
 namespace {

@@ -22,7 +22,7 @@
 #include "orvane/swimboard.hpp"
 
 #ifdef ORVANE_WITH_LOADER
-#include "loader/loader.hpp"
+#include "orvane/loader.hpp"
 #endif
 
 // fontconfig, under the real painters, keeps its configuration cache until the process ends;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "loader/loader.hpp"
+#include "orvane/loader.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -1,4 +1,4 @@
-#include "loader/vocabulary.hpp"
+#include "orvane/vocabulary.hpp"
 
 #include <algorithm>
 #include <cctype>

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "loader/loader.hpp"
+#include "orvane/loader.hpp"
 #include "orvane/activity.hpp"
 #include "orvane/artifact.hpp"
 #include "orvane/gateway.hpp"

@@ -15,8 +15,8 @@
 #include <set>
 #include <sstream>
 
-#include "loader/loader.hpp"
-#include "loader/vocabulary.hpp"
+#include "orvane/loader.hpp"
+#include "orvane/vocabulary.hpp"
 #include "orvane/helper.hpp"
 
 namespace orvane {

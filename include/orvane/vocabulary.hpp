@@ -10,6 +10,7 @@
 #include "orvane/activity.hpp"
 #include "orvane/element_type.hpp"
 #include "orvane/event.hpp"
+#include "orvane/export.hpp"
 
 namespace orvane {
 
@@ -35,15 +36,15 @@ struct TypeWord {
 /// task types, sub-process forms, data roles, the complex gateway and the typed events
 /// ("<trigger>_start", "_catch", "_throw", "_end", "_boundary" for each trigger BPMN allows
 /// there).
-const std::vector<TypeWord>& type_words();
+ORVANE_API const std::vector<TypeWord>& type_words();
 /// The word named `word`, or nullptr.
-const TypeWord* find_type_word(std::string_view word);
+ORVANE_API const TypeWord* find_type_word(std::string_view word);
 /// The words alone, in the order of type_words().
-const std::vector<std::string>& type_word_names();
+ORVANE_API const std::vector<std::string>& type_word_names();
 /// Applies what `word` sets beyond its class to a freshly created `shape`.
-void apply_type_word(const TypeWord& word, Shape& shape);
+ORVANE_API void apply_type_word(const TypeWord& word, Shape& shape);
 /// The word that describes `shape` as it is now (after replacement a generic "message" may
 /// read "message_end"); the snake-case class name for shapes no word creates.
-std::string type_word_of(const Shape& shape);
+ORVANE_API std::string type_word_of(const Shape& shape);
 
 }  // namespace orvane

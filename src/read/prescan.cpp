@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "loader/loader.hpp"
+#include "orvane/loader.hpp"
 
 namespace orvane {
 namespace {

@@ -9,9 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "loader/vocabulary.hpp"
 #include "orvane/element_type.hpp"
+#include "orvane/export.hpp"
 #include "orvane/swimboard.hpp"
+#include "orvane/vocabulary.hpp"
 
 namespace orvane {
 
@@ -43,7 +44,7 @@ struct SourceMark {
 
 /// A description that cannot be loaded. what() reads "FILE:LINE:COLUMN: error: MESSAGE" (or
 /// "FILE: error: MESSAGE" when no position applies).
-class DescriptionError : public std::invalid_argument {
+class ORVANE_API DescriptionError : public std::invalid_argument {
  public:
   DescriptionError(std::string source, SourceMark mark, std::string message);
   const std::string& source() const { return source_; }
@@ -176,13 +177,13 @@ struct DiagramDescription {
 
 /// Refuses text that is too large, not UTF-8, holds control characters, nests too deeply or
 /// uses too many aliases, before any YAML parser sees it.
-void prescan_description(std::string_view text, const std::string& source);
+ORVANE_API void prescan_description(std::string_view text, const std::string& source);
 
 /// Parses and checks a description text; `source` names it in messages.
-DiagramDescription parse_description(std::string_view text, const std::string& source);
+ORVANE_API DiagramDescription parse_description(std::string_view text, const std::string& source);
 
 /// Reads a description file, refusing unreadable and oversized files.
-std::string read_description_file(const std::string& path);
+ORVANE_API std::string read_description_file(const std::string& path);
 
 /// How a loaded diagram is built.
 struct LoadOptions {
@@ -191,7 +192,7 @@ struct LoadOptions {
 };
 
 /// A built diagram and the file ids of its shapes.
-struct LoadedDiagram {
+struct ORVANE_API LoadedDiagram {
   std::string source;
   std::unique_ptr<Swimboard> board;
   /// File id -> shape, as built (before drawing replaces generic events).
@@ -203,11 +204,12 @@ struct LoadedDiagram {
 };
 
 /// Builds the Swimboard a checked description describes.
-LoadedDiagram build_diagram(const DiagramDescription& description, const LoadOptions& options = {});
+ORVANE_API LoadedDiagram build_diagram(const DiagramDescription& description,
+                                       const LoadOptions& options = {});
 /// Parses, checks and builds a description text.
-LoadedDiagram load_diagram_text(std::string_view text, const std::string& source,
-                                const LoadOptions& options = {});
+ORVANE_API LoadedDiagram load_diagram_text(std::string_view text, const std::string& source,
+                                           const LoadOptions& options = {});
 /// Reads, parses, checks and builds a description file.
-LoadedDiagram load_diagram(const std::string& path, const LoadOptions& options = {});
+ORVANE_API LoadedDiagram load_diagram(const std::string& path, const LoadOptions& options = {});
 
 }  // namespace orvane
