@@ -53,7 +53,7 @@ struct SetText {
 
 /// The drawing surface and the look of a diagram. The theme fills the readable defaults below;
 /// elements paint themselves through the primitives. Implementations: cairo painters for
-/// "png", "svg" and "pdf" (see painter_factory.hpp).
+/// "png" and "pdf", an SVG writer for "svg" (see painter_factory.hpp).
 class ORVANE_API Painter {
  public:
   virtual ~Painter();
@@ -99,6 +99,15 @@ class ORVANE_API Painter {
   /// The painter kind: "png", "svg", "pdf" (or a test double's own name).
   virtual std::string kind() const = 0;
 
+  /// Names the picture as a whole: its title and a short description, for the formats that
+  /// carry them (the SVG's title and desc, the PDF's metadata). Nothing by default.
+  virtual void set_description(const std::string& title, const std::string& description);
+  /// Starts a group of drawing that shows one element of the diagram: `id` identifies it (may
+  /// be empty) and `title` is its full name, shown as a tooltip where the format has them.
+  /// Groups nest; end_group closes the innermost. Nothing by default.
+  virtual void begin_group(const std::string& id, const std::string& title);
+  virtual void end_group();
+
   /// Size of `text` set in `style`; wrapped at `max_width` when it is positive.
   virtual TextExtent measure_text(const std::string& text, const TextStyle& style,
                                   double max_width) const;
@@ -123,6 +132,21 @@ class ORVANE_API Painter {
   /// How draw_text sets `text` inside `box`: its size, lines and bounds.
   virtual SetText layout_text(const std::string& text, const Box& box, const TextStyle& style,
                               bool vertical = false) const;
+};
+
+/// Paints inside a group of `painter` (see Painter::begin_group) while it lives.
+class PaintGroup {
+ public:
+  PaintGroup(Painter& painter, const std::string& id, const std::string& title)
+      : painter_(painter) {
+    painter_.begin_group(id, title);
+  }
+  ~PaintGroup() { painter_.end_group(); }
+  PaintGroup(const PaintGroup&) = delete;
+  PaintGroup& operator=(const PaintGroup&) = delete;
+
+ private:
+  Painter& painter_;
 };
 
 }  // namespace orvane

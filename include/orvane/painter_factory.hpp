@@ -10,7 +10,8 @@
 
 namespace orvane {
 
-/// Makes the painter for a painter kind: "png", "svg" or "pdf" (cairo and pango).
+/// Makes the painter for a painter kind: "png" or "pdf" (drawn with cairo) or "svg" (written as
+/// SVG elements); all of them set text with pango, so the layout is the same in each.
 class ORVANE_API PainterFactory {
  public:
   using Maker = std::function<std::unique_ptr<Painter>(const std::string& painter_type, int width,

@@ -275,6 +275,7 @@ void Shape::set_draw_position(Painter& painter) {
 void Shape::draw() {
   if (painter_ == nullptr) return;
   Painter& p = *painter_;
+  const PaintGroup group(p, bpmn_id, name);
   const std::string fill = or_default(fill_colour, p.element_fill_colour);
   const std::string ink = or_default(outline_colour, p.element_outline_colour);
   switch (kind()) {
@@ -335,6 +336,7 @@ void Shape::draw() {
 void Lane::draw() {
   Painter* p = painter();
   if (p == nullptr) return;
+  const PaintGroup group(*p, id, name);
   const LineStyle border{p->element_outline_colour, 1.5, {}};
   Box band{static_cast<double>(coord.x_pos), static_cast<double>(coord.y_pos),
            static_cast<double>(width), static_cast<double>(height)};
@@ -363,6 +365,7 @@ void Lane::draw_shape() {
 
 void Pool::draw() {
   if (painter_ == nullptr) return;
+  const PaintGroup group(*painter_, bpmn_id, name);
   const LineStyle border{painter_->element_outline_colour, 1.5, {}};
   Box band{static_cast<double>(coord.x_pos), static_cast<double>(coord.y_pos),
            static_cast<double>(width), static_cast<double>(height)};

@@ -87,6 +87,10 @@ void Shape::draw_connections() {
   Painter& p = *painter_;
   for (const Connection& c : *connection_to) {
     if (c.waypoints.size() < 2) continue;
+    // Named by its label, or by the shapes it joins.
+    const PaintGroup group(
+        p, c.bpmn_id,
+        !c.label.empty() ? c.label : name + " \u2192 " + (c.target ? c.target->name : ""));
     const bool message = c.connection_type == ConnectionTypes::MESSAGE;
     const bool data = c.connection_type == ConnectionTypes::DATA;
     const bool association = c.connection_type == ConnectionTypes::ASSOCIATION;

@@ -22,6 +22,10 @@ TextExtent Painter::measure_text(const std::string& text, const TextStyle& style
   return {line_width, lines * em * 1.3};
 }
 
+void Painter::set_description(const std::string&, const std::string&) {}
+void Painter::begin_group(const std::string&, const std::string&) {}
+void Painter::end_group() {}
+
 void Painter::draw_rectangle(const Box&, const std::string&, const LineStyle&, double) {}
 void Painter::draw_ellipse(const Box&, const std::string&, const LineStyle&) {}
 void Painter::draw_polygon(const std::vector<Point>&, const std::string&, const LineStyle&) {}

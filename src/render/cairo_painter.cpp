@@ -1,11 +1,9 @@
 #include "cairo_painter.hpp"
 
 #include <cairo-pdf.h>
-#include <cairo-svg.h>
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -71,34 +69,16 @@ void check_surface(cairo_surface_t* surface, const std::string& what) {
   }
 }
 
-// Cairo numbers its surfaces process-wide, and the SVG writer puts those numbers into ids.
-// Renumber them in order of appearance so the same drawing gives the same file.
-std::string normalise_svg_ids(const std::string& svg) {
-  static const std::string key = "surface";
-  std::map<std::string, int> renumbered;
-  std::string out;
-  out.reserve(svg.size());
-  std::size_t last = 0;
-  for (std::size_t at = svg.find(key); at != std::string::npos; at = svg.find(key, last)) {
-    std::size_t end = at + key.size();
-    while (end < svg.size() && svg[end] >= '0' && svg[end] <= '9') ++end;
-    out.append(svg, last, end - last);
-    if (end > at + key.size()) {
-      out.resize(out.size() - (end - at - key.size()));
-      auto [entry, added] = renumbered.emplace(svg.substr(at + key.size(), end - at - key.size()),
-                                               static_cast<int>(renumbered.size()) + 1);
-      out += std::to_string(entry->second);
-    }
-    last = end;
-  }
-  out.append(svg, last, std::string::npos);
-  return out;
-}
-
 }  // namespace
 
 CairoPainter::CairoPainter(std::string kind, int width, int height)
     : PangoPainter(std::move(kind), width, height) {}
+
+void CairoPainter::set_description(const std::string& title, const std::string& description) {
+  // Cairo writes the metadata as PDF text strings; it needs valid UTF-8.
+  title_ = settable_text(title);
+  description_ = settable_text(description);
+}
 
 void CairoPainter::set_background_colour() {
   Colour c = colour(background_colour);
@@ -264,17 +244,6 @@ void CairoPainter::replay_onto(cairo_surface_t* surface, const char* what) const
   }
 }
 
-std::string CairoPainter::render_svg() const {
-  std::string out;
-  cairo_surface_t* surface =
-      cairo_svg_surface_create_for_stream(string_writer, &out, width_, height_);
-  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
-    cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
-  }
-  replay_onto(surface, "SVG picture");
-  return normalise_svg_ids(out);
-}
-
 std::string CairoPainter::render_pdf() const {
   std::string out;
   cairo_surface_t* surface =
@@ -284,13 +253,18 @@ std::string CairoPainter::render_pdf() const {
     cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "orvane");
     cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATE_DATE, "2000-01-01T00:00:00Z");
     cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_MOD_DATE, "2000-01-01T00:00:00Z");
+    if (!title_.empty()) {
+      cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE, title_.c_str());
+    }
+    if (!description_.empty()) {
+      cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_SUBJECT, description_.c_str());
+    }
   }
   replay_onto(surface, "PDF picture");
   return out;
 }
 
 std::string CairoPainter::render() const {
-  if (kind_ == "svg") return render_svg();
   if (kind_ == "pdf") return render_pdf();
   return render_png();
 }

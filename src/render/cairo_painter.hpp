@@ -1,4 +1,4 @@
-// The cairo + pango painter behind "png", "svg" and "pdf".
+// The cairo + pango painter behind "png" and "pdf".
 #pragma once
 
 #include <cairo.h>
@@ -14,13 +14,14 @@
 namespace orvane {
 
 /// Paints into a display list that is replayed onto the target surface when the picture is
-/// saved. The surface can therefore be resized after painting at no cost, and the three file
-/// kinds show exactly the same drawing.
+/// saved. The surface can therefore be resized after painting at no cost, and both file kinds
+/// show exactly the same drawing.
 class CairoPainter final : public PangoPainter {
  public:
   CairoPainter(std::string kind, int width, int height);
 
   void set_background_colour() override;
+  void set_description(const std::string& title, const std::string& description) override;
   void draw_rectangle(const Box& box, const std::string& fill, const LineStyle& line,
                       double corner_radius = 0) override;
   void draw_ellipse(const Box& box, const std::string& fill, const LineStyle& line) override;
@@ -47,12 +48,14 @@ class CairoPainter final : public PangoPainter {
   void replay(cairo_t* cr, double top = -HUGE_VAL, double bottom = HUGE_VAL) const;
   std::string render_png() const;
   void replay_onto(cairo_surface_t* surface, const char* what) const;
-  std::string render_svg() const;
   std::string render_pdf() const;
 
   std::vector<Recorded> commands_;
   // An opaque background was painted, so every pixel of the picture is opaque.
   bool opaque_ = false;
+  // The PDF's metadata.
+  std::string title_;
+  std::string description_;
 };
 
 }  // namespace orvane

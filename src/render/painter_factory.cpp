@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "cairo_painter.hpp"
+#include "svg_painter.hpp"
 
 namespace orvane {
 namespace {
@@ -21,8 +22,9 @@ std::vector<std::string> PainterFactory::kinds() {
 std::unique_ptr<Painter> PainterFactory::get_painter(const std::string& painter_type, int width,
                                                      int height) const {
   if (override_maker()) return override_maker()(painter_type, width, height);
-  for (const std::string& kind : kinds()) {
-    if (kind == painter_type) return std::make_unique<CairoPainter>(kind, width, height);
+  if (painter_type == "svg") return std::make_unique<SvgPainter>(width, height);
+  if (painter_type == "png" || painter_type == "pdf") {
+    return std::make_unique<CairoPainter>(painter_type, width, height);
   }
   std::string known;
   for (const std::string& kind : kinds()) known += (known.empty() ? "'" : ", '") + kind + "'";

@@ -22,14 +22,6 @@ double usable(double v) {
   return std::isfinite(v) && v > 0 ? std::min(v, MAX_EXTENT) : 0.0;
 }
 
-std::string valid_utf8(const std::string& text) {
-  // Invalid UTF-8 would make pango complain and drop the text; show replacement marks instead.
-  gchar* valid = g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size()));
-  std::string out(valid);
-  g_free(valid);
-  return out;
-}
-
 double base_size(const TextStyle& style) {
   return std::clamp(style.font_size, 1, 1000);
 }
@@ -161,6 +153,23 @@ int broken_words(PangoLayout* layout) {
 
 }  // namespace
 
+std::string settable_text(const std::string& text) {
+  // Invalid UTF-8 would make pango complain and drop the text; show replacement marks instead.
+  gchar* valid = g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size()));
+  std::string out;
+  out.reserve(text.size());
+  for (const gchar* p = valid; *p != '\0'; p = g_utf8_next_char(p)) {
+    const gunichar c = g_utf8_get_char(p);
+    if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F || c == 0xFFFE ||
+        c == 0xFFFF) {
+      continue;
+    }
+    out.append(p, static_cast<std::size_t>(g_utf8_next_char(p) - p));
+  }
+  g_free(valid);
+  return out;
+}
+
 void configure_context(PangoContext* context) {
   cairo_font_options_t* options = cairo_font_options_create();
   cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
@@ -173,7 +182,7 @@ void configure_context(PangoContext* context) {
 
 LayoutPtr measure_layout(PangoContext* context, const std::string& text, const TextStyle& style,
                          double width) {
-  LayoutPtr layout = new_layout(context, valid_utf8(text), style, base_size(style));
+  LayoutPtr layout = new_layout(context, settable_text(text), style, base_size(style));
   width = usable(width);
   if (width > 0 && style.wrap) {
     pango_layout_set_width(layout.get(), static_cast<int>(width * PANGO_SCALE));
@@ -205,7 +214,7 @@ LayoutPtr fitted_layout(PangoContext* context, const TextFit& fit, const TextSty
 TextFit fit_text(PangoContext* context, const std::string& text, const TextStyle& style,
                  double along, double across) {
   TextFit fit;
-  fit.text = valid_utf8(text);
+  fit.text = settable_text(text);
   fit.along = usable(along);
   fit.across = usable(across);
   const double size = base_size(style);

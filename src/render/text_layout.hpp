@@ -19,6 +19,10 @@ using LayoutPtr = std::unique_ptr<PangoLayout, decltype(&g_object_unref)>;
 /// Fonts tried after the style's own, so accented Latin, Greek, Cyrillic and CJK always render.
 inline constexpr const char* FALLBACK_FONTS = "Noto Sans,DejaVu Sans,Noto Sans CJK SC";
 
+/// `text` as every painter sets it: invalid UTF-8 replaced by U+FFFD, control characters other
+/// than tabs and line breaks dropped (they would show as boxes, and XML cannot hold them).
+std::string settable_text(const std::string& text);
+
 /// One pango setup for measuring and painting: 72 dpi so a font size is in pixels, and no
 /// hinting of metrics so the layout is the same on every surface kind.
 void configure_context(PangoContext* context);

@@ -48,6 +48,40 @@ std::string pool_lane_names(const Pool& pool, const Lane& lane) {
          ", lane.name=" + Helper::escape(Helper::quoted(lane.name)) + ")";
 }
 
+std::string counted(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// A name in a sentence: between quotation marks, its line breaks read as spaces.
+std::string cited(const std::string& name) {
+  std::string out = "\u201C";
+  for (char c : name) out += c == '\n' || c == '\r' ? ' ' : c;
+  return out + "\u201D";
+}
+
+// A sentence about the diagram for readers who cannot see it: its pools and lanes by name and
+// how many shapes and connections it has.
+std::string describe(const std::vector<std::unique_ptr<Pool>>& pools,
+                     const std::vector<Shape*>& shapes) {
+  std::string text = "Process diagram";
+  std::string separator = ": ";
+  for (const auto& pool : pools) {
+    text += separator + "pool " + cited(pool->name) + " with " +
+            (pool->lanes.size() == 1 ? "lane " : "lanes ");
+    for (std::size_t i = 0; i < pool->lanes.size(); ++i) {
+      if (i > 0) text += i + 1 == pool->lanes.size() ? " and " : ", ";
+      text += cited(pool->lanes[i]->name);
+    }
+    separator = "; ";
+  }
+  std::size_t connections = 0;
+  for (const Shape* shape : shapes) {
+    if (shape->connection_to) connections += shape->connection_to->size();
+  }
+  return text + separator + counted(shapes.size(), "shape", "shapes") + " and " +
+         counted(connections, "connection", "connections") + ".";
+}
+
 }  // namespace
 
 Lane& Swimboard::lane_for_grid_id_(const std::string& lane_id) const {
@@ -66,8 +100,9 @@ void Swimboard::draw() {
   // Routes are computed once from the final boxes, so the picture and the exports agree.
   route_connections(_pools, painter());
 
-  if (_title) _title->draw();
   const std::vector<Shape*> all_shapes = _layout_grid.get_all_shapes();
+  painter().set_description(_title ? _title->text : "", describe(_pools, all_shapes));
+  if (_title) _title->draw();
   if (!_pools.empty()) {
     for (const auto& pool : _pools) {
       pool->draw();

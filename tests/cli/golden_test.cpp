@@ -1,23 +1,31 @@
 // Golden images: every example drawn to PNG matches the picture kept in tests/cli/golden/ up to
 // a small pixel tolerance (font rasterising may move a few edge pixels). Decoded pixels are
 // compared, not file bytes. ORVANE_UPDATE_GOLDENS=1 rewrites the goldens from the current look.
-#include <cairo.h>
+// The other formats show the same: the SVG drawn by another renderer looks like the PNG, and
+// the PDF holds every name as text.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "orvane/loader.hpp"
+#include "support/drawn_names.hpp"
+#include "support/images.hpp"
 
 namespace orvane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::channel_difference;
+using test::decode;
+using test::Image;
 
 const fs::path kGoldenDir = fs::path(ORVANE_SOURCE_DIR) / "tests/cli/golden";
 
@@ -25,42 +33,6 @@ const fs::path kGoldenDir = fs::path(ORVANE_SOURCE_DIR) / "tests/cli/golden";
 constexpr int kChannelTolerance = 48;
 // Share of pixels that may differ.
 constexpr double kPixelTolerance = 0.0002;
-
-struct Image {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint32_t> pixels;  // ARGB32 or RGB24 words, row by row
-};
-
-Image decode(const fs::path& path) {
-  std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
-      cairo_image_surface_create_from_png(path.c_str()), &cairo_surface_destroy);
-  Image image;
-  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return image;
-  cairo_surface_flush(surface.get());
-  image.width = cairo_image_surface_get_width(surface.get());
-  image.height = cairo_image_surface_get_height(surface.get());
-  int stride = cairo_image_surface_get_stride(surface.get());
-  const unsigned char* data = cairo_image_surface_get_data(surface.get());
-  bool opaque = cairo_image_surface_get_format(surface.get()) == CAIRO_FORMAT_RGB24;
-  for (int y = 0; y < image.height; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
-    for (int x = 0; x < image.width; ++x) {
-      image.pixels.push_back(opaque ? (row[x] | 0xFF000000u) : row[x]);
-    }
-  }
-  return image;
-}
-
-int channel_difference(std::uint32_t a, std::uint32_t b) {
-  int worst = 0;
-  for (int shift = 0; shift < 32; shift += 8) {
-    int ca = static_cast<int>((a >> shift) & 0xFF);
-    int cb = static_cast<int>((b >> shift) & 0xFF);
-    worst = std::max(worst, std::abs(ca - cb));
-  }
-  return worst;
-}
 
 std::vector<std::string> example_names() {
   std::vector<std::string> names;
@@ -112,12 +84,87 @@ TEST_P(GoldenImage, ExampleLooksAsBefore) {
                                     << actual << " (ORVANE_UPDATE_GOLDENS=1 accepts the new look)";
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, GoldenImage, ::testing::ValuesIn(example_names()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           std::string id = info.param;
-                           std::replace(id.begin(), id.end(), '-', '_');
-                           return id;
-                         });
+std::string test_name(const ::testing::TestParamInfo<std::string>& info) {
+  std::string id = info.param;
+  std::replace(id.begin(), id.end(), '-', '_');
+  return id;
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, GoldenImage, ::testing::ValuesIn(example_names()), test_name);
+
+bool installed(const std::string& program) {
+  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string without_whitespace(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c != ' ' && c != '\n' && c != '\r' && c != '\t' && c != '\f') out += c;
+  }
+  return out;
+}
+
+// Each example drawn in another format, into the build folder.
+class ExamplePictures : public ::testing::TestWithParam<std::string> {
+ protected:
+  fs::path draw(const std::string& kind, std::vector<std::string>* names = nullptr) {
+    const fs::path dir = fs::path(ORVANE_BINARY_DIR) / "example-pictures";
+    fs::create_directories(dir);
+    LoadOptions options;
+    options.painter_type = kind;
+    LoadedDiagram diagram =
+        load_diagram(std::string(ORVANE_SOURCE_DIR) + "/examples/" + GetParam() + ".yaml", options);
+    diagram.board->draw();
+    const fs::path file = dir / (GetParam() + "." + kind);
+    diagram.board->save(file.string());
+    if (names != nullptr) *names = test::drawn_names(*diagram.board);
+    return file;
+  }
+};
+
+TEST_P(ExamplePictures, PdfHoldsEveryNameAsText) {
+  if (!installed("pdftotext")) GTEST_SKIP() << "pdftotext (Debian poppler-utils) is not installed";
+  std::vector<std::string> names;
+  const fs::path pdf = draw("pdf", &names);
+  const fs::path text = fs::path(pdf).replace_extension(".txt");
+  ASSERT_EQ(
+      std::system(
+          ("pdftotext -raw -enc UTF-8 '" + pdf.string() + "' '" + text.string() + "'").c_str()),
+      0);
+  std::ifstream in(text);
+  std::stringstream content;
+  content << in.rdbuf();
+  // Wrapped names come out line by line: compare without the white space.
+  const std::string found = without_whitespace(content.str());
+  ASSERT_FALSE(names.empty());
+  for (const std::string& name : names) {
+    EXPECT_NE(found.find(without_whitespace(name)), std::string::npos)
+        << "'" << name << "' is not text in " << pdf;
+  }
+}
+
+TEST_P(ExamplePictures, SvgDrawnByAnotherRendererLooksLikeThePng) {
+  if (!installed("rsvg-convert")) {
+    GTEST_SKIP() << "rsvg-convert (Debian librsvg2-bin) is not installed";
+  }
+  const fs::path png = draw("png");
+  const fs::path svg = draw("svg");
+  const fs::path drawn = fs::path(svg).replace_extension(".rsvg.png");
+  ASSERT_EQ(
+      std::system(("rsvg-convert -o '" + drawn.string() + "' '" + svg.string() + "'").c_str()), 0);
+  const Image want = decode(png);
+  const Image got = decode(drawn);
+  ASSERT_GT(got.width, 0) << drawn;
+  ASSERT_EQ(got.width, want.width);
+  ASSERT_EQ(got.height, want.height);
+  // Another text renderer may set glyphs a pixel or two apart along a line; anything it leaves
+  // out, adds or moves further shows.
+  EXPECT_LE(test::unmatched_share(want, got, 2, 64), 0.0007)
+      << "compare " << png << " with " << drawn;
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ExamplePictures, ::testing::ValuesIn(example_names()),
+                         test_name);
 
 }  // namespace
 }  // namespace orvane

@@ -7,11 +7,10 @@
 //
 //   node check-browser.mjs SAMPLE_DIR [SCREENSHOT_DIR]
 import { createServer } from 'node:http';
-import { mkdtempSync, readFileSync, rmSync, mkdirSync, statSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { readFileSync, mkdirSync, statSync } from 'node:fs';
 import { join, normalize, extname, dirname } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
+import { launchChromium } from './loopback-chromium.mjs';
 import { BpmnModdle } from 'bpmn-moddle';
 
 const here = dirname(fileURLToPath(import.meta.url));
@@ -73,23 +72,7 @@ const server = createServer((request, response) => {
 await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
 const base = `http://127.0.0.1:${server.address().port}`;
 
-const profile = mkdtempSync(join(tmpdir(), 'orvane-chromium-'));
-const context = await chromium.launchPersistentContext(profile, {
-  executablePath: '/usr/bin/chromium',
-  headless: true,
-  args: [
-    '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync',
-  ],
-  viewport: { width: 1600, height: 1000 },
-});
-const blocked = new Set();
-await context.route('**/*', (route) => {
-  const url = new URL(route.request().url());
-  if (url.hostname === '127.0.0.1') return route.continue();
-  blocked.add(url.origin);
-  return route.abort();
-});
+const { context, blocked, close } = await launchChromium({ viewport: { width: 1600, height: 1000 } });
 
 async function checkBpmn(page, entry) {
   const xml = readFileSync(join(sampleDir, `${entry.name}.bpmn`), 'utf8');
@@ -254,9 +237,8 @@ try {
   }
   for (const message of pageErrors) fail('draw.io page', message);
 } finally {
-  await context.close();
+  await close();
   server.close();
-  rmSync(profile, { recursive: true, force: true });
 }
 
 if (blocked.size) console.log(`blocked requests to: ${[...blocked].join(', ')}`);

@@ -5,7 +5,8 @@
 //   export_samples OUT_DIR [--random N] [--seed S] [--examples DIR]
 //
 // OUT_DIR receives NAME.bpmn, NAME.drawio and manifest.json listing every diagram with the
-// numbers of vertices and edges its drawio document must hold, counted from the model.
+// numbers of vertices and edges its drawio document must hold, counted from the model. Each
+// example is also drawn to NAME.svg and NAME.png, and its entry lists the names they show.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,7 @@
 #include "orvane/file_io.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/swimboard.hpp"
+#include "support/drawn_names.hpp"
 
 #ifdef ORVANE_WITH_LOADER
 #include "orvane/loader.hpp"
@@ -41,6 +43,8 @@ struct Entry {
   std::string kind;
   std::size_t vertices = 0;
   std::size_t edges = 0;
+  /// Names the SVG and PNG pictures show (examples only).
+  std::vector<std::string> names;
 };
 
 std::string json_string(const std::string& text) {
@@ -62,7 +66,7 @@ std::string json_string(const std::string& text) {
 
 // Vertices: pools, lanes and the shapes listed in lanes; edges: connections between them.
 Entry count(const Swimboard& board, std::string name, std::string kind) {
-  Entry entry{std::move(name), std::move(kind), 0, 0};
+  Entry entry{std::move(name), std::move(kind), 0, 0, {}};
   std::set<const Shape*> shapes;
   for (const auto& pool : board._pools) {
     ++entry.vertices;
@@ -276,8 +280,17 @@ int main(int argc, char** argv) {
     std::sort(files.begin(), files.end());
     for (const fs::path& file : files) {
       try {
+        const std::string name = file.stem().string();
         LoadedDiagram loaded = load_diagram(file.string());
-        entries.push_back(write(*loaded.board, out, file.stem().string(), "example"));
+        entries.push_back(write(*loaded.board, out, name, "example"));
+        for (const std::string kind : {"svg", "png"}) {
+          LoadOptions options;
+          options.painter_type = kind;
+          LoadedDiagram picture = load_diagram(file.string(), options);
+          picture.board->draw();
+          picture.board->save((out / (name + "." + kind)).string());
+          entries.back().names = test::drawn_names(*picture.board);
+        }
       } catch (const std::exception& e) {
         ++failures;
         std::cerr << file.string() << ": " << e.what() << "\n";
@@ -299,8 +312,15 @@ int main(int argc, char** argv) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const Entry& e = entries[i];
     manifest << "  {\"name\": " << json_string(e.name) << ", \"kind\": " << json_string(e.kind)
-             << ", \"vertices\": " << e.vertices << ", \"edges\": " << e.edges << "}"
-             << (i + 1 < entries.size() ? ",\n" : "\n");
+             << ", \"vertices\": " << e.vertices << ", \"edges\": " << e.edges;
+    if (!e.names.empty()) {
+      manifest << ", \"names\": [";
+      for (std::size_t n = 0; n < e.names.size(); ++n) {
+        manifest << (n == 0 ? "" : ", ") << json_string(e.names[n]);
+      }
+      manifest << "]";
+    }
+    manifest << "}" << (i + 1 < entries.size() ? ",\n" : "\n");
   }
   manifest << "]\n";
   write_file_atomically((out / "manifest.json").string(), manifest.str());

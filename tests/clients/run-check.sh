@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs one client check over a folder of exported samples; exits 77 (skipped) when the npm
 # clients are not installed yet (scripts/test installs them with npm ci).
-#   run-check.sh schema|documents|browser SAMPLE_DIR [SCREENSHOT_DIR]
+#   run-check.sh schema|documents|browser|svg SAMPLE_DIR [SCREENSHOT_DIR]
 #   run-check.sh repeat SAMPLE_DIR GENERATOR [GENERATOR ARGS...]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,7 +29,7 @@ case "$kind" in
     exec xmllint --noout --nonet \
       --schema "$here/node_modules/bpmn-moddle/resources/bpmn/xsd/BPMN20.xsd" "$1"/*.bpmn
     ;;
-  documents | browser)
+  documents | browser | svg)
     exec node "$here/check-$kind.mjs" "$@"
     ;;
   *)

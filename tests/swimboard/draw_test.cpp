@@ -213,6 +213,36 @@ TEST_F(DrawPipeline, BackgroundsThenShapesThenConnections) {
   EXPECT_EQ(first_of("text Orders"), first_of("text"));  // the title comes first
 }
 
+TEST_F(DrawPipeline, EachElementIsAGroupWithItsIdAndNameAndTheDiagramIsDescribed) {
+  Swimboard board("Orders");
+  build_order_flow(board);
+  Shape& check = *sales->shapes[1];
+  calls().clear();
+  board.draw();
+  const auto at = [](const std::string& call) {
+    return std::find(calls().begin(), calls().end(), call) - calls().begin();
+  };
+  ASSERT_LT(at("describe Orders | Process diagram: pool \u201CShop\u201D with lanes "
+               "\u201CSales\u201D and \u201CStore\u201D; 4 shapes and 3 connections."),
+            at("text Orders"));
+  // A shape's drawing lies inside its group.
+  const auto group = at("group " + check.bpmn_id + " Check");
+  ASSERT_LT(group, static_cast<std::ptrdiff_t>(calls().size()));
+  EXPECT_EQ(calls()[static_cast<std::size_t>(group) + 1], "rectangle element-fill");
+  EXPECT_EQ(calls()[static_cast<std::size_t>(group) + 2], "text Check");
+  EXPECT_EQ(calls()[static_cast<std::size_t>(group) + 3], "end group");
+  EXPECT_LT(at("group " + sales->id + " Sales"), group);
+  // A connection is named by its label, or by the shapes it joins.
+  const Shape& pack = *store->shapes[0];
+  EXPECT_LT(at("group " + check.connection_to->front().bpmn_id + " ok"),
+            static_cast<std::ptrdiff_t>(calls().size()));
+  EXPECT_LT(at("group " + pack.connection_to->front().bpmn_id + " Pack \u2192 Ship"),
+            static_cast<std::ptrdiff_t>(calls().size()));
+  EXPECT_EQ(std::count(calls().begin(), calls().end(), "end group"),
+            std::count_if(calls().begin(), calls().end(),
+                          [](const std::string& c) { return c.rfind("group ", 0) == 0; }));
+}
+
 TEST_F(DrawPipeline, DrawingTwiceGivesTheSamePositions) {
   Swimboard board("Orders");
   build_order_flow(board);

@@ -86,6 +86,13 @@ class RecordingPainter : public Painter {
   void draw_text(const std::string& text, const Box&, const TextStyle&, bool) override {
     calls().push_back("text " + text);
   }
+  void set_description(const std::string& title, const std::string& description) override {
+    calls().push_back("describe " + title + " | " + description);
+  }
+  void begin_group(const std::string& id, const std::string& title) override {
+    calls().push_back("group " + id + " " + title);
+  }
+  void end_group() override { calls().push_back("end group"); }
 
  private:
   int width_;
