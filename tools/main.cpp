@@ -1,19 +1,24 @@
 // The orvane command: renders, lays out and checks diagram descriptions.
 #include <fmt/format.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <set>
 #include <sstream>
 
-#include "orvane/loader.hpp"
-#include "orvane/vocabulary.hpp"
+#include "diagram_check.hpp"
 #include "orvane/activity.hpp"
 #include "orvane/artifact.hpp"
 #include "orvane/helper.hpp"
+#include "orvane/loader.hpp"
 #include "orvane/theme.hpp"
+#include "orvane/vocabulary.hpp"
 
 namespace {
 
@@ -31,6 +36,20 @@ const std::set<std::string> kTraceLevels = {
 struct WriteError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
+
+// What the command prints besides errors: by default the "wrote" lines and check's summary;
+// quiet prints errors and check's warnings only; verbose adds the library's log line, as
+// --trace does.
+struct Verbosity {
+  bool quiet = false;
+  bool verbose = false;
+};
+
+// Where progress lines go: stdout, or nowhere when quiet.
+std::ostream& progress(const Verbosity& v) {
+  static std::ostream nowhere(nullptr);
+  return v.quiet ? nowhere : std::cout;
+}
 
 std::string lower(std::string text) {
   for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -64,13 +83,46 @@ void apply_trace(const std::string& levels, bool show_grid) {
   Helper::set_show_levels(std::move(shown));
 }
 
-// Runs one write step, turning any failure into a WriteError that names the file.
+// Runs one write step, turning any failure into a WriteError that names the file once.
 template <class F>
 void write_step(const std::string& path, F&& step) {
   try {
     step();
   } catch (const std::exception& e) {
-    throw WriteError(fmt::format("{}: error: cannot write the file: {}", path, e.what()));
+    std::string reason = e.what();
+    const std::string named = fmt::format("cannot write '{}': ", path);
+    if (reason.rfind(named, 0) == 0) reason.erase(0, named.size());
+    throw WriteError(fmt::format("{}: error: cannot write the file: {}", path, reason));
+  }
+}
+
+// Refuses, before anything is drawn, outputs that cannot be written: a folder that does not
+// exist or cannot be written into, a name that is a folder, or one file named twice. So either
+// every output asked for is written or none is (short of a failure while writing).
+void check_output_places(const std::vector<std::string>& paths) {
+  namespace fs = std::filesystem;
+  std::set<fs::path> seen;
+  for (const std::string& path : paths) {
+    std::error_code ec;
+    fs::path folder = fs::path(path).parent_path();
+    if (folder.empty()) folder = ".";
+    if (!fs::exists(folder, ec)) {
+      throw WriteError(fmt::format("{}: error: the folder '{}' does not exist; create it first",
+                                   path, folder.string()));
+    }
+    if (!fs::is_directory(folder, ec)) {
+      throw WriteError(fmt::format("{}: error: '{}' is not a folder", path, folder.string()));
+    }
+    if (fs::is_directory(path, ec)) {
+      throw WriteError(fmt::format("{}: error: is a folder; expected a file name", path));
+    }
+    if (::access(folder.c_str(), W_OK) != 0) {
+      throw WriteError(fmt::format("{}: error: cannot write into the folder '{}': {}", path,
+                                   folder.string(), std::strerror(errno)));
+    }
+    if (!seen.insert(fs::weakly_canonical(path, ec)).second) {
+      throw WriteError(fmt::format("{}: error: the file is named for two outputs", path));
+    }
   }
 }
 
@@ -114,7 +166,7 @@ struct RenderArgs {
   bool show_grid = false;
 };
 
-int run_render(const RenderArgs& args) {
+int run_render(const RenderArgs& args, const Verbosity& verbosity) {
   LoadOptions options;
   std::string output = args.output;
   if (!output.empty()) {
@@ -130,6 +182,10 @@ int run_render(const RenderArgs& args) {
   if (output.empty()) {
     output = std::filesystem::path(args.file).replace_extension(board.painter_type).string();
   }
+  std::vector<std::string> outputs{output};
+  if (!args.bpmn.empty()) outputs.push_back(args.bpmn);
+  if (!args.drawio.empty()) outputs.push_back(args.drawio);
+  check_output_places(outputs);
   try {
     board.draw();
   } catch (const DescriptionError&) {
@@ -138,14 +194,14 @@ int run_render(const RenderArgs& args) {
     throw DescriptionError(args.file, {}, fmt::format("cannot draw the diagram: {}", e.what()));
   }
   write_step(output, [&] { board.save(output); });
-  std::cout << "wrote " << output << "\n";
+  progress(verbosity) << "wrote " << output << "\n";
   if (!args.bpmn.empty()) {
     write_step(args.bpmn, [&] { board.export_to_bpmn(args.bpmn); });
-    std::cout << "wrote " << args.bpmn << "\n";
+    progress(verbosity) << "wrote " << args.bpmn << "\n";
   }
   if (!args.drawio.empty()) {
     write_step(args.drawio, [&] { board.export_to_drawio(args.drawio); });
-    std::cout << "wrote " << args.drawio << "\n";
+    progress(verbosity) << "wrote " << args.drawio << "\n";
   }
   return EXIT_OK;
 }
@@ -214,24 +270,37 @@ int run_layout(const std::string& file) {
   return EXIT_OK;
 }
 
-int run_check(const std::string& file) {
-  LoadedDiagram diagram = load_diagram(file);
+// One warning line per shape with problems, at the shape's place in the file.
+int run_check(const std::string& file, const Verbosity& verbosity) {
+  const DiagramDescription description = parse_description(read_description_file(file), file);
+  LoadedDiagram diagram = build_diagram(description);
   Swimboard& board = *diagram.board;
+  for (const ShapeWarning& w : check_shapes(description, diagram)) {
+    std::string problems;
+    for (std::size_t i = 0; i < w.problems.size(); ++i) {
+      problems += (i == 0 ? "" : i + 1 == w.problems.size() ? " and " : ", ") + w.problems[i];
+    }
+    const std::string id = w.id == w.name ? "" : fmt::format(" (id {})", Helper::quoted(w.id));
+    std::cout << fmt::format("{}:{}:{}: warning: shape {}{} {}\n", file, w.mark.line, w.mark.column,
+                             Helper::quoted(w.name), id, problems);
+  }
   std::size_t lanes = 0;
   for (const auto& pool : board._pools) lanes += pool->lanes.size();
-  for (const auto& name : board._get_orphan_elements()) {
-    std::cout << file << ": warning: shape " << Helper::quoted(name)
-              << " has no connections (orphan)\n";
-  }
-  for (const auto& name : board._get_dangling_elements()) {
-    std::cout << file << ": warning: nothing leads into shape " << Helper::quoted(name)
-              << " (dangling)\n";
-  }
   std::size_t connections = 0;
   for (const auto& [id, shape] : diagram.shapes_by_id) connections += shape->connection_to->size();
-  std::cout << fmt::format("{}: ok: {} pools, {} lanes, {} shapes, {} connections\n", file,
-                           board._pools.size(), lanes, diagram.shapes_by_id.size(), connections);
+  progress(verbosity) << fmt::format("{}: ok: {} pools, {} lanes, {} shapes, {} connections\n",
+                                     file, board._pools.size(), lanes, diagram.shapes_by_id.size(),
+                                     connections);
   return EXIT_OK;
+}
+
+// The subcommand a command line names: its first word that is not an option (the command's own
+// options take no values). Empty when there is none.
+std::string first_word(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] != '-') return argv[i];
+  }
+  return "";
 }
 
 }  // namespace
@@ -244,9 +313,16 @@ extern "C" __attribute__((visibility("default"))) const char* __lsan_default_sup
 }
 
 int main(int argc, char** argv) {
-  CLI::App app{"orvane draws swim-lane business-process diagrams from a YAML description."};
+  CLI::App app{"orvane draws swim-lane business-process diagrams from a YAML description.",
+               "orvane"};
   app.set_version_flag("--version", std::string("orvane ") + ORVANE_VERSION);
-  app.require_subcommand(1);
+  // The options below may also follow the subcommand.
+  app.fallthrough();
+  Verbosity verbosity;
+  app.add_flag("-q,--quiet", verbosity.quiet,
+               "Print errors only (and check's warnings): no 'wrote' lines, no summary");
+  app.add_flag("-v,--verbose", verbosity.verbose,
+               "Also print the library's log line (the time a picture took)");
 
   RenderArgs render;
   auto* render_cmd = app.add_subcommand("render", "Draw a description to a picture and exports");
@@ -270,10 +346,37 @@ int main(int argc, char** argv) {
 
   std::string check_file;
   auto* check_cmd = app.add_subcommand(
-      "check", "Validate a description; list shapes without connections as warnings");
+      "check", "Validate a description; warn about shapes that are unconnected or flow oddly");
   check_cmd->add_option("FILE", check_file, "Diagram description (YAML)")->required();
 
   auto* themes_cmd = app.add_subcommand("themes", "List the colour themes");
+
+  // A missing or unknown subcommand is named, with the list and the usage.
+  std::string names;
+  bool known = false;
+  const std::string word = first_word(argc, argv);
+  for (const CLI::App* sub : app.get_subcommands({})) {
+    names += (names.empty() ? "" : ", ") + sub->get_name();
+    known = known || sub->get_name() == word;
+  }
+  const bool asks_help_or_version = std::any_of(argv + 1, argv + argc, [](const char* arg) {
+    return std::string_view(arg) == "-h" || std::string_view(arg) == "--help" ||
+           std::string_view(arg) == "--version";
+  });
+  if ((word.empty() && !asks_help_or_version) || (!word.empty() && !known)) {
+    if (word.empty()) {
+      std::cerr << "orvane: error: a subcommand is required; expected one of: " << names << "\n";
+    } else if (std::filesystem::exists(word) || painter_for(word) ||
+               lower(std::filesystem::path(word).extension().string()) == ".yaml") {
+      std::cerr << "orvane: error: " << Helper::quoted(word)
+                << " is not a subcommand; to draw it: orvane render " << word << "\n";
+    } else {
+      std::cerr << "orvane: error: unknown subcommand " << Helper::quoted(word)
+                << "; expected one of: " << names << "\n";
+    }
+    std::cerr << "\n" << app.help();
+    return EXIT_BAD_INPUT;
+  }
 
   try {
     app.parse(argc, argv);
@@ -283,11 +386,15 @@ int main(int argc, char** argv) {
     int code = app.exit(e);
     return code == 0 ? EXIT_OK : EXIT_BAD_INPUT;
   }
+  // The library's log line (one per saved picture) is printed only when asked for.
+  static std::ostream no_log(nullptr);
+  const bool tracing = !render.trace.empty() || render.show_grid || !layout_trace.empty();
+  if (!verbosity.verbose && !tracing) Helper::set_log_output(no_log);
 
   try {
-    if (*render_cmd) return run_render(render);
+    if (*render_cmd) return run_render(render, verbosity);
     if (*layout_cmd) return run_layout(layout_file);
-    if (*check_cmd) return run_check(check_file);
+    if (*check_cmd) return run_check(check_file, verbosity);
     if (*themes_cmd) {
       for (const auto& name : theme_names()) std::cout << name << "\n";
       return EXIT_OK;

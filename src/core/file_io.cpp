@@ -30,7 +30,17 @@ void write_file_atomically(const std::string& filename, std::string_view content
   if (folder.empty()) folder = ".";
   std::string temp_name = (folder / fmt::format(".{}.XXXXXX", target.filename().string())).string();
   int fd = ::mkstemp(temp_name.data());
-  if (fd < 0) fail(filename, "cannot create a temporary file", errno);
+  if (fd < 0) {
+    const int error = errno;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+      const std::string why = fs::exists(folder, ec)
+                                  ? fmt::format("'{}' is not a folder", folder.string())
+                                  : fmt::format("the folder '{}' does not exist", folder.string());
+      throw std::runtime_error(fmt::format("cannot write '{}': {}", filename, why));
+    }
+    fail(filename, "cannot create a temporary file", error);
+  }
   std::size_t written = 0;
   while (written < content.size()) {
     ssize_t n = ::write(fd, content.data() + written, content.size() - written);

@@ -25,6 +25,13 @@ std::string join(const std::vector<std::string>& items) {
   return out;
 }
 
+// Equal ignoring ASCII case.
+bool same_letters(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
+    return std::tolower(x) == std::tolower(y);
+  });
+}
+
 template <class T>
 T or_default(const T& value, const T& fallback) {
   return value == T{} ? fallback : value;
@@ -64,8 +71,11 @@ LoadedDiagram build_diagram(const DiagramDescription& d, const LoadOptions& opti
                     Helper::quoted(Helper::char_prefix(*d.painter, 40)), join(kinds)));
   }
   std::string painter_type = options.painter_type.value_or(d.painter.value_or("png"));
+  // Theme names are matched without regard to case; the diagram gets the canonical name.
   auto themes = theme_names();
-  if (std::find(themes.begin(), themes.end(), d.theme) == themes.end()) {
+  auto theme = std::find_if(themes.begin(), themes.end(),
+                            [&](const std::string& name) { return same_letters(name, d.theme); });
+  if (theme == themes.end()) {
     throw DescriptionError(
         d.source, d.theme_mark,
         fmt::format("unknown theme {}; expected one of: {}",
@@ -75,7 +85,7 @@ LoadedDiagram build_diagram(const DiagramDescription& d, const LoadOptions& opti
   LoadedDiagram out;
   out.source = d.source;
   out.board =
-      std::make_unique<Swimboard>(d.title, d.width, d.height, d.auto_size, d.theme, painter_type);
+      std::make_unique<Swimboard>(d.title, d.width, d.height, d.auto_size, *theme, painter_type);
   Swimboard& board = *out.board;
   Painter& painter = board.painter();
   if (d.title_font_size) board.set_title_font_size(*d.title_font_size);

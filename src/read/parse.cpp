@@ -6,7 +6,10 @@
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -576,14 +579,19 @@ class DescriptionParser {
     std::size_t pool_number = 0;
     for (const auto& pool : d.pools) {
       for (const auto& lane : pool.lanes) {
-        for (const auto& s : lane.shapes) shapes_[s.id] = {&s, pool_number};
+        for (const auto& s : lane.shapes) index_shape(s, pool_number);
       }
       ++pool_number;
     }
     for (const auto& lane : d.lanes) {
-      for (const auto& s : lane.shapes) shapes_[s.id] = {&s, pool_number};
+      for (const auto& s : lane.shapes) index_shape(s, pool_number);
       ++pool_number;
     }
+  }
+
+  void index_shape(const ShapeDescription& s, std::size_t pool_number) {
+    shapes_[s.id] = {&s, pool_number};
+    id_by_name_.emplace(s.name, s.id);
   }
 
   const ShapeEntry* shape_entry(const std::string& id) const {
@@ -593,11 +601,16 @@ class DescriptionParser {
 
   [[noreturn]] void unknown_id(const YAML::Node& node, SourceMark mark, const std::string& what,
                                const std::string& id) {
-    std::vector<std::string> candidates;
-    if (id_list_.size() <= 500) candidates = id_list_;
-    const std::string message =
-        fmt::format("{} names unknown shape id {}{}", what,
-                    Helper::quoted(Helper::char_prefix(id, 60)), suggestion(id, candidates));
+    std::string hint;
+    // Shapes are named by id; a shape's name is the likely slip.
+    if (auto named = id_by_name_.find(id); named != id_by_name_.end()) {
+      hint = fmt::format(" (did you mean the shape with id {} named {}?)",
+                         Helper::quoted(named->second), Helper::quoted(id));
+    } else if (id_list_.size() <= 500) {
+      hint = suggestion(id, id_list_);
+    }
+    const std::string message = fmt::format("{} names unknown shape id {}{}", what,
+                                            Helper::quoted(Helper::char_prefix(id, 60)), hint);
     if (node) r_.fail(node, message);
     r_.fail(mark, message);
   }
@@ -803,6 +816,8 @@ class DescriptionParser {
   std::map<std::string, SourceMark> ids_;
   std::vector<std::string> id_list_;
   std::map<std::string, ShapeEntry> shapes_;
+  /// Name -> id of the first shape with that name, in description order.
+  std::map<std::string, std::string> id_by_name_;
   std::map<std::string, SourceMark> black_boxes_;
   std::map<std::string, SourceMark> defaults_;
   std::size_t shape_count_ = 0;
@@ -827,6 +842,86 @@ class DocumentProbe : public YAML::EventHandler {
 
   YAML::Mark start;
 };
+
+// The lines of `text` up to line `last` (counted from 1), each without its line end.
+std::vector<std::string_view> lines_up_to(std::string_view text, int last) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start <= text.size() && static_cast<int>(lines.size()) < last) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The YAML reader's messages name the token it stumbled on, not the usual slip behind it. Two
+// slips are common enough to name instead: a tab in a line's indentation, and a value holding
+// ": " or starting with "?" left without quotes. `mark` and `message` are rewritten when the
+// text up to the error shows one of them.
+void explain_syntax_error(std::string_view text, SourceMark& mark, std::string& message) {
+  if (mark.line <= 0) return;
+  const std::vector<std::string_view> lines = lines_up_to(text, mark.line);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string_view line = lines[i];
+    const std::size_t indent_end = line.find_first_not_of(" \t-");
+    const std::string_view indent = line.substr(0, indent_end);
+    const std::size_t tab = indent.find('\t');
+    if (tab != std::string_view::npos && indent_end != std::string_view::npos &&
+        line[indent_end] != '#') {
+      mark = {static_cast<int>(i) + 1, static_cast<int>(tab) + 1};
+      message = "a tab indents this line; YAML indents with spaces only (replace the tab)";
+      return;
+    }
+  }
+  if (lines.size() < static_cast<std::size_t>(mark.line)) return;
+  // Each "key: value" of the line, the value running to the next ',', '}' or ']' (as in a flow
+  // mapping) or a comment or the line end. A plain scan: the line may be long.
+  const std::string_view line = lines[static_cast<std::size_t>(mark.line) - 1];
+  auto is_key_char = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+  };
+  std::size_t pos = 0;
+  while ((pos = line.find(':', pos)) != std::string_view::npos) {
+    std::size_t key_start = pos;
+    while (key_start > 0 && is_key_char(line[key_start - 1])) --key_start;
+    std::size_t value_start = pos + 1;
+    while (value_start < line.size() && (line[value_start] == ' ' || line[value_start] == '\t')) {
+      ++value_start;
+    }
+    if (key_start == pos || value_start == pos + 1 || value_start == line.size() ||
+        std::string_view("\"'{[,#").find(line[value_start]) != std::string_view::npos) {
+      ++pos;
+      continue;
+    }
+    std::size_t value_end = line.find_first_of(",}]#", value_start);
+    if (value_end == std::string_view::npos) value_end = line.size();
+    std::string_view value = line.substr(value_start, value_end - value_start);
+    value.remove_suffix(value.size() - (value.find_last_not_of(" \t") + 1));
+    if (value.find(": ") == std::string_view::npos && value.front() != '?') {
+      pos = value_end;
+      continue;
+    }
+    const std::string_view key = line.substr(key_start, pos - key_start);
+    mark.column = static_cast<int>(value_start) + 1;
+    if (value.size() > 80) {
+      message += fmt::format(
+          "; a value that holds ': ' or starts with '?' must be quoted (the '{}' here)", key);
+      return;
+    }
+    std::string quoted;
+    for (char c : value) {
+      if (c == '"' || c == '\\') quoted += '\\';
+      quoted += c;
+    }
+    message += fmt::format(
+        "; a value that holds ': ' or starts with '?' must be quoted: {}: \"{}\"", key, quoted);
+    return;
+  }
+}
 
 }  // namespace
 
@@ -858,7 +953,9 @@ DiagramDescription parse_description(std::string_view text, const std::string& s
   } catch (const YAML::Exception& e) {
     SourceMark mark;
     if (!e.mark.is_null()) mark = {e.mark.line + 1, e.mark.column + 1};
-    throw DescriptionError(source, mark, "YAML syntax error: " + e.msg);
+    std::string message = "YAML syntax error: " + e.msg;
+    explain_syntax_error(text, mark, message);
+    throw DescriptionError(source, mark, message);
   }
   try {
     return DescriptionParser(root, source).run();
@@ -874,8 +971,14 @@ std::string read_description_file(const std::string& path) {
   if (std::filesystem::is_directory(path, ec)) {
     throw DescriptionError(path, {}, "is a folder; expected a description file");
   }
+  if (!std::filesystem::exists(path, ec)) {
+    throw DescriptionError(path, {}, "the file does not exist");
+  }
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw DescriptionError(path, {}, "cannot open the file for reading");
+  if (!in) {
+    throw DescriptionError(
+        path, {}, fmt::format("cannot open the file for reading: {}", std::strerror(errno)));
+  }
   std::string text;
   // Read one byte past the limit so an oversized file is refused without reading it all.
   text.resize(LoadLimits::MAX_FILE_BYTES + 1);

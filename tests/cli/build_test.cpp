@@ -92,6 +92,16 @@ TEST(BuildDiagram, StylesGivenAreKeptAndEmptyOnesComeFromTheTheme) {
   ASSERT_NE(board._footer, nullptr);
 }
 
+TEST(BuildDiagram, ThemeNamesIgnoreCaseAndTheDiagramGetsTheCanonicalName) {
+  for (const char* written : {"ocean", "Ocean", "OCEAN"}) {
+    LoadedDiagram loaded =
+        load_diagram_text(std::string("theme: ") + written +
+                              "\nlanes: [{name: L, shapes: [{name: S, type: start}]}]\n",
+                          "t.yaml");
+    EXPECT_EQ(loaded.board->colour_theme, "OCEAN") << written;
+  }
+}
+
 TEST(BuildDiagram, ConnectionsFollowTheDescriptionWithTheirLabels) {
   LoadedDiagram loaded = load_diagram_text(kTwoPools, "two.yaml");
   Shape* s = loaded.shapes_by_id.at("s");

@@ -92,22 +92,53 @@ TEST_F(Command, BadDescriptionExitsTwoNamingFileLineAndColumn) {
   EXPECT_NE(r.err.find(bad.string() + ":3:5: error: unknown key 'shaeps'"), std::string::npos)
       << r.err;
   EXPECT_FALSE(fs::exists(dir_ / "x.png"));
-  EXPECT_EQ(run("check " + (dir_ / "missing.yaml").string()).code, 2);
+  Result missing = run("check " + (dir_ / "missing.yaml").string());
+  EXPECT_EQ(missing.code, 2);
+  EXPECT_EQ(missing.err, (dir_ / "missing.yaml").string() + ": error: the file does not exist\n");
 }
 
 TEST_F(Command, FailedWriteExitsOneAndLeavesNoFile) {
   fs::path blocker = write("blocker", "not a folder");
   Result r = run("render " + example("order-handling") + " -o " + (blocker / "x.png").string());
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("x.png: error: cannot write the file"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err,
+            (blocker / "x.png").string() + ": error: '" + blocker.string() + "' is not a folder\n");
 
+  // Every output place is checked before drawing: one that cannot be written, and none is.
+  const std::string nodir = (dir_ / "nodir").string();
   r = run("render " + example("order-handling") + " -o " + (dir_ / "ok.png").string() + " --bpmn " +
-          (blocker / "x.bpmn").string());
+          (dir_ / "ok.bpmn").string() + " --drawio " + nodir + "/x.drawio");
   EXPECT_EQ(r.code, 1);
-  // Only the picture, the blocker and nothing half-written.
+  EXPECT_EQ(r.err, nodir + "/x.drawio: error: the folder '" + nodir +
+                       "' does not exist; create it first\n");
+  r = run("render " + example("order-handling") + " -o " + (dir_ / "ok.png").string() + " --bpmn " +
+          (dir_ / "ok.png").string());
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("ok.png: error: the file is named for two outputs"), std::string::npos);
   std::size_t files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_)) ++files;
-  EXPECT_EQ(files, 2u);
+  EXPECT_EQ(files, 1u);  // the blocker alone
+}
+
+TEST_F(Command, ByDefaultOnlyWroteLinesQuietNothingVerboseAlsoTheLogLine) {
+  const std::string args = "render " + example("order-handling") + " -o " +
+                           (dir_ / "o.png").string() + " --bpmn " + (dir_ / "o.bpmn").string();
+  Result normal = run(args);
+  ASSERT_EQ(normal.code, 0) << normal.err;
+  EXPECT_EQ(normal.out,
+            "wrote " + (dir_ / "o.png").string() + "\nwrote " + (dir_ / "o.bpmn").string() + "\n");
+  EXPECT_EQ(normal.err, "");
+  for (const char* quiet : {"-q ", "--quiet "}) {
+    Result r = run(quiet + args);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out + r.err, "") << quiet;
+  }
+  Result after = run(args + " -q");  // the options may follow the subcommand
+  EXPECT_EQ(after.out + after.err, "");
+  Result verbose = run(args + " -v");
+  EXPECT_NE(verbose.err.find("[INFO] : Took ["), std::string::npos) << verbose.err;
+  Result traced = run(args + " --trace draw");
+  EXPECT_NE(traced.err.find("[INFO] : Took ["), std::string::npos) << traced.err;
 }
 
 TEST_F(Command, LayoutPrintsOnlyJsonWithFileIdsAndOneBasedCells) {
@@ -162,19 +193,35 @@ TEST_F(Command, LayoutEscapesNamesAndKeepsReplacedEventIds) {
       << r.out;
 }
 
-TEST_F(Command, CheckWarnsAboutOrphansAndDanglingShapes) {
+TEST_F(Command, CheckWarnsOncePerShapeAtItsPlace) {
   fs::path file = write("c.yaml",
                         "lanes:\n- name: L\n  shapes:\n  - {id: s, name: S, type: start}\n"
-                        "  - {id: lone, name: Lone, type: task}\n"
+                        "  - {name: Lone, type: task}\n"
                         "  - {id: t, name: T, type: task}\n"
                         "  - {id: e, name: E, type: end}\n"
-                        "connections: [{from: t, to: e}]\n");
+                        "  - {id: s2, name: Again, type: start}\n"
+                        "  - {id: e2, name: E2, type: end}\n"
+                        "  - {id: in, name: Order in, type: start}\n"
+                        "pools:\n- name: Bank\n  lanes:\n  - name: Desk\n    shapes:\n"
+                        "    - {id: pay, name: Pay, type: start}\n"
+                        "    - {id: m, name: Paid, type: message_end}\n"
+                        "connections: [{from: t, to: e}, {from: e, to: s2}, {from: s, to: e2},"
+                        " {from: pay, to: m}, {from: m, to: in}]\n");
   Result r = run("check " + file.string());
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("warning: shape 'Lone' has no connections (orphan)"), std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("warning: nothing leads into shape 'T' (dangling)"), std::string::npos);
-  EXPECT_NE(r.out.find("ok: 1 pools, 1 lanes, 4 shapes, 1 connections"), std::string::npos);
+  const std::string f = file.string();
+  // A message end event may send its message to another pool, and a start event receive one.
+  EXPECT_EQ(r.out,
+            f + ":5:5: warning: shape 'Lone' has no connections (orphan)\n" +  //
+                f + ":6:5: warning: shape 'T' (id 't') has nothing leading into it (dangling)\n" +
+                f +
+                ":7:5: warning: shape 'E' (id 'e') is an end event with outgoing flows (nothing "
+                "may follow an end event)\n" +
+                f +
+                ":8:5: warning: shape 'Again' (id 's2') is a start event with incoming sequence "
+                "flows (use an intermediate event there)\n" +
+                f + ": ok: 2 pools, 2 lanes, 9 shapes, 5 connections\n");
+  EXPECT_EQ(run("check -q " + file.string()).out.find(": ok:"), std::string::npos);
 }
 
 TEST_F(Command, InformationCommandsAndUsageErrors) {
@@ -185,8 +232,22 @@ TEST_F(Command, InformationCommandsAndUsageErrors) {
   EXPECT_EQ(version.code, 0);
   EXPECT_NE(version.out.find("orvane 0."), std::string::npos);
   EXPECT_EQ(run("--help").code, 0);
-  EXPECT_EQ(run("").code, 2);
   EXPECT_EQ(run("render").code, 2);
+  // A missing or unknown subcommand is named, with the list of subcommands and the usage.
+  const std::string list = "expected one of: render, layout, check, themes\n";
+  Result none = run("");
+  EXPECT_EQ(none.code, 2);
+  EXPECT_EQ(none.err.rfind("orvane: error: a subcommand is required; " + list, 0), 0u) << none.err;
+  EXPECT_NE(none.err.find("Usage: orvane"), std::string::npos);
+  Result unknown = run("draw x.yaml");
+  EXPECT_EQ(unknown.code, 2);
+  EXPECT_EQ(unknown.err.rfind("orvane: error: unknown subcommand 'draw'; " + list, 0), 0u)
+      << unknown.err;
+  EXPECT_NE(unknown.err.find("Usage: orvane"), std::string::npos);
+  Result file = run("-q " + example("loops"));
+  EXPECT_EQ(file.code, 2);
+  EXPECT_NE(file.err.find("is not a subcommand; to draw it: orvane render "), std::string::npos)
+      << file.err;
   Result trace = run("render " + example("order-handling") + " --trace nonsense");
   EXPECT_EQ(trace.code, 2);
   EXPECT_NE(trace.err.find("unknown trace level 'nonsense'"), std::string::npos) << trace.err;

@@ -88,6 +88,15 @@ TEST(BadDescriptions, AliasesWithinTheLimitAreNotExpanded) {
   EXPECT_NE(refusal(text, "a.yaml").find("unknown key 'x0'"), std::string::npos);
 }
 
+TEST(BadDescriptions, SyntaxHintsOnALongLineStayShort) {
+  // The hint scans the line of the error; a long unquoted value is named, not repeated.
+  const std::string text = "lanes:\n  - {name: L, shapes: [{name: Note: " +
+                           std::string(200000, 'x') + ", type: start}]}\n";
+  const std::string message = refusal(text, "long.yaml");
+  EXPECT_NE(message.find("must be quoted (the 'name' here)"), std::string::npos) << message;
+  EXPECT_LT(message.size(), 300u);
+}
+
 TEST(DescriptionValues, NamesAreKeptExactlyAsWritten) {
   std::string text =
       "title: \"[red]x[/] <b> \\\"q\\\"\"\n"
