@@ -163,6 +163,9 @@ void place_annotation(TextAnnotation& note, const Lane& lane, Painter& painter,
       if (cost == 0) break;
     }
   }
+  // Pushed back inside the lane where the lane is large enough for it.
+  if (area.width >= w) best.x = std::clamp(best.x, area.x, area.right() - w);
+  if (area.height >= h) best.y = std::clamp(best.y, area.y, area.bottom() - h);
   note.coord = std::make_shared<Coordinate>();
   note.coord->x_pos = static_cast<int>(std::lround(best.x));
   note.coord->y_pos = static_cast<int>(std::lround(best.y));
@@ -204,23 +207,21 @@ void TypedEvent::set_draw_position(Painter& painter) {
     cx = host.centre_x() + (static_cast<double>(i) - (static_cast<double>(n) - 1) / 2) * step;
   }
   box = square(cx, host.bottom(), EVENT_SIZE);
-  // The name sits below the activity's border beside the circle: left of the first of two,
-  // right of the others, as far as the next event.
-  const double top = host.bottom() + 2;
-  if (n == 2 && i == 0) {
-    label_box = {box.x - 1 - BOUNDARY_LABEL_WIDTH, top, BOUNDARY_LABEL_WIDTH,
-                 BOUNDARY_LABEL_HEIGHT};
-    text_alignment = "right";
-  } else {
-    double width = BOUNDARY_LABEL_WIDTH;
-    if (i + 1 < n && events[i + 1] != nullptr) {
-      const double next_left =
-          cx + std::max((host.width - 8) / static_cast<double>(n), EVENT_SIZE + 4) - EVENT_SIZE / 2;
-      width = std::max(0.0, next_left - box.right() - 2);
-    }
-    label_box = {box.right() + 1, top, width, BOUNDARY_LABEL_HEIGHT};
+  // One event's name sits beside it, right of the circle below the activity's border; the
+  // names of several sit below their circles, each as wide as its share of the border, down to
+  // the next row or the lane's edge.
+  if (n == 1) {
+    label_box = {box.right() + 1, host.bottom() + 2, BOUNDARY_LABEL_WIDTH, BOUNDARY_LABEL_HEIGHT};
     text_alignment = "left";
+    return;
   }
+  const double step = std::max((host.width - 8) / static_cast<double>(n), EVENT_SIZE + 4);
+  double bottom = box.bottom() + 2 + BOUNDARY_LABEL_HEIGHT;
+  if (const Lane* lane = owner_lane; lane != nullptr && lane->height > 0) {
+    bottom = std::min(bottom, static_cast<double>(lane->coord.y_pos + lane->height) - 2);
+  }
+  label_box = {cx - step / 2, box.bottom() + 1, step, std::max(0.0, bottom - box.bottom() - 1)};
+  text_alignment = "centre";
 }
 
 void position_attached_shapes(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painter) {

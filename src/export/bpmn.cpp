@@ -1,5 +1,8 @@
-// BPMN 2.0 XML with diagram interchange: one collaboration, a participant and a process per
-// pool, lanes in a lane set, and a DI shape or edge for every element with the drawn geometry.
+// BPMN 2.0 XML with diagram interchange: one collaboration, a participant per pool and a process
+// per pool that shows one, lanes in a lane set, every element with its BPMN type, event
+// definitions and attributes, and a DI shape or edge for everything drawn. A collapsed
+// sub-process gets the least inner flow BPMN checkers expect (a start and an end event) on a
+// diagram of its own, as modellers show a collapsed sub-process's content.
 #include "orvane/bpmn.hpp"
 
 #include <map>
@@ -7,8 +10,11 @@
 #include <sstream>
 
 #include "diagram_model.hpp"
+#include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
 #include "orvane/event.hpp"
 #include "orvane/file_io.hpp"
+#include "orvane/gateway.hpp"
 #include "orvane/lane.hpp"
 #include "orvane/pool.hpp"
 
@@ -19,6 +25,7 @@ using export_detail::FlowInfo;
 using export_detail::FlowKind;
 using export_detail::format_number;
 using export_detail::NodeInfo;
+using export_detail::NodeRole;
 using export_detail::PoolInfo;
 using export_detail::xml_text;
 
@@ -29,6 +36,7 @@ constexpr const char* BPMN_DI = "http://www.omg.org/spec/BPMN/20100524/DI";
 constexpr const char* DD_DC = "http://www.omg.org/spec/DD/20100524/DC";
 constexpr const char* DD_DI = "http://www.omg.org/spec/DD/20100524/DI";
 constexpr const char* XSI = "http://www.w3.org/2001/XMLSchema-instance";
+constexpr double EVENT_SIZE = 36;
 
 void set_name(pugi::xml_node node, const std::string& name) {
   if (!name.empty()) node.append_attribute("name") = xml_text(name).c_str();
@@ -50,13 +58,13 @@ void add_ref(pugi::xml_node parent, const char* element, const std::string& id) 
   parent.append_child(element).text() = id.c_str();
 }
 
-// The BPMN element of a shape and the event definition it carries, if any.
-struct NodeForm {
-  const char* element = "bpmn:task";
-  const char* definition = nullptr;
-  bool catching = false;
-  bool throwing = false;
-};
+void add_waypoints(pugi::xml_node edge, const std::vector<Point>& points) {
+  for (const Point& point : points) {
+    pugi::xml_node waypoint = edge.append_child("di:waypoint");
+    waypoint.append_attribute("x") = format_number(point.x).c_str();
+    waypoint.append_attribute("y") = format_number(point.y).c_str();
+  }
+}
 
 const char* definition_for(EventTrigger trigger) {
   switch (trigger) {
@@ -88,37 +96,94 @@ const char* definition_for(EventTrigger trigger) {
   return nullptr;
 }
 
+// The BPMN element of a shape and the event definitions it carries.
+struct NodeForm {
+  const char* element = "bpmn:task";
+  EventTrigger trigger = EventTrigger::NONE;
+};
+
+const char* task_element(TaskType type) {
+  switch (type) {
+    case TaskType::USER:
+      return "bpmn:userTask";
+    case TaskType::SERVICE:
+      return "bpmn:serviceTask";
+    case TaskType::SEND:
+      return "bpmn:sendTask";
+    case TaskType::RECEIVE:
+      return "bpmn:receiveTask";
+    case TaskType::SCRIPT:
+      return "bpmn:scriptTask";
+    case TaskType::MANUAL:
+      return "bpmn:manualTask";
+    case TaskType::BUSINESS_RULE:
+      return "bpmn:businessRuleTask";
+    case TaskType::NONE:
+      break;
+  }
+  return "bpmn:task";
+}
+
+const char* subprocess_element(const Subprocess& sub) {
+  switch (sub.form) {
+    case SubprocessForm::CALL_ACTIVITY:
+      return "bpmn:callActivity";
+    case SubprocessForm::TRANSACTION:
+      return "bpmn:transaction";
+    case SubprocessForm::EVENT:
+      return "bpmn:subProcess";
+    case SubprocessForm::EMBEDDED:
+      break;
+  }
+  return sub.ad_hoc ? "bpmn:adHocSubProcess" : "bpmn:subProcess";
+}
+
+const char* gateway_element(const Shape& shape) {
+  switch (shape.element_type()) {
+    case ElementType::PARALLEL:
+      return "bpmn:parallelGateway";
+    case ElementType::INCLUSIVE:
+      return "bpmn:inclusiveGateway";
+    case ElementType::EVENT_BASED:
+      return "bpmn:eventBasedGateway";
+    case ElementType::COMPLEX:
+      return "bpmn:complexGateway";
+    default:
+      return "bpmn:exclusiveGateway";
+  }
+}
+
 NodeForm form_of(const NodeInfo& node) {
   const Shape& shape = *node.shape;
   NodeForm form;
   switch (shape.kind()) {
     case ShapeKind::ACTIVITY:
-      form.element = shape.class_name() == "Subprocess" ? "bpmn:subProcess" : "bpmn:task";
+      if (const auto* task = dynamic_cast<const Task*>(&shape)) {
+        form.element = task_element(task->task_type);
+      } else if (const auto* sub = dynamic_cast<const Subprocess*>(&shape)) {
+        form.element = subprocess_element(*sub);
+      }
       return form;
-    case ShapeKind::GATEWAY: {
-      const std::string name = shape.class_name();
-      form.element = name == "Parallel"     ? "bpmn:parallelGateway"
-                     : name == "Inclusive"  ? "bpmn:inclusiveGateway"
-                     : name == "EventBased" ? "bpmn:eventBasedGateway"
-                                            : "bpmn:exclusiveGateway";
+    case ShapeKind::GATEWAY:
+      form.element = gateway_element(shape);
       return form;
-    }
     case ShapeKind::DATA:
-      form.element = shape.class_name() == "DataStore" ? "bpmn:dataStoreReference"
-                                                       : "bpmn:dataObjectReference";
+      if (shape.element_type() == ElementType::DATA_STORE) {
+        form.element = "bpmn:dataStoreReference";
+      } else {
+        const auto* data = dynamic_cast<const DataObject*>(&shape);
+        const DataRole role = data != nullptr ? data->role : DataRole::OBJECT;
+        form.element = role == DataRole::INPUT    ? "bpmn:dataInput"
+                       : role == DataRole::OUTPUT ? "bpmn:dataOutput"
+                                                  : "bpmn:dataObjectReference";
+      }
       return form;
     case ShapeKind::TERMINATOR:
-      // A terminator opens a flow when nothing leads into it and closes one otherwise.
-      if (node.incoming.empty()) {
-        form.element = "bpmn:startEvent";
-        form.catching = true;
-      } else if (node.outgoing.empty()) {
-        form.element = "bpmn:endEvent";
-        form.throwing = true;
-      } else {
-        form.element = "bpmn:intermediateThrowEvent";
-        form.throwing = true;
-      }
+      // A terminator opens a flow when nothing leads into it, closes one when it leads
+      // nowhere, and is a milestone of the flow otherwise.
+      form.element = node.incoming.empty()   ? "bpmn:startEvent"
+                     : node.outgoing.empty() ? "bpmn:endEvent"
+                                             : "bpmn:intermediateThrowEvent";
       return form;
     case ShapeKind::ANNOTATION:
       form.element = "bpmn:textAnnotation";
@@ -134,37 +199,22 @@ NodeForm form_of(const NodeInfo& node) {
   }
   const auto* event = dynamic_cast<const Event*>(&shape);
   if (event == nullptr) return form;
-  const EventTrigger trigger = event->trigger();
-  switch (event->position()) {
-    case EventPosition::START:
-      form.element = "bpmn:startEvent";
-      form.catching = true;
-      // Start events cannot be links.
-      if (trigger != EventTrigger::LINK) form.definition = definition_for(trigger);
-      break;
-    case EventPosition::INTERMEDIATE:
-      if (event->throwing()) {
-        form.element = "bpmn:intermediateThrowEvent";
-        form.throwing = true;
-        // Only these triggers can be thrown.
-        if (trigger == EventTrigger::MESSAGE || trigger == EventTrigger::SIGNAL ||
-            trigger == EventTrigger::LINK) {
-          form.definition = definition_for(trigger);
-        }
-      } else {
-        form.element = "bpmn:intermediateCatchEvent";
-        form.catching = true;
-        form.definition = definition_for(trigger);
-      }
-      break;
-    case EventPosition::END:
-      form.element = "bpmn:endEvent";
-      form.throwing = true;
-      if (trigger == EventTrigger::MESSAGE || trigger == EventTrigger::SIGNAL) {
-        form.definition = definition_for(trigger);
-      }
-      break;
+  EventUse use;
+  use.position = event->position();
+  use.throwing = use.position == EventPosition::INTERMEDIATE && event->throwing();
+  use.boundary = event->boundary_of() != nullptr;
+  if (use.boundary) {
+    form.element = "bpmn:boundaryEvent";
+  } else if (use.position == EventPosition::START) {
+    form.element = "bpmn:startEvent";
+  } else if (use.position == EventPosition::END) {
+    form.element = "bpmn:endEvent";
+  } else {
+    form.element = use.throwing ? "bpmn:intermediateThrowEvent" : "bpmn:intermediateCatchEvent";
   }
+  // An event keeps only a trigger BPMN allows where it stands (a generic event that became an
+  // end, say, cannot end with a condition).
+  if (trigger_allowed(event->trigger(), use)) form.trigger = event->trigger();
   return form;
 }
 
@@ -175,8 +225,7 @@ bool is_terminator(const NodeInfo& node) {
 }
 
 Box event_circle(const Box& box) {
-  const double size = 36;
-  return {box.centre_x() - size / 2, box.centre_y() - size / 2, size, size};
+  return {box.centre_x() - EVENT_SIZE / 2, box.centre_y() - EVENT_SIZE / 2, EVENT_SIZE, EVENT_SIZE};
 }
 
 // Moves a route end from the stadium's border to the circle's, along the route's last segment.
@@ -195,9 +244,31 @@ Point snap_to_circle(Point point, const Box& stadium) {
   return point;
 }
 
+// Whether a sub-process is collapsed with content BPMN checkers look for: embedded ones,
+// transactions and event sub-processes (a call activity calls another process; an ad-hoc one
+// needs no start or end).
+bool needs_inner_flow(const Shape& shape) {
+  const auto* sub = dynamic_cast<const Subprocess*>(&shape);
+  return sub != nullptr && sub->form != SubprocessForm::CALL_ACTIVITY &&
+         !(sub->form == SubprocessForm::EMBEDDED && sub->ad_hoc);
+}
+
+// The least inner flow of a collapsed sub-process, shown on a diagram of its own.
+struct InnerFlow {
+  std::string subprocess;
+  std::string start;
+  std::string end;
+  std::string flow;
+};
+
 class Writer {
  public:
-  explicit Writer(const std::vector<std::unique_ptr<Pool>>& pools) : model_(pools) {}
+  explicit Writer(const std::vector<std::unique_ptr<Pool>>& pools) : model_(pools) {
+    for (const FlowInfo& flow : model_.flows) {
+      if (flow.kind == FlowKind::DATA_INPUT) data_links_[flow.target].first.push_back(&flow);
+      if (flow.kind == FlowKind::DATA_OUTPUT) data_links_[flow.source].second.push_back(&flow);
+    }
+  }
 
   std::string run() {
     pugi::xml_document doc;
@@ -217,18 +288,22 @@ class Writer {
 
     if (model_.pools.empty()) {
       // Nothing to show: an empty process keeps the document valid and openable.
-      const std::string process_id = model_.ids.take("process", "process");
+      const std::string process_id = model_.generated("Process");
       pugi::xml_node process = defs.append_child("bpmn:process");
       process.append_attribute("id") = process_id.c_str();
       process.append_attribute("isExecutable") = "false";
-      pugi::xml_node plane = add_diagram(defs);
+      pugi::xml_node plane = add_diagram(defs, model_.generated("Diagram"));
       plane.append_attribute("bpmnElement") = process_id.c_str();
     } else {
+      write_categories(defs);
       write_collaboration(defs);
-      for (std::size_t p = 0; p < model_.pools.size(); ++p) write_process(defs, p);
-      pugi::xml_node plane = add_diagram(defs);
+      for (std::size_t p = 0; p < model_.pools.size(); ++p) {
+        if (!model_.pools[p].process_id.empty()) write_process(defs, p);
+      }
+      pugi::xml_node plane = add_diagram(defs, model_.generated("Diagram"));
       plane.append_attribute("bpmnElement") = model_.collaboration_id.c_str();
       write_di(plane);
+      for (const InnerFlow& inner : inner_flows_) write_inner_diagram(defs, inner);
     }
 
     std::ostringstream out;
@@ -237,12 +312,37 @@ class Writer {
   }
 
  private:
-  pugi::xml_node add_diagram(pugi::xml_node defs) {
+  pugi::xml_node add_diagram(pugi::xml_node defs, const std::string& id) {
     pugi::xml_node diagram = defs.append_child("bpmndi:BPMNDiagram");
-    diagram.append_attribute("id") = model_.ids.take("diagram", "diagram").c_str();
+    diagram.append_attribute("id") = id.c_str();
     pugi::xml_node plane = diagram.append_child("bpmndi:BPMNPlane");
-    plane.append_attribute("id") = model_.ids.take("plane", "plane").c_str();
+    plane.append_attribute("id") = model_.ids.take(id + "_plane", "plane").c_str();
     return plane;
+  }
+
+  // A group names its category value, which lives in a category at the top of the document.
+  void write_categories(pugi::xml_node defs) {
+    for (const NodeInfo& node : model_.nodes) {
+      if (node.role != NodeRole::GROUP || node.shape->name.empty()) continue;
+      pugi::xml_node category = defs.append_child("bpmn:category");
+      category.append_attribute("id") = model_.ids.take(node.id + "_category", "category").c_str();
+      pugi::xml_node value = category.append_child("bpmn:categoryValue");
+      const std::string value_id = model_.ids.take(node.id + "_value", "category_value");
+      value.append_attribute("id") = value_id.c_str();
+      value.append_attribute("value") = xml_text(node.shape->name).c_str();
+      category_values_[&node] = value_id;
+    }
+  }
+
+  // Whether every member of a group stands in pool `index`.
+  bool group_in_pool(const NodeInfo& node, std::size_t index) const {
+    const auto* group = dynamic_cast<const Group*>(node.shape);
+    if (group == nullptr) return false;
+    for (const Shape* member : group->members) {
+      const NodeInfo* m = model_.find(member);
+      if (m == nullptr || m->pool_index != index) return false;
+    }
+    return true;
   }
 
   void write_collaboration(pugi::xml_node defs) {
@@ -252,7 +352,9 @@ class Writer {
       pugi::xml_node participant = collaboration.append_child("bpmn:participant");
       participant.append_attribute("id") = pool.participant_id.c_str();
       set_name(participant, pool.pool->name);
-      participant.append_attribute("processRef") = pool.process_id.c_str();
+      if (!pool.process_id.empty()) {
+        participant.append_attribute("processRef") = pool.process_id.c_str();
+      }
     }
     for (const FlowInfo& flow : model_.flows) {
       if (flow.kind != FlowKind::MESSAGE) continue;
@@ -262,7 +364,13 @@ class Writer {
       message.append_attribute("sourceRef") = flow.source->id.c_str();
       message.append_attribute("targetRef") = flow.target->id.c_str();
     }
-    // Links between a data shape and another pool belong to no single process.
+    // Groups across pools and links between pools that are no messages belong to no single
+    // process.
+    for (const NodeInfo& node : model_.nodes) {
+      if (node.role == NodeRole::GROUP && !group_in_pool(node, node.pool_index)) {
+        write_group(collaboration, node);
+      }
+    }
     for (const FlowInfo& flow : model_.flows) {
       if (flow.kind == FlowKind::ASSOCIATION && !flow.same_pool) {
         write_association(collaboration, flow);
@@ -275,7 +383,28 @@ class Writer {
     association.append_attribute("id") = flow.id.c_str();
     association.append_attribute("sourceRef") = flow.source->id.c_str();
     association.append_attribute("targetRef") = flow.target->id.c_str();
-    association.append_attribute("associationDirection") = "One";
+    const char* direction = "One";
+    if (flow.connection->connection_type == ConnectionTypes::ASSOCIATION) {
+      switch (flow.connection->direction) {
+        case AssociationDirection::NONE:
+          direction = "None";
+          break;
+        case AssociationDirection::ONE:
+          break;
+        case AssociationDirection::BOTH:
+          direction = "Both";
+          break;
+      }
+    }
+    association.append_attribute("associationDirection") = direction;
+  }
+
+  void write_group(pugi::xml_node parent, const NodeInfo& node) {
+    pugi::xml_node group = parent.append_child("bpmn:group");
+    group.append_attribute("id") = node.id.c_str();
+    if (auto it = category_values_.find(&node); it != category_values_.end()) {
+      group.append_attribute("categoryValueRef") = it->second.c_str();
+    }
   }
 
   void write_process(pugi::xml_node defs, std::size_t index) {
@@ -285,6 +414,7 @@ class Writer {
     set_name(process, pool.pool->name);
     process.append_attribute("isExecutable") = "false";
 
+    write_io_specification(process, pool);
     if (!pool.lanes.empty()) {
       pugi::xml_node lane_set = process.append_child("bpmn:laneSet");
       lane_set.append_attribute("id") =
@@ -294,8 +424,8 @@ class Writer {
         lane_node.append_attribute("id") = lane.id.c_str();
         set_name(lane_node, lane.lane->name);
         for (const NodeInfo* node : lane.nodes) {
-          // Data references are flow elements but not flow nodes: lanes do not list them.
-          if (node->shape->kind() != ShapeKind::DATA) {
+          // Lanes list flow nodes only: not data, annotations or groups.
+          if (node->role == NodeRole::FLOW || node->role == NodeRole::BOUNDARY) {
             add_ref(lane_node, "bpmn:flowNodeRef", node->id);
           }
         }
@@ -303,7 +433,12 @@ class Writer {
     }
 
     for (const auto& lane : pool.lanes) {
-      for (const NodeInfo* node : lane.nodes) write_node(process, *node);
+      for (const NodeInfo* node : lane.nodes) {
+        if (node->role == NodeRole::FLOW || node->role == NodeRole::BOUNDARY ||
+            (node->role == NodeRole::DATA && !is_io(*node))) {
+          write_node(process, *node);
+        }
+      }
     }
     for (const FlowInfo& flow : model_.flows) {
       if (flow.kind != FlowKind::SEQUENCE || flow.source->pool_index != index) continue;
@@ -312,6 +447,23 @@ class Writer {
       set_name(sequence, flow.label);
       sequence.append_attribute("sourceRef") = flow.source->id.c_str();
       sequence.append_attribute("targetRef") = flow.target->id.c_str();
+      if (!flow.connection->condition.empty() && flow.source->default_flow != flow.id) {
+        pugi::xml_node condition = sequence.append_child("bpmn:conditionExpression");
+        condition.append_attribute("xsi:type") = "bpmn:tFormalExpression";
+        condition.text() = xml_text(flow.connection->condition).c_str();
+      }
+    }
+    // Artifacts: annotations, groups of this pool alone, and the associations inside it.
+    for (const auto& lane : pool.lanes) {
+      for (const NodeInfo* node : lane.nodes) {
+        if (node->role == NodeRole::ANNOTATION) {
+          pugi::xml_node note = process.append_child("bpmn:textAnnotation");
+          note.append_attribute("id") = node->id.c_str();
+          note.append_child("bpmn:text").text() = xml_text(node->shape->name).c_str();
+        } else if (node->role == NodeRole::GROUP && group_in_pool(*node, index)) {
+          write_group(process, *node);
+        }
+      }
     }
     for (const FlowInfo& flow : model_.flows) {
       if (flow.kind == FlowKind::ASSOCIATION && flow.same_pool &&
@@ -321,50 +473,168 @@ class Writer {
     }
   }
 
+  static bool is_io(const NodeInfo& node) {
+    const auto* data = dynamic_cast<const DataObject*>(node.shape);
+    return data != nullptr && data->role != DataRole::OBJECT;
+  }
+
+  // A pool's data inputs and outputs are the inputs and outputs of its process.
+  void write_io_specification(pugi::xml_node process, const PoolInfo& pool) {
+    std::vector<const NodeInfo*> inputs;
+    std::vector<const NodeInfo*> outputs;
+    for (const auto& lane : pool.lanes) {
+      for (const NodeInfo* node : lane.nodes) {
+        if (node->role != NodeRole::DATA || !is_io(*node)) continue;
+        const auto& data = dynamic_cast<const DataObject&>(*node->shape);
+        (data.role == DataRole::INPUT ? inputs : outputs).push_back(node);
+      }
+    }
+    if (inputs.empty() && outputs.empty()) return;
+    pugi::xml_node io = process.append_child("bpmn:ioSpecification");
+    io.append_attribute("id") = model_.ids.take(pool.process_id + "_io", "io").c_str();
+    auto write = [&](const NodeInfo* node, const char* element) {
+      pugi::xml_node item = io.append_child(element);
+      item.append_attribute("id") = node->id.c_str();
+      set_name(item, node->shape->name);
+      if (dynamic_cast<const DataObject&>(*node->shape).collection) {
+        item.append_attribute("isCollection") = "true";
+      }
+    };
+    for (const NodeInfo* node : inputs) write(node, "bpmn:dataInput");
+    for (const NodeInfo* node : outputs) write(node, "bpmn:dataOutput");
+    pugi::xml_node input_set = io.append_child("bpmn:inputSet");
+    input_set.append_attribute("id") = model_.ids.take(pool.process_id + "_inputs", "io").c_str();
+    for (const NodeInfo* node : inputs) add_ref(input_set, "bpmn:dataInputRefs", node->id);
+    pugi::xml_node output_set = io.append_child("bpmn:outputSet");
+    output_set.append_attribute("id") = model_.ids.take(pool.process_id + "_outputs", "io").c_str();
+    for (const NodeInfo* node : outputs) add_ref(output_set, "bpmn:dataOutputRefs", node->id);
+  }
+
+  void write_definitions(pugi::xml_node element, const std::string& owner, EventTrigger trigger,
+                         const std::string& link_name) {
+    std::vector<EventTrigger> triggers{trigger};
+    if (trigger == EventTrigger::MULTIPLE || trigger == EventTrigger::PARALLEL_MULTIPLE) {
+      // BPMN knows a multiple event by its several definitions.
+      triggers = {EventTrigger::MESSAGE, EventTrigger::SIGNAL};
+      if (trigger == EventTrigger::PARALLEL_MULTIPLE) {
+        element.append_attribute("parallelMultiple") = "true";
+      }
+    }
+    for (EventTrigger t : triggers) {
+      const char* kind = definition_for(t);
+      if (kind == nullptr) continue;
+      pugi::xml_node definition = element.append_child(kind);
+      definition.append_attribute("id") =
+          model_.ids.take(owner + "_" + std::string(trigger_name(t)), "definition").c_str();
+      if (t == EventTrigger::CONDITIONAL) {
+        // The schema requires a condition; the diagram carries none.
+        pugi::xml_node condition = definition.append_child("bpmn:condition");
+        condition.append_attribute("xsi:type") = "bpmn:tFormalExpression";
+      } else if (t == EventTrigger::LINK) {
+        // Throw and catch links pair up by name.
+        definition.append_attribute("name") = xml_text(link_name).c_str();
+      }
+    }
+  }
+
   void write_node(pugi::xml_node process, const NodeInfo& node) {
     const NodeForm form = form_of(node);
+    const Shape& shape = *node.shape;
     pugi::xml_node element = process.append_child(form.element);
     element.append_attribute("id") = node.id.c_str();
-    set_name(element, node.shape->name);
+    set_name(element, shape.name);
 
-    if (node.shape->kind() == ShapeKind::DATA) {
-      if (node.shape->class_name() != "DataStore") {
+    if (node.role == NodeRole::DATA) {
+      if (shape.element_type() != ElementType::DATA_STORE) {
         // A data object reference points at the data object, written right after it.
         const std::string object_id = model_.ids.take(node.id + "_object", "data_object");
         element.append_attribute("dataObjectRef") = object_id.c_str();
         pugi::xml_node object = process.append_child("bpmn:dataObject");
         object.append_attribute("id") = object_id.c_str();
+        if (const auto* data = dynamic_cast<const DataObject*>(&shape);
+            data != nullptr && data->collection) {
+          object.append_attribute("isCollection") = "true";
+        }
       }
       return;
+    }
+
+    const auto* activity = dynamic_cast<const Activity*>(&shape);
+    const auto* sub = dynamic_cast<const Subprocess*>(&shape);
+    const auto* event = dynamic_cast<const Event*>(&shape);
+    if (activity != nullptr && activity->compensation) {
+      element.append_attribute("isForCompensation") = "true";
+    }
+    if (sub != nullptr && sub->form == SubprocessForm::EVENT) {
+      element.append_attribute("triggeredByEvent") = "true";
+    }
+    if (!node.default_flow.empty()) {
+      element.append_attribute("default") = node.default_flow.c_str();
+    }
+    if (event != nullptr && event->boundary_of() != nullptr) {
+      const NodeInfo* host = model_.find(event->boundary_of());
+      if (host != nullptr) element.append_attribute("attachedToRef") = host->id.c_str();
+      if (!event->interrupting()) element.append_attribute("cancelActivity") = "false";
+    } else if (event != nullptr && event->position() == EventPosition::START &&
+               !event->interrupting()) {
+      element.append_attribute("isInterrupting") = "false";
     }
 
     for (const std::string& id : node.incoming) add_ref(element, "bpmn:incoming", id);
     for (const std::string& id : node.outgoing) add_ref(element, "bpmn:outgoing", id);
 
-    if (node.shape->kind() == ShapeKind::ACTIVITY) write_data_associations(element, node);
-    if (form.definition != nullptr) {
-      pugi::xml_node definition = element.append_child(form.definition);
-      definition.append_attribute("id") = model_.ids.take(node.id + "_definition", "def").c_str();
-      const std::string kind = form.definition;
-      if (kind == "bpmn:conditionalEventDefinition") {
-        // The schema requires a condition; the diagram carries none.
-        pugi::xml_node condition = definition.append_child("bpmn:condition");
-        condition.append_attribute("xsi:type") = "bpmn:tFormalExpression";
-      } else if (kind == "bpmn:linkEventDefinition") {
-        // Throw and catch links pair up by name.
-        definition.append_attribute("name") = xml_text(node.shape->name).c_str();
+    if (activity != nullptr) {
+      write_data_associations(element, node);
+      switch (activity->loop) {
+        case LoopType::NONE:
+          break;
+        case LoopType::STANDARD:
+          element.append_child("bpmn:standardLoopCharacteristics").append_attribute("id") =
+              model_.ids.take(node.id + "_loop", "loop").c_str();
+          break;
+        case LoopType::PARALLEL:
+        case LoopType::SEQUENTIAL: {
+          pugi::xml_node loop = element.append_child("bpmn:multiInstanceLoopCharacteristics");
+          loop.append_attribute("id") = model_.ids.take(node.id + "_loop", "loop").c_str();
+          if (activity->loop == LoopType::SEQUENTIAL) {
+            loop.append_attribute("isSequential") = "true";
+          }
+          break;
+        }
       }
+      if (needs_inner_flow(shape)) write_inner_flow(element, node, *sub);
     }
+    write_definitions(element, node.id, form.trigger, shape.name);
+  }
+
+  void write_inner_flow(pugi::xml_node element, const NodeInfo& node, const Subprocess& sub) {
+    InnerFlow inner;
+    inner.subprocess = node.id;
+    inner.start = model_.ids.take(node.id + "_start", "start");
+    inner.end = model_.ids.take(node.id + "_end", "end");
+    inner.flow = model_.ids.take(node.id + "_flow", "flow");
+    pugi::xml_node start = element.append_child("bpmn:startEvent");
+    start.append_attribute("id") = inner.start.c_str();
+    start.append_attribute("name") = "Start";
+    if (sub.form == SubprocessForm::EVENT && !sub.start_interrupts) {
+      start.append_attribute("isInterrupting") = "false";
+    }
+    add_ref(start, "bpmn:outgoing", inner.flow);
+    if (sub.form == SubprocessForm::EVENT) {
+      write_definitions(start, inner.start, sub.start_trigger, sub.name);
+    }
+    pugi::xml_node end = element.append_child("bpmn:endEvent");
+    end.append_attribute("id") = inner.end.c_str();
+    end.append_attribute("name") = "End";
+    add_ref(end, "bpmn:incoming", inner.flow);
+    pugi::xml_node flow = element.append_child("bpmn:sequenceFlow");
+    flow.append_attribute("id") = inner.flow.c_str();
+    flow.append_attribute("sourceRef") = inner.start.c_str();
+    flow.append_attribute("targetRef") = inner.end.c_str();
+    inner_flows_.push_back(inner);
   }
 
   void write_data_associations(pugi::xml_node element, const NodeInfo& node) {
-    if (data_links_.empty()) {
-      for (const FlowInfo& flow : model_.flows) {
-        if (flow.kind == FlowKind::DATA_INPUT) data_links_[flow.target].first.push_back(&flow);
-        if (flow.kind == FlowKind::DATA_OUTPUT) data_links_[flow.source].second.push_back(&flow);
-      }
-      data_links_[nullptr];  // marks the index as built
-    }
     const auto found = data_links_.find(&node);
     if (found == data_links_.end()) return;
     const std::vector<const FlowInfo*>& inputs = found->second.first;
@@ -404,10 +674,14 @@ class Writer {
       }
     }
     for (const NodeInfo& node : model_.nodes) {
+      if (node.role == NodeRole::PARTICIPANT) continue;
       pugi::xml_node shape = add_shape(plane, node.id);
-      const std::string name = node.shape->class_name();
-      if (name == "Exclusive") shape.append_attribute("isMarkerVisible") = "true";
-      if (name == "Subprocess") shape.append_attribute("isExpanded") = "false";
+      if (const auto* exclusive = dynamic_cast<const Exclusive*>(node.shape)) {
+        shape.append_attribute("isMarkerVisible") = exclusive->show_marker ? "true" : "false";
+      }
+      if (node.shape->element_type() == ElementType::SUBPROCESS) {
+        shape.append_attribute("isExpanded") = "false";
+      }
       if (is_terminator(node)) {
         const Box circle = event_circle(node.box);
         add_bounds(shape, circle);
@@ -425,17 +699,29 @@ class Writer {
       edge.append_attribute("id") = model_.ids.take(flow.id + "_di", "edge").c_str();
       edge.append_attribute("bpmnElement") = flow.id.c_str();
       std::vector<Point> points = flow.waypoints;
-      if (is_terminator(*flow.source))
+      if (is_terminator(*flow.source)) {
         points.front() = snap_to_circle(points.front(), flow.source->box);
-      if (is_terminator(*flow.target))
-        points.back() = snap_to_circle(points.back(), flow.target->box);
-      for (const Point& point : points) {
-        pugi::xml_node waypoint = edge.append_child("di:waypoint");
-        waypoint.append_attribute("x") = format_number(point.x).c_str();
-        waypoint.append_attribute("y") = format_number(point.y).c_str();
       }
+      if (is_terminator(*flow.target)) {
+        points.back() = snap_to_circle(points.back(), flow.target->box);
+      }
+      add_waypoints(edge, points);
       add_label(edge, flow.label_box);
     }
+  }
+
+  void write_inner_diagram(pugi::xml_node defs, const InnerFlow& inner) {
+    pugi::xml_node plane =
+        add_diagram(defs, model_.ids.take(inner.subprocess + "_diagram", "diagram"));
+    plane.append_attribute("bpmnElement") = inner.subprocess.c_str();
+    const Box start{180, 160, EVENT_SIZE, EVENT_SIZE};
+    const Box end{320, 160, EVENT_SIZE, EVENT_SIZE};
+    add_bounds(add_shape(plane, inner.start), start);
+    add_bounds(add_shape(plane, inner.end), end);
+    pugi::xml_node edge = plane.append_child("bpmndi:BPMNEdge");
+    edge.append_attribute("id") = model_.ids.take(inner.flow + "_di", "edge").c_str();
+    edge.append_attribute("bpmnElement") = inner.flow.c_str();
+    add_waypoints(edge, {{start.right(), start.centre_y()}, {end.x, end.centre_y()}});
   }
 
   pugi::xml_node add_shape(pugi::xml_node plane, const std::string& element_id) {
@@ -449,6 +735,8 @@ class Writer {
   /// Data associations by activity: inputs, outputs.
   std::map<const NodeInfo*, std::pair<std::vector<const FlowInfo*>, std::vector<const FlowInfo*>>>
       data_links_;
+  std::map<const NodeInfo*, std::string> category_values_;
+  std::vector<InnerFlow> inner_flows_;
 };
 
 }  // namespace

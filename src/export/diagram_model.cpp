@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
+#include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
 #include "orvane/constants.hpp"
+#include "orvane/event.hpp"
 #include "orvane/lane.hpp"
 #include "orvane/pool.hpp"
 #include "orvane/shape.hpp"
@@ -61,7 +65,7 @@ Box fallback_shape_box(const Shape& shape, double cell_x, double cell_y) {
 
 bool has_outside_label(const Shape& shape) {
   return shape.kind() == ShapeKind::EVENT || shape.kind() == ShapeKind::GATEWAY ||
-         shape.kind() == ShapeKind::DATA;
+         shape.kind() == ShapeKind::DATA || shape.kind() == ShapeKind::GROUP;
 }
 
 Box outside_label(const Box& box) {
@@ -118,21 +122,101 @@ std::string IdRegistry::take(std::string_view wanted, std::string_view fallback)
   return candidate;
 }
 
-DiagramModel::DiagramModel(const std::vector<std::unique_ptr<Pool>>& pools) {
+bool is_generated_id(std::string_view id) {
+  constexpr std::size_t kHex = 16;
+  if (id.size() < kHex + 2 || id[id.size() - kHex - 1] != '_') return false;
+  const std::string_view prefix = id.substr(0, id.size() - kHex - 1);
+  const std::string_view digits = id.substr(id.size() - kHex);
+  return std::all_of(prefix.begin(), prefix.end(),
+                     [](char c) { return (c >= 'a' && c <= 'z') || c == '_'; }) &&
+         std::all_of(digits.begin(), digits.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+namespace {
+
+// The names and kinds of a diagram's pools, lanes and shapes, hashed: two diagrams that differ
+// in any of them get different generated ids; the same diagram always the same ones.
+std::string diagram_key(const std::vector<std::unique_ptr<Pool>>& pools) {
+  std::uint64_t hash = 1469598103934665603ull;
+  auto mix = [&hash](std::string_view text) {
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+    hash = (hash ^ 0xffu) * 1099511628211ull;
+  };
+  for (const auto& pool : pools) {
+    if (!pool) continue;
+    mix(pool->name);
+    for (const auto& lane : pool->lanes) {
+      if (!lane) continue;
+      mix(lane->name);
+      for (const Shape* shape : lane->every_shape()) {
+        if (shape == nullptr) continue;
+        mix(shape->class_name());
+        mix(shape->name);
+      }
+    }
+  }
+  return fmt::format("{:08x}", static_cast<std::uint32_t>(hash ^ (hash >> 32)));
+}
+
+NodeRole role_of(const Shape& shape) {
+  switch (shape.kind()) {
+    case ShapeKind::DATA:
+      return NodeRole::DATA;
+    case ShapeKind::ANNOTATION:
+      return NodeRole::ANNOTATION;
+    case ShapeKind::GROUP:
+      return NodeRole::GROUP;
+    case ShapeKind::PARTICIPANT:
+      return NodeRole::PARTICIPANT;
+    case ShapeKind::EVENT:
+      if (const auto* event = dynamic_cast<const Event*>(&shape);
+          event != nullptr && event->boundary_of() != nullptr) {
+        return NodeRole::BOUNDARY;
+      }
+      return NodeRole::FLOW;
+    default:
+      return NodeRole::FLOW;
+  }
+}
+
+// Shapes that BPMN lets name a default flow.
+bool may_have_default(const Shape& shape) {
+  if (shape.kind() == ShapeKind::ACTIVITY) return true;
+  const ElementType type = shape.element_type();
+  return type == ElementType::EXCLUSIVE || type == ElementType::INCLUSIVE ||
+         type == ElementType::COMPLEX;
+}
+
+}  // namespace
+
+DiagramModel::DiagramModel(const std::vector<std::unique_ptr<Pool>>& pools)
+    : key(diagram_key(pools)) {
   collect(pools);
   collect_flows();
+  assign_ids();
   if (!drawn) apply_fallback_layout();
-  definitions_id = ids.take("definitions", "definitions");
-  collaboration_id = ids.take(
-      !pools.empty() && pools.front() ? pools.front()->bpmn_collaboration_id : "", "collaboration");
-  for (auto& pool : this->pools) {
-    pool.process_id = ids.take(pool.participant_id + "_process", "process");
-  }
 }
 
 const NodeInfo* DiagramModel::find(const Shape* shape) const {
   auto it = by_shape_.find(shape);
   return it == by_shape_.end() ? nullptr : it->second;
+}
+
+std::string DiagramModel::generated(std::string_view prefix) {
+  const int n = ++counters_[std::string(prefix)];
+  return ids.take(fmt::format("{}_{}_{}", prefix, key, n), prefix);
+}
+
+NodeInfo& DiagramModel::add_node(const Shape* shape, NodeRole role, std::size_t pool_index) {
+  NodeInfo& node = nodes.emplace_back();
+  node.shape = shape;
+  node.role = role;
+  node.pool_index = pool_index;
+  node.box = shape->box;
+  drawn = drawn && !is_empty(node.box);
+  by_shape_[shape] = &node;
+  return node;
 }
 
 void DiagramModel::collect(const std::vector<std::unique_ptr<Pool>>& source) {
@@ -142,33 +226,29 @@ void DiagramModel::collect(const std::vector<std::unique_ptr<Pool>>& source) {
     if (pool == nullptr) continue;
     PoolInfo info;
     info.pool = pool;
-    info.participant_id = ids.take(pool->bpmn_id, "participant");
     info.box = {static_cast<double>(pool->coord.x_pos), static_cast<double>(pool->coord.y_pos),
                 static_cast<double>(pool->width), static_cast<double>(pool->height)};
     drawn = drawn && !is_empty(info.box);
+    if (const Shape* band = pool->participant()) {
+      info.band = &add_node(band, NodeRole::PARTICIPANT, pools.size());
+      info.band->box = info.box;
+    }
     for (std::size_t l = 0; l < pool->lanes.size(); ++l) {
       const Lane* lane = pool->lanes[l].get();
       if (lane == nullptr) continue;
       LaneInfo lane_info;
       lane_info.lane = lane;
-      lane_info.id = ids.take(lane->id, "lane");
       lane_info.box = {static_cast<double>(lane->coord.x_pos),
                        static_cast<double>(lane->coord.y_pos), static_cast<double>(lane->width),
                        static_cast<double>(lane->height)};
       drawn = drawn && !is_empty(lane_info.box);
-      for (const Shape* shape : lane->shapes) {
+      for (const Shape* shape : lane->every_shape()) {
         // A shape listed twice is still one element.
         if (shape == nullptr || by_shape_.count(shape) != 0) continue;
-        NodeInfo& node = nodes.emplace_back();
-        node.shape = shape;
-        node.pool_index = pools.size();
-        node.id = ids.take(shape->bpmn_id, "node");
-        node.box = shape->box;
-        drawn = drawn && !is_empty(node.box);
+        NodeInfo& node = add_node(shape, role_of(*shape), pools.size());
         if (has_outside_label(*shape) && !shape->name.empty() && !is_empty(shape->label_box)) {
           node.label_box = shape->label_box;
         }
-        by_shape_[shape] = &node;
         lane_info.nodes.push_back(&node);
       }
       info.lanes.push_back(std::move(lane_info));
@@ -194,23 +274,25 @@ void DiagramModel::collect_flows() {
       flow.target = target;
       flow.label = connection.label;
       flow.same_pool = node.pool_index == target->pool_index;
-      const bool source_data = node.shape->kind() == ShapeKind::DATA;
-      const bool target_data = target->shape->kind() == ShapeKind::DATA;
-      if (source_data || target_data) {
-        if (flow.same_pool && source_data && !target_data &&
-            target->shape->kind() == ShapeKind::ACTIVITY) {
+      const auto is = [&](NodeRole role) { return node.role == role || target->role == role; };
+      const bool source_data = node.role == NodeRole::DATA;
+      const bool target_data = target->role == NodeRole::DATA;
+      if (connection.connection_type == ConnectionTypes::ASSOCIATION || is(NodeRole::ANNOTATION) ||
+          is(NodeRole::GROUP)) {
+        flow.kind = FlowKind::ASSOCIATION;
+      } else if (source_data || target_data) {
+        if (flow.same_pool && source_data && target->shape->kind() == ShapeKind::ACTIVITY) {
           flow.kind = FlowKind::DATA_INPUT;
-        } else if (flow.same_pool && target_data && !source_data &&
-                   node.shape->kind() == ShapeKind::ACTIVITY) {
+        } else if (flow.same_pool && target_data && node.shape->kind() == ShapeKind::ACTIVITY) {
           flow.kind = FlowKind::DATA_OUTPUT;
         } else {
           flow.kind = FlowKind::ASSOCIATION;
         }
       } else {
         // Two pools may share a name: the pool objects decide, not connection_type.
-        flow.kind = flow.same_pool ? FlowKind::SEQUENCE : FlowKind::MESSAGE;
+        flow.kind =
+            flow.same_pool && !is(NodeRole::PARTICIPANT) ? FlowKind::SEQUENCE : FlowKind::MESSAGE;
       }
-      flow.id = ids.take(connection.bpmn_id, "flow");
       if (connection.waypoints.size() >= 2 && points_finite(connection.waypoints)) {
         flow.waypoints = connection.waypoints;
       } else {
@@ -222,18 +304,70 @@ void DiagramModel::collect_flows() {
       flows.push_back(std::move(flow));
     }
   }
+}
+
+void DiagramModel::assign_ids() {
+  // The ids a caller or description chose come first, so that none of them loses its name to
+  // a generated one; then everything else gets a generated id of this diagram.
+  auto chosen = [](const std::string& id) { return !id.empty() && !is_generated_id(id); };
+  for (PoolInfo& pool : pools) {
+    if (chosen(pool.pool->bpmn_id)) pool.participant_id = ids.take(pool.pool->bpmn_id, "pool");
+    for (LaneInfo& lane : pool.lanes) {
+      if (chosen(lane.lane->id)) lane.id = ids.take(lane.lane->id, "lane");
+    }
+  }
+  for (NodeInfo& node : nodes) {
+    if (node.role != NodeRole::PARTICIPANT && chosen(node.shape->bpmn_id)) {
+      node.id = ids.take(node.shape->bpmn_id, "node");
+    }
+  }
+  for (FlowInfo& flow : flows) {
+    if (chosen(flow.connection->bpmn_id)) flow.id = ids.take(flow.connection->bpmn_id, "flow");
+  }
+  definitions_id = generated("Definitions");
+  collaboration_id = generated("Collaboration");
+  for (PoolInfo& pool : pools) {
+    if (pool.participant_id.empty()) pool.participant_id = generated("Participant");
+    if (pool.band != nullptr) pool.band->id = pool.participant_id;
+    if (!pool.pool->black_box()) {
+      pool.process_id = chosen(pool.pool->bpmn_id)
+                            ? ids.take(pool.participant_id + "_process", "process")
+                            : generated("Process");
+    }
+    for (LaneInfo& lane : pool.lanes) {
+      if (lane.id.empty()) lane.id = generated("Lane");
+    }
+  }
+  for (NodeInfo& node : nodes) {
+    if (node.id.empty()) node.id = generated("Node");
+  }
+  for (FlowInfo& flow : flows) {
+    if (flow.id.empty()) flow.id = generated("Flow");
+  }
   for (FlowInfo& flow : flows) {
     if (flow.kind != FlowKind::SEQUENCE) continue;
-    by_shape_[flow.source->shape]->outgoing.push_back(flow.id);
+    NodeInfo& source = *by_shape_[flow.source->shape];
+    source.outgoing.push_back(flow.id);
     by_shape_[flow.target->shape]->incoming.push_back(flow.id);
+    if (flow.connection->is_default && source.default_flow.empty() &&
+        may_have_default(*source.shape)) {
+      source.default_flow = flow.id;
+    }
   }
 }
 
 void DiagramModel::apply_fallback_layout() {
-  // One row per lane, shapes in lane order, every lane as wide as the fullest one.
+  // One row per lane, lane shapes in lane order, every lane as wide as the fullest one; the
+  // shapes without a cell next to what they belong to.
   std::size_t columns = 1;
   for (const PoolInfo& pool : pools) {
-    for (const LaneInfo& lane : pool.lanes) columns = std::max(columns, lane.nodes.size());
+    for (const LaneInfo& lane : pool.lanes) {
+      std::size_t cells = 0;
+      for (const NodeInfo* node : lane.nodes) {
+        if (node->role == NodeRole::FLOW || node->role == NodeRole::DATA) ++cells;
+      }
+      columns = std::max(columns, cells);
+    }
   }
   const double lane_height = 2 * Configs::LANE_SHAPE_TOP_MARGIN + Configs::BOX_HEIGHT;
   const double lane_width = Configs::LANE_TEXT_WIDTH + 2 * Configs::LANE_SHAPE_LEFT_MARGIN +
@@ -245,11 +379,13 @@ void DiagramModel::apply_fallback_layout() {
     const double lanes_height =
         pool.lanes.empty() ? lane_height : lane_height * static_cast<double>(pool.lanes.size());
     pool.box = {x, y, Configs::POOL_TEXT_WIDTH + lane_width, lanes_height};
+    if (pool.band != nullptr) pool.band->box = pool.box;
     double lane_y = y;
     for (LaneInfo& lane : pool.lanes) {
       lane.box = {x + Configs::POOL_TEXT_WIDTH, lane_y, lane_width, lane_height};
       double cell_x = lane.box.x + Configs::LANE_TEXT_WIDTH + Configs::LANE_SHAPE_LEFT_MARGIN;
       for (NodeInfo* node : lane.nodes) {
+        if (node->role != NodeRole::FLOW && node->role != NodeRole::DATA) continue;
         node->box =
             fallback_shape_box(*node->shape, cell_x, lane_y + Configs::LANE_SHAPE_TOP_MARGIN);
         node->label_box.reset();
@@ -262,6 +398,7 @@ void DiagramModel::apply_fallback_layout() {
     }
     y += lanes_height + Configs::VSPACE_BETWEEN_POOLS;
   }
+  place_fallback_attached();
   for (FlowInfo& flow : flows) {
     flow.waypoints = fallback_route(flow.source->box, flow.target->box);
     flow.label_box.reset();
@@ -270,6 +407,48 @@ void DiagramModel::apply_fallback_layout() {
       const Point& b = flow.waypoints[flow.waypoints.size() / 2];
       const double width = 7.0 * static_cast<double>(std::min<std::size_t>(flow.label.size(), 30));
       flow.label_box = Box{(a.x + b.x) / 2 + 4, (a.y + b.y) / 2 - 18, width, 14};
+    }
+  }
+}
+
+void DiagramModel::place_fallback_attached() {
+  for (NodeInfo& node : nodes) {
+    switch (node.role) {
+      case NodeRole::BOUNDARY: {
+        const auto* event = dynamic_cast<const Event*>(node.shape);
+        const NodeInfo* host = event != nullptr ? find(event->boundary_of()) : nullptr;
+        if (host == nullptr) break;
+        node.box = {host->box.right() - 40, host->box.bottom() - 18, 36, 36};
+        node.label_box.reset();
+        if (!node.shape->name.empty())
+          node.label_box = Box{node.box.right(), host->box.bottom() + 2, 100, 28};
+        break;
+      }
+      case NodeRole::ANNOTATION: {
+        const auto* note = dynamic_cast<const TextAnnotation*>(node.shape);
+        const NodeInfo* anchor = note != nullptr ? find(note->annotated()) : nullptr;
+        if (anchor == nullptr) break;
+        node.box = {anchor->box.right() + 14, anchor->box.y - 40, 120, 30};
+        break;
+      }
+      case NodeRole::GROUP: {
+        const auto* group = dynamic_cast<const Group*>(node.shape);
+        std::optional<Box> around;
+        for (const Shape* member : group != nullptr ? group->members : std::vector<Shape*>{}) {
+          const NodeInfo* m = find(member);
+          if (m == nullptr) continue;
+          const Box b = m->box;
+          around = around ? Box{std::min(around->x, b.x), std::min(around->y, b.y),
+                                std::max(around->right(), b.right()) - std::min(around->x, b.x),
+                                std::max(around->bottom(), b.bottom()) - std::min(around->y, b.y)}
+                          : b;
+        }
+        if (around)
+          node.box = {around->x - 10, around->y - 24, around->width + 20, around->height + 34};
+        break;
+      }
+      default:
+        break;
     }
   }
 }

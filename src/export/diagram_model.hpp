@@ -1,6 +1,7 @@
-// What both exporters need from a diagram, worked out once: unique XML ids, the geometry of
-// every pool, lane, shape and connection (drawn or a fallback), and how each connection is
-// written (sequence flow, message flow, data association or plain association).
+// What both exporters need from a diagram, worked out once: unique XML ids (the description's
+// own where it gave one), the geometry of every pool, lane, shape and connection (drawn or a
+// fallback), and how each connection is written (sequence flow, message flow, data association
+// or association).
 #pragma once
 
 #include <deque>
@@ -34,8 +35,23 @@ class IdRegistry {
   std::set<std::string> used_;
 };
 
+/// Whether `id` is one the library generated (Helper::get_uuid's "prefix_<16 hex digits>")
+/// rather than one a caller or a description chose.
+bool is_generated_id(std::string_view id);
+
+/// What a node is in BPMN terms, beyond its shape's kind.
+enum class NodeRole {
+  FLOW,         ///< a flow node in a lane (events, activities, gateways, terminators)
+  BOUNDARY,     ///< a boundary event on an activity
+  DATA,         ///< a data object, input, output or store
+  ANNOTATION,   ///< a text annotation
+  GROUP,        ///< a group
+  PARTICIPANT,  ///< the band of a black-box pool
+};
+
 struct NodeInfo {
   const Shape* shape = nullptr;
+  NodeRole role = NodeRole::FLOW;
   std::size_t pool_index = 0;
   std::string id;
   Box box;
@@ -44,6 +60,8 @@ struct NodeInfo {
   /// Sequence flows in and out, in document order (ids filled once flows are known).
   std::vector<std::string> incoming;
   std::vector<std::string> outgoing;
+  /// The id of the shape's default flow, when it has one.
+  std::string default_flow;
 };
 
 enum class FlowKind {
@@ -51,7 +69,7 @@ enum class FlowKind {
   MESSAGE,      ///< between two pools
   DATA_INPUT,   ///< data shape into an activity of the same pool
   DATA_OUTPUT,  ///< activity into a data shape of the same pool
-  ASSOCIATION,  ///< any other link involving a data shape
+  ASSOCIATION,  ///< any other link involving a data shape, an annotation, or marked as one
 };
 
 struct FlowInfo {
@@ -77,9 +95,12 @@ struct LaneInfo {
 struct PoolInfo {
   const Pool* pool = nullptr;
   std::string participant_id;
+  /// Empty for a black-box pool, which has no process.
   std::string process_id;
   Box box;
   std::vector<LaneInfo> lanes;
+  /// The band of a black-box pool.
+  NodeInfo* band = nullptr;
 };
 
 /// The exported view of a diagram.
@@ -96,14 +117,22 @@ class DiagramModel {
   std::vector<FlowInfo> flows;
   /// Reserves further unique ids for derived elements (DI, definitions, properties).
   IdRegistry ids;
+  /// Eight hex digits that tell this diagram apart in every id generated for it.
+  std::string key;
 
   const NodeInfo* find(const Shape* shape) const;
+  /// A new id for something the diagram does not name: "<prefix>_<key>_<n>".
+  std::string generated(std::string_view prefix);
 
  private:
   void collect(const std::vector<std::unique_ptr<Pool>>& pools);
+  NodeInfo& add_node(const Shape* shape, NodeRole role, std::size_t pool_index);
   void collect_flows();
+  void assign_ids();
   void apply_fallback_layout();
+  void place_fallback_attached();
   std::unordered_map<const Shape*, NodeInfo*> by_shape_;
+  std::unordered_map<std::string, int> counters_;
 };
 
 /// Text made storable in XML 1.0: invalid UTF-8 becomes U+FFFD, characters XML cannot hold

@@ -6,13 +6,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <pugixml.hpp>
+#include <set>
 #include <sstream>
 
 #include "diagram_model.hpp"
+#include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
 #include "orvane/constants.hpp"
 #include "orvane/event.hpp"
 #include "orvane/file_io.hpp"
+#include "orvane/gateway.hpp"
 #include "orvane/lane.hpp"
 #include "orvane/pool.hpp"
 
@@ -22,7 +27,9 @@ using export_detail::DiagramModel;
 using export_detail::FlowInfo;
 using export_detail::FlowKind;
 using export_detail::format_number;
+using export_detail::LaneInfo;
 using export_detail::NodeInfo;
+using export_detail::NodeRole;
 using export_detail::PoolInfo;
 using export_detail::xml_text;
 
@@ -81,9 +88,6 @@ constexpr const char* GATEWAY_BASE =
     "points=[[0.25,0.25,0],[0.5,0,0],[0.75,0.25,0],[1,0.5,0],[0.75,0.75,0],[0.5,1,0],"
     "[0.25,0.75,0],[0,0.5,0]];shape=mxgraph.bpmn.gateway2;html=1;perimeter=rhombusPerimeter;"
     "outlineConnect=0;";
-constexpr const char* TASK_BASE =
-    "shape=mxgraph.bpmn.task;whiteSpace=wrap;html=1;rectStyle=rounded;size=10;"
-    "taskMarker=abstract;";
 
 // draw.io's name of an event marker.
 const char* drawio_symbol(EventTrigger trigger, bool end) {
@@ -148,12 +152,93 @@ std::string event_style(const NodeInfo& node) {
 }
 
 std::string gateway_style(const Shape& shape) {
-  const std::string name = shape.class_name();
   std::string marker = "outline=none;symbol=none;gwType=exclusive;";
-  if (name == "Parallel") marker = "outline=none;symbol=none;gwType=parallel;";
-  if (name == "Inclusive") marker = "outline=end;symbol=general;";
-  if (name == "EventBased") marker = "outline=catching;symbol=multiple;";
+  switch (shape.element_type()) {
+    case ElementType::PARALLEL:
+      marker = "outline=none;symbol=none;gwType=parallel;";
+      break;
+    case ElementType::INCLUSIVE:
+      marker = "outline=end;symbol=general;";
+      break;
+    case ElementType::EVENT_BASED:
+      marker = "outline=catching;symbol=multiple;";
+      break;
+    case ElementType::COMPLEX:
+      marker = "outline=none;symbol=none;gwType=complex;";
+      break;
+    default:
+      if (const auto* exclusive = dynamic_cast<const Exclusive*>(&shape);
+          exclusive != nullptr && !exclusive->show_marker) {
+        // An event gateway without an outline draws the diamond alone.
+        marker = "outline=none;symbol=none;gwType=event;";
+      }
+      break;
+  }
   return std::string(GATEWAY_BASE) + LABEL_BELOW + marker;
+}
+
+const char* task_marker(TaskType type) {
+  switch (type) {
+    case TaskType::USER:
+      return "user";
+    case TaskType::SERVICE:
+      return "service";
+    case TaskType::SEND:
+      return "send";
+    case TaskType::RECEIVE:
+      return "receive";
+    case TaskType::SCRIPT:
+      return "script";
+    case TaskType::MANUAL:
+      return "manual";
+    case TaskType::BUSINESS_RULE:
+      return "businessRule";
+    case TaskType::NONE:
+      break;
+  }
+  return "abstract";
+}
+
+std::string activity_style(const Shape& shape) {
+  std::string style = "shape=mxgraph.bpmn.task;whiteSpace=wrap;html=1;rectStyle=rounded;size=10;";
+  const auto* task = dynamic_cast<const Task*>(&shape);
+  style +=
+      "taskMarker=" + std::string(task_marker(task != nullptr ? task->task_type : TaskType::NONE)) +
+      ";";
+  if (const auto* sub = dynamic_cast<const Subprocess*>(&shape)) {
+    style += "isLoopSub=1;";
+    switch (sub->form) {
+      case SubprocessForm::CALL_ACTIVITY:
+        style += "bpmnShapeType=call;";
+        break;
+      case SubprocessForm::TRANSACTION:
+        style += "bpmnShapeType=transaction;";
+        break;
+      case SubprocessForm::EVENT:
+        style += "bpmnShapeType=subprocess;";
+        break;
+      case SubprocessForm::EMBEDDED:
+        break;
+    }
+    if (sub->ad_hoc) style += "isAdHoc=1;";
+  }
+  if (const auto* activity = dynamic_cast<const Activity*>(&shape)) {
+    switch (activity->loop) {
+      case LoopType::STANDARD:
+        style += "isLoopStandard=1;";
+        break;
+      case LoopType::PARALLEL:
+        style += "isLoopMultiParallel=1;";
+        break;
+      case LoopType::SEQUENTIAL:
+        style += "isLoopMultiSeq=1;";
+        break;
+      case LoopType::NONE:
+        break;
+    }
+    if (activity->compensation) style += "isLoopComp=1;";
+  }
+  return style;
 }
 
 std::string shape_style(const NodeInfo& node) {
@@ -164,21 +249,27 @@ std::string shape_style(const NodeInfo& node) {
     case ShapeKind::GATEWAY:
       return gateway_style(shape);
     case ShapeKind::ACTIVITY:
-      if (shape.class_name() == "Subprocess") {
-        return std::string(TASK_BASE) + "isLoopSub=1;";
-      }
-      return TASK_BASE;
+      return activity_style(shape);
     case ShapeKind::TERMINATOR:
       return "rounded=1;whiteSpace=wrap;html=1;arcSize=50;";
     case ShapeKind::DATA:
       if (shape.class_name() == "DataStore") {
         return "shape=datastore;whiteSpace=wrap;html=1;" + std::string(LABEL_BELOW);
+      } else {
+        std::string style = "shape=mxgraph.bpmn.data;whiteSpace=wrap;html=1;size=15;";
+        if (const auto* data = dynamic_cast<const DataObject*>(&shape)) {
+          if (data->role == DataRole::INPUT) style += "bpmnTransferType=input;";
+          if (data->role == DataRole::OUTPUT) style += "bpmnTransferType=output;";
+          if (data->collection) style += "isCollection=1;";
+        }
+        return style + LABEL_BELOW;
       }
-      return "shape=mxgraph.bpmn.data;whiteSpace=wrap;html=1;size=15;" + std::string(LABEL_BELOW);
     case ShapeKind::ANNOTATION:
-      return "shape=partialRectangle;html=1;top=0;right=0;bottom=0;fillColor=none;align=left;";
+      return "shape=mxgraph.flowchart.annotation_1;html=1;whiteSpace=wrap;align=left;"
+             "spacingLeft=6;fillColor=none;";
     case ShapeKind::GROUP:
-      return "rounded=1;whiteSpace=wrap;html=1;dashed=1;fillColor=none;";
+      return "rounded=1;arcSize=10;dashed=1;dashPattern=8 3 1 3;fillColor=none;html=1;"
+             "whiteSpace=wrap;verticalAlign=top;align=center;";
     case ShapeKind::PARTICIPANT:
       break;
   }
@@ -186,17 +277,39 @@ std::string shape_style(const NodeInfo& node) {
 }
 
 std::string edge_style(const FlowInfo& flow) {
+  constexpr const char* dotted = "html=1;rounded=0;dashed=1;dashPattern=1 4;endFill=0;startFill=0;";
   switch (flow.kind) {
-    case FlowKind::SEQUENCE:
-      return "html=1;rounded=0;endArrow=block;endFill=1;";
+    case FlowKind::SEQUENCE: {
+      std::string style = "html=1;rounded=0;endArrow=block;endFill=1;";
+      if (flow.connection->is_default) {
+        style += "startArrow=dash;startFill=0;startSize=6;";
+      } else if (!flow.connection->condition.empty() &&
+                 flow.source->shape->kind() == ShapeKind::ACTIVITY) {
+        style += "startArrow=diamondThin;startFill=0;startSize=10;";
+      }
+      return style;
+    }
     case FlowKind::MESSAGE:
       return "html=1;rounded=0;dashed=1;dashPattern=8 4;startArrow=oval;startFill=0;"
              "endArrow=block;endFill=0;";
     case FlowKind::DATA_INPUT:
     case FlowKind::DATA_OUTPUT:
-      return "html=1;rounded=0;dashed=1;dashPattern=2 4;endArrow=open;endFill=0;";
-    case FlowKind::ASSOCIATION:
-      return "html=1;rounded=0;dashed=1;dashPattern=2 4;endArrow=open;endFill=0;";
+      return std::string(dotted) + "endArrow=openThin;startArrow=none;";
+    case FlowKind::ASSOCIATION: {
+      AssociationDirection direction = AssociationDirection::ONE;
+      if (flow.connection->connection_type == ConnectionTypes::ASSOCIATION) {
+        direction = flow.connection->direction;
+      }
+      switch (direction) {
+        case AssociationDirection::NONE:
+          return std::string(dotted) + "endArrow=none;startArrow=none;";
+        case AssociationDirection::ONE:
+          break;
+        case AssociationDirection::BOTH:
+          return std::string(dotted) + "endArrow=openThin;startArrow=openThin;";
+      }
+      return std::string(dotted) + "endArrow=openThin;startArrow=none;";
+    }
   }
   return "html=1;";
 }
@@ -243,6 +356,62 @@ Point route_middle(const std::vector<Point>& points) {
     remaining -= step;
   }
   return points.empty() ? Point{} : points.front();
+}
+
+// draw.io looks cell ids up in a JavaScript array while it reads a document, so an id that names
+// a property of arrays or objects ("reverse", "map", "constructor") would find that property
+// instead of the cell. Such ids get a suffix in the drawio document only.
+bool shadows_script_property(const std::string& id) {
+  static const std::set<std::string> names = {"__defineGetter__",
+                                              "__defineSetter__",
+                                              "__lookupGetter__",
+                                              "__lookupSetter__",
+                                              "__proto__",
+                                              "at",
+                                              "concat",
+                                              "constructor",
+                                              "copyWithin",
+                                              "entries",
+                                              "every",
+                                              "fill",
+                                              "filter",
+                                              "find",
+                                              "findIndex",
+                                              "findLast",
+                                              "findLastIndex",
+                                              "flat",
+                                              "flatMap",
+                                              "forEach",
+                                              "hasOwnProperty",
+                                              "includes",
+                                              "indexOf",
+                                              "isPrototypeOf",
+                                              "join",
+                                              "keys",
+                                              "lastIndexOf",
+                                              "length",
+                                              "map",
+                                              "pop",
+                                              "propertyIsEnumerable",
+                                              "push",
+                                              "reduce",
+                                              "reduceRight",
+                                              "reverse",
+                                              "shift",
+                                              "slice",
+                                              "some",
+                                              "sort",
+                                              "splice",
+                                              "toLocaleString",
+                                              "toReversed",
+                                              "toSorted",
+                                              "toSpliced",
+                                              "toString",
+                                              "unshift",
+                                              "valueOf",
+                                              "values",
+                                              "with"};
+  return names.count(id) != 0;
 }
 
 class Writer {
@@ -293,6 +462,9 @@ class Writer {
     layer.append_attribute("parent") = "0";
 
     for (const PoolInfo& pool : model_.pools) write_pool(root, pool);
+    for (const NodeInfo& node : model_.nodes) {
+      if (node.role == NodeRole::GROUP) write_group(root, node);
+    }
     for (const FlowInfo& flow : model_.flows) write_edge(root, flow);
 
     std::ostringstream out;
@@ -301,15 +473,14 @@ class Writer {
   }
 
  private:
-  static pugi::xml_node add_vertex(pugi::xml_node root, const std::string& id,
-                                   const std::string& value, const std::string& style,
-                                   const std::string& parent) {
+  pugi::xml_node add_vertex(pugi::xml_node root, const std::string& id, const std::string& value,
+                            const std::string& style, const std::string& parent) {
     pugi::xml_node cell = root.append_child("mxCell");
-    cell.append_attribute("id") = id.c_str();
+    cell.append_attribute("id") = cell_id(id).c_str();
     cell.append_attribute("value") = html_label(value).c_str();
     cell.append_attribute("style") = style.c_str();
     cell.append_attribute("vertex") = "1";
-    cell.append_attribute("parent") = parent.c_str();
+    cell.append_attribute("parent") = cell_id(parent).c_str();
     return cell;
   }
 
@@ -326,11 +497,66 @@ class Writer {
       add_geometry(add_vertex(root, lane.id, lane.lane->name, lane_style, pool.participant_id),
                    lane.box, pool.box.x, pool.box.y);
       for (const NodeInfo* node : lane.nodes) {
+        if (node->role == NodeRole::GROUP) continue;
+        // In its lane; an annotation or a boundary event reaching past the lane's edge in its
+        // pool, or on the page.
+        std::string parent = lane.id;
+        Box origin = lane.box;
+        if (!contains(lane.box, node->box)) {
+          parent = contains(pool.box, node->box) ? pool.participant_id : "1";
+          origin = contains(pool.box, node->box) ? pool.box : Box{};
+        }
         pugi::xml_node cell =
-            add_vertex(root, node->id, node->shape->name, shape_style(*node), lane.id);
-        add_geometry(cell, node->box, lane.box.x, lane.box.y);
+            add_vertex(root, node->id, node->shape->name, shape_style(*node), parent);
+        add_geometry(cell, node->box, origin.x, origin.y);
       }
     }
+  }
+
+  // A group lies in its members' lane, in their pool when they span lanes, or on the page.
+  void write_group(pugi::xml_node root, const NodeInfo& node) {
+    const auto* group = dynamic_cast<const Group*>(node.shape);
+    const LaneInfo* lane = nullptr;
+    const PoolInfo* pool = nullptr;
+    bool first = true;
+    for (const Shape* member : group != nullptr ? group->members : std::vector<Shape*>{}) {
+      const LaneInfo* member_lane = nullptr;
+      const PoolInfo* member_pool = nullptr;
+      for (const PoolInfo& p : model_.pools) {
+        for (const LaneInfo& l : p.lanes) {
+          for (const NodeInfo* n : l.nodes) {
+            if (n->shape == member) {
+              member_lane = &l;
+              member_pool = &p;
+            }
+          }
+        }
+      }
+      if (first) {
+        lane = member_lane;
+        pool = member_pool;
+        first = false;
+      } else {
+        if (member_lane != lane) lane = nullptr;
+        if (member_pool != pool) pool = nullptr;
+      }
+    }
+    std::string parent = "1";
+    Box origin{};
+    if (lane != nullptr && contains(lane->box, node.box)) {
+      parent = lane->id;
+      origin = lane->box;
+    } else if (pool != nullptr && contains(pool->box, node.box)) {
+      parent = pool->participant_id;
+      origin = pool->box;
+    }
+    pugi::xml_node cell = add_vertex(root, node.id, node.shape->name, shape_style(node), parent);
+    add_geometry(cell, node.box, origin.x, origin.y);
+  }
+
+  static bool contains(const Box& outer, const Box& inner) {
+    return inner.x >= outer.x - 0.5 && inner.y >= outer.y - 0.5 &&
+           inner.right() <= outer.right() + 0.5 && inner.bottom() <= outer.bottom() + 0.5;
   }
 
   void write_edge(pugi::xml_node root, const FlowInfo& flow) {
@@ -342,13 +568,13 @@ class Writer {
     }
     // The route's bends are the edge's own points, so drawio draws the same path.
     pugi::xml_node cell = root.append_child("mxCell");
-    cell.append_attribute("id") = flow.id.c_str();
+    cell.append_attribute("id") = cell_id(flow.id).c_str();
     cell.append_attribute("value") = html_label(flow.label).c_str();
     cell.append_attribute("style") = style.c_str();
     cell.append_attribute("edge") = "1";
     cell.append_attribute("parent") = "1";
-    cell.append_attribute("source") = flow.source->id.c_str();
-    cell.append_attribute("target") = flow.target->id.c_str();
+    cell.append_attribute("source") = cell_id(flow.source->id).c_str();
+    cell.append_attribute("target") = cell_id(flow.target->id).c_str();
     pugi::xml_node geometry = cell.append_child("mxGeometry");
     geometry.append_attribute("relative") = "1";
     geometry.append_attribute("as") = "geometry";
@@ -371,7 +597,17 @@ class Writer {
     }
   }
 
+  // The id a cell has in the drawio document: the shared id, unless draw.io would mistake it.
+  const std::string& cell_id(const std::string& id) {
+    auto it = cell_ids_.find(id);
+    if (it != cell_ids_.end()) return it->second;
+    const std::string cell =
+        shadows_script_property(id) ? model_.ids.take(id + "_cell", "cell") : id;
+    return cell_ids_.emplace(id, cell).first->second;
+  }
+
   DiagramModel model_;
+  std::map<std::string, std::string> cell_ids_;
 };
 
 }  // namespace

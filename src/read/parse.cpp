@@ -390,6 +390,13 @@ class DescriptionParser {
     return out;
   }
 
+  // Shapes, annotations and groups count towards one limit.
+  void count_shape(SourceMark mark) {
+    if (++shape_count_ > LoadLimits::MAX_SHAPES) {
+      r_.fail(mark, fmt::format("more than {} shapes; split the diagram", LoadLimits::MAX_SHAPES));
+    }
+  }
+
   // Records an id in the description's one namespace; a second use is refused where it is.
   void claim_id(const std::string& id, SourceMark mark, const char* what = "id") {
     if (auto previous = ids_.find(id); previous != ids_.end()) {
@@ -425,10 +432,7 @@ class DescriptionParser {
   ShapeDescription shape(const YAML::Node& node, const std::string& context) {
     ShapeDescription out;
     out.mark = r_.mark_of(node);
-    if (++shape_count_ > LoadLimits::MAX_SHAPES) {
-      r_.fail(out.mark,
-              fmt::format("more than {} shapes; split the diagram", LoadLimits::MAX_SHAPES));
-    }
+    count_shape(out.mark);
     auto f = r_.fields(node, context, kShapeKeys, {"type"});
     if (auto it = f.find("name"); it != f.end()) out.name = r_.text(it->second, "a shape's 'name'");
     SourceMark id_mark = out.mark;
@@ -749,10 +753,7 @@ class DescriptionParser {
   AnnotationDescription annotation(const YAML::Node& node) {
     AnnotationDescription out;
     out.mark = r_.mark_of(node);
-    if (++shape_count_ > LoadLimits::MAX_SHAPES) {
-      r_.fail(out.mark,
-              fmt::format("more than {} shapes; split the diagram", LoadLimits::MAX_SHAPES));
-    }
+    count_shape(out.mark);
     auto f = r_.fields(node, "an annotation", kAnnotationKeys, {"text", "on"});
     out.text = r_.text(f["text"], "an annotation's 'text'");
     out.on = r_.text(f["on"], "an annotation's 'on'");
@@ -766,10 +767,7 @@ class DescriptionParser {
   GroupDescription group(const YAML::Node& node) {
     GroupDescription out;
     out.mark = r_.mark_of(node);
-    if (++shape_count_ > LoadLimits::MAX_SHAPES) {
-      r_.fail(out.mark,
-              fmt::format("more than {} shapes; split the diagram", LoadLimits::MAX_SHAPES));
-    }
+    count_shape(out.mark);
     auto f = r_.fields(node, "a group", kGroupKeys, {"members"});
     if (auto it = f.find("name"); it != f.end()) out.name = r_.text(it->second, "a group's 'name'");
     const std::string what = fmt::format("group {}", Helper::quoted(out.name));

@@ -17,6 +17,7 @@
 
 #include "orvane/artifact.hpp"
 #include "orvane/constants.hpp"
+#include "orvane/event.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/lane.hpp"
 #include "orvane/pool.hpp"
@@ -79,6 +80,7 @@ struct Node {
   bool rectangular = false;  // ends may spread along a side
   bool name_moves = false;   // a flow leaves the bottom, through where the name is drawn
   bool top_taken = false;    // a forked flow leaves the top corner
+  bool boundary = false;     // a boundary event on an activity's lower border
   Box name_box;              // the shape's label box as it came in
   int col = 0;
   int row = 0;
@@ -328,6 +330,8 @@ class Router {
           n.label_below = !(n.ink == n.box) && n.ink.y >= n.box.centre_y();
           n.rectangular =
               shape->kind() == ShapeKind::ACTIVITY || shape->kind() == ShapeKind::TERMINATOR;
+          const auto* event = dynamic_cast<const Event*>(shape);
+          n.boundary = event != nullptr && event->boundary_of() != nullptr;
           index.emplace(shape, static_cast<int>(nodes_.size()));
           nodes_.push_back(n);
         }
@@ -435,6 +439,14 @@ class Router {
     const int h_near_target = dr > 0 ? t.row : t.row + 1;
     if (r.source == r.target) {
       return {RIGHT, TOP, Pattern::VH, s.col + 1, s.row, 0};
+    }
+    if (s.boundary) {
+      // A boundary event sits on its activity's lower border: its flows leave downwards, into
+      // the channel below the activity's row, and run from there to the target's side.
+      if (t.col == s.col && dr > 0) return {BOTTOM, TOP, Pattern::ZH, 0, s.row + 1, 0};
+      const bool right = t.col >= s.col;
+      return {BOTTOM,    right ? LEFT : RIGHT,     Pattern::OUT_HV, 0,
+              s.row + 1, right ? t.col : t.col + 1};
     }
     if (dc > 0 || (dc < 0 && dr != 0 && s.rectangular && t.rectangular)) {
       const bool forward = dc > 0;

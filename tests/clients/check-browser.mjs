@@ -12,6 +12,7 @@ import { join, normalize, extname, dirname } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { launchChromium } from './loopback-chromium.mjs';
 import { BpmnModdle } from 'bpmn-moddle';
+import { drawioId, expectedDrawioStyles, expectedForm, ncName } from './expectations.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const sampleDir = process.argv[2];
@@ -90,13 +91,23 @@ async function checkBpmn(page, entry) {
     window.viewer = viewer;
     const { warnings } = await viewer.importXML(text);
     const elements = viewer.get('elementRegistry').getAll().map((e) => ({
-      id: e.id, x: e.x, y: e.y, width: e.width, height: e.height,
+      id: e.id, type: e.type, x: e.x, y: e.y, width: e.width, height: e.height,
       waypoints: e.waypoints ? e.waypoints.map((p) => ({ x: p.x, y: p.y })) : null,
     }));
     return { warnings: warnings.map((w) => w.message), elements };
   }, xml);
   for (const warning of result.warnings) fail(entry.name, `bpmn-js warning: ${warning}`);
   const drawn = new Map(result.elements.map((e) => [e.id, e]));
+  // Every shape of an example is in bpmn-js's element registry with the type it was written as.
+  for (const shape of entry.shapes || []) {
+    const form = expectedForm(shape.kind);
+    const got = drawn.get(ncName(shape.id));
+    if (!got) {
+      fail(entry.name, `bpmn-js registry has no ${shape.kind} ${shape.id}`);
+    } else if (form && !form.types.includes(got.type)) {
+      fail(entry.name, `bpmn-js shows ${shape.id} as ${got.type}, expected ${form.types}`);
+    }
+  }
   const close = (a, b) => Math.abs(a - b) <= 0.5;
   for (const [id, want] of expected) {
     const got = drawn.get(id);
@@ -123,7 +134,11 @@ async function checkDrawio(page, entry) {
   const names = {};
   const collect = (element) => {
     if (!element || typeof element !== 'object' || !element.$type) return;
-    if (element.id && element.name && element.$type !== 'bpmn:Process') names[element.id] = element.name;
+    if (element.id && element.name && element.$type !== 'bpmn:Process') {
+      names[drawioId(element.id)] = element.name;
+    }
+    // A collapsed sub-process's inner flow has no place in the drawio document.
+    if (element.$instanceOf && element.$instanceOf('bpmn:SubProcess')) return;
     for (const key of ['rootElements', 'participants', 'messageFlows', 'flowElements', 'laneSets',
       'lanes', 'artifacts']) {
       (element[key] || []).forEach(collect);
@@ -190,8 +205,20 @@ async function checkDrawio(page, entry) {
         problems.push(`edge ${cell.id} has no route`);
       }
     }
-    return { vertices: vertices.length, edges: edges.length, problems };
+    const styles = {};
+    for (const cell of vertices) styles[cell.id] = graph.getModel().getStyle(cell) || '';
+    return { vertices: vertices.length, edges: edges.length, problems, styles };
   }, [xml, names]);
+  // draw.io draws each shape of an example with its own BPMN shape and markers.
+  for (const shape of entry.shapes || []) {
+    const style = report.styles[drawioId(ncName(shape.id))];
+    const wanted = expectedDrawioStyles(shape.kind);
+    if (style === undefined) {
+      fail(entry.name, `draw.io has no vertex ${shape.id}`);
+    } else if (wanted && !wanted.some((parts) => parts.every((part) => style.includes(part)))) {
+      fail(entry.name, `draw.io style of ${shape.kind} ${shape.id} lacks ${JSON.stringify(wanted)}: ${style}`);
+    }
+  }
   for (const problem of report.problems) fail(entry.name, `draw.io: ${problem}`);
   if (report.vertices !== entry.vertices) {
     fail(entry.name, `draw.io shows ${report.vertices} vertices, expected ${entry.vertices}`);
@@ -227,7 +254,13 @@ try {
 
   await page.goto(`${base}/drawio/export3.html`);
   await page.waitForFunction(() => typeof window.render === 'function');
-  for (const entry of manifest) await checkDrawio(page, entry);
+  for (const entry of manifest) {
+    try {
+      await checkDrawio(page, entry);
+    } catch (error) {
+      fail(entry.name, `draw.io cannot open it: ${error.message.split('\n')[0]}`);
+    }
+  }
   if (screenshotDir) {
     const shown = screenshotOf(manifest);
     if (shown) {

@@ -18,7 +18,10 @@
 #include <vector>
 
 #include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
+#include "orvane/event.hpp"
 #include "orvane/file_io.hpp"
+#include "orvane/gateway.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/swimboard.hpp"
 #include "support/drawn_names.hpp"
@@ -45,6 +48,9 @@ struct Entry {
   std::size_t edges = 0;
   /// Names the SVG and PNG pictures show (examples only).
   std::vector<std::string> names;
+  /// For examples: what each shape and flow must be in the documents, as JSON arrays.
+  std::string shapes = "[]";
+  std::string flows = "[]";
 };
 
 std::string json_string(const std::string& text) {
@@ -64,22 +70,26 @@ std::string json_string(const std::string& text) {
   return out + "\"";
 }
 
-// Vertices: pools, lanes and the shapes listed in lanes; edges: connections between them.
+// Vertices: pools, lanes and every shape they hold (attached ones included); edges:
+// connections between those shapes and black-box pools.
 Entry count(const Swimboard& board, std::string name, std::string kind) {
   Entry entry{std::move(name), std::move(kind), 0, 0, {}};
   std::set<const Shape*> shapes;
+  std::set<const Shape*> ends;
   for (const auto& pool : board._pools) {
     ++entry.vertices;
+    if (pool->participant() != nullptr) ends.insert(pool->participant());
     for (const auto& lane : pool->lanes) {
       ++entry.vertices;
-      for (const Shape* shape : lane->shapes) shapes.insert(shape);
+      for (const Shape* shape : lane->every_shape()) shapes.insert(shape);
     }
   }
   entry.vertices += shapes.size();
+  ends.insert(shapes.begin(), shapes.end());
   std::set<const Connection*> seen;
-  for (const Shape* shape : shapes) {
+  for (const Shape* shape : ends) {
     for (const Connection& c : *shape->connection_to) {
-      if (shapes.count(c.target) != 0 && seen.insert(&c).second) ++entry.edges;
+      if (ends.count(c.target) != 0 && seen.insert(&c).second) ++entry.edges;
     }
   }
   return entry;
@@ -145,6 +155,76 @@ void all_kinds(Swimboard& board) {
   final_task.connect(end);
 }
 
+// The notation beyond the first kinds: task types, sub-process forms, markers, typed and
+// boundary events, the complex gateway, data roles, annotations, a group, default and
+// conditional flows, an association and a black-box pool.
+void notation_kinds(Swimboard& board) {
+  Pool& p = pool(board, "Claims");
+  Lane& a = lane(p, "Desk");
+  Lane& b = lane(p, "Back office");
+  auto& start = static_cast<TypedEvent&>(a.add_element("Claim in", ElementType::TYPED_EVENT));
+  start.definition = EventTrigger::MESSAGE;
+  auto& check = static_cast<Task&>(a.add_element("Check", ElementType::TASK));
+  check.task_type = TaskType::USER;
+  check.loop = LoopType::STANDARD;
+  auto& ok = static_cast<Exclusive&>(a.add_element("Covered?", ElementType::EXCLUSIVE));
+  ok.show_marker = false;
+  auto& pay = static_cast<Subprocess&>(b.add_element("Pay out", ElementType::SUBPROCESS));
+  pay.form = SubprocessForm::TRANSACTION;
+  pay.loop = LoopType::SEQUENTIAL;
+  auto& refund = static_cast<Task&>(b.add_element("Claw back", ElementType::TASK));
+  refund.task_type = TaskType::SERVICE;
+  auto& rule = static_cast<Task&>(b.add_element("Rate", ElementType::TASK));
+  rule.task_type = TaskType::BUSINESS_RULE;
+  rule.loop = LoopType::PARALLEL;
+  auto& call = static_cast<Subprocess&>(b.add_element("Audit", ElementType::SUBPROCESS));
+  call.form = SubprocessForm::CALL_ACTIVITY;
+  auto& adhoc = static_cast<Subprocess&>(b.add_element("Gather", ElementType::SUBPROCESS));
+  adhoc.ad_hoc = true;
+  auto& event_sub = static_cast<Subprocess&>(a.add_element("Complaint", ElementType::SUBPROCESS));
+  event_sub.form = SubprocessForm::EVENT;
+  event_sub.start_trigger = EventTrigger::MESSAGE;
+  event_sub.start_interrupts = false;
+  Shape& complex = b.add_element("Votes", ElementType::COMPLEX);
+  auto& input = static_cast<DataObject&>(a.add_element("Claim", ElementType::DATA_OBJECT));
+  input.role = DataRole::INPUT;
+  auto& output = static_cast<DataObject&>(b.add_element("Letters", ElementType::DATA_OBJECT));
+  output.role = DataRole::OUTPUT;
+  output.collection = true;
+  auto& end = static_cast<TypedEvent&>(b.add_element("Closed", ElementType::TYPED_EVENT));
+  end.stage = EventPosition::END;
+  end.definition = EventTrigger::TERMINATE;
+  auto& escalate = static_cast<TypedEvent&>(a.add_element("Escalate", ElementType::TYPED_EVENT));
+  escalate.stage = EventPosition::INTERMEDIATE;
+  escalate.throws = true;
+  escalate.definition = EventTrigger::ESCALATION;
+  auto& reject = static_cast<TypedEvent&>(a.add_element("Rejected", ElementType::TYPED_EVENT));
+  reject.stage = EventPosition::END;
+  reject.definition = EventTrigger::ERROR;
+  start.connect(check);
+  check.connect(ok);
+  ok.connect(pay, "yes").condition = "covered";
+  ok.connect(escalate, "no").is_default = true;
+  escalate.connect(reject);
+  pay.connect(rule);
+  rule.connect(complex);
+  complex.connect(call);
+  call.connect(adhoc);
+  adhoc.connect(end);
+  input.connect(check);
+  rule.connect(output);
+  a.add_boundary_event(check, "Late", EventTrigger::TIMER, false).connect(escalate);
+  b.add_boundary_event(pay, "Undo", EventTrigger::COMPENSATION).connect(refund);
+  b.add_boundary_event(pay, "Cancelled", EventTrigger::CANCEL).connect(end);
+  a.annotate(check, "Two people sign");
+  b.add_group("Money", {&pay, &refund});
+  Pool& customer = pool(board, "Customer");
+  customer.make_black_box();
+  customer.participant()->connect(start, "claim");
+  Connection& note = escalate.connect(*customer.participant(), "letter");
+  (void)note;
+}
+
 // Three pools exchanging messages; two of them share a name.
 void three_pools(Swimboard& board) {
   Pool& customer = pool(board, "Customer");
@@ -189,7 +269,9 @@ const std::vector<ElementType> RANDOM_TYPES = {
     ElementType::INCLUSIVE,  ElementType::EVENT_BASED,
     ElementType::TERMINATOR, ElementType::DATA_OBJECT,
     ElementType::DATA_STORE, ElementType::MESSAGE_END,
-    ElementType::SIGNAL_END, ElementType::CONDITIONAL_INTERMEDIATE};
+    ElementType::SIGNAL_END, ElementType::CONDITIONAL_INTERMEDIATE,
+    ElementType::COMPLEX,    ElementType::TYPED_EVENT,
+    ElementType::TYPED_EVENT};
 
 const std::vector<std::string> NAME_PARTS = {
     "Check", "Ship", "Ask",       "R&D", "<b>bold</b>", "\"quoted\"", "it's", "Größe", "発送",
@@ -213,13 +295,43 @@ void random_diagram(Swimboard& board, std::mt19937& rng) {
         const ElementType type =
             s == 0 && l == 0 ? ElementType::START : RANDOM_TYPES[pick(RANDOM_TYPES.size())];
         Shape& shape = ln.add_element(NAME_PARTS[pick(NAME_PARTS.size())], type);
+        if (auto* event = dynamic_cast<TypedEvent*>(&shape)) {
+          // Any use BPMN allows: a position, a direction and one of its triggers.
+          EventUse use;
+          use.position = static_cast<EventPosition>(pick(3));
+          use.throwing = use.position == EventPosition::INTERMEDIATE && pick(2) == 0;
+          const auto triggers = allowed_triggers(use);
+          event->stage = use.position;
+          event->throws = use.throwing;
+          event->definition = triggers[pick(triggers.size())];
+        }
+        if (auto* task = dynamic_cast<Task*>(&shape)) {
+          task->task_type = static_cast<TaskType>(pick(8));
+          task->loop = static_cast<LoopType>(pick(4));
+        }
         shapes.push_back(&shape);
         all.push_back(&shape);
       }
       // A chain through the lane keeps most shapes connected.
       for (std::size_t s = 1; s < shapes.size(); ++s) shapes[s - 1]->connect(*shapes[s]);
+      // Now and then a boundary event, an annotation or a group.
+      for (Shape* shape : shapes) {
+        if (shape->kind() == ShapeKind::ACTIVITY && pick(3) == 0) {
+          ln.add_boundary_event(*shape, "On border",
+                                pick(2) == 0 ? EventTrigger::TIMER : EventTrigger::ERROR)
+              .connect(*shapes[pick(shapes.size())]);
+        }
+        if (pick(6) == 0) ln.annotate(*shape, NAME_PARTS[pick(NAME_PARTS.size())]);
+      }
+      if (shapes.size() > 1 && pick(4) == 0) ln.add_group("Group", {shapes[0], shapes[1]});
       by_lane.push_back(shapes);
     }
+  }
+  if (pick(3) == 0) {
+    Pool& outside = pool(board, "Outside");
+    Participant& band = outside.make_black_box();
+    all[pick(all.size())]->connect(band, "to outside");
+    band.connect(*all[pick(all.size())]);
   }
   // Extra links: across lanes and pools, backwards (loops) and a few self-loops.
   const std::size_t extra = pick(all.size() + 1);
@@ -229,6 +341,64 @@ void random_diagram(Swimboard& board, std::mt19937& rng) {
     from.connect(to, pick(3) == 0 ? "yes & no" : "");
   }
 }
+
+#ifdef ORVANE_WITH_LOADER
+// What the description says each shape and connection is, for the client checks to compare
+// with what they read: the shape's type word and the details that make it what it is.
+void expectations(const LoadedDiagram& loaded, Entry& entry) {
+  auto flag = [](const char* key, bool value) {
+    return std::string(",\"") + key + "\":" + (value ? "true" : "false");
+  };
+  auto text = [](const char* key, const std::string& value) {
+    return std::string(",\"") + key + "\":" + json_string(value);
+  };
+  std::string shapes;
+  std::string flows;
+  for (const auto& pool : loaded.board->_pools) {
+    for (const auto& lane : pool->lanes) {
+      for (const Shape* shape : lane->every_shape()) {
+        const auto id = loaded.file_id(*shape);
+        if (!id) continue;
+        std::string item = "{\"id\":" + json_string(*id) + text("kind", type_word_of(*shape)) +
+                           text("name", shape->name);
+        if (const auto* event = dynamic_cast<const Event*>(shape)) {
+          item += flag("interrupting", event->interrupting());
+          if (event->boundary_of() != nullptr) {
+            item += text("attached", loaded.file_id(*event->boundary_of()).value_or(""));
+          }
+        }
+        if (const auto* activity = dynamic_cast<const Activity*>(shape)) {
+          item += text("loop", std::string(loop_type_name(activity->loop)));
+          item += flag("compensation", activity->compensation);
+        }
+        if (const auto* sub = dynamic_cast<const Subprocess*>(shape)) {
+          item += flag("ad_hoc", sub->ad_hoc);
+          if (sub->form == SubprocessForm::EVENT) {
+            item += text("trigger", std::string(trigger_name(sub->start_trigger)));
+            item += flag("interrupting", sub->start_interrupts);
+          }
+        }
+        if (const auto* data = dynamic_cast<const DataObject*>(shape)) {
+          item += flag("collection", data->collection);
+        }
+        if (const auto* exclusive = dynamic_cast<const Exclusive*>(shape)) {
+          item += flag("marker", exclusive->show_marker);
+        }
+        shapes += (shapes.empty() ? "" : ",\n    ") + item + "}";
+        for (const Connection& c : *shape->connection_to) {
+          const auto to = c.target != nullptr ? loaded.file_id(*c.target) : std::nullopt;
+          if (!to) continue;
+          flows += (flows.empty() ? "" : ",\n    ") + std::string("{\"from\":") + json_string(*id) +
+                   text("to", *to) + text("type", c.connection_type) +
+                   flag("default", c.is_default) + text("condition", c.condition) + "}";
+        }
+      }
+    }
+  }
+  entry.shapes = "[\n    " + shapes + "]";
+  entry.flows = "[\n    " + flows + "]";
+}
+#endif
 
 }  // namespace
 
@@ -270,6 +440,7 @@ int main(int argc, char** argv) {
 
   run("all-kinds", "builtin", all_kinds);
   run("three-pools", "builtin", three_pools);
+  run("notation-kinds", "builtin", notation_kinds);
 
 #ifdef ORVANE_WITH_LOADER
   if (!examples.empty()) {
@@ -282,7 +453,9 @@ int main(int argc, char** argv) {
       try {
         const std::string name = file.stem().string();
         LoadedDiagram loaded = load_diagram(file.string());
-        entries.push_back(write(*loaded.board, out, name, "example"));
+        Entry entry = write(*loaded.board, out, name, "example");
+        expectations(loaded, entry);
+        entries.push_back(std::move(entry));
         for (const std::string kind : {"svg", "png"}) {
           LoadOptions options;
           options.painter_type = kind;
@@ -312,7 +485,8 @@ int main(int argc, char** argv) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const Entry& e = entries[i];
     manifest << "  {\"name\": " << json_string(e.name) << ", \"kind\": " << json_string(e.kind)
-             << ", \"vertices\": " << e.vertices << ", \"edges\": " << e.edges;
+             << ", \"vertices\": " << e.vertices << ", \"edges\": " << e.edges
+             << ",\n   \"shapes\": " << e.shapes << ",\n   \"flows\": " << e.flows;
     if (!e.names.empty()) {
       manifest << ", \"names\": [";
       for (std::size_t n = 0; n < e.names.size(); ++n) {

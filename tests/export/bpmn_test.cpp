@@ -7,7 +7,10 @@
 #include <sstream>
 
 #include "export_fixture.hpp"
+#include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
 #include "orvane/event.hpp"
+#include "orvane/gateway.hpp"
 
 // fontconfig, under the real painters, keeps its configuration cache until the process ends;
 // that memory is the library's own and not a leak of the diagram.
@@ -241,6 +244,7 @@ TEST_F(BpmnExport, DrawnDiagramKeepsTheDrawnBoxesRoutesAndLabels) {
   Shape& ship = store.add_element("Ship", ElementType::END);
   start.connect(check);
   Connection& ok = check.connect(ship, "ok");
+  test::choose_ids(board);
   board.draw();
   const pugi::xml_document doc = parse(bpmn_of(board));
   for (const Shape* shape : {&start, &check, &ship}) {
@@ -270,6 +274,7 @@ TEST_F(BpmnExport, UndrawnDiagramGetsAViewableFallbackLayout) {
   Shape& start = a.add_element("Start", ElementType::START);
   Shape& task = b.add_element("Task", ElementType::TASK);
   start.connect(task);
+  test::choose_ids(board);
   const pugi::xml_document doc = parse(bpmn_of(board));
   for (const Lane* lane : {&a, &b}) {
     const Box lane_box = bounds_of(di_of(doc, lane->id));
@@ -342,6 +347,186 @@ TEST_F(BpmnExport, FailedWriteThrowsAndLeavesNoFile) {
   text << in.rdbuf();
   EXPECT_EQ(text.str(), bpmn_of(board));
   std::filesystem::remove(good);
+}
+
+std::string id_named(const pugi::xml_document& doc, const std::string& name) {
+  return by_name(doc, name).attribute("id").value();
+}
+
+TEST_F(BpmnExport, ChosenIdsAreKeptAndGeneratedOnesDifferBetweenDiagrams) {
+  auto build = [](Swimboard& board, const std::string& pool_name, bool chosen) {
+    Pool& pool = board.add_pool(pool_name);
+    Lane& lane = add_lane(pool, "L");
+    Shape& a = lane.add_element("A", ElementType::START);
+    Shape& b = lane.add_element("B", ElementType::END);
+    Connection& flow = a.connect(b);
+    if (chosen) {
+      pool.bpmn_id = "shop";
+      a.bpmn_id = "order received";         // made a valid XML name
+      b.bpmn_id = "node_0123456789abcdef";  // looks generated; no chosen id may lose to it
+      flow.bpmn_id = "f1";
+    }
+  };
+  Swimboard one;
+  build(one, "Shop", true);
+  const pugi::xml_document first = parse(bpmn_of(one));
+  EXPECT_TRUE(first.select_node("//bpmn:participant[@id='shop']"));
+  EXPECT_TRUE(first.select_node("//bpmn:process[@id='shop_process']"));
+  EXPECT_TRUE(first.select_node("//bpmn:startEvent[@id='order_received']"));
+  EXPECT_TRUE(first.select_node("//bpmn:sequenceFlow[@id='f1']"));
+
+  // Two unrelated diagrams share no generated id; one diagram exported twice keeps them all.
+  Helper::reset_uuid();
+  Swimboard two;
+  build(two, "Bank", false);
+  Helper::reset_uuid();
+  Swimboard three;
+  build(three, "Carrier", false);
+  const std::string bank = bpmn_of(two);
+  const IdIndex bank_ids(parse(bank));
+  const IdIndex carrier_ids(parse(bpmn_of(three)));
+  for (const auto& [id, node] : bank_ids.by_id) {
+    EXPECT_FALSE(carrier_ids.has(id)) << id;
+  }
+  EXPECT_EQ(bank, bpmn_of(two));
+  for (const char* element : {"process", "collaboration", "participant"}) {
+    const std::string id = parse(bank)
+                               .select_node(("//bpmn:" + std::string(element)).c_str())
+                               .node()
+                               .attribute("id")
+                               .value();
+    EXPECT_EQ(id.find("_0"), std::string::npos) << id;  // not the shared uuid sequence
+  }
+}
+
+TEST_F(BpmnExport, NotationBecomesTheBpmnElementsAndAttributes) {
+  Swimboard board;
+  Pool& pool = board.add_pool("Claims");
+  Lane& lane = add_lane(pool, "Desk");
+  auto& start = static_cast<TypedEvent&>(lane.add_element("In", ElementType::TYPED_EVENT));
+  start.definition = EventTrigger::PARALLEL_MULTIPLE;
+  start.interrupts = false;
+  auto& review = static_cast<Task&>(lane.add_element("Review", ElementType::TASK));
+  review.task_type = TaskType::BUSINESS_RULE;
+  review.loop = LoopType::PARALLEL;
+  auto& ok = static_cast<Exclusive&>(lane.add_element("OK?", ElementType::EXCLUSIVE));
+  ok.show_marker = false;
+  auto& pay = static_cast<Subprocess&>(lane.add_element("Pay", ElementType::SUBPROCESS));
+  pay.form = SubprocessForm::TRANSACTION;
+  auto& refund = static_cast<Task&>(lane.add_element("Refund", ElementType::TASK));
+  auto& stop = static_cast<TypedEvent&>(lane.add_element("Stop", ElementType::TYPED_EVENT));
+  stop.stage = EventPosition::END;
+  stop.definition = EventTrigger::TERMINATE;
+  auto& notify = static_cast<TypedEvent&>(lane.add_element("Notify", ElementType::TYPED_EVENT));
+  notify.stage = EventPosition::INTERMEDIATE;
+  notify.throws = true;
+  notify.definition = EventTrigger::ESCALATION;
+  auto& fix = static_cast<Subprocess&>(lane.add_element("Fix", ElementType::SUBPROCESS));
+  fix.form = SubprocessForm::EVENT;
+  fix.start_trigger = EventTrigger::ERROR;
+  auto& files = static_cast<DataObject&>(lane.add_element("Files", ElementType::DATA_OBJECT));
+  files.collection = true;
+  Shape& complex = lane.add_element("Many", ElementType::COMPLEX);
+  start.connect(review);
+  review.connect(ok);
+  Connection& otherwise = ok.connect(stop, "no");
+  otherwise.is_default = true;
+  ok.connect(pay, "yes").condition = "amount > 0";
+  pay.connect(notify);
+  notify.connect(complex);
+  complex.connect(stop);
+  review.connect(files);
+  TypedEvent& late = lane.add_boundary_event(pay, "Late", EventTrigger::TIMER, false);
+  late.connect(stop);
+  lane.add_boundary_event(pay, "Undo", EventTrigger::COMPENSATION).connect(refund);
+  lane.add_boundary_event(pay, "Abort", EventTrigger::CANCEL).connect(stop);
+  lane.annotate(review, "Two people");
+  lane.add_group("Money", {&pay, &refund});
+  Pool& customer = board.add_pool("Customer");
+  customer.make_black_box();
+  notify.connect(*customer.participant(), "letter");
+  board.draw();
+  const pugi::xml_document doc = parse(bpmn_of(board));
+
+  const pugi::xml_node in = by_name(doc, "In");
+  EXPECT_STREQ(in.name(), "bpmn:startEvent");
+  EXPECT_STREQ(in.attribute("isInterrupting").value(), "false");
+  EXPECT_STREQ(in.attribute("parallelMultiple").value(), "true");
+  EXPECT_EQ(in.select_nodes("bpmn:messageEventDefinition|bpmn:signalEventDefinition").size(), 2u);
+  const pugi::xml_node rule = by_name(doc, "Review");
+  EXPECT_STREQ(rule.name(), "bpmn:businessRuleTask");
+  EXPECT_TRUE(rule.child("bpmn:multiInstanceLoopCharacteristics"));
+  EXPECT_FALSE(rule.child("bpmn:multiInstanceLoopCharacteristics").attribute("isSequential"));
+  EXPECT_TRUE(rule.child("bpmn:dataOutputAssociation"));
+  const pugi::xml_node gateway = by_name(doc, "OK?");
+  EXPECT_STREQ(gateway.attribute("default").value(), id_named(doc, "no").c_str());
+  EXPECT_STREQ(di_of(doc, gateway.attribute("id").value()).attribute("isMarkerVisible").value(),
+               "false");
+  const pugi::xml_node yes = by_name(doc, "yes");
+  EXPECT_STREQ(yes.child("bpmn:conditionExpression").text().get(), "amount > 0");
+  EXPECT_STREQ(yes.child("bpmn:conditionExpression").attribute("xsi:type").value(),
+               "bpmn:tFormalExpression");
+  EXPECT_FALSE(by_name(doc, "no").child("bpmn:conditionExpression"));
+  EXPECT_STREQ(by_name(doc, "Pay").name(), "bpmn:transaction");
+  EXPECT_STREQ(by_name(doc, "Refund").attribute("isForCompensation").value(), "true");
+  EXPECT_TRUE(by_name(doc, "Stop").child("bpmn:terminateEventDefinition"));
+  EXPECT_STREQ(by_name(doc, "Notify").name(), "bpmn:intermediateThrowEvent");
+  EXPECT_TRUE(by_name(doc, "Notify").child("bpmn:escalationEventDefinition"));
+  EXPECT_STREQ(by_name(doc, "Many").name(), "bpmn:complexGateway");
+  const pugi::xml_node fix_node = by_name(doc, "Fix");
+  EXPECT_STREQ(fix_node.attribute("triggeredByEvent").value(), "true");
+  EXPECT_TRUE(fix_node.select_node("bpmn:startEvent/bpmn:errorEventDefinition"));
+  const pugi::xml_node late_node = by_name(doc, "Late");
+  EXPECT_STREQ(late_node.name(), "bpmn:boundaryEvent");
+  EXPECT_STREQ(late_node.attribute("attachedToRef").value(), id_named(doc, "Pay").c_str());
+  EXPECT_STREQ(late_node.attribute("cancelActivity").value(), "false");
+  EXPECT_FALSE(by_name(doc, "Abort").attribute("cancelActivity"));
+  EXPECT_TRUE(by_name(doc, "Abort").child("bpmn:cancelEventDefinition"));
+  // The compensation boundary event leads to its handler by an association.
+  const std::string undo = id_named(doc, "Undo");
+  EXPECT_TRUE(doc.select_node(("//bpmn:association[@sourceRef='" + undo + "']").c_str()));
+  EXPECT_TRUE(doc.select_node("//bpmn:dataObject[@isCollection='true']"));
+  EXPECT_STREQ(doc.select_node("//bpmn:textAnnotation/bpmn:text").node().text().get(),
+               "Two people");
+  const pugi::xml_node group = doc.select_node("//bpmn:process/bpmn:group").node();
+  ASSERT_TRUE(group);
+  const std::string value = group.attribute("categoryValueRef").value();
+  EXPECT_STREQ(doc.select_node(("//bpmn:categoryValue[@id='" + value + "']").c_str())
+                   .node()
+                   .attribute("value")
+                   .value(),
+               "Money");
+  // A black-box pool is a participant without a process, the end of its message flow.
+  const pugi::xml_node band = doc.select_node("//bpmn:participant[@name='Customer']").node();
+  EXPECT_FALSE(band.attribute("processRef"));
+  EXPECT_STREQ(by_name(doc, "letter").attribute("targetRef").value(), band.attribute("id").value());
+  EXPECT_EQ(doc.select_nodes("//bpmn:process").size(), 1u);
+  // Every element drawn has its DI; the collapsed sub-processes show their inner flow on a
+  // diagram of their own.
+  for (const char* name : {"In", "Late", "Two people", "Customer"}) {
+    const pugi::xml_node node = std::string(name) == "Two people"
+                                    ? doc.select_node("//bpmn:textAnnotation").node()
+                                    : by_name(doc, name);
+    EXPECT_TRUE(di_of(doc, node.attribute("id").value())) << name;
+  }
+  EXPECT_EQ(doc.select_nodes("//bpmndi:BPMNDiagram").size(), 3u);
+  EXPECT_STREQ(doc.select_node("//bpmndi:BPMNDiagram[2]/bpmndi:BPMNPlane")
+                   .node()
+                   .attribute("bpmnElement")
+                   .value(),
+               id_named(doc, "Pay").c_str());
+}
+
+TEST_F(BpmnExport, ATerminatorThatLeadsOnAndIsLedIntoIsAnIntermediateThrowEvent) {
+  Swimboard board;
+  Lane& lane = add_lane(board.add_pool("P"), "L");
+  Shape& start = lane.add_element("S", ElementType::START);
+  Shape& milestone = lane.add_element("Milestone", ElementType::TERMINATOR);
+  Shape& end = lane.add_element("E", ElementType::END);
+  start.connect(milestone);
+  milestone.connect(end);
+  const pugi::xml_document doc = parse(bpmn_of(board));
+  EXPECT_STREQ(by_name(doc, "Milestone").name(), "bpmn:intermediateThrowEvent");
 }
 
 }  // namespace

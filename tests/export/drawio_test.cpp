@@ -5,6 +5,11 @@
 #include <filesystem>
 
 #include "export_fixture.hpp"
+#include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
+#include "orvane/bpmn.hpp"
+#include "orvane/event.hpp"
+#include "orvane/gateway.hpp"
 
 namespace orvane {
 namespace {
@@ -56,6 +61,7 @@ class DrawioExport : public ExportTest {
     Shape& pickup = driver->add_element("Pick up", ElementType::MESSAGE);
     start.connect(pack, "go");
     message = &pack.connect(pickup, "booking");
+    test::choose_ids(board);
   }
   Lane* sales = nullptr;
   Lane* store = nullptr;
@@ -135,6 +141,7 @@ TEST_F(DrawioExport, LabelsShowExactlyTheNameAndCannotInjectMarkup) {
   Shape& spaced = lane.add_element("  two  spaces ", ElementType::TASK);
   Shape& end = lane.add_element("<img src=x onerror=alert(1)>", ElementType::END);
   start.connect(end, "a & b");
+  test::choose_ids(board);
   const pugi::xml_document doc = parse(drawio_of(board));
   const std::string value = cell(doc, start.bpmn_id).attribute("value").value();
   // The only markup in a label is the line break drawio shows for a newline.
@@ -189,6 +196,93 @@ TEST_F(DrawioExport, SameDiagramGivesIdenticalBytesAndFailedWritesThrow) {
                                  .string();
   EXPECT_THROW(board.export_to_drawio(target), std::runtime_error);
   EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+std::string style_of(const pugi::xml_document& doc, const std::string& id) {
+  return cell(doc, id).attribute("style").value();
+}
+
+void expect_in(const std::string& style, std::initializer_list<const char*> parts) {
+  for (const char* part : parts)
+    EXPECT_NE(style.find(part), std::string::npos) << part << " in " << style;
+}
+
+TEST_F(DrawioExport, NotationUsesDrawiosOwnBpmnShapesAndMarkers) {
+  Swimboard board;
+  Pool& pool = board.add_pool("Claims");
+  Lane& lane = add_lane(pool, "Desk");
+  auto& review = static_cast<Task&>(lane.add_element("Review", ElementType::TASK));
+  review.task_type = TaskType::BUSINESS_RULE;
+  review.loop = LoopType::SEQUENTIAL;
+  review.compensation = true;
+  auto& pay = static_cast<Subprocess&>(lane.add_element("Pay", ElementType::SUBPROCESS));
+  pay.form = SubprocessForm::TRANSACTION;
+  pay.ad_hoc = true;
+  auto& ok = static_cast<Exclusive&>(lane.add_element("OK?", ElementType::EXCLUSIVE));
+  ok.show_marker = false;
+  Shape& many = lane.add_element("Many", ElementType::COMPLEX);
+  auto& stop = static_cast<TypedEvent&>(lane.add_element("Stop", ElementType::TYPED_EVENT));
+  stop.stage = EventPosition::END;
+  stop.definition = EventTrigger::TERMINATE;
+  auto& files = static_cast<DataObject&>(lane.add_element("Files", ElementType::DATA_OBJECT));
+  files.role = DataRole::OUTPUT;
+  files.collection = true;
+  Connection& yes = review.connect(ok, "go");
+  yes.condition = "ready";
+  ok.connect(pay).is_default = true;
+  pay.connect(many);
+  many.connect(stop);
+  TypedEvent& late = lane.add_boundary_event(pay, "Late", EventTrigger::TIMER, false);
+  late.connect(stop);
+  TextAnnotation& note = lane.annotate(review, "Check twice");
+  Group& money = lane.add_group("Money", {&pay});
+  Pool& customer = board.add_pool("Customer");
+  customer.make_black_box();
+  Connection& letter = stop.connect(*customer.participant(), "letter");
+  (void)letter;
+  test::choose_ids(board);
+  customer.participant()->bpmn_id = customer.bpmn_id;
+  board.draw();
+  const pugi::xml_document doc = parse(drawio_of(board));
+
+  expect_in(style_of(doc, review.bpmn_id), {"shape=mxgraph.bpmn.task", "taskMarker=businessRule",
+                                            "isLoopMultiSeq=1", "isLoopComp=1"});
+  expect_in(style_of(doc, pay.bpmn_id), {"bpmnShapeType=transaction", "isLoopSub=1", "isAdHoc=1"});
+  expect_in(style_of(doc, ok.bpmn_id),
+            {"shape=mxgraph.bpmn.gateway2", "gwType=event", "outline=none"});
+  expect_in(style_of(doc, many.bpmn_id), {"gwType=complex"});
+  expect_in(style_of(doc, stop.bpmn_id),
+            {"shape=mxgraph.bpmn.event", "outline=end", "symbol=terminate"});
+  expect_in(style_of(doc, late.bpmn_id), {"outline=boundNonint", "symbol=timer"});
+  expect_in(style_of(doc, files.bpmn_id), {"bpmnTransferType=output", "isCollection=1"});
+  expect_in(style_of(doc, note.bpmn_id), {"annotation_1"});
+  expect_in(style_of(doc, money.bpmn_id), {"dashPattern=8 3 1 3"});
+  expect_in(style_of(doc, yes.bpmn_id), {"startArrow=diamondThin"});
+  expect_in(style_of(doc, ok.connection_to->front().bpmn_id), {"startArrow=dash"});
+  // The association of an annotation is dotted and has no arrowhead.
+  expect_in(style_of(doc, note.connection_to->front().bpmn_id), {"dashed=1", "endArrow=none"});
+  // A black-box pool is an empty swimlane at the end of its message flow.
+  const pugi::xml_node message =
+      doc.select_node("//mxCell[@edge='1'][contains(@style,'startArrow=oval')]").node();
+  EXPECT_STREQ(message.attribute("target").value(), customer.bpmn_id.c_str());
+  EXPECT_TRUE(doc.select_nodes(("//mxCell[@parent='" + customer.bpmn_id + "']").c_str()).empty());
+}
+
+TEST_F(DrawioExport, IdsThatNameScriptPropertiesAreSuffixedOnlyInTheDrawioDocument) {
+  Swimboard board;
+  Lane& lane = add_lane(board.add_pool("P"), "L");
+  Shape& a = lane.add_element("A", ElementType::START);
+  Shape& b = lane.add_element("B", ElementType::END);
+  a.bpmn_id = "reverse";
+  b.bpmn_id = "constructor";
+  a.connect(b).bpmn_id = "map";
+  const pugi::xml_document doc = parse(drawio_of(board));
+  EXPECT_FALSE(cell(doc, "reverse"));
+  const pugi::xml_node edge = cell(doc, "map_cell");
+  ASSERT_TRUE(edge);
+  EXPECT_STREQ(edge.attribute("source").value(), "reverse_cell");
+  EXPECT_STREQ(edge.attribute("target").value(), "constructor_cell");
+  EXPECT_TRUE(parse(BPMN().to_xml(board._pools)).select_node("//*[@id='reverse']"));
 }
 
 }  // namespace

@@ -61,6 +61,32 @@ inline void expect_near(const std::vector<Point>& got, const std::vector<Point>&
 /// Names in user text that must survive export unchanged.
 inline const std::string TRICKY_NAME = "R&D <check> \"quoted\" it's\nline two\ttab 発送 🚚";
 
+/// Gives every pool, lane, shape and connection an id of its own choosing ("P1", "L1_2", "S3",
+/// "C4"), as a description does, so that tests can find them in a document by the model's ids.
+inline void choose_ids(Swimboard& board) {
+  int pools = 0;
+  int shapes = 0;
+  int connections = 0;
+  for (const auto& pool : board._pools) {
+    pool->bpmn_id = "P" + std::to_string(++pools);
+    int lanes = 0;
+    for (const auto& lane : pool->lanes) {
+      lane->id = "L" + std::to_string(pools) + "_" + std::to_string(++lanes);
+      for (Shape* shape : lane->every_shape()) {
+        shape->lane_id = lane->id;
+        shape->bpmn_id = "S" + std::to_string(++shapes);
+      }
+    }
+  }
+  for (const auto& pool : board._pools) {
+    for (const auto& lane : pool->lanes) {
+      for (Shape* shape : lane->every_shape()) {
+        for (Connection& c : *shape->connection_to) c.bpmn_id = "C" + std::to_string(++connections);
+      }
+    }
+  }
+}
+
 class ExportTest : public ::testing::Test {
  protected:
   void SetUp() override { Helper::reset_uuid(); }
