@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <optional>
 
 #include "orvane/activity.hpp"
 #include "orvane/artifact.hpp"
 #include "orvane/lane.hpp"
 #include "orvane/pool.hpp"
+#include "orvane/routing.hpp"
 #include "paint_support.hpp"
 
 namespace orvane {
@@ -252,6 +254,78 @@ void position_attached_shapes(const std::vector<std::unique_ptr<Pool>>& pools, P
         if (auto* note = dynamic_cast<TextAnnotation*>(shape)) {
           place_annotation(*note, *lane, painter, obstacles);
         }
+      }
+    }
+  }
+}
+
+namespace {
+
+// The point of a shape's top or bottom outline at `x` (events are circles, gateways diamonds).
+Point outline_at(const Shape& shape, double x, bool top) {
+  const Box& b = shape.box;
+  const double dx = std::clamp(x - b.centre_x(), -b.width / 2, b.width / 2);
+  double dy = b.height / 2;
+  if (shape.kind() == ShapeKind::EVENT) {
+    const double r = b.width / 2;
+    dy = std::sqrt(std::max(0.0, r * r - dx * dx));
+  } else if (shape.kind() == ShapeKind::GATEWAY) {
+    dy = b.height / 2 * (1 - std::fabs(dx) / (b.width / 2));
+  }
+  return {b.centre_x() + dx, top ? b.centre_y() - dy : b.centre_y() + dy};
+}
+
+}  // namespace
+
+void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
+                              const Painter& painter) {
+  // Every message flow with a band at one end, grouped by the shape at the other end.
+  std::vector<std::pair<Shape*, Connection*>> flows;
+  for (const auto& pool : pools) {
+    Shape* band = pool ? pool->participant() : nullptr;
+    if (band == nullptr) continue;
+    for (Connection& c : *band->connection_to) {
+      if (c.target != nullptr) flows.emplace_back(c.target, &c);
+    }
+  }
+  for (const auto& pool : pools) {
+    if (!pool) continue;
+    for (const auto& lane : pool->lanes) {
+      for (Shape* shape : lane->every_shape()) {
+        for (Connection& c : *shape->connection_to) {
+          if (c.target != nullptr && c.target->kind() == ShapeKind::PARTICIPANT) {
+            flows.emplace_back(shape, &c);
+          }
+        }
+      }
+    }
+  }
+  std::map<const Shape*, std::vector<Connection*>> by_shape;
+  for (auto& [shape, c] : flows) by_shape[shape].push_back(c);
+  const TextStyle style = connection_label_style(painter);
+  for (auto& [shape, connections] : by_shape) {
+    const std::size_t n = connections.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      Connection& c = *connections[i];
+      c.waypoints.clear();
+      c.label_box.reset();
+      const bool from_band = c.source != shape;
+      const Shape* band = from_band ? c.source : c.target;
+      if (!placed(shape->box) || band == nullptr || !placed(band->box)) continue;
+      const double spread = std::min(12.0, shape->box.width / static_cast<double>(n + 1));
+      double x = shape->box.centre_x() + (static_cast<double>(i) - (n - 1) / 2.0) * spread;
+      x = std::clamp(x, band->box.x + Configs::POOL_TEXT_WIDTH + 4, band->box.right() - 4);
+      const bool band_above = band->box.bottom() <= shape->box.y;
+      const Point at_shape = outline_at(*shape, x, band_above);
+      const Point at_band{at_shape.x, band_above ? band->box.bottom() : band->box.y};
+      c.waypoints =
+          from_band ? std::vector<Point>{at_band, at_shape} : std::vector<Point>{at_shape, at_band};
+      if (!c.label.empty()) {
+        const TextExtent text = painter.measure_text(c.label, style, CONNECTION_LABEL_MAX_WIDTH);
+        const double w = std::ceil(std::min(text.width, CONNECTION_LABEL_MAX_WIDTH)) + 2;
+        const double h = std::ceil(text.height) + 2;
+        const double mid = (at_shape.y + at_band.y) / 2;
+        c.label_box = Box{at_shape.x + 4, mid - h / 2, w, h};
       }
     }
   }

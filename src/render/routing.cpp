@@ -15,7 +15,6 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "orvane/artifact.hpp"
 #include "orvane/constants.hpp"
 #include "orvane/event.hpp"
 #include "orvane/helper.hpp"
@@ -336,19 +335,6 @@ class Router {
           nodes_.push_back(n);
         }
       }
-    }
-    // A black-box pool's band is the end of its message flows.
-    for (const auto& pool : pools) {
-      Shape* band = pool ? static_cast<Shape*>(pool->participant()) : nullptr;
-      if (band == nullptr || !placed(band->box) || index.count(band) != 0) continue;
-      sources.push_back(band);
-      Node n;
-      n.shape = band;
-      n.box = band->box;
-      n.ink = band->box;
-      n.rectangular = true;
-      index.emplace(band, static_cast<int>(nodes_.size()));
-      nodes_.push_back(n);
     }
     for (Shape* shape : sources) {
       if (!shape->connection_to) continue;

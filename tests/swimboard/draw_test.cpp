@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
 #include "orvane/constants.hpp"
 #include "orvane/event.hpp"
 #include "orvane/swimboard.hpp"
@@ -586,6 +588,81 @@ TEST_F(DrawnFiles, SaveToAnUnwritablePlaceThrowsLeavesNoFileAndLogsNothing) {
   EXPECT_FALSE(std::filesystem::exists(target));
   EXPECT_EQ(log.str(), "");
   EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+
+TEST_F(DrawPipeline, BlackBoxPoolsAreOneLaneHighAndTheirMessagesRunStraight) {
+  Swimboard board("t");
+  Pool& customer = board.add_pool("Customer");
+  Participant& band = customer.make_black_box();
+  build_order_flow(board);
+  Pool& bank = board.add_pool("Bank");
+  bank.make_black_box();
+  Shape& check = *sales->shapes[1];
+  Shape& start = *sales->shapes[0];
+  band.connect(start, "order");
+  Connection& pay = check.connect(*bank.participant(), "pay");
+  board.draw();
+
+  // The band spans the lanes' width, one lane high, above the shop; the bank's below it.
+  EXPECT_EQ(customer.height, 2 * Configs::LANE_SHAPE_TOP_MARGIN + Configs::BOX_HEIGHT);
+  EXPECT_EQ(customer.width, board._pools[1]->width);
+  EXPECT_LT(customer.coord.y_pos, board._pools[1]->coord.y_pos);
+  EXPECT_GT(bank.coord.y_pos, board._pools[1]->coord.y_pos + board._pools[1]->height);
+  // Straight down from the band's lower edge onto the start event's top...
+  const Connection& order = band.connection_to->front();
+  ASSERT_EQ(order.waypoints.size(), 2u);
+  EXPECT_EQ(order.waypoints[0].x, order.waypoints[1].x);
+  EXPECT_DOUBLE_EQ(order.waypoints[0].y, customer.coord.y_pos + customer.height);
+  EXPECT_NEAR(order.waypoints[1].y, start.box.y, 0.5);
+  ASSERT_TRUE(order.label_box);
+  // ...and from the task's bottom down onto the bank's upper edge.
+  ASSERT_EQ(pay.waypoints.size(), 2u);
+  EXPECT_DOUBLE_EQ(pay.waypoints[0].y, check.box.bottom());
+  EXPECT_DOUBLE_EQ(pay.waypoints[1].y, bank.coord.y_pos);
+  // The black boxes take no cell: the shop lays out as it does alone.
+  EXPECT_EQ(board._layout_grid.get_all_shapes().size(), 4u);
+}
+
+TEST_F(DrawPipeline, AttachedShapesTakeTheirPlaceFromTheShapesTheyBelongTo) {
+  Swimboard board("t");
+  build_order_flow(board);
+  Shape& check = *sales->shapes[1];
+  Shape& pack = *store->shapes[0];
+  TypedEvent& late = sales->add_boundary_event(check, "Late", EventTrigger::TIMER);
+  TypedEvent& error = sales->add_boundary_event(check, "Broken", EventTrigger::ERROR);
+  late.connect(pack);
+  TextAnnotation& note = sales->annotate(check, "Four eyes");
+  Group& group = sales->add_group("Work", {&check, &pack});
+  board.draw();
+
+  // On the lower border, spread apart, their flows leaving downwards.
+  for (const TypedEvent* event : {&late, &error}) {
+    EXPECT_DOUBLE_EQ(event->box.centre_y(), check.box.bottom());
+    EXPECT_GE(event->box.centre_x(), check.box.x);
+    EXPECT_LE(event->box.centre_x(), check.box.right());
+  }
+  EXPECT_LE(late.box.right(), error.box.x);
+  ASSERT_FALSE(late.connection_to->front().waypoints.empty());
+  EXPECT_DOUBLE_EQ(late.connection_to->front().waypoints.front().y, late.box.bottom());
+  // The annotation lies in its lane clear of every shape, joined by a straight line.
+  const Box lane{static_cast<double>(sales->coord.x_pos), static_cast<double>(sales->coord.y_pos),
+                 static_cast<double>(sales->width), static_cast<double>(sales->height)};
+  EXPECT_GE(note.box.x, lane.x);
+  EXPECT_LE(note.box.bottom(), lane.bottom());
+  for (Shape* shape : {sales->shapes[0], &check, &pack}) {
+    const bool apart = note.box.right() <= shape->box.x || shape->box.right() <= note.box.x ||
+                       note.box.bottom() <= shape->box.y || shape->box.bottom() <= note.box.y;
+    EXPECT_TRUE(apart) << shape->name;
+  }
+  EXPECT_EQ(note.connection_to->front().waypoints.size(), 2u);
+  // The group frames its members and their boundary events.
+  for (const Shape* member : {static_cast<Shape*>(&check), &pack, static_cast<Shape*>(&late)}) {
+    EXPECT_LE(group.box.x, member->box.x) << member->name;
+    EXPECT_GE(group.box.right(), member->box.right()) << member->name;
+    EXPECT_LE(group.box.y, member->box.y) << member->name;
+    EXPECT_GE(group.box.bottom(), member->box.bottom()) << member->name;
+  }
+  EXPECT_LE(group.box.y, group.label_box.y);
 }
 
 }  // namespace
