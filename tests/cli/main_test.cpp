@@ -224,6 +224,24 @@ TEST_F(Command, CheckWarnsOncePerShapeAtItsPlace) {
   EXPECT_EQ(run("check -q " + file.string()).out.find(": ok:"), std::string::npos);
 }
 
+TEST_F(Command, CheckKnowsWhatNoConnectionLeadsInto) {
+  // An event sub-process is opened by its event, a link catch event by its throw, a boundary
+  // event by its activity: none of them is an orphan or dangling.
+  fs::path file = write("n.yaml",
+                        "lanes:\n- name: L\n  shapes:\n  - {id: s, name: S, type: start}\n"
+                        "  - {id: t, name: T, type: task}\n"
+                        "  - {id: late, type: timer_boundary, attached_to: t}\n"
+                        "  - {id: go, name: Go, type: link_throw}\n"
+                        "  - {id: on, name: Go, type: link_catch}\n"
+                        "  - {id: e, name: E, type: end}\n"
+                        "  - {id: fix, name: Fix, type: event_subprocess, trigger: error}\n"
+                        "connections: [{from: s, to: t}, {from: t, to: go}, {from: on, to: e},"
+                        " {from: late, to: e}]\n");
+  Result r = run("check " + file.string());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, file.string() + ": ok: 1 pools, 1 lanes, 7 shapes, 4 connections\n");
+}
+
 TEST_F(Command, InformationCommandsAndUsageErrors) {
   Result themes = run("themes");
   EXPECT_EQ(themes.code, 0);
