@@ -107,7 +107,7 @@ std::string without_whitespace(const std::string& text) {
 // Each example drawn in another format, into the build folder.
 class ExamplePictures : public ::testing::TestWithParam<std::string> {
  protected:
-  fs::path draw(const std::string& kind, std::vector<std::string>* names = nullptr) {
+  fs::path draw(const std::string& kind) {
     const fs::path dir = fs::path(ORVANE_BINARY_DIR) / "example-pictures";
     fs::create_directories(dir);
     LoadOptions options;
@@ -117,15 +117,22 @@ class ExamplePictures : public ::testing::TestWithParam<std::string> {
     diagram.board->draw();
     const fs::path file = dir / (GetParam() + "." + kind);
     diagram.board->save(file.string());
-    if (names != nullptr) *names = test::drawn_names(*diagram.board);
     return file;
   }
 };
 
 TEST_P(ExamplePictures, PdfHoldsEveryNameAsText) {
   if (!installed("pdftotext")) GTEST_SKIP() << "pdftotext (Debian poppler-utils) is not installed";
-  std::vector<std::string> names;
-  const fs::path pdf = draw("pdf", &names);
+  const fs::path yaml = fs::path(ORVANE_SOURCE_DIR) / "examples" / (GetParam() + ".yaml");
+  const std::vector<std::string> names = test::drawn_names(*load_diagram(yaml.string()).board);
+  // Drawn by the command: Debian's cairo loses two buffers when it writes CJK fonts into a PDF,
+  // which only the command's leak checking is told about.
+  const fs::path pdf = fs::path(ORVANE_BINARY_DIR) / "example-pictures" / (GetParam() + ".pdf");
+  fs::create_directories(pdf.parent_path());
+  ASSERT_EQ(std::system(("'" + std::string(ORVANE_EXE) + "' render '" + yaml.string() + "' -o '" +
+                         pdf.string() + "' >/dev/null 2>&1")
+                            .c_str()),
+            0);
   const fs::path text = fs::path(pdf).replace_extension(".txt");
   ASSERT_EQ(
       std::system(
