@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "orvane/activity.hpp"
 #include "orvane/event.hpp"
 
 namespace orvane {
@@ -17,22 +16,14 @@ bool decided_by_connections(ElementType type) {
          type == ElementType::CONDITIONAL;
 }
 
-// An event sub-process is started by its event, never by a connection.
-bool is_event_subprocess(const Shape& shape) {
-  const auto* sub = dynamic_cast<const Subprocess*>(&shape);
-  return sub != nullptr && sub->form == SubprocessForm::EVENT;
-}
-
 // Shapes that may stand with nothing leading into them: start and end events (and the generic
-// events), boundary events (their activity triggers them), link catch events (their throw
-// leads to them) and data.
+// events), boundary events (their activity triggers them) and data.
 bool may_stand_without_input(const Shape& shape) {
   if (shape.kind() == ShapeKind::DATA) return true;
   const auto* event = dynamic_cast<const Event*>(&shape);
   if (event == nullptr) return false;
-  const bool link_catch = event->trigger() == EventTrigger::LINK && !event->throwing();
   return decided_by_connections(shape.element_type()) || event->boundary_of() != nullptr ||
-         event->position() != EventPosition::INTERMEDIATE || link_catch;
+         event->position() != EventPosition::INTERMEDIATE;
 }
 
 std::vector<std::string> problems_of(const Shape& shape) {
@@ -40,7 +31,7 @@ std::vector<std::string> problems_of(const Shape& shape) {
   const bool has_out = !shape.connection_to->empty();
   const bool has_in = !shape.connection_from->empty();
   if (!has_out && !has_in) {
-    if (!is_event_subprocess(shape)) problems.push_back("has no connections (orphan)");
+    problems.push_back("has no connections (orphan)");
   } else if (!has_in && !may_stand_without_input(shape)) {
     problems.push_back("has nothing leading into it (dangling)");
   }

@@ -15,8 +15,11 @@
 #include "diagram_check.hpp"
 #include "orvane/activity.hpp"
 #include "orvane/artifact.hpp"
+#include "orvane/description_writer.hpp"
+#include "orvane/file_io.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/loader.hpp"
+#include "orvane/read.hpp"
 #include "orvane/theme.hpp"
 #include "orvane/vocabulary.hpp"
 
@@ -177,7 +180,7 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
       return EXIT_BAD_INPUT;
     }
   }
-  LoadedDiagram diagram = load_diagram(args.file, options);
+  LoadedDiagram diagram = load_file(args.file, options);
   Swimboard& board = *diagram.board;
   if (output.empty()) {
     output = std::filesystem::path(args.file).replace_extension(board.painter_type).string();
@@ -209,7 +212,7 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
 int run_layout(const std::string& file) {
   // The library's own progress lines go to stderr so that stdout holds only the JSON.
   Helper::set_output(std::cerr);
-  LoadedDiagram diagram = load_diagram(file);
+  LoadedDiagram diagram = load_file(file);
   Swimboard& board = *diagram.board;
   try {
     board.draw();
@@ -272,8 +275,17 @@ int run_layout(const std::string& file) {
 
 // One warning line per shape with problems, at the shape's place in the file.
 int run_check(const std::string& file, const Verbosity& verbosity) {
-  const DiagramDescription description = parse_description(read_description_file(file), file);
-  LoadedDiagram diagram = build_diagram(description);
+  const std::string text = read_description_file(file);
+  DiagramDescription description;
+  LoadedDiagram diagram;
+  if (input_format(file, text) == InputFormat::BPMN) {
+    BpmnReading reading = read_bpmn(text, file);
+    diagram = build_bpmn(reading);
+    description = std::move(reading.diagram);
+  } else {
+    description = parse_description(text, file);
+    diagram = build_diagram(description);
+  }
   Swimboard& board = *diagram.board;
   for (const ShapeWarning& w : check_shapes(description, diagram)) {
     std::string problems;
@@ -291,6 +303,29 @@ int run_check(const std::string& file, const Verbosity& verbosity) {
   progress(verbosity) << fmt::format("{}: ok: {} pools, {} lanes, {} shapes, {} connections\n",
                                      file, board._pools.size(), lanes, diagram.shapes_by_id.size(),
                                      connections);
+  return EXIT_OK;
+}
+
+// Writes the description of a diagram file (a BPMN document or a description) as YAML.
+int run_convert(const std::string& file, const std::string& output, const Verbosity& verbosity) {
+  const std::string ext = lower(std::filesystem::path(output).extension().string());
+  if (ext != ".yaml" && ext != ".yml") {
+    std::cerr << output << ": error: cannot tell the output format from the file name; use "
+              << ".yaml or .yml for a description\n";
+    return EXIT_BAD_INPUT;
+  }
+  check_output_places({output});
+  const std::string text = read_description_file(file);
+  DiagramDescription description;
+  if (input_format(file, text) == InputFormat::BPMN) {
+    BpmnReading reading = read_bpmn(text, file);
+    build_bpmn(reading);  // refuses what the diagram cannot draw
+    description = std::move(reading.diagram);
+  } else {
+    description = parse_description(text, file);
+  }
+  write_step(output, [&] { write_file_atomically(output, description_to_yaml(description)); });
+  progress(verbosity) << "wrote " << output << "\n";
   return EXIT_OK;
 }
 
@@ -313,8 +348,10 @@ extern "C" __attribute__((visibility("default"))) const char* __lsan_default_sup
 }
 
 int main(int argc, char** argv) {
-  CLI::App app{"orvane draws swim-lane business-process diagrams from a YAML description.",
-               "orvane"};
+  CLI::App app{
+      "orvane draws swim-lane business-process diagrams from a YAML description or a BPMN 2.0 "
+      "file.",
+      "orvane"};
   app.set_version_flag("--version", std::string("orvane ") + ORVANE_VERSION);
   // The options below may also follow the subcommand.
   app.fallthrough();
@@ -326,7 +363,8 @@ int main(int argc, char** argv) {
 
   RenderArgs render;
   auto* render_cmd = app.add_subcommand("render", "Draw a description to a picture and exports");
-  render_cmd->add_option("FILE", render.file, "Diagram description (YAML)")->required();
+  render_cmd->add_option("FILE", render.file, "Diagram file: a YAML description or BPMN 2.0 XML")
+      ->required();
   render_cmd->add_option("-o,--output", render.output,
                          "Picture file; .png, .svg or .pdf sets the format (default: FILE with "
                          "the description's painter as extension)");
@@ -341,13 +379,23 @@ int main(int argc, char** argv) {
   std::string layout_trace;
   auto* layout_cmd =
       app.add_subcommand("layout", "Lay out a description and print the shape cells as JSON");
-  layout_cmd->add_option("FILE", layout_file, "Diagram description (YAML)")->required();
+  layout_cmd->add_option("FILE", layout_file, "Diagram file: a YAML description or BPMN 2.0 XML")
+      ->required();
   layout_cmd->add_option("--trace", layout_trace, "Trace categories, printed on stderr");
 
   std::string check_file;
   auto* check_cmd = app.add_subcommand(
       "check", "Validate a description; warn about shapes that are unconnected or flow oddly");
-  check_cmd->add_option("FILE", check_file, "Diagram description (YAML)")->required();
+  check_cmd->add_option("FILE", check_file, "Diagram file: a YAML description or BPMN 2.0 XML")
+      ->required();
+
+  std::string convert_file;
+  std::string convert_output;
+  auto* convert_cmd = app.add_subcommand(
+      "convert", "Write the description of a diagram file (BPMN or YAML) as a YAML description");
+  convert_cmd->add_option("FILE", convert_file, "Diagram file: a YAML description or BPMN 2.0 XML")
+      ->required();
+  convert_cmd->add_option("-o,--output", convert_output, "Description file (.yaml)")->required();
 
   auto* themes_cmd = app.add_subcommand("themes", "List the colour themes");
 
@@ -367,7 +415,8 @@ int main(int argc, char** argv) {
     if (word.empty()) {
       std::cerr << "orvane: error: a subcommand is required; expected one of: " << names << "\n";
     } else if (std::filesystem::exists(word) || painter_for(word) ||
-               lower(std::filesystem::path(word).extension().string()) == ".yaml") {
+               lower(std::filesystem::path(word).extension().string()) == ".yaml" ||
+               lower(std::filesystem::path(word).extension().string()) == ".bpmn") {
       std::cerr << "orvane: error: " << Helper::quoted(word)
                 << " is not a subcommand; to draw it: orvane render " << word << "\n";
     } else {
@@ -395,6 +444,7 @@ int main(int argc, char** argv) {
     if (*render_cmd) return run_render(render, verbosity);
     if (*layout_cmd) return run_layout(layout_file);
     if (*check_cmd) return run_check(check_file, verbosity);
+    if (*convert_cmd) return run_convert(convert_file, convert_output, verbosity);
     if (*themes_cmd) {
       for (const auto& name : theme_names()) std::cout << name << "\n";
       return EXIT_OK;

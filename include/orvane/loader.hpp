@@ -142,6 +142,8 @@ struct AnnotationDescription {
   /// The id of the shape it explains.
   std::string on;
   SourceMark mark;
+  /// The exported id of the association joining it to that shape; empty for a generated one.
+  std::string association_id;
 };
 
 /// A group around shapes.
@@ -173,6 +175,8 @@ struct DiagramDescription {
   std::vector<ConnectionDescription> connections;
   std::vector<AnnotationDescription> annotations;
   std::vector<GroupDescription> groups;
+  /// The exported id of the collaboration of the pools; empty for a generated one.
+  std::string collaboration_id;
 };
 
 /// Refuses text that is too large, not UTF-8, holds control characters, nests too deeply or

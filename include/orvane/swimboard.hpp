@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "orvane/bpmn.hpp"
 #include "orvane/export.hpp"
 #include "orvane/footer.hpp"
 #include "orvane/layout.hpp"
@@ -29,6 +30,15 @@ class ORVANE_API UnconnectedElementException : public std::runtime_error {
 class ORVANE_API DanglingElementException : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+class Swimboard;
+
+/// The contents of a collapsed sub-process, drawn as a diagram of their own.
+struct Subdiagram {
+  /// The id of the sub-process.
+  std::string element;
+  std::unique_ptr<Swimboard> board;
 };
 
 /// One diagram: its settings, pools (each holding lanes, each lane its shapes), title, footer,
@@ -71,6 +81,13 @@ class ORVANE_API Swimboard {
   /// The layout grid, rebuilt by every draw().
   Grid _layout_grid;
 
+  /// The BPMN document the diagram was read from, or nullptr: export_to_bpmn then writes that
+  /// document back with the drawn layout as its diagram interchange.
+  std::shared_ptr<const BpmnSource> bpmn_source;
+  /// Diagrams of the contents of collapsed sub-processes: draw() draws them too, and
+  /// export_to_bpmn writes each as a plane of its own.
+  std::vector<Subdiagram> subdiagrams;
+
   /// Compares the twelve declared fields (pools and elements by content).
   bool operator==(const Swimboard& other) const;
 
@@ -108,7 +125,8 @@ class ORVANE_API Swimboard {
   std::vector<std::string> _get_dangling_elements() const;
   /// Refuses a diagram without a title, without pools, or whose first lane of a pool is empty.
   void _validate() const;
-  /// Validates, replaces generic events, lays out, positions and paints the whole diagram.
+  /// Validates, replaces generic events, lays out, positions and paints the whole diagram, then
+  /// draws its subdiagrams.
   void draw();
 
   /// Replacement of generic message, signal and conditional events by the start,

@@ -5,11 +5,11 @@
 
 #include <algorithm>
 
-#include "orvane/loader.hpp"
 #include "orvane/activity.hpp"
 #include "orvane/artifact.hpp"
 #include "orvane/gateway.hpp"
 #include "orvane/helper.hpp"
+#include "orvane/loader.hpp"
 #include "orvane/painter_factory.hpp"
 #include "orvane/theme.hpp"
 
@@ -120,6 +120,7 @@ LoadedDiagram build_diagram(const DiagramDescription& d, const LoadOptions& opti
     Pool& pool =
         board.add_pool(p.name, p.font, p.font_size, p.font_colour, p.fill_colour, p.text_alignment);
     if (!p.id.empty()) pool.bpmn_id = p.id;
+    if (!d.collaboration_id.empty()) pool.bpmn_collaboration_id = d.collaboration_id;
     if (p.black_box) black_boxes[p.id] = &pool.make_black_box();
     for (const auto& l : p.lanes) {
       // Empty styles take the theme's lane defaults, as lanes added to the board directly do.
@@ -163,6 +164,9 @@ LoadedDiagram build_diagram(const DiagramDescription& d, const LoadOptions& opti
     Shape& shape = *out.shapes_by_id.at(a.on);
     TextAnnotation& note = shape.owner_lane->annotate(shape, a.text);
     if (!a.id.empty()) record(note, a.id);
+    if (!a.association_id.empty() && !note.connection_to->empty()) {
+      note.connection_to->back().bpmn_id = a.association_id;
+    }
   }
   for (const auto& g : d.groups) {
     std::vector<Shape*> members;

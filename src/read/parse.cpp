@@ -18,9 +18,9 @@
 #include <set>
 #include <sstream>
 
+#include "orvane/helper.hpp"
 #include "orvane/loader.hpp"
 #include "orvane/vocabulary.hpp"
-#include "orvane/helper.hpp"
 
 namespace orvane {
 namespace {

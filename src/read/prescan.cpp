@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "orvane/loader.hpp"
+#include "text_encoding.hpp"
 
 namespace orvane {
 namespace {
@@ -16,7 +17,8 @@ struct Position {
   int column = 1;
 };
 
-// Length of the UTF-8 sequence starting at `i`, or 0 when it is malformed.
+}  // namespace
+
 std::size_t utf8_sequence_length(std::string_view text, std::size_t i) {
   auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
   std::uint8_t lead = byte(i);
@@ -45,6 +47,8 @@ std::size_t utf8_sequence_length(std::string_view text, std::size_t i) {
   if (code < kMinimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
   return length;
 }
+
+namespace {
 
 void check_encoding(std::string_view text, const std::string& source) {
   Position pos;

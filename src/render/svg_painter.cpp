@@ -44,22 +44,14 @@ void set_paint(pugi::xml_node node, const Colour& fill, const Stroke& stroke) {
   if (stroke.width != 1) node.append_attribute("stroke-width") = number(stroke.width).c_str();
   if (!stroke.dash.empty()) {
     std::string dash;
-    for (double d : stroke.dash) {
-      if (!dash.empty()) dash += ' ';
-      dash += number(d);
-    }
+    for (double d : stroke.dash) dash += (dash.empty() ? "" : " ") + number(d);
     node.append_attribute("stroke-dasharray") = dash.c_str();
   }
 }
 
 std::string points_text(const std::vector<Point>& points) {
   std::string out;
-  for (const Point& p : points) {
-    if (!out.empty()) out += ' ';
-    out += number(p.x);
-    out += ',';
-    out += number(p.y);
-  }
+  for (const Point& p : points) out += (out.empty() ? "" : " ") + number(p.x) + "," + number(p.y);
   return out;
 }
 

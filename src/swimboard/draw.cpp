@@ -127,6 +127,9 @@ void Swimboard::draw() {
   }
   if (_footer) _footer->draw();
   if (auto_size) painter().set_surface_size(width, height);
+  for (Subdiagram& sub : subdiagrams) {
+    if (sub.board) sub.board->draw();
+  }
 }
 
 void Swimboard::_set_draw_position() {

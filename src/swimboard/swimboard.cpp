@@ -10,7 +10,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "orvane/activity.hpp"
 #include "orvane/bpmn.hpp"
 #include "orvane/drawio.hpp"
 #include "orvane/event.hpp"
@@ -269,23 +268,12 @@ void Swimboard::_validate() const {
   }
 }
 
-namespace {
-
-// An event sub-process is started by its event, never by a connection.
-bool is_event_subprocess(const Shape& shape) {
-  const auto* sub = dynamic_cast<const Subprocess*>(&shape);
-  return sub != nullptr && sub->form == SubprocessForm::EVENT;
-}
-
-}  // namespace
-
 std::vector<std::string> Swimboard::_get_orphan_elements() const {
   std::vector<std::string> names;
   for (const auto& pool : _pools) {
     for (const auto& lane : pool->lanes) {
       for (const Shape* shape : lane->shapes) {
         if (shape == nullptr) continue;
-        if (is_event_subprocess(*shape)) continue;
         if (shape->connection_to->empty() && shape->connection_from->empty()) {
           names.push_back(shape->name);
         }
@@ -306,12 +294,9 @@ std::vector<std::string> Swimboard::_get_dangling_elements() const {
         if (shape == nullptr) continue;
         const std::string cls = shape->class_name();
         if (std::find(may_start.begin(), may_start.end(), cls) != may_start.end()) continue;
-        if (is_event_subprocess(*shape)) continue;
-        // A typed event says itself whether it is a start or end event, spared like those; a
-        // typed link catch event is reached by its throw, never by a connection.
+        // A typed event says itself whether it is a start or end event, spared like those.
         if (const auto* typed = dynamic_cast<const TypedEvent*>(shape);
-            typed != nullptr && (typed->position() != EventPosition::INTERMEDIATE ||
-                                 (typed->trigger() == EventTrigger::LINK && !typed->throwing()))) {
+            typed != nullptr && typed->position() != EventPosition::INTERMEDIATE) {
           continue;
         }
         if (shape->connection_from->empty()) names.push_back(shape->name);

@@ -224,24 +224,6 @@ TEST_F(Command, CheckWarnsOncePerShapeAtItsPlace) {
   EXPECT_EQ(run("check -q " + file.string()).out.find(": ok:"), std::string::npos);
 }
 
-TEST_F(Command, CheckKnowsWhatNoConnectionLeadsInto) {
-  // An event sub-process is opened by its event, a link catch event by its throw, a boundary
-  // event by its activity: none of them is an orphan or dangling.
-  fs::path file = write("n.yaml",
-                        "lanes:\n- name: L\n  shapes:\n  - {id: s, name: S, type: start}\n"
-                        "  - {id: t, name: T, type: task}\n"
-                        "  - {id: late, type: timer_boundary, attached_to: t}\n"
-                        "  - {id: go, name: Go, type: link_throw}\n"
-                        "  - {id: on, name: Go, type: link_catch}\n"
-                        "  - {id: e, name: E, type: end}\n"
-                        "  - {id: fix, name: Fix, type: event_subprocess, trigger: error}\n"
-                        "connections: [{from: s, to: t}, {from: t, to: go}, {from: on, to: e},"
-                        " {from: late, to: e}]\n");
-  Result r = run("check " + file.string());
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, file.string() + ": ok: 1 pools, 1 lanes, 7 shapes, 4 connections\n");
-}
-
 TEST_F(Command, InformationCommandsAndUsageErrors) {
   Result themes = run("themes");
   EXPECT_EQ(themes.code, 0);
@@ -252,7 +234,7 @@ TEST_F(Command, InformationCommandsAndUsageErrors) {
   EXPECT_EQ(run("--help").code, 0);
   EXPECT_EQ(run("render").code, 2);
   // A missing or unknown subcommand is named, with the list of subcommands and the usage.
-  const std::string list = "expected one of: render, layout, check, themes\n";
+  const std::string list = "expected one of: render, layout, check, convert, themes\n";
   Result none = run("");
   EXPECT_EQ(none.code, 2);
   EXPECT_EQ(none.err.rfind("orvane: error: a subcommand is required; " + list, 0), 0u) << none.err;
@@ -284,6 +266,44 @@ TEST_F(Command, ShowGridPrintsTheGridTableOnly) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("Ship order"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("Traversing"), std::string::npos);  // not the layout trace
+}
+
+TEST_F(Command, ABpmnFileIsDrawnLaidOutAndConvertedWhateverItsName) {
+  // The format is known from the content: a BPMN file named .xml is read as BPMN.
+  const fs::path model = dir_ / "model.xml";
+  fs::copy_file(fs::path(ORVANE_SOURCE_DIR) / "tests/read/fixtures/collaboration.bpmn", model);
+  Result render = run("render " + model.string() + " -o " + (dir_ / "m.svg").string());
+  ASSERT_EQ(render.code, 0) << render.err;
+  EXPECT_NE(slurp(dir_ / "m.svg").find("<svg"), std::string::npos);
+
+  Result layout = run("layout " + model.string());
+  ASSERT_EQ(layout.code, 0) << layout.err;
+  EXPECT_NE(layout.out.find(R"("id":"check_order","name":"Check order")"), std::string::npos);
+  EXPECT_NE(layout.out.find(R"("lane":"Sales / Front desk")"), std::string::npos);
+
+  // The description it converts to draws the same picture.
+  const fs::path yaml = dir_ / "m.yaml";
+  Result convert = run("convert " + model.string() + " -o " + yaml.string());
+  ASSERT_EQ(convert.code, 0) << convert.err;
+  ASSERT_EQ(run("render " + model.string() + " -o " + (dir_ / "m.png").string()).code, 0);
+  ASSERT_EQ(run("render " + yaml.string() + " -o " + (dir_ / "y.png").string()).code, 0);
+  EXPECT_EQ(slurp(dir_ / "y.png"), slurp(dir_ / "m.png"));
+  EXPECT_EQ(run("convert " + model.string() + " -o " + (dir_ / "m.txt").string()).code, 2);
+}
+
+TEST_F(Command, ABadBpmnFileExitsTwoNamingLineAndColumn) {
+  const fs::path bad = write("bad.bpmn",
+                             "<definitions xmlns=\"http://www.omg.org/spec/BPMN/20100524/MODEL\">\n"
+                             "  <process id=\"p\">\n"
+                             "    <sequenceFlow id=\"f\" sourceRef=\"a\" targetRef=\"b\"/>\n"
+                             "  </process>\n</definitions>\n");
+  Result r = run("render " + bad.string() + " -o " + (dir_ / "x.png").string());
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find(bad.string() + ":3:5: error: the sourceRef of sequenceFlow 'f' names 'a', "
+                                      "which the document does not define"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(fs::exists(dir_ / "x.png"));
 }
 
 }  // namespace

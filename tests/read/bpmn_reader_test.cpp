@@ -1,0 +1,345 @@
+// Reading BPMN files: what each element becomes, the order pools, lanes and shapes take, the
+// sub-process diagrams, the real files under samples/ and the refusals of bad/.
+#include "orvane/bpmn_reader.hpp"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "orvane/activity.hpp"
+#include "orvane/artifact.hpp"
+#include "orvane/event.hpp"
+#include "orvane/gateway.hpp"
+#include "orvane/read.hpp"
+#include "orvane/vocabulary.hpp"
+#include "support/file_text.hpp"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kHere = fs::path(ORVANE_SOURCE_DIR) / "tests/read";
+
+LoadedDiagram fixture(const std::string& name) {
+  const fs::path path = kHere / "fixtures" / name;
+  return load_bpmn_text(file_text(path), path.filename().string());
+}
+
+std::vector<std::string> lane_names(const Pool& pool) {
+  std::vector<std::string> names;
+  for (const auto& lane : pool.lanes) names.push_back(lane->name);
+  return names;
+}
+
+std::vector<std::string> shape_ids(const Lane& lane) {
+  std::vector<std::string> ids;
+  for (const Shape* shape : lane.shapes) ids.push_back(shape->bpmn_id);
+  return ids;
+}
+
+const Connection* connection(const LoadedDiagram& d, const std::string& id) {
+  for (const auto& pool : d.board->_pools) {
+    std::vector<Shape*> ends;
+    for (const auto& lane : pool->lanes) {
+      const auto every = lane->every_shape();
+      ends.insert(ends.end(), every.begin(), every.end());
+    }
+    if (pool->participant() != nullptr) ends.push_back(pool->participant());
+    for (Shape* shape : ends) {
+      for (const Connection& c : *shape->connection_to) {
+        if (c.bpmn_id == id) return &c;
+      }
+    }
+  }
+  return nullptr;
+}
+
+TEST(BpmnElements, EveryFlowNodeBecomesAShapeOfItsKind) {
+  LoadedDiagram d = fixture("elements.bpmn");
+  const std::map<std::string, std::string> expected = {
+      {"start_none", "start"},
+      {"start_message", "message_start"},
+      {"start_timer", "timer_start"},
+      {"start_signal", "signal_start"},
+      {"start_conditional", "conditional_start"},
+      {"start_multiple", "multiple_start"},
+      {"start_parallel_multiple", "parallel_multiple_start"},
+      {"catch_message", "message_catch"},
+      {"catch_timer_by_ref", "timer_catch"},
+      {"catch_link", "link_catch"},
+      {"throw_none", "intermediate"},
+      {"throw_signal", "signal_throw"},
+      {"throw_escalation", "escalation_throw"},
+      {"throw_compensation", "compensation_throw"},
+      {"throw_link", "link_throw"},
+      {"end_none", "end"},
+      {"end_message", "message_end"},
+      {"end_error", "error_end"},
+      {"end_terminate", "terminate_end"},
+      // BPMN has no timer end event: the plain end event it stands at.
+      {"end_timer_not_allowed", "end"},
+      {"task_plain", "task"},
+      {"task_user", "user_task"},
+      {"task_service", "service_task"},
+      {"task_send", "send_task"},
+      {"task_receive", "receive_task"},
+      {"task_script", "script_task"},
+      {"task_manual", "manual_task"},
+      {"task_rule", "business_rule_task"},
+      {"task_loop", "task"},
+      {"task_parallel", "task"},
+      {"task_sequential", "task"},
+      {"task_compensating", "task"},
+      {"call", "call_activity"},
+      {"adhoc", "subprocess"},
+      {"booking", "transaction"},
+      {"on_alarm", "event_subprocess"},
+      {"boundary_timer", "timer_boundary"},
+      {"boundary_error", "error_boundary"},
+      {"boundary_compensation", "compensation_boundary"},
+      {"boundary_cancel", "cancel_boundary"},
+      {"gateway_exclusive", "exclusive"},
+      {"gateway_parallel", "parallel"},
+      {"gateway_inclusive", "inclusive"},
+      {"gateway_event", "event_based"},
+      {"gateway_complex", "complex"},
+      {"orders_ref", "data_object"},
+      {"archive_ref", "data_store"},
+  };
+  for (const auto& [id, word] : expected) {
+    ASSERT_EQ(d.shapes_by_id.count(id), 1u) << id;
+    EXPECT_EQ(type_word_of(*d.shapes_by_id.at(id)), word) << id;
+  }
+  EXPECT_EQ(d.shapes_by_id.size(), expected.size());
+  EXPECT_EQ(d.shapes_by_id.at("task_user")->name, "User task");
+}
+
+TEST(BpmnElements, MarkersTriggersAndAttachmentsAreKept) {
+  LoadedDiagram d = fixture("elements.bpmn");
+  auto activity = [&](const std::string& id) {
+    return dynamic_cast<const Activity*>(d.shapes_by_id.at(id));
+  };
+  EXPECT_EQ(activity("task_loop")->loop, LoopType::STANDARD);
+  EXPECT_EQ(activity("task_parallel")->loop, LoopType::PARALLEL);
+  EXPECT_EQ(activity("task_sequential")->loop, LoopType::SEQUENTIAL);
+  EXPECT_TRUE(activity("task_compensating")->compensation);
+  EXPECT_TRUE(dynamic_cast<const Subprocess*>(d.shapes_by_id.at("adhoc"))->ad_hoc);
+  const auto* alarm = dynamic_cast<const Subprocess*>(d.shapes_by_id.at("on_alarm"));
+  EXPECT_EQ(alarm->start_trigger, EventTrigger::SIGNAL);
+  EXPECT_FALSE(alarm->start_interrupts);
+  EXPECT_TRUE(dynamic_cast<const DataObject*>(d.shapes_by_id.at("orders_ref"))->collection);
+
+  auto event = [&](const std::string& id) {
+    return dynamic_cast<const TypedEvent*>(d.shapes_by_id.at(id));
+  };
+  EXPECT_EQ(event("boundary_timer")->attached_to, d.shapes_by_id.at("task_user"));
+  EXPECT_FALSE(event("boundary_timer")->interrupting());
+  // An error boundary event always interrupts, whatever the file says.
+  EXPECT_TRUE(event("boundary_error")->interrupting());
+  EXPECT_EQ(event("boundary_cancel")->attached_to, d.shapes_by_id.at("booking"));
+
+  const Connection* fallback = connection(d, "flow_default");
+  const Connection* big = connection(d, "flow_conditional");
+  ASSERT_NE(fallback, nullptr);
+  ASSERT_NE(big, nullptr);
+  EXPECT_TRUE(fallback->is_default);
+  EXPECT_EQ(fallback->label, "otherwise");
+  EXPECT_EQ(big->condition, "amount > 1000");
+  EXPECT_EQ(connection(d, "orders_in")->connection_type, ConnectionTypes::DATA);
+  EXPECT_EQ(connection(d, "orders_in")->target, d.shapes_by_id.at("task_send"));
+  EXPECT_EQ(connection(d, "archive_out")->source, d.shapes_by_id.at("task_receive"));
+  EXPECT_EQ(connection(d, "compensation_link")->connection_type, ConnectionTypes::ASSOCIATION);
+}
+
+TEST(BpmnPools, AProcessWithoutCollaborationIsOnePoolNamedAfterIt) {
+  LoadedDiagram d = fixture("elements.bpmn");
+  ASSERT_EQ(d.board->_pools.size(), 1u);
+  EXPECT_EQ(d.board->_pools[0]->name, "Elements");
+  EXPECT_EQ(d.board->title, "Every element kind");
+  EXPECT_EQ(lane_names(*d.board->_pools[0]),
+            (std::vector<std::string>{"Events", "Activities", "Gateways"}));
+
+  const std::string nameless =
+      R"(<definitions xmlns="http://www.omg.org/spec/BPMN/20100524/MODEL" id="d">
+           <process id="claims"><task id="t" name="Check"/></process>
+         </definitions>)";
+  LoadedDiagram plain = load_bpmn_text(nameless, "claims.bpmn");
+  ASSERT_EQ(plain.board->_pools.size(), 1u);
+  EXPECT_EQ(plain.board->_pools[0]->name, "claims");
+  // Nodes in no lane stand in a lane named like the pool; the title falls back to the file.
+  EXPECT_EQ(lane_names(*plain.board->_pools[0]), std::vector<std::string>{"claims"});
+  EXPECT_EQ(plain.board->title, "claims");
+}
+
+TEST(BpmnPools, PoolsLanesAndShapesFollowTheDrawingOrder) {
+  LoadedDiagram d = fixture("collaboration.bpmn");
+  const auto& pools = d.board->_pools;
+  ASSERT_EQ(pools.size(), 3u);
+  EXPECT_EQ(pools[0]->name, "Shop");
+  EXPECT_EQ(pools[1]->name, "Warehouse");
+  EXPECT_EQ(pools[2]->name, "Customer");
+  EXPECT_TRUE(pools[2]->black_box());
+  EXPECT_EQ(pools[0]->bpmn_id, "shop");
+  EXPECT_EQ(pools[2]->bpmn_id, "customer");
+
+  // Nested lanes flattened in drawing order; the node in no lane gets a lane named like the pool.
+  EXPECT_EQ(
+      lane_names(*pools[0]),
+      (std::vector<std::string>{"Sales / Back office", "Sales / Front desk", "Finance", "Shop"}));
+  EXPECT_EQ(pools[0]->lanes[0]->id, "back_office");
+  EXPECT_EQ(pools[0]->lanes[1]->id, "front_desk");
+  // Left to right as drawn, although the document lists Confirm before Check.
+  EXPECT_EQ(shape_ids(*pools[0]->lanes[1]),
+            (std::vector<std::string>{"start_order", "check_order", "confirm_order"}));
+  EXPECT_EQ(shape_ids(*pools[0]->lanes[3]), std::vector<std::string>{"note_taken"});
+  // A pool without lanes: one lane named like it, the data store in it.
+  EXPECT_EQ(lane_names(*pools[1]), std::vector<std::string>{"Warehouse"});
+  EXPECT_EQ(shape_ids(*pools[1]->lanes[0]),
+            (std::vector<std::string>{"warehouse_start", "ship", "shipped", "stock"}));
+}
+
+TEST(BpmnPools, MessageFlowsAnnotationsAndGroupsJoinTheirShapes) {
+  LoadedDiagram d = fixture("collaboration.bpmn");
+  const Participant* customer = d.board->_pools[2]->participant();
+  ASSERT_NE(customer, nullptr);
+  const Connection* order = connection(d, "order_sent");
+  ASSERT_NE(order, nullptr);
+  EXPECT_EQ(order->source, customer);
+  EXPECT_EQ(order->target, d.shapes_by_id.at("start_order"));
+  EXPECT_EQ(order->connection_type, ConnectionTypes::MESSAGE);
+  EXPECT_EQ(connection(d, "invoice_sent")->target, customer);
+  EXPECT_EQ(connection(d, "pick_list")->connection_type, ConnectionTypes::MESSAGE);
+
+  const auto* note = dynamic_cast<const TextAnnotation*>(d.shapes_by_id.at("check_note"));
+  ASSERT_NE(note, nullptr);
+  EXPECT_EQ(note->name, "Within one hour");
+  EXPECT_EQ(note->annotated(), d.shapes_by_id.at("check_order"));
+  EXPECT_EQ(note->connection_to->front().bpmn_id, "check_note_link");
+
+  // The group gathers the shapes its frame encloses in the file's diagram.
+  const auto* group = dynamic_cast<const Group*>(d.shapes_by_id.at("front_office"));
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(group->name, "Front office work");
+  EXPECT_EQ(group->members, (std::vector<Shape*>{d.shapes_by_id.at("check_order"),
+                                                 d.shapes_by_id.at("confirm_order")}));
+}
+
+TEST(BpmnSubprocesses, ContentsBecomeDiagramsOfTheirOwnAndTheParentDrawsThemCollapsed) {
+  LoadedDiagram d = fixture("subprocesses.bpmn");
+  EXPECT_EQ(d.shapes_by_id.at("plan_trip")->class_name(), "Subprocess");
+  EXPECT_EQ(d.shapes_by_id.count("book_hotel"), 0u);
+  EXPECT_EQ(d.shapes_by_id.count("request_seat"), 0u);
+
+  std::map<std::string, std::vector<std::string>> contents;
+  for (const Subdiagram& sub : d.board->subdiagrams) {
+    for (const auto& pool : sub.board->_pools) {
+      for (const auto& lane : pool->lanes) {
+        for (const std::string& id : shape_ids(*lane)) contents[sub.element].push_back(id);
+      }
+    }
+  }
+  EXPECT_EQ(contents, (std::map<std::string, std::vector<std::string>>{
+                          {"plan_trip", {"plan_start", "book_flights", "book_hotel", "plan_end"}},
+                          {"book_flights", {"flights_start", "request_seat", "flights_end"}},
+                          {"on_cancel", {"cancel_received", "refund"}}}));
+  ASSERT_EQ(d.board->subdiagrams.size(), 3u);
+  EXPECT_EQ(d.board->subdiagrams[0].element, "plan_trip");
+  EXPECT_EQ(d.board->subdiagrams[0].board->title, "Plan the trip");
+
+  // A message flow from inside a sub-process leaves its collapsed shape in the main diagram.
+  const Connection* request = connection(d, "seat_request");
+  ASSERT_NE(request, nullptr);
+  EXPECT_EQ(request->source, d.shapes_by_id.at("plan_trip"));
+  EXPECT_EQ(request->target, d.board->_pools[1]->participant());
+  EXPECT_EQ(dynamic_cast<const TypedEvent*>(d.shapes_by_id.at("too_long"))->attached_to,
+            d.shapes_by_id.at("plan_trip"));
+  EXPECT_EQ(dynamic_cast<const Subprocess*>(d.shapes_by_id.at("on_cancel"))->start_trigger,
+            EventTrigger::MESSAGE);
+
+  // Drawing the diagram draws the sub-process diagrams as well.
+  d.board->draw();
+  for (const Subdiagram& sub : d.board->subdiagrams) EXPECT_GT(sub.board->width, 0) << sub.element;
+}
+
+TEST(BpmnSamples, EveryRealFileIsReadAndDrawnWithItsIds) {
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(kHere / "samples")) {
+    if (entry.path().extension() != ".bpmn") continue;
+    ++files;
+    const std::string name = entry.path().filename().string();
+    const std::string text = file_text(entry.path());
+    LoadedDiagram d;
+    ASSERT_NO_THROW(d = load_bpmn_text(text, name)) << name;
+    ASSERT_NO_THROW(d.board->draw()) << name;
+    EXPECT_FALSE(d.shapes_by_id.empty()) << name;
+    for (const auto& [id, shape] : d.shapes_by_id) {
+      EXPECT_NE(text.find("\"" + id + "\""), std::string::npos) << name << ": " << id;
+      EXPECT_EQ(shape->bpmn_id, id) << name;
+    }
+  }
+  EXPECT_EQ(files, 21);
+}
+
+TEST(BpmnInput, TheFormatIsKnownFromTheContent) {
+  EXPECT_EQ(input_format("model.yaml", "\xEF\xBB\xBF  <?xml version=\"1.0\"?><a/>"),
+            InputFormat::BPMN);
+  EXPECT_EQ(input_format("model.txt", "title: x\npools: []\n"), InputFormat::DESCRIPTION);
+  // A broken BPMN file is reported as such, not as a YAML error.
+  EXPECT_EQ(input_format("model.BPMN", "garbage"), InputFormat::BPMN);
+}
+
+// The message a file is refused with, or "" when it loads.
+std::string refusal(const std::string& text, const std::string& name) {
+  try {
+    load_bpmn_text(text, name);
+  } catch (const DescriptionError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(BadBpmn, EachFileIsRefusedWithItsExpectedMessage) {
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(kHere / "bad")) {
+    if (entry.path().extension() != ".bpmn") continue;
+    ++files;
+    fs::path expected = entry.path();
+    expected.replace_extension(".expected");
+    ASSERT_TRUE(fs::exists(expected)) << "no expected message for " << entry.path();
+    std::string message = file_text(expected);
+    while (!message.empty() && message.back() == '\n') message.pop_back();
+    const std::string name = entry.path().filename().string();
+    EXPECT_EQ(refusal(file_text(entry.path()), name), message) << name;
+  }
+  EXPECT_GE(files, 18);
+}
+
+TEST(BadBpmn, AHugeFileIsRefusedBeforeItIsRead) {
+  const fs::path path = fs::temp_directory_path() / "orvane-huge.bpmn";
+  { std::ofstream(path) << "<definitions/>"; }
+  fs::resize_file(path, std::uintmax_t{2} << 30);  // sparse: takes no disk
+  try {
+    load_file(path.string());
+    ADD_FAILURE() << "a 2 GiB file was read";
+  } catch (const DescriptionError& e) {
+    EXPECT_NE(std::string(e.what()).find("larger than"), std::string::npos) << e.what();
+  }
+  fs::remove(path);
+}
+
+TEST(BadBpmn, SubprocessesNestedWithoutEndAreRefused) {
+  std::string text =
+      R"(<definitions xmlns="http://www.omg.org/spec/BPMN/20100524/MODEL" id="d"><process id="p">)";
+  for (int i = 0; i < 200; ++i) text += fmt::format(R"(<subProcess id="s{}">)", i);
+  text += R"(<task id="t"/>)";
+  for (int i = 0; i < 200; ++i) text += "</subProcess>";
+  text += "</process></definitions>";
+  EXPECT_NE(refusal(text, "deep.bpmn").find("nested deeper than"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvane
