@@ -94,6 +94,10 @@ class ORVANE_API Painter {
   virtual void set_surface_size(int width, int height) = 0;
   /// Writes the picture to `filename` atomically; throws on failure and leaves no file.
   virtual void save_surface(const std::string& filename) = 0;
+  /// The picture as the contents of a `kind` file, from the drawing kept so far: the cairo
+  /// painters render "png" and "pdf", the SVG painter "svg"; another kind throws
+  /// std::invalid_argument. The base version throws std::logic_error (it keeps no drawing).
+  virtual std::string render_as(const std::string& kind) const;
   virtual int surface_width() const = 0;
   virtual int surface_height() const = 0;
   /// The painter kind: "png", "svg", "pdf" (or a test double's own name).

@@ -2,12 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "orvane/helper.hpp"
 
 namespace orvane {
 
 Painter::~Painter() = default;
+
+std::string Painter::render_as(const std::string& kind) const {
+  throw std::logic_error("the " + Helper::quoted(this->kind()) +
+                         " painter keeps no drawing to render as " + Helper::quoted(kind));
+}
 
 // Without a text engine, estimate: average glyph width 0.6 em, line height 1.3 em.
 TextExtent Painter::measure_text(const std::string& text, const TextStyle& style,

@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "orvane/helper.hpp"
 #include "png_writer.hpp"
 #include "primitives.hpp"
 
@@ -265,8 +266,14 @@ std::string CairoPainter::render_pdf() const {
 }
 
 std::string CairoPainter::render() const {
-  if (kind_ == "pdf") return render_pdf();
-  return render_png();
+  return render_as(kind_);
+}
+
+std::string CairoPainter::render_as(const std::string& kind) const {
+  if (kind == "pdf") return render_pdf();
+  if (kind == "png") return render_png();
+  throw std::invalid_argument("the " + Helper::quoted(kind_) + " painter cannot render " +
+                              Helper::quoted(kind) + "; it renders png and pdf");
 }
 
 }  // namespace orvane

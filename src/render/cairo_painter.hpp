@@ -32,6 +32,7 @@ class CairoPainter final : public PangoPainter {
                  bool vertical = false) override;
 
   std::string render() const override;
+  std::string render_as(const std::string& kind) const override;
 
  private:
   using Command = std::function<void(cairo_t*, PangoContext*)>;

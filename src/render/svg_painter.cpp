@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <sstream>
+#include <stdexcept>
 
+#include "orvane/helper.hpp"
 #include "primitives.hpp"
 
 namespace orvane {
@@ -275,6 +277,12 @@ void SvgPainter::draw_text(const std::string& text, const Box& box, const TextSt
     position(span, line);
     span.text() = line.text.c_str();
   }
+}
+
+std::string SvgPainter::render_as(const std::string& kind) const {
+  if (kind == "svg") return render();
+  throw std::invalid_argument("the " + Helper::quoted(kind_) + " painter cannot render " +
+                              Helper::quoted(kind) + "; it renders svg");
 }
 
 std::string SvgPainter::render() const {

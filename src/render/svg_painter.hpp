@@ -33,6 +33,7 @@ class SvgPainter final : public PangoPainter {
                  bool vertical = false) override;
 
   std::string render() const override;
+  std::string render_as(const std::string& kind) const override;
 
  private:
   // A new element at the end of the innermost open group, on a line of its own.

@@ -2,7 +2,7 @@
 # Checks an installed orvane the way a newcomer uses it, without LD_LIBRARY_PATH: runs the
 # installed command on an example, then builds the README's C++ example against the prefix
 # twice (through the CMake package, and through pkg-config with a plain compiler call) and runs
-# both in an empty folder.
+# both in an empty folder, and runs the README's Python example with the installed package.
 #   run.sh BUILD_DIR          installs BUILD_DIR into a scratch prefix
 #   run.sh --prefix PREFIX    uses an existing installation (such as /usr from the .deb)
 set -euo pipefail
@@ -53,4 +53,20 @@ libdir=$(pkg-config --variable=libdir orvane)
 c++ "$work/src/order.cpp" -o "$work/pc-consumer" $(pkg-config --cflags --libs orvane) \
   -Wl,-rpath,"$libdir"
 run_in_empty_folder pkg-config-run "$work/pc-consumer"
+
+# The Python package, when it was built: the README's Python example, run with PYTHONPATH at the
+# prefix's package folder (the compiled part finds the libraries by its relative RPATH).
+python_dir=$(find "$prefix"/lib* -maxdepth 3 -type d -path '*/python3*/*-packages' \
+             -exec test -d {}/orvane \; -print -quit)
+if [ -n "$python_dir" ]; then
+  awk '/^## Using orvane from Python/ { section = 1 }
+       section && /^```python$/ { inside = 1; next }
+       inside && /^```$/ { exit }
+       inside { print }' "$root/README.md" >"$work/src/order.py"
+  grep -q 'Swimboard' "$work/src/order.py" || { echo "no Python example in README.md" >&2; exit 1; }
+  test -f "$python_dir/orvane/__init__.pyi"
+  run_in_empty_folder python-run env PYTHONPATH="$python_dir" \
+    "${ORVANE_PYTHON_EXECUTABLE:-python3}" "$work/src/order.py"
+  echo "installed Python package works ($python_dir)"
+fi
 echo "installed package works"

@@ -108,6 +108,26 @@ TEST(CairoPainterFiles, SameDrawingGivesIdenticalBytes) {
   }
 }
 
+TEST(CairoPainterFiles, RenderAsGivesWhatAPainterOfThatKindSaves) {
+  TempFolder folder;
+  auto png = PainterFactory().get_painter("png", 300, 120);
+  paint_sample(*png);
+  for (const std::string kind : {"png", "pdf"}) {
+    auto painter = PainterFactory().get_painter(kind, 300, 120);
+    paint_sample(*painter);
+    painter->save_surface(folder.file("saved." + kind));
+    EXPECT_EQ(png->render_as(kind), read(folder.file("saved." + kind))) << kind;
+  }
+  auto svg = PainterFactory().get_painter("svg", 300, 120);
+  paint_sample(*svg);
+  svg->save_surface(folder.file("saved.svg"));
+  EXPECT_EQ(svg->render_as("svg"), read(folder.file("saved.svg")));
+  EXPECT_THROW(png->render_as("svg"), std::invalid_argument);
+  EXPECT_THROW(svg->render_as("png"), std::invalid_argument);
+  EXPECT_THROW(png->render_as("gif"), std::invalid_argument);
+  EXPECT_EQ(folder.count(), 3u);
+}
+
 TEST(CairoPainterFiles, OversizePngIsRefusedWithoutWritingAFile) {
   TempFolder folder;
   auto painter = PainterFactory().get_painter("png", 100, 100);

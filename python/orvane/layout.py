@@ -1,0 +1,4 @@
+"""The grid layout engine."""
+from . import Grid
+
+__all__ = ["Grid"]

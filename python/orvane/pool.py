@@ -1,0 +1,4 @@
+"""Pools."""
+from . import Pool
+
+__all__ = ["Pool"]

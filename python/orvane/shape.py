@@ -1,0 +1,4 @@
+"""Shapes and their connections."""
+from . import Connection, Shape
+
+__all__ = ["Shape", "Connection"]
