@@ -5,6 +5,7 @@
 #include <climits>
 #include <unordered_map>
 
+#include "orvane/artifact.hpp"
 #include "orvane/helper.hpp"
 
 namespace orvane::python {
@@ -170,7 +171,12 @@ Board* board_of(const Lane& lane) {
 }
 
 Board* board_of(const Shape& shape) {
-  return shape.owner_lane != nullptr ? board_of(*shape.owner_lane) : nullptr;
+  if (shape.owner_lane != nullptr) return board_of(*shape.owner_lane);
+  // A black-box pool's participant belongs to its pool, not to a lane.
+  if (const auto* participant = dynamic_cast<const Participant*>(&shape)) {
+    return participant->pool != nullptr ? board_of(*participant->pool) : nullptr;
+  }
+  return nullptr;
 }
 
 Board* board_of_grid(const Grid& grid) {

@@ -208,6 +208,7 @@ void bind_exceptions(py::module_& module);
 /// Creates every class of the module, before any of them gets its methods.
 void declare_classes(py::module_& module);
 void bind_model(py::module_& module);
+void bind_notation(py::module_& module);
 void bind_board(py::module_& module);
 void bind_grid(py::module_& module);
 void bind_helper(py::module_& module);

@@ -120,6 +120,7 @@ PYBIND11_MODULE(_orvane, m) {
   op::declare_classes(m);
   op::bind_helper(m);
   op::bind_model(m);
+  op::bind_notation(m);
   op::bind_board(m);
   op::bind_grid(m);
   m.attr("__name__") = own_name;

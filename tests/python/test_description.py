@@ -14,26 +14,26 @@ pools:
     lanes:
       - name: Intake
         shapes:
-          - {id: Claim filed, name: Claim filed, type: start}
-          - {id: Check claim, name: Check claim, type: task}
-          - {id: "Valid?", name: "Valid?", type: exclusive}
-          - {id: Claim refused, name: Claim refused, type: end}
+          - {id: filed, name: Claim filed, type: start}
+          - {id: check, name: Check claim, type: task}
+          - {id: valid, name: "Valid?", type: exclusive}
+          - {id: refused, name: Claim refused, type: end}
       - name: Payments
         font_size: 13
         shapes:
-          - {id: Pay claim, name: Pay claim, type: task}
-          - {id: Notify, name: Notify, type: message}
+          - {id: pay, name: Pay claim, type: task}
+          - {id: notify, name: Notify, type: message}
 lanes:
   - name: Customer
     shapes:
-      - {id: Paid, name: Paid, type: end}
+      - {id: paid, name: Paid, type: end}
 connections:
-  - {from: Claim filed, to: Check claim}
-  - {from: Check claim, to: "Valid?"}
-  - {from: "Valid?", to: Pay claim, label: "yes"}
-  - {from: "Valid?", to: Claim refused, label: "no"}
-  - {from: Pay claim, to: Notify}
-  - {from: Notify, to: Paid}
+  - {from: filed, to: check}
+  - {from: check, to: valid}
+  - {from: valid, to: pay, label: "yes"}
+  - {from: valid, to: refused, label: "no"}
+  - {from: pay, to: notify}
+  - {from: notify, to: paid}
 """
 
 SCRIPT = textwrap.dedent("""\
@@ -53,6 +53,10 @@ SCRIPT = textwrap.dedent("""\
         pay = payments.add_element("Pay claim", ElementType.TASK)
         notify = payments.add_element("Notify", ElementType.MESSAGE)
         paid = board.add_lane("Customer").add_element("Paid", ElementType.END)
+        # The description's ids are the exported ids.
+        for shape, id in ((filed, "filed"), (check, "check"), (valid, "valid"),
+                          (refused, "refused"), (pay, "pay"), (notify, "notify"), (paid, "paid")):
+            shape.bpmn_id = id
         filed.connect(check)
         check.connect(valid)
         valid.connect(pay, "yes")
