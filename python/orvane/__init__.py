@@ -37,6 +37,7 @@ from ._orvane import (
     TaskType,
     TextBlock,
     UnconnectedElementException,
+    load,
 )
 
 __all__ = [
@@ -60,6 +61,7 @@ __all__ = [
     "TaskType",
     "TextBlock",
     "UnconnectedElementException",
+    "load",
 ]
 
 

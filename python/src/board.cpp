@@ -5,6 +5,7 @@
 #include "common.hpp"
 #include "fields.hpp"
 #include "orvane/helper.hpp"
+#include "orvane/loader.hpp"
 #include "refs.hpp"
 
 namespace orvane::python {
@@ -245,6 +246,20 @@ void bind_board(py::module_& m) {
   });
   cls.attr("__hash__") = py::none();
   cls.def("__repr__", [](const Board& b) { return to_string(b.get()); });
+
+  m.def(
+      "load",
+      [](PathArg path, OptionalText painter_type) {
+        LoadOptions options;
+        if (!painter_type.value.is_none()) {
+          options.painter_type = text_arg(painter_type, "load", "painter_type");
+        }
+        LoadedDiagram loaded = load_diagram(path_arg(path, "load", "path"), options);
+        return std::make_unique<Board>(std::move(loaded.board));
+      },
+      py::arg("path"), py::arg("painter_type") = py::none(), flush,
+      "Reads, checks and builds the diagram a description file (YAML) describes; ValueError "
+      "names the file, line and column of a fault. painter_type overrides the file's painter.");
 }
 
 }  // namespace orvane::python

@@ -1,4 +1,5 @@
 // The element model as Python sees it: Coordinate, Pool, Lane, Shape and Connection.
+#include <fmt/format.h>
 #include <pybind11/stl.h>
 
 #include "common.hpp"
@@ -10,7 +11,7 @@ namespace orvane::python {
 namespace {
 
 std::string describe(const Shape& shape) {
-  return "<" + shape.class_name() + " " + Helper::quoted(shape.name) + ">";
+  return fmt::format("<{} {}>", shape.class_name(), Helper::quoted(shape.name));
 }
 
 py::list shape_list(const std::vector<Shape*>& shapes) {
@@ -28,8 +29,7 @@ void bind_coordinate(py::module_& m) {
   cls.def("__eq__", [](const Coordinate&, py::handle) { return false; });
   cls.attr("__hash__") = py::none();
   cls.def("__repr__", [](const Coordinate& c) {
-    return "Coordinate(x_pos=" + std::to_string(c.x_pos) + ", y_pos=" + std::to_string(c.y_pos) +
-           ")";
+    return fmt::format("Coordinate(x_pos={}, y_pos={})", c.x_pos, c.y_pos);
   });
 }
 
@@ -138,8 +138,9 @@ void bind_shape(py::module_& m) {
         Shape* other = shape_arg(target, "connect", "target");
         std::string text = text_arg(label, "connect", "label");
         if (board_of(shape) != board_of(*other)) {
-          throw py::value_error("cannot connect " + describe(shape) + " to " + describe(*other) +
-                                ": they belong to different diagrams");
+          throw py::value_error(
+              fmt::format("cannot connect {} to {}: they belong to different diagrams",
+                          describe(shape), describe(*other)));
         }
         shape.connect(*other, text);
         return ConnectionRef(self, shape, shape.connection_to->size() - 1);
@@ -176,7 +177,7 @@ void bind_lane(py::module_& m) {
       },
       py::arg("name"), py::arg("element_type"), doc("Lane.add_element"));
   cls.def("__repr__", [](const Lane& l) {
-    return "<Lane " + Helper::quoted(l.name) + " id=" + Helper::quoted(l.id) + ">";
+    return fmt::format("<Lane {} id={}>", Helper::quoted(l.name), Helper::quoted(l.id));
   });
 }
 
@@ -223,8 +224,8 @@ void bind_pool(py::module_& m) {
       py::arg("text_alignment") = "centre", py::arg("background_fill_colour") = "",
       doc("Pool.add_lane"));
   cls.def("__repr__", [](const Pool& p) {
-    return "<Pool " + Helper::quoted(p.name) + " with " + std::to_string(p.lanes.size()) +
-           (p.lanes.size() == 1 ? " lane>" : " lanes>");
+    return fmt::format("<Pool {} with {} {}>", Helper::quoted(p.name), p.lanes.size(),
+                       p.lanes.size() == 1 ? "lane" : "lanes");
   });
 }
 

@@ -1,5 +1,7 @@
 #include "orvane/painter.hpp"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -11,8 +13,8 @@ namespace orvane {
 Painter::~Painter() = default;
 
 std::string Painter::render_as(const std::string& kind) const {
-  throw std::logic_error("the " + Helper::quoted(this->kind()) +
-                         " painter keeps no drawing to render as " + Helper::quoted(kind));
+  throw std::logic_error(fmt::format("the {} painter keeps no drawing to render as {}",
+                                     Helper::quoted(this->kind()), Helper::quoted(kind)));
 }
 
 // Without a text engine, estimate: average glyph width 0.6 em, line height 1.3 em.

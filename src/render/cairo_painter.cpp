@@ -1,6 +1,7 @@
 #include "cairo_painter.hpp"
 
 #include <cairo-pdf.h>
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
@@ -272,8 +273,8 @@ std::string CairoPainter::render() const {
 std::string CairoPainter::render_as(const std::string& kind) const {
   if (kind == "pdf") return render_pdf();
   if (kind == "png") return render_png();
-  throw std::invalid_argument("the " + Helper::quoted(kind_) + " painter cannot render " +
-                              Helper::quoted(kind) + "; it renders png and pdf");
+  throw std::invalid_argument(fmt::format("the {} painter cannot render {}; it renders png and pdf",
+                                          Helper::quoted(kind_), Helper::quoted(kind)));
 }
 
 }  // namespace orvane

@@ -1,5 +1,7 @@
 #include "svg_painter.hpp"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -281,8 +283,8 @@ void SvgPainter::draw_text(const std::string& text, const Box& box, const TextSt
 
 std::string SvgPainter::render_as(const std::string& kind) const {
   if (kind == "svg") return render();
-  throw std::invalid_argument("the " + Helper::quoted(kind_) + " painter cannot render " +
-                              Helper::quoted(kind) + "; it renders svg");
+  throw std::invalid_argument(fmt::format("the {} painter cannot render {}; it renders svg",
+                                          Helper::quoted(kind_), Helper::quoted(kind)));
 }
 
 std::string SvgPainter::render() const {

@@ -3,6 +3,8 @@ import subprocess
 import sys
 import textwrap
 
+import pytest
+
 DESCRIPTION = """\
 title: Claims
 theme: DEFAULT
@@ -89,3 +91,20 @@ def test_script_and_description_write_the_same_files(tmp_path, orvane_exe):
         produced = (tmp_path / f"script.{extension}").read_bytes()
         assert produced == (tmp_path / f"cli.{extension}").read_bytes(), extension
         assert len(produced) > 1000
+
+
+def test_load_builds_the_described_diagram(tmp_path, orvane_exe):
+    import orvane
+
+    (tmp_path / "claims.yaml").write_text(DESCRIPTION, encoding="utf-8")
+    subprocess.run([orvane_exe, "render", str(tmp_path / "claims.yaml"), "-o",
+                    str(tmp_path / "cli.pdf")], check=True)
+    board = orvane.load(tmp_path / "claims.yaml", painter_type="pdf")
+    assert board.title == "Claims" and [p.name for p in board._pools][0] == "Insurer"
+    board.draw()
+    board.save(tmp_path / "loaded.pdf")
+    assert (tmp_path / "loaded.pdf").read_bytes() == (tmp_path / "cli.pdf").read_bytes()
+    (tmp_path / "bad.yaml").write_text("title: x\npools:\n  - name: P\n    lanse: []\n",
+                                       encoding="utf-8")
+    with pytest.raises(ValueError, match=r"bad\.yaml:4:5: error: unknown key 'lanse'"):
+        orvane.load(str(tmp_path / "bad.yaml"))
