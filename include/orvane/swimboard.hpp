@@ -144,7 +144,8 @@ class ORVANE_API Swimboard {
   /// The format is the painter's: a name ending in another painter kind's extension (".svg"
   /// for a png painter) is refused with std::invalid_argument before anything is written.
   void save(const std::string& filename);
-  /// Writes the diagram as BPMN 2.0 XML.
+  /// Writes the diagram as BPMN 2.0 XML; a diagram read from a BPMN document writes that
+  /// document back with the drawn layout as its diagram interchange (bpmn_source).
   void export_to_bpmn(const std::string& filename);
   /// Writes the diagram as a drawio document.
   void export_to_drawio(const std::string& filename);

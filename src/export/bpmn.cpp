@@ -5,10 +5,12 @@
 // diagram of its own, as modellers show a collapsed sub-process's content.
 #include "orvane/bpmn.hpp"
 
+#include <functional>
 #include <map>
 #include <pugixml.hpp>
 #include <sstream>
 
+#include "bpmn_di.hpp"
 #include "diagram_model.hpp"
 #include "orvane/activity.hpp"
 #include "orvane/artifact.hpp"
@@ -242,6 +244,13 @@ Point snap_to_circle(Point point, const Box& stadium) {
     point.x = circle.right();
   }
   return point;
+}
+
+pugi::xml_node add_shape(pugi::xml_node plane, DiagramModel& model, const std::string& element_id) {
+  pugi::xml_node shape = plane.append_child("bpmndi:BPMNShape");
+  shape.append_attribute("id") = model.ids.take(element_id + "_di", "shape").c_str();
+  shape.append_attribute("bpmnElement") = element_id.c_str();
+  return shape;
 }
 
 // Whether a sub-process is collapsed with content BPMN checkers look for: embedded ones,
@@ -660,55 +669,7 @@ class Writer {
     }
   }
 
-  void write_di(pugi::xml_node plane) {
-    for (const PoolInfo& pool : model_.pools) {
-      pugi::xml_node shape = add_shape(plane, pool.participant_id);
-      shape.append_attribute("isHorizontal") = "true";
-      add_bounds(shape, pool.box);
-    }
-    for (const PoolInfo& pool : model_.pools) {
-      for (const auto& lane : pool.lanes) {
-        pugi::xml_node shape = add_shape(plane, lane.id);
-        shape.append_attribute("isHorizontal") = "true";
-        add_bounds(shape, lane.box);
-      }
-    }
-    for (const NodeInfo& node : model_.nodes) {
-      if (node.role == NodeRole::PARTICIPANT) continue;
-      pugi::xml_node shape = add_shape(plane, node.id);
-      if (const auto* exclusive = dynamic_cast<const Exclusive*>(node.shape)) {
-        shape.append_attribute("isMarkerVisible") = exclusive->show_marker ? "true" : "false";
-      }
-      if (node.shape->element_type() == ElementType::SUBPROCESS) {
-        shape.append_attribute("isExpanded") = "false";
-      }
-      if (is_terminator(node)) {
-        const Box circle = event_circle(node.box);
-        add_bounds(shape, circle);
-        if (!node.shape->name.empty()) {
-          add_label(shape, Box{circle.centre_x() - node.box.width / 2, circle.bottom() + 4,
-                               node.box.width, 30});
-        }
-      } else {
-        add_bounds(shape, node.box);
-        add_label(shape, node.label_box);
-      }
-    }
-    for (const FlowInfo& flow : model_.flows) {
-      pugi::xml_node edge = plane.append_child("bpmndi:BPMNEdge");
-      edge.append_attribute("id") = model_.ids.take(flow.id + "_di", "edge").c_str();
-      edge.append_attribute("bpmnElement") = flow.id.c_str();
-      std::vector<Point> points = flow.waypoints;
-      if (is_terminator(*flow.source)) {
-        points.front() = snap_to_circle(points.front(), flow.source->box);
-      }
-      if (is_terminator(*flow.target)) {
-        points.back() = snap_to_circle(points.back(), flow.target->box);
-      }
-      add_waypoints(edge, points);
-      add_label(edge, flow.label_box);
-    }
-  }
+  void write_di(pugi::xml_node plane) { export_detail::write_plane_di(plane, model_, {}); }
 
   void write_inner_diagram(pugi::xml_node defs, const InnerFlow& inner) {
     pugi::xml_node plane =
@@ -716,19 +677,12 @@ class Writer {
     plane.append_attribute("bpmnElement") = inner.subprocess.c_str();
     const Box start{180, 160, EVENT_SIZE, EVENT_SIZE};
     const Box end{320, 160, EVENT_SIZE, EVENT_SIZE};
-    add_bounds(add_shape(plane, inner.start), start);
-    add_bounds(add_shape(plane, inner.end), end);
+    add_bounds(add_shape(plane, model_, inner.start), start);
+    add_bounds(add_shape(plane, model_, inner.end), end);
     pugi::xml_node edge = plane.append_child("bpmndi:BPMNEdge");
     edge.append_attribute("id") = model_.ids.take(inner.flow + "_di", "edge").c_str();
     edge.append_attribute("bpmnElement") = inner.flow.c_str();
     add_waypoints(edge, {{start.right(), start.centre_y()}, {end.x, end.centre_y()}});
-  }
-
-  pugi::xml_node add_shape(pugi::xml_node plane, const std::string& element_id) {
-    pugi::xml_node shape = plane.append_child("bpmndi:BPMNShape");
-    shape.append_attribute("id") = model_.ids.take(element_id + "_di", "shape").c_str();
-    shape.append_attribute("bpmnElement") = element_id.c_str();
-    return shape;
   }
 
   DiagramModel model_;
@@ -740,6 +694,67 @@ class Writer {
 };
 
 }  // namespace
+
+namespace export_detail {
+
+// The DI of a drawn diagram: a shape for every pool, lane and node, an edge for every flow.
+// `drawable` (when given) says which element ids get DI; the others are left out.
+void write_plane_di(pugi::xml_node plane, DiagramModel& model,
+                    const std::function<bool(const std::string&)>& drawable) {
+  auto drawn = [&](const std::string& id) { return !drawable || drawable(id); };
+  for (const PoolInfo& pool : model.pools) {
+    if (!drawn(pool.participant_id)) continue;
+    pugi::xml_node shape = add_shape(plane, model, pool.participant_id);
+    shape.append_attribute("isHorizontal") = "true";
+    add_bounds(shape, pool.box);
+  }
+  for (const PoolInfo& pool : model.pools) {
+    for (const auto& lane : pool.lanes) {
+      if (!drawn(lane.id)) continue;
+      pugi::xml_node shape = add_shape(plane, model, lane.id);
+      shape.append_attribute("isHorizontal") = "true";
+      add_bounds(shape, lane.box);
+    }
+  }
+  for (const NodeInfo& node : model.nodes) {
+    if (node.role == NodeRole::PARTICIPANT || !drawn(node.id)) continue;
+    pugi::xml_node shape = add_shape(plane, model, node.id);
+    if (const auto* exclusive = dynamic_cast<const Exclusive*>(node.shape)) {
+      shape.append_attribute("isMarkerVisible") = exclusive->show_marker ? "true" : "false";
+    }
+    if (node.shape->element_type() == ElementType::SUBPROCESS) {
+      shape.append_attribute("isExpanded") = "false";
+    }
+    if (is_terminator(node)) {
+      const Box circle = event_circle(node.box);
+      add_bounds(shape, circle);
+      if (!node.shape->name.empty()) {
+        add_label(shape, Box{circle.centre_x() - node.box.width / 2, circle.bottom() + 4,
+                             node.box.width, 30});
+      }
+    } else {
+      add_bounds(shape, node.box);
+      add_label(shape, node.label_box);
+    }
+  }
+  for (const FlowInfo& flow : model.flows) {
+    if (!drawn(flow.id)) continue;
+    pugi::xml_node edge = plane.append_child("bpmndi:BPMNEdge");
+    edge.append_attribute("id") = model.ids.take(flow.id + "_di", "edge").c_str();
+    edge.append_attribute("bpmnElement") = flow.id.c_str();
+    std::vector<Point> points = flow.waypoints;
+    if (is_terminator(*flow.source)) {
+      points.front() = snap_to_circle(points.front(), flow.source->box);
+    }
+    if (is_terminator(*flow.target)) {
+      points.back() = snap_to_circle(points.back(), flow.target->box);
+    }
+    add_waypoints(edge, points);
+    add_label(edge, flow.label_box);
+  }
+}
+
+}  // namespace export_detail
 
 BPMN::BPMN() = default;
 

@@ -104,6 +104,10 @@ bool points_finite(const std::vector<Point>& points) {
 
 }  // namespace
 
+void IdRegistry::reserve(const std::string& id) {
+  used_.insert(id);
+}
+
 std::string IdRegistry::take(std::string_view wanted, std::string_view fallback) {
   std::string id;
   for (unsigned char c : wanted) {
@@ -190,11 +194,11 @@ bool may_have_default(const Shape& shape) {
 
 }  // namespace
 
-DiagramModel::DiagramModel(const std::vector<std::unique_ptr<Pool>>& pools)
-    : key(diagram_key(pools)) {
+DiagramModel::DiagramModel(const std::vector<std::unique_ptr<Pool>>& pools, ModelIds naming)
+    : ids(std::move(naming.registry)), key(diagram_key(pools)) {
   collect(pools);
   collect_flows();
-  assign_ids();
+  assign_ids(naming.verbatim);
   if (!drawn) apply_fallback_layout();
 }
 
@@ -306,31 +310,32 @@ void DiagramModel::collect_flows() {
   }
 }
 
-void DiagramModel::assign_ids() {
+void DiagramModel::assign_ids(bool verbatim) {
   // The ids a caller or description chose come first, so that none of them loses its name to
   // a generated one; then everything else gets a generated id of this diagram.
-  auto chosen = [](const std::string& id) { return !id.empty() && !is_generated_id(id); };
-  for (PoolInfo& pool : pools) {
-    if (chosen(pool.pool->bpmn_id)) pool.participant_id = ids.take(pool.pool->bpmn_id, "pool");
-    for (LaneInfo& lane : pool.lanes) {
-      if (chosen(lane.lane->id)) lane.id = ids.take(lane.lane->id, "lane");
+  auto chosen = [&](const std::string& id, std::string_view fallback) -> std::string {
+    if (id.empty()) return "";
+    if (verbatim) {
+      ids.reserve(id);
+      return id;
     }
+    return is_generated_id(id) ? "" : ids.take(id, fallback);
+  };
+  for (PoolInfo& pool : pools) {
+    pool.participant_id = chosen(pool.pool->bpmn_id, "pool");
+    for (LaneInfo& lane : pool.lanes) lane.id = chosen(lane.lane->id, "lane");
   }
   for (NodeInfo& node : nodes) {
-    if (node.role != NodeRole::PARTICIPANT && chosen(node.shape->bpmn_id)) {
-      node.id = ids.take(node.shape->bpmn_id, "node");
-    }
+    if (node.role != NodeRole::PARTICIPANT) node.id = chosen(node.shape->bpmn_id, "node");
   }
-  for (FlowInfo& flow : flows) {
-    if (chosen(flow.connection->bpmn_id)) flow.id = ids.take(flow.connection->bpmn_id, "flow");
-  }
+  for (FlowInfo& flow : flows) flow.id = chosen(flow.connection->bpmn_id, "flow");
   definitions_id = generated("Definitions");
   collaboration_id = generated("Collaboration");
   for (PoolInfo& pool : pools) {
     if (pool.participant_id.empty()) pool.participant_id = generated("Participant");
     if (pool.band != nullptr) pool.band->id = pool.participant_id;
     if (!pool.pool->black_box()) {
-      pool.process_id = chosen(pool.pool->bpmn_id)
+      pool.process_id = !pool.pool->bpmn_id.empty() && !is_generated_id(pool.pool->bpmn_id)
                             ? ids.take(pool.participant_id + "_process", "process")
                             : generated("Process");
     }

@@ -30,6 +30,8 @@ class IdRegistry {
   /// `wanted` made id-safe, or `fallback` when nothing usable is left; a taken id gets a
   /// numeric suffix.
   std::string take(std::string_view wanted, std::string_view fallback);
+  /// Marks `id` as taken, as it is.
+  void reserve(const std::string& id);
 
  private:
   std::set<std::string> used_;
@@ -103,10 +105,19 @@ struct PoolInfo {
   NodeInfo* band = nullptr;
 };
 
+/// How a model names what it exports.
+struct ModelIds {
+  /// Ids already taken in the document.
+  IdRegistry registry;
+  /// Keeps every id the diagram gives exactly as it is, generated-looking or not: the ids of a
+  /// document written back are the document's own.
+  bool verbatim = false;
+};
+
 /// The exported view of a diagram.
 class DiagramModel {
  public:
-  explicit DiagramModel(const std::vector<std::unique_ptr<Pool>>& pools);
+  explicit DiagramModel(const std::vector<std::unique_ptr<Pool>>& pools, ModelIds naming = {});
 
   /// Whether the geometry is the drawn one (false: the fallback layout).
   bool drawn = false;
@@ -128,7 +139,7 @@ class DiagramModel {
   void collect(const std::vector<std::unique_ptr<Pool>>& pools);
   NodeInfo& add_node(const Shape* shape, NodeRole role, std::size_t pool_index);
   void collect_flows();
-  void assign_ids();
+  void assign_ids(bool verbatim);
   void apply_fallback_layout();
   void place_fallback_attached();
   std::unordered_map<const Shape*, NodeInfo*> by_shape_;

@@ -26,7 +26,7 @@ constexpr std::string_view MODEL = "http://www.omg.org/spec/BPMN/20100524/MODEL"
 constexpr std::string_view BPMNDI = "http://www.omg.org/spec/BPMN/20100524/DI";
 constexpr std::string_view DC = "http://www.omg.org/spec/DD/20100524/DC";
 
-/// Deepest nesting of sub-processes the reader follows.
+/// Deepest nesting of sub-processes and of lanes the reader follows.
 constexpr int MAX_NESTING = 64;
 
 struct Bounds {
@@ -414,7 +414,10 @@ class BpmnReader {
 
   // The leaves of a lane tree, in drawing order, their names joined with their parents'.
   void collect_leaves(pugi::xml_node lane_set, const std::string& prefix,
-                      std::vector<LeafLane>& leaves) {
+                      std::vector<LeafLane>& leaves, int depth = 0) {
+    if (depth > MAX_NESTING) {
+      xml_.fail(lane_set, fmt::format("lanes nested deeper than {} levels", MAX_NESTING));
+    }
     std::vector<pugi::xml_node> lanes = children(lane_set, "lane");
     sort_by_drawing(lanes, true);
     for (pugi::xml_node lane : lanes) {
@@ -428,7 +431,7 @@ class BpmnReader {
       }
       const std::size_t before = leaves.size();
       for (pugi::xml_node child_set : children(lane, "childLaneSet")) {
-        collect_leaves(child_set, full, leaves);
+        collect_leaves(child_set, full, leaves, depth + 1);
       }
       if (leaves.size() == before) {
         LeafLane leaf;

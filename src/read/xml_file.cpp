@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdint>
 
+#include "../export/xml_names.hpp"
 #include "text_encoding.hpp"
 
 namespace orvane {
@@ -96,22 +97,11 @@ void XmlFile::fail(pugi::xml_node node, const std::string& message) const {
 }
 
 std::string_view XmlFile::local_name(pugi::xml_node element) {
-  std::string_view name = element.name();
-  const std::size_t colon = name.find(':');
-  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+  return xml_names::local_name(element);
 }
 
 std::string_view XmlFile::namespace_of(pugi::xml_node element) const {
-  std::string_view name = element.name();
-  const std::size_t colon = name.find(':');
-  const std::string attribute =
-      colon == std::string_view::npos ? "xmlns" : "xmlns:" + std::string(name.substr(0, colon));
-  for (pugi::xml_node scope = element; scope.type() == pugi::node_element; scope = scope.parent()) {
-    if (pugi::xml_attribute declared = scope.attribute(attribute.c_str())) {
-      return declared.value();
-    }
-  }
-  return {};
+  return xml_names::namespace_of(element);
 }
 
 bool XmlFile::is(pugi::xml_node element, std::string_view uri, std::string_view local) const {

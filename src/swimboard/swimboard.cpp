@@ -314,7 +314,15 @@ void Swimboard::save(const std::string& filename) {
 }
 
 void Swimboard::export_to_bpmn(const std::string& filename) {
-  BPMN().export_to_xml(_pools, filename);
+  if (!bpmn_source) {
+    BPMN().export_to_xml(_pools, filename);
+    return;
+  }
+  std::vector<BpmnPlane> planes{{bpmn_source->plane_element, &_pools}};
+  for (const Subdiagram& sub : subdiagrams) {
+    if (sub.board) planes.push_back({sub.element, &sub.board->_pools});
+  }
+  BPMN().write_back(*bpmn_source, planes, filename);
 }
 
 void Swimboard::export_to_drawio(const std::string& filename) {

