@@ -6,6 +6,7 @@
 #include "fields.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/loader.hpp"
+#include "orvane/read.hpp"
 #include "refs.hpp"
 
 namespace orvane::python {
@@ -254,12 +255,14 @@ void bind_board(py::module_& m) {
         if (!painter_type.value.is_none()) {
           options.painter_type = text_arg(painter_type, "load", "painter_type");
         }
-        LoadedDiagram loaded = load_diagram(path_arg(path, "load", "path"), options);
+        LoadedDiagram loaded = load_file(path_arg(path, "load", "path"), options);
         return std::make_unique<Board>(std::move(loaded.board));
       },
       py::arg("path"), py::arg("painter_type") = py::none(), flush,
-      "Reads, checks and builds the diagram a description file (YAML) describes; ValueError "
-      "names the file, line and column of a fault. painter_type overrides the file's painter.");
+      "Reads, checks and builds the diagram of a description file (YAML) or a BPMN 2.0 file, "
+      "told apart by their content as the command does; ValueError names the file, line and "
+      "column of a fault. painter_type overrides the file's painter. A diagram read from BPMN "
+      "writes that file back with its new layout (export_to_bpmn).");
 }
 
 }  // namespace orvane::python
