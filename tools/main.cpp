@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 #include <set>
 #include <sstream>
 
@@ -160,6 +161,41 @@ std::string json_string(std::string_view text) {
   return out + "\"";
 }
 
+// A count of 1 or more, written in digits.
+const CLI::Validator kCount(
+    [](std::string& text) -> std::string {
+      if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+          text.find_first_not_of('0') == std::string::npos) {
+        return "must be a whole number of 1 or more, got " + Helper::quoted(text);
+      }
+      return "";
+    },
+    "");
+
+// The options that raise the ceilings of the input, for every command that reads a description.
+void add_limit_options(CLI::App* command, InputLimits& limits) {
+  command->add_option("--max-shapes", limits.max_shapes, "Most shapes a diagram may have")
+      ->check(kCount)
+      ->capture_default_str();
+  command
+      ->add_option("--max-connections", limits.max_connections,
+                   "Most connections a diagram may have")
+      ->check(kCount)
+      ->capture_default_str();
+  command
+      ->add_option_function<std::size_t>(
+          "--max-input-mb",
+          [&limits](std::size_t mib) {
+            if (mib > (std::numeric_limits<std::size_t>::max() >> 21)) {
+              throw CLI::ValidationError("--max-input-mb", "is larger than memory can be");
+            }
+            limits.max_file_bytes = mib << 20;
+          },
+          "Largest input file, in MiB")
+      ->check(kCount)
+      ->default_str(std::to_string(InputLimits{}.max_file_bytes >> 20));
+}
+
 struct RenderArgs {
   std::string file;
   std::string output;
@@ -167,10 +203,12 @@ struct RenderArgs {
   std::string drawio;
   std::string trace;
   bool show_grid = false;
+  InputLimits limits;
 };
 
 int run_render(const RenderArgs& args, const Verbosity& verbosity) {
   LoadOptions options;
+  options.limits = args.limits;
   std::string output = args.output;
   if (!output.empty()) {
     options.painter_type = painter_for(output);
@@ -209,10 +247,10 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
   return EXIT_OK;
 }
 
-int run_layout(const std::string& file) {
+int run_layout(const std::string& file, const LoadOptions& options) {
   // The library's own progress lines go to stderr so that stdout holds only the JSON.
   Helper::set_output(std::cerr);
-  LoadedDiagram diagram = load_file(file);
+  LoadedDiagram diagram = load_file(file, options);
   Swimboard& board = *diagram.board;
   try {
     board.draw();
@@ -274,17 +312,17 @@ int run_layout(const std::string& file) {
 }
 
 // One warning line per shape with problems, at the shape's place in the file.
-int run_check(const std::string& file, const Verbosity& verbosity) {
-  const std::string text = read_description_file(file);
+int run_check(const std::string& file, const LoadOptions& options, const Verbosity& verbosity) {
+  const std::string text = read_description_file(file, options.limits);
   DiagramDescription description;
   LoadedDiagram diagram;
   if (input_format(file, text) == InputFormat::BPMN) {
-    BpmnReading reading = read_bpmn(text, file);
-    diagram = build_bpmn(reading);
+    BpmnReading reading = read_bpmn(text, file, options);
+    diagram = build_bpmn(reading, options);
     description = std::move(reading.diagram);
   } else {
-    description = parse_description(text, file);
-    diagram = build_diagram(description);
+    description = parse_description(text, file, options.limits);
+    diagram = build_diagram(description, options);
   }
   Swimboard& board = *diagram.board;
   for (const ShapeWarning& w : check_shapes(description, diagram)) {
@@ -307,7 +345,8 @@ int run_check(const std::string& file, const Verbosity& verbosity) {
 }
 
 // Writes the description of a diagram file (a BPMN document or a description) as YAML.
-int run_convert(const std::string& file, const std::string& output, const Verbosity& verbosity) {
+int run_convert(const std::string& file, const std::string& output, const LoadOptions& options,
+                const Verbosity& verbosity) {
   const std::string ext = lower(std::filesystem::path(output).extension().string());
   if (ext != ".yaml" && ext != ".yml") {
     std::cerr << output << ": error: cannot tell the output format from the file name; use "
@@ -315,14 +354,14 @@ int run_convert(const std::string& file, const std::string& output, const Verbos
     return EXIT_BAD_INPUT;
   }
   check_output_places({output});
-  const std::string text = read_description_file(file);
+  const std::string text = read_description_file(file, options.limits);
   DiagramDescription description;
   if (input_format(file, text) == InputFormat::BPMN) {
-    BpmnReading reading = read_bpmn(text, file);
-    build_bpmn(reading);  // refuses what the diagram cannot draw
+    BpmnReading reading = read_bpmn(text, file, options);
+    build_bpmn(reading, options);  // refuses what the diagram cannot draw
     description = std::move(reading.diagram);
   } else {
-    description = parse_description(text, file);
+    description = parse_description(text, file, options.limits);
   }
   write_step(output, [&] { write_file_atomically(output, description_to_yaml(description)); });
   progress(verbosity) << "wrote " << output << "\n";
@@ -374,6 +413,7 @@ int main(int argc, char** argv) {
                          "Comma-separated trace categories to print: layout_grid, pool_lane, "
                          "draw, draw_connection, x_position, y_position or all");
   render_cmd->add_flag("--show-grid", render.show_grid, "Print the layout grid");
+  add_limit_options(render_cmd, render.limits);
 
   std::string layout_file;
   std::string layout_trace;
@@ -382,12 +422,16 @@ int main(int argc, char** argv) {
   layout_cmd->add_option("FILE", layout_file, "Diagram file: a YAML description or BPMN 2.0 XML")
       ->required();
   layout_cmd->add_option("--trace", layout_trace, "Trace categories, printed on stderr");
+  LoadOptions layout_options;
+  add_limit_options(layout_cmd, layout_options.limits);
 
   std::string check_file;
   auto* check_cmd = app.add_subcommand(
       "check", "Validate a description; warn about shapes that are unconnected or flow oddly");
   check_cmd->add_option("FILE", check_file, "Diagram file: a YAML description or BPMN 2.0 XML")
       ->required();
+  LoadOptions check_options;
+  add_limit_options(check_cmd, check_options.limits);
 
   std::string convert_file;
   std::string convert_output;
@@ -396,6 +440,8 @@ int main(int argc, char** argv) {
   convert_cmd->add_option("FILE", convert_file, "Diagram file: a YAML description or BPMN 2.0 XML")
       ->required();
   convert_cmd->add_option("-o,--output", convert_output, "Description file (.yaml)")->required();
+  LoadOptions convert_options;
+  add_limit_options(convert_cmd, convert_options.limits);
 
   auto* themes_cmd = app.add_subcommand("themes", "List the colour themes");
 
@@ -442,9 +488,9 @@ int main(int argc, char** argv) {
 
   try {
     if (*render_cmd) return run_render(render, verbosity);
-    if (*layout_cmd) return run_layout(layout_file);
-    if (*check_cmd) return run_check(check_file, verbosity);
-    if (*convert_cmd) return run_convert(convert_file, convert_output, verbosity);
+    if (*layout_cmd) return run_layout(layout_file, layout_options);
+    if (*check_cmd) return run_check(check_file, check_options, verbosity);
+    if (*convert_cmd) return run_convert(convert_file, convert_output, convert_options, verbosity);
     if (*themes_cmd) {
       for (const auto& name : theme_names()) std::cout << name << "\n";
       return EXIT_OK;

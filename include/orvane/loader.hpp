@@ -11,29 +11,18 @@
 
 #include "orvane/element_type.hpp"
 #include "orvane/export.hpp"
+#include "orvane/input_limits.hpp"
 #include "orvane/swimboard.hpp"
 #include "orvane/vocabulary.hpp"
 
 namespace orvane {
 
-/// Limits that keep a hostile description from exhausting time or memory.
+/// Bounds of the values a description may give (the ceilings of the input are InputLimits).
 struct LoadLimits {
-  /// Largest description file, in bytes.
-  static constexpr std::size_t MAX_FILE_BYTES = 1024 * 1024;
-  /// Deepest nesting of lists and mappings (a real description needs about eight).
-  static constexpr int MAX_DEPTH = 64;
-  /// Most list entries, keys and flow items in one file: the YAML reader's memory grows with
-  /// them (the largest diagram below needs about 20000).
-  static constexpr std::size_t MAX_VALUES = 40000;
-  /// Most aliases ("*name") in one file.
-  static constexpr int MAX_ALIASES = 64;
   /// Bounds of the canvas size and of font sizes.
   static constexpr int MIN_CANVAS = 100;
   static constexpr int MAX_CANVAS = 10000;
   static constexpr int MAX_FONT_SIZE = 200;
-  /// Most shapes and connections in one diagram.
-  static constexpr std::size_t MAX_SHAPES = 2000;
-  static constexpr std::size_t MAX_CONNECTIONS = 10000;
 };
 
 /// A position in a description file; line and column count from 1, 0 when unknown.
@@ -179,20 +168,24 @@ struct DiagramDescription {
   std::string collaboration_id;
 };
 
-/// Refuses text that is too large, not UTF-8, holds control characters, nests too deeply or
-/// uses too many aliases, before any YAML parser sees it.
-ORVANE_API void prescan_description(std::string_view text, const std::string& source);
+/// Refuses text that is too large, not UTF-8, holds control characters or nests too deeply,
+/// before the YAML reader sees it.
+ORVANE_API void prescan_description(std::string_view text, const std::string& source,
+                                    const InputLimits& limits = {});
 
 /// Parses and checks a description text; `source` names it in messages.
-ORVANE_API DiagramDescription parse_description(std::string_view text, const std::string& source);
+ORVANE_API DiagramDescription parse_description(std::string_view text, const std::string& source,
+                                                const InputLimits& limits = {});
 
 /// Reads a description file, refusing unreadable and oversized files.
-ORVANE_API std::string read_description_file(const std::string& path);
+ORVANE_API std::string read_description_file(const std::string& path,
+                                             const InputLimits& limits = {});
 
-/// How a loaded diagram is built.
+/// How a description is read and its diagram built.
 struct LoadOptions {
   /// Overrides the description's painter kind ("png", "svg", "pdf").
   std::optional<std::string> painter_type;
+  InputLimits limits;
 };
 
 /// A built diagram and the file ids of its shapes.

@@ -992,8 +992,35 @@ bool looks_like_xml(std::string_view text) {
 }
 
 BpmnReading read_bpmn(std::string_view text, const std::string& source,
-                      const LoadOptions& /*options*/) {
-  return BpmnReader(text, source).run();
+                      const LoadOptions& options) {
+  // The document's tree and the reading grow linearly with the text, so the text's size bounds
+  // the memory; the counts of shapes and connections are the ceilings of a description.
+  const InputLimits& limits = options.limits;
+  if (text.size() > limits.max_file_bytes) {
+    throw DescriptionError(source, {},
+                           limit_exceeded(limits.max_file_bytes, "bytes", "--max-input-mb"));
+  }
+  BpmnReading reading = BpmnReader(text, source).run();
+  std::size_t shapes = 0;
+  std::size_t connections = 0;
+  auto count = [&](const DiagramDescription& d) {
+    auto count_lanes = [&](const std::vector<LaneDescription>& lanes) {
+      for (const LaneDescription& lane : lanes) shapes += lane.shapes.size();
+    };
+    count_lanes(d.lanes);
+    for (const PoolDescription& pool : d.pools) count_lanes(pool.lanes);
+    connections += d.connections.size();
+  };
+  count(reading.diagram);
+  for (const BpmnReading::Subdiagram& sub : reading.subdiagrams) count(sub.diagram);
+  if (shapes > limits.max_shapes) {
+    throw DescriptionError(source, {}, limit_exceeded(limits.max_shapes, "shapes", "--max-shapes"));
+  }
+  if (connections > limits.max_connections) {
+    throw DescriptionError(
+        source, {}, limit_exceeded(limits.max_connections, "connections", "--max-connections"));
+  }
+  return reading;
 }
 
 }  // namespace orvane

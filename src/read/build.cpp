@@ -188,11 +188,11 @@ LoadedDiagram build_diagram(const DiagramDescription& d, const LoadOptions& opti
 
 LoadedDiagram load_diagram_text(std::string_view text, const std::string& source,
                                 const LoadOptions& options) {
-  return build_diagram(parse_description(text, source), options);
+  return build_diagram(parse_description(text, source, options.limits), options);
 }
 
 LoadedDiagram load_diagram(const std::string& path, const LoadOptions& options) {
-  return load_diagram_text(read_description_file(path), path, options);
+  return load_diagram_text(read_description_file(path, options.limits), path, options);
 }
 
 }  // namespace orvane

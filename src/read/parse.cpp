@@ -1,9 +1,8 @@
-// Reads a description with yaml-cpp and checks it against the format: known keys only, values
-// of the right kind, unique ids, connections between known shapes, and the rules a diagram must
-// meet to be drawn. Every refusal carries the file, line and column of the node at fault.
+// Reads a description into a compact YAML tree (libyaml) and checks it against the format: known
+// keys only, values of the right kind, unique ids, connections between known shapes, and the
+// rules a diagram must meet to be drawn. Every refusal carries the file, line and column of the
+// node at fault.
 #include <fmt/format.h>
-#include <yaml-cpp/eventhandler.h>
-#include <yaml-cpp/yaml.h>
 
 #include <algorithm>
 #include <cctype>
@@ -21,6 +20,7 @@
 #include "orvane/helper.hpp"
 #include "orvane/loader.hpp"
 #include "orvane/vocabulary.hpp"
+#include "yaml_tree.hpp"
 
 namespace orvane {
 namespace {
@@ -75,17 +75,11 @@ std::string join(const std::vector<std::string>& items) {
   return out;
 }
 
-const char* kind_of(const YAML::Node& node) {
-  switch (node.Type()) {
-    case YAML::NodeType::Map:
-      return "a mapping";
-    case YAML::NodeType::Sequence:
-      return "a list";
-    case YAML::NodeType::Scalar:
-      return "a single value";
-    default:
-      return "nothing";
-  }
+const char* kind_of(const YamlNode& node) {
+  if (node.is_map()) return "a mapping";
+  if (node.is_sequence()) return "a list";
+  if (node.is_scalar()) return "a single value";
+  return "nothing";
 }
 
 // Walks the YAML tree of one description; `context` texts name where a node sits.
@@ -93,34 +87,33 @@ class Reader {
  public:
   explicit Reader(std::string source) : source_(std::move(source)) {}
 
-  [[noreturn]] void fail(const YAML::Node& node, const std::string& message) const {
+  [[noreturn]] void fail(const YamlNode& node, const std::string& message) const {
     throw DescriptionError(source_, mark_of(node), message);
   }
   [[noreturn]] void fail(SourceMark mark, const std::string& message) const {
     throw DescriptionError(source_, mark, message);
   }
 
-  SourceMark mark_of(const YAML::Node& node) const {
-    YAML::Mark mark = node.Mark();
-    if (mark.is_null() || mark.line < 0) return last_mark_;
-    return {mark.line + 1, mark.column + 1};
+  SourceMark mark_of(const YamlNode& node) const {
+    SourceMark mark = node.mark();
+    return mark.line > 0 ? mark : last_mark_;
   }
 
   // The keys of a mapping, each checked to be known and to appear once. `required` keys must
   // be present; the mark of the mapping names a missing one.
-  std::map<std::string, YAML::Node> fields(const YAML::Node& node, const std::string& what,
-                                           const std::vector<std::string>& known,
-                                           std::initializer_list<const char*> required) {
-    if (!node.IsMap())
+  std::map<std::string, YamlNode> fields(const YamlNode& node, const std::string& what,
+                                         const std::vector<std::string>& known,
+                                         std::initializer_list<const char*> required) {
+    if (!node.is_map())
       fail(node, fmt::format("{} must be a mapping of keys, got {}", what, kind_of(node)));
     last_mark_ = mark_of(node);
-    std::map<std::string, YAML::Node> out;
+    std::map<std::string, YamlNode> out;
     std::map<std::string, SourceMark> seen;
-    for (const auto& entry : node) {
-      YAML::Node key = entry.first;
-      if (!key.IsScalar())
+    for (std::size_t i = 0; i < node.size(); ++i) {
+      YamlNode key = node.key(i);
+      if (!key.is_scalar())
         fail(key, fmt::format("a key in {} must be a single word, got {}", what, kind_of(key)));
-      std::string name = key.Scalar();
+      std::string name(key.scalar());
       if (std::find(known.begin(), known.end(), name) == known.end()) {
         fail(key, fmt::format("unknown key {} in {}{}; expected one of: {}", Helper::quoted(name),
                               what, suggestion(name, known), join(known)));
@@ -131,7 +124,7 @@ class Reader {
                               previous->second.column));
       }
       seen[name] = mark_of(key);
-      out[name] = entry.second;
+      out[name] = node.value(i);
     }
     for (const char* name : required) {
       if (out.find(name) == out.end()) {
@@ -141,16 +134,17 @@ class Reader {
     return out;
   }
 
-  std::string text(const YAML::Node& node, const std::string& what) const {
-    if (node.IsNull()) return "";
-    if (!node.IsScalar()) fail(node, fmt::format("{} must be a text, got {}", what, kind_of(node)));
-    return node.Scalar();
+  std::string text(const YamlNode& node, const std::string& what) const {
+    if (node.is_null()) return "";
+    if (!node.is_scalar())
+      fail(node, fmt::format("{} must be a text, got {}", what, kind_of(node)));
+    return std::string(node.scalar());
   }
 
-  int integer(const YAML::Node& node, const std::string& what, int low, int high) const {
+  int integer(const YamlNode& node, const std::string& what, int low, int high) const {
     std::string hint = fmt::format("{} must be a whole number from {} to {}", what, low, high);
-    if (!node.IsScalar()) fail(node, fmt::format("{}, got {}", hint, kind_of(node)));
-    const std::string& value = node.Scalar();
+    if (!node.is_scalar()) fail(node, fmt::format("{}, got {}", hint, kind_of(node)));
+    std::string value(node.scalar());
     long long number = 0;
     const char* first = value.data();
     const char* last = value.data() + value.size();
@@ -166,24 +160,28 @@ class Reader {
     return static_cast<int>(number);
   }
 
-  bool boolean(const YAML::Node& node, const std::string& what) const {
+  bool boolean(const YamlNode& node, const std::string& what) const {
     static const std::set<std::string> yes = {"true", "True", "TRUE", "yes", "Yes", "on", "On"};
     static const std::set<std::string> no = {"false", "False", "FALSE", "no", "No", "off", "Off"};
-    if (node.IsScalar()) {
-      if (yes.count(node.Scalar()) != 0) return true;
-      if (no.count(node.Scalar()) != 0) return false;
+    const std::string value(node.scalar());
+    if (node.is_scalar()) {
+      if (yes.count(value) != 0) return true;
+      if (no.count(value) != 0) return false;
     }
     fail(node, fmt::format("{} must be true or false, got {}", what,
-                           node.IsScalar() ? Helper::quoted(Helper::char_prefix(node.Scalar(), 40))
-                                           : std::string(kind_of(node))));
+                           node.is_scalar() ? Helper::quoted(Helper::char_prefix(value, 40))
+                                            : std::string(kind_of(node))));
   }
 
   // A list; a missing value (the key given with nothing after it) counts as an empty list.
-  std::vector<YAML::Node> list(const YAML::Node& node, const std::string& what) const {
-    if (node.IsNull()) return {};
-    if (!node.IsSequence())
+  std::vector<YamlNode> list(const YamlNode& node, const std::string& what) const {
+    if (node.is_null()) return {};
+    if (!node.is_sequence())
       fail(node, fmt::format("{} must be a list, got {}", what, kind_of(node)));
-    return {node.begin(), node.end()};
+    std::vector<YamlNode> items;
+    items.reserve(node.size());
+    for (std::size_t i = 0; i < node.size(); ++i) items.push_back(node.item(i));
+    return items;
   }
 
   const std::string& source() const { return source_; }
@@ -229,12 +227,13 @@ bool is_activity(const TypeWord& word) {
 
 class DescriptionParser {
  public:
-  DescriptionParser(const YAML::Node& root, const std::string& source) : root_(root), r_(source) {}
+  DescriptionParser(const YamlNode& root, const std::string& source, const InputLimits& limits)
+      : root_(root), r_(source), limits_(limits) {}
 
   DiagramDescription run() {
     DiagramDescription d;
     d.source = r_.source();
-    if (root_.IsNull()) {
+    if (root_.is_null()) {
       r_.fail(SourceMark{1, 1},
               "the file holds no description; expected a mapping with "
               "'pools' or 'lanes'");
@@ -293,27 +292,27 @@ class DescriptionParser {
   }
 
  private:
-  int font_size(const YAML::Node& node, const std::string& what) {
+  int font_size(const YamlNode& node, const std::string& what) {
     return r_.integer(node, what, 1, LoadLimits::MAX_FONT_SIZE);
   }
 
   // A style font size, where 0 means "the theme's".
-  int style_font_size(const std::map<std::string, YAML::Node>& f, const std::string& what) {
+  int style_font_size(const std::map<std::string, YamlNode>& f, const std::string& what) {
     auto it = f.find("font_size");
     if (it == f.end()) return 0;
     return r_.integer(it->second, "the 'font_size' of " + what, 0, LoadLimits::MAX_FONT_SIZE);
   }
 
-  std::string style_text(const std::map<std::string, YAML::Node>& f, const char* key,
+  std::string style_text(const std::map<std::string, YamlNode>& f, const char* key,
                          const std::string& what, std::string fallback = "") {
     auto it = f.find(key);
     if (it == f.end()) return fallback;
     return r_.text(it->second, fmt::format("the {} of {}", Helper::quoted(key), what));
   }
 
-  FooterDescription footer(const YAML::Node& node) {
+  FooterDescription footer(const YamlNode& node) {
     FooterDescription out;
-    if (node.IsScalar() || node.IsNull()) {
+    if (node.is_scalar() || node.is_null()) {
       out.text = r_.text(node, "'footer'");
       return out;
     }
@@ -325,7 +324,7 @@ class DescriptionParser {
     return out;
   }
 
-  PoolDescription pool(const YAML::Node& node) {
+  PoolDescription pool(const YamlNode& node) {
     PoolDescription out;
     out.mark = r_.mark_of(node);
     auto f = r_.fields(node, "a pool", kPoolKeys, {"name"});
@@ -361,7 +360,7 @@ class DescriptionParser {
       }
       black_boxes_[out.id] = out.mark;
     } else if (out.lanes.empty()) {
-      r_.fail(lanes == f.end() || lanes->second.IsNull() ? out.mark : r_.mark_of(lanes->second),
+      r_.fail(lanes == f.end() || lanes->second.is_null() ? out.mark : r_.mark_of(lanes->second),
               fmt::format("{} has no lanes; a pool needs at least one lane, or 'black_box: true' "
                           "when its process is not shown",
                           what));
@@ -369,7 +368,7 @@ class DescriptionParser {
     return out;
   }
 
-  LaneDescription lane(const YAML::Node& node, const std::string& context) {
+  LaneDescription lane(const YamlNode& node, const std::string& context) {
     LaneDescription out;
     out.mark = r_.mark_of(node);
     auto f = r_.fields(node, context, kLaneKeys, {"name"});
@@ -392,8 +391,8 @@ class DescriptionParser {
 
   // Shapes, annotations and groups count towards one limit.
   void count_shape(SourceMark mark) {
-    if (++shape_count_ > LoadLimits::MAX_SHAPES) {
-      r_.fail(mark, fmt::format("more than {} shapes; split the diagram", LoadLimits::MAX_SHAPES));
+    if (++shape_count_ > limits_.max_shapes) {
+      r_.fail(mark, limit_exceeded(limits_.max_shapes, "shapes", "--max-shapes"));
     }
   }
 
@@ -409,7 +408,7 @@ class DescriptionParser {
   }
 
   // An explicit, non-empty id.
-  std::string declare_id(const YAML::Node& node, const std::string& what) {
+  std::string declare_id(const YamlNode& node, const std::string& what) {
     std::string id = r_.text(node, what);
     if (id.empty()) r_.fail(node, what + " must not be empty");
     claim_id(id, r_.mark_of(node));
@@ -417,7 +416,7 @@ class DescriptionParser {
   }
 
   // One word of `options`, or a refusal listing them: "unknown NOUN 'value' WHERE ...".
-  std::size_t choice(const YAML::Node& node, const std::string& noun, const std::string& where,
+  std::size_t choice(const YamlNode& node, const std::string& noun, const std::string& where,
                      const std::vector<std::string>& options) {
     std::string value = r_.text(node, fmt::format("the {}{}", noun, where));
     auto found = std::find(options.begin(), options.end(), value);
@@ -429,7 +428,7 @@ class DescriptionParser {
     return static_cast<std::size_t>(found - options.begin());
   }
 
-  ShapeDescription shape(const YAML::Node& node, const std::string& context) {
+  ShapeDescription shape(const YamlNode& node, const std::string& context) {
     ShapeDescription out;
     out.mark = r_.mark_of(node);
     count_shape(out.mark);
@@ -446,7 +445,7 @@ class DescriptionParser {
         r_.fail(out.mark, "a shape without a name needs an 'id' (its id defaults to its name)");
       }
     }
-    const YAML::Node& type_node = f["type"];
+    const YamlNode& type_node = f["type"];
     std::string type = r_.text(type_node, "a shape's 'type'");
     out.word = find_type_word(type);
     if (out.word == nullptr) {
@@ -464,11 +463,11 @@ class DescriptionParser {
   }
 
   // The keys that say more about a shape than its type: each only where it means something.
-  void shape_details(std::map<std::string, YAML::Node>& f, const std::string& what,
+  void shape_details(std::map<std::string, YamlNode>& f, const std::string& what,
                      ShapeDescription& out) {
     const TypeWord& word = *out.word;
     auto refuse = [&](const char* key, const std::string& why) {
-      r_.fail(f[key].IsNull() ? out.mark : r_.mark_of(f[key]),
+      r_.fail(f[key].is_null() ? out.mark : r_.mark_of(f[key]),
               fmt::format("{} takes no {}: {}", what, Helper::quoted(key), why));
     };
     if (auto it = f.find("attached_to"); it != f.end()) {
@@ -533,11 +532,11 @@ class DescriptionParser {
 
   // `marker: WORD` or `marker: [WORD, ...]`: activity markers, or `none` for an exclusive
   // gateway drawn without its X.
-  void markers(const YAML::Node& node, const std::string& what, const std::string& where,
+  void markers(const YamlNode& node, const std::string& what, const std::string& where,
                ShapeDescription& out) {
     const TypeWord& word = *out.word;
-    std::vector<YAML::Node> items;
-    if (node.IsSequence()) {
+    std::vector<YamlNode> items;
+    if (node.is_sequence()) {
       items = r_.list(node, "the 'marker' of " + what);
     } else {
       items.push_back(node);
@@ -603,7 +602,7 @@ class DescriptionParser {
     return it == shapes_.end() ? nullptr : &it->second;
   }
 
-  [[noreturn]] void unknown_id(const YAML::Node& node, SourceMark mark, const std::string& what,
+  [[noreturn]] void unknown_id(const YamlNode& node, SourceMark mark, const std::string& what,
                                const std::string& id) {
     std::string hint;
     // Shapes are named by id; a shape's name is the likely slip.
@@ -625,7 +624,7 @@ class DescriptionParser {
         if (s.attached_to.empty() && !s.word->boundary) continue;
         const ShapeEntry* host = shape_entry(s.attached_to);
         const std::string what = fmt::format("the 'attached_to' of {}", Helper::quoted(s.id));
-        if (host == nullptr) unknown_id(YAML::Node(), s.attached_mark, what, s.attached_to);
+        if (host == nullptr) unknown_id(YamlNode(), s.attached_mark, what, s.attached_to);
         if (!is_activity(*host->shape->word)) {
           r_.fail(
               s.attached_mark,
@@ -647,12 +646,12 @@ class DescriptionParser {
     for (const auto& lane : d.lanes) check(lane);
   }
 
-  ConnectionDescription connection(const YAML::Node& node) {
+  ConnectionDescription connection(const YamlNode& node) {
     ConnectionDescription out;
     out.mark = r_.mark_of(node);
-    if (++connection_count_ > LoadLimits::MAX_CONNECTIONS) {
-      r_.fail(out.mark, fmt::format("more than {} connections; split the diagram",
-                                    LoadLimits::MAX_CONNECTIONS));
+    if (++connection_count_ > limits_.max_connections) {
+      r_.fail(out.mark,
+              limit_exceeded(limits_.max_connections, "connections", "--max-connections"));
     }
     auto f = r_.fields(node, "a connection", kConnectionKeys, {"from", "to"});
     if (auto it = f.find("id"); it != f.end())
@@ -737,7 +736,7 @@ class DescriptionParser {
     return out;
   }
 
-  std::string endpoint(const YAML::Node& node, const char* key) {
+  std::string endpoint(const YamlNode& node, const char* key) {
     std::string id = r_.text(node, fmt::format("a connection's '{}'", key));
     if (shape_entry(id) == nullptr && black_boxes_.count(id) == 0) {
       if (ids_.count(id) != 0) {
@@ -750,7 +749,7 @@ class DescriptionParser {
     return id;
   }
 
-  AnnotationDescription annotation(const YAML::Node& node) {
+  AnnotationDescription annotation(const YamlNode& node) {
     AnnotationDescription out;
     out.mark = r_.mark_of(node);
     count_shape(out.mark);
@@ -764,7 +763,7 @@ class DescriptionParser {
     return out;
   }
 
-  GroupDescription group(const YAML::Node& node) {
+  GroupDescription group(const YamlNode& node) {
     GroupDescription out;
     out.mark = r_.mark_of(node);
     count_shape(out.mark);
@@ -777,7 +776,7 @@ class DescriptionParser {
       out.members.push_back(std::move(id));
     }
     if (out.members.empty()) {
-      r_.fail(f["members"].IsNull() ? out.mark : r_.mark_of(f["members"]),
+      r_.fail(f["members"].is_null() ? out.mark : r_.mark_of(f["members"]),
               fmt::format("{} has no members; a group is drawn around shapes", what));
     }
     if (auto it = f.find("id"); it != f.end()) out.id = declare_id(it->second, "a group's 'id'");
@@ -809,8 +808,9 @@ class DescriptionParser {
     }
   }
 
-  const YAML::Node& root_;
+  const YamlNode& root_;
   Reader r_;
+  const InputLimits& limits_;
   std::map<std::string, SourceMark> ids_;
   std::vector<std::string> id_list_;
   std::map<std::string, ShapeEntry> shapes_;
@@ -820,25 +820,6 @@ class DescriptionParser {
   std::map<std::string, SourceMark> defaults_;
   std::size_t shape_count_ = 0;
   std::size_t connection_count_ = 0;
-};
-
-// Records where a document starts, to tell whether the text holds more than one.
-class DocumentProbe : public YAML::EventHandler {
- public:
-  void OnDocumentStart(const YAML::Mark& mark) override { start = mark; }
-  void OnDocumentEnd() override {}
-  void OnNull(const YAML::Mark&, YAML::anchor_t) override {}
-  void OnAlias(const YAML::Mark&, YAML::anchor_t) override {}
-  void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t,
-                const std::string&) override {}
-  void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
-                       YAML::EmitterStyle::value) override {}
-  void OnSequenceEnd() override {}
-  void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
-                  YAML::EmitterStyle::value) override {}
-  void OnMapEnd() override {}
-
-  YAML::Mark start;
 };
 
 // The lines of `text` up to line `last` (counted from 1), each without its line end.
@@ -929,42 +910,21 @@ DescriptionError::DescriptionError(std::string source, SourceMark mark, std::str
       mark_(mark),
       message_(std::move(message)) {}
 
-DiagramDescription parse_description(std::string_view text, const std::string& source) {
-  prescan_description(text, source);
-  YAML::Node root;
+DiagramDescription parse_description(std::string_view text, const std::string& source,
+                                     const InputLimits& limits) {
+  prescan_description(text, source, limits);
   try {
-    // Text that the reader cannot place after the first document would otherwise be dropped
-    // without a word (and loading every document can loop without end on it), so look for a
-    // second document first and refuse it where it starts.
-    std::istringstream in{std::string(text)};
-    YAML::Parser parser(in);
-    DocumentProbe first;
-    DocumentProbe second;
-    parser.HandleNextDocument(first);
-    if (parser.HandleNextDocument(second)) {
-      throw DescriptionError(
-          source, {second.start.line + 1, second.start.column + 1},
-          "text that does not belong to the description starts here; expected one YAML document "
-          "(look for a stray ',', ']' or '}', or a second '---')");
-    }
-    root = YAML::Load(std::string(text));
-  } catch (const YAML::Exception& e) {
-    SourceMark mark;
-    if (!e.mark.is_null()) mark = {e.mark.line + 1, e.mark.column + 1};
-    std::string message = "YAML syntax error: " + e.msg;
-    explain_syntax_error(text, mark, message);
+    YamlTree tree(text);
+    return DescriptionParser(tree.root(), source, limits).run();
+  } catch (const YamlError& e) {
+    SourceMark mark = e.mark;
+    std::string message = e.message;
+    if (message.rfind("YAML syntax error", 0) == 0) explain_syntax_error(text, mark, message);
     throw DescriptionError(source, mark, message);
-  }
-  try {
-    return DescriptionParser(root, source).run();
-  } catch (const YAML::Exception& e) {
-    SourceMark mark;
-    if (!e.mark.is_null()) mark = {e.mark.line + 1, e.mark.column + 1};
-    throw DescriptionError(source, mark, "unreadable value: " + e.msg);
   }
 }
 
-std::string read_description_file(const std::string& path) {
+std::string read_description_file(const std::string& path, const InputLimits& limits) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
     throw DescriptionError(path, {}, "is a folder; expected a description file");
@@ -972,23 +932,35 @@ std::string read_description_file(const std::string& path) {
   if (!std::filesystem::exists(path, ec)) {
     throw DescriptionError(path, {}, "the file does not exist");
   }
+  auto too_large = [&] {
+    return DescriptionError(
+        path, {},
+        fmt::format("the file is larger than {} bytes ({} MiB), the limit for an input file; "
+                    "--max-input-mb raises it",
+                    limits.max_file_bytes, limits.max_file_bytes >> 20));
+  };
+  // A regular file's size is known before reading it; pipes and devices are measured as read.
+  if (std::filesystem::is_regular_file(path, ec)) {
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > limits.max_file_bytes) throw too_large();
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     throw DescriptionError(
         path, {}, fmt::format("cannot open the file for reading: {}", std::strerror(errno)));
   }
+  // Read in pieces, so that memory follows the file and an oversized one (or an endless stream)
+  // is refused after one piece past the limit.
   std::string text;
-  // Read one byte past the limit so an oversized file is refused without reading it all.
-  text.resize(LoadLimits::MAX_FILE_BYTES + 1);
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) throw DescriptionError(path, {}, "cannot read the file");
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  if (text.size() > LoadLimits::MAX_FILE_BYTES) {
-    throw DescriptionError(path, {},
-                           fmt::format("the file is larger than {} bytes, the limit for a "
-                                       "description",
-                                       LoadLimits::MAX_FILE_BYTES));
+  constexpr std::size_t PIECE = std::size_t{1} << 20;
+  while (in) {
+    const std::size_t at = text.size();
+    text.resize(at + PIECE);
+    in.read(text.data() + at, static_cast<std::streamsize>(PIECE));
+    text.resize(at + static_cast<std::size_t>(in.gcount()));
+    if (text.size() > limits.max_file_bytes) throw too_large();
   }
+  if (in.bad()) throw DescriptionError(path, {}, "cannot read the file");
   return text;
 }
 

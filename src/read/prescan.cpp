@@ -1,6 +1,5 @@
-// A cheap pass over a description before the YAML parser sees it. The parser recurses once per
-// nesting level and shares aliased nodes, so depth and alias counts are bounded here, together
-// with the size and the encoding, and every refusal names the line and column at fault.
+// A cheap pass over a description before the YAML reader sees it: the size, the encoding and the
+// depth of nesting are bounded here, and every refusal names the line and column at fault.
 #include <fmt/format.h>
 
 #include <cstdint>
@@ -79,10 +78,11 @@ void check_encoding(std::string_view text, const std::string& source) {
 
 // Tracks nesting: flow brackets outside quotes and comments, and the indentation stack of block
 // collections. It over-counts rather than under-counts for ordinary files, which need a depth of
-// about eight against a limit of MAX_DEPTH.
+// about eight against a limit of max_depth.
 class DepthScanner {
  public:
-  DepthScanner(std::string_view text, const std::string& source) : text_(text), source_(source) {}
+  DepthScanner(std::string_view text, const std::string& source, int max_depth)
+      : text_(text), source_(source), max_depth_(max_depth) {}
 
   void run() {
     std::size_t start = 0;
@@ -102,18 +102,9 @@ class DepthScanner {
 
   void check_depth(int column) {
     int depth = static_cast<int>(block_.size()) + flow_depth_;
-    if (depth > LoadLimits::MAX_DEPTH) {
-      fail(column, fmt::format("nesting deeper than {} levels; a description needs far fewer",
-                               LoadLimits::MAX_DEPTH));
-    }
-  }
-
-  // Each list entry, key and flow item is a value the YAML reader keeps in memory.
-  void count_value(int column) {
-    if (++values_ > LoadLimits::MAX_VALUES) {
-      fail(column, fmt::format("more than {} values; a description of the largest diagram "
-                               "needs far fewer",
-                               LoadLimits::MAX_VALUES));
+    if (depth > max_depth_) {
+      fail(column,
+           fmt::format("nesting deeper than {} levels; a description needs far fewer", max_depth_));
     }
   }
 
@@ -165,13 +156,11 @@ class DepthScanner {
         // A compact nested block collection starts on the same line: "- - item".
         push_block(static_cast<int>(i) + 2);
         check_depth(column);
-        count_value(column);
         after_indicator = true;
         continue;
       }
       if (c == ':' && next_blank) {
         token_start = true;
-        count_value(column);
         if (flow_depth_ == 0 && after_indicator) {
           push_block(key_column);
           check_depth(column);
@@ -192,20 +181,12 @@ class DepthScanner {
       }
       if (flow_depth_ > 0 && c == ',') {
         token_start = true;
-        count_value(column);
         continue;
       }
       if (token_start && (c == '&' || c == '!')) {
         // An anchor or tag stands before the node it names; the node starts after it.
         while (i + 1 < line.size() && !is_space(line[i + 1])) ++i;
         continue;
-      }
-      if (token_start && c == '*') {
-        if (++aliases_ > LoadLimits::MAX_ALIASES) {
-          fail(column, fmt::format("more than {} aliases; aliases are limited to keep expansion "
-                                   "bounded",
-                                   LoadLimits::MAX_ALIASES));
-        }
       }
       if (token_start && (c == '|' || c == '>') && flow_depth_ == 0) {
         block_scalar_indent_ = line_indent_;
@@ -220,9 +201,8 @@ class DepthScanner {
   std::string_view text_;
   const std::string& source_;
   int line_ = 1;
+  int max_depth_;
   int flow_depth_ = 0;
-  int aliases_ = 0;
-  std::size_t values_ = 0;
   char quote_ = 0;
   int line_indent_ = 0;
   int block_scalar_indent_ = -1;
@@ -231,14 +211,18 @@ class DepthScanner {
 
 }  // namespace
 
-void prescan_description(std::string_view text, const std::string& source) {
-  if (text.size() > LoadLimits::MAX_FILE_BYTES) {
+void prescan_description(std::string_view text, const std::string& source,
+                         const InputLimits& limits) {
+  if (text.size() > limits.max_file_bytes) {
     throw DescriptionError(source, {},
-                           fmt::format("the file is {} bytes; descriptions are limited to {} bytes",
-                                       text.size(), LoadLimits::MAX_FILE_BYTES));
+                           limit_exceeded(limits.max_file_bytes, "bytes", "--max-input-mb"));
   }
   check_encoding(text, source);
-  DepthScanner(text, source).run();
+  DepthScanner(text, source, limits.max_depth).run();
+}
+
+std::string limit_exceeded(std::uint64_t figure, const std::string& what, const std::string& how) {
+  return fmt::format("more than {} {}; {} raises the limit", figure, what, how);
 }
 
 }  // namespace orvane

@@ -68,7 +68,7 @@ InputFormat input_format(const std::string& path, std::string_view text) {
 }
 
 LoadedDiagram load_file(const std::string& path, const LoadOptions& options) {
-  const std::string text = read_description_file(path);
+  const std::string text = read_description_file(path, options.limits);
   if (input_format(path, text) == InputFormat::BPMN) return load_bpmn_text(text, path, options);
   return load_diagram_text(text, path, options);
 }

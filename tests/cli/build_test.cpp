@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "orvane/loader.hpp"
 #include "orvane/activity.hpp"
 #include "orvane/artifact.hpp"
 #include "orvane/gateway.hpp"
+#include "orvane/loader.hpp"
 #include "orvane/painter.hpp"
 
 // Fontconfig keeps its font caches until the process ends; LeakSanitizer builds are told so

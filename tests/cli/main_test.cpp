@@ -1,4 +1,5 @@
 // The orvane command end to end: exit codes, files written, messages and the layout JSON.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -304,6 +305,27 @@ TEST_F(Command, ABadBpmnFileExitsTwoNamingLineAndColumn) {
             std::string::npos)
       << r.err;
   EXPECT_FALSE(fs::exists(dir_ / "x.png"));
+}
+
+TEST_F(Command, CeilingsAreRaisedOnTheCommandLine) {
+  std::string text = "lanes:\n- name: L\n  shapes:\n";
+  for (int i = 0; i < 3; ++i) text += fmt::format("  - {{id: s{}, type: task}}\n", i);
+  fs::path file = write("three.yaml", text);
+  for (const char* command : {"check", "layout", "render"}) {
+    Result r = run(fmt::format("{} {} --max-shapes 2", command, file.string()));
+    EXPECT_EQ(r.code, 2) << command;
+    EXPECT_NE(r.err.find(file.string() + ":6:5: error: more than 2 shapes; --max-shapes raises "
+                                         "the limit"),
+              std::string::npos)
+        << command << ": " << r.err;
+  }
+  EXPECT_EQ(run("check " + file.string() + " --max-shapes 3").code, 0);
+  EXPECT_EQ(run("check " + file.string() + " --max-input-mb 1").code, 0);
+  Result zero = run("check " + file.string() + " --max-connections 0");
+  EXPECT_EQ(zero.code, 2);
+  EXPECT_NE(zero.err.find("--max-connections: must be a whole number of 1 or more, got '0'"),
+            std::string::npos)
+      << zero.err;
 }
 
 }  // namespace

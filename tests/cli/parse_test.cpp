@@ -51,19 +51,26 @@ TEST(BadDescriptions, EachFileIsRefusedWithItsExpectedMessage) {
   EXPECT_GE(checked, 30);
 }
 
-TEST(BadDescriptions, OversizedFileIsRefusedBeforeParsing) {
+TEST(BadDescriptions, OversizedFileIsRefusedWithoutReadingItAll) {
   fs::path path = fs::temp_directory_path() / "orvane-oversized.yaml";
   {
     std::ofstream out(path, std::ios::binary);
-    std::string line = "# " + std::string(1022, 'x') + "\n";
-    for (std::size_t i = 0; i <= LoadLimits::MAX_FILE_BYTES / line.size(); ++i) out << line;
+    std::string line = "# " + std::string(1021, 'x') + "\n";
+    for (int i = 0; i < 3 * 1024 + 1; ++i) out << line;
   }
+  InputLimits limits;
+  limits.max_file_bytes = std::size_t{3} << 20;
   try {
-    read_description_file(path.string());
+    read_description_file(path.string(), limits);
     ADD_FAILURE() << "oversized file accepted";
   } catch (const DescriptionError& e) {
-    EXPECT_NE(std::string(e.what()).find("larger than 1048576 bytes"), std::string::npos);
+    EXPECT_EQ(std::string(e.what()),
+              path.string() +
+                  ": error: the file is larger than 3145728 bytes (3 MiB), the limit for an input "
+                  "file; --max-input-mb raises it");
   }
+  limits.max_file_bytes += 1024;
+  EXPECT_EQ(read_description_file(path.string(), limits).size(), (std::size_t{3} << 20) + 1024);
   fs::remove(path);
 }
 
@@ -77,21 +84,31 @@ TEST(BadDescriptions, MissingFileAndFolderAreRefusedByName) {
   }
 }
 
-TEST(BadDescriptions, AliasesWithinTheLimitAreNotExpanded) {
-  // Nine levels of nine aliases would expand to 9^9 names; within the alias limit it is refused
-  // as an unknown key, quickly, without expansion.
-  std::string text = "lanes:\n  - name: L\n    shapes: [{name: S, type: start}]\n";
-  text += "x0: &x0 [a, a]\n";
+TEST(BadDescriptions, AliasesMayRepeatABlockButNotMultiplyTheFile) {
+  // Nine levels of two aliases each would stand for 2^10 values in a file of 200 bytes.
+  std::string bomb = "lanes:\n  - name: L\n    shapes: [{name: S, type: start}]\n";
+  bomb += "x0: &x0 [a, a]\n";
   for (int i = 1; i < 9; ++i) {
-    text += fmt::format("x{0}: &x{0} [*x{1}, *x{1}]\n", i, i - 1);
+    bomb += fmt::format("x{0}: &x{0} [*x{1}, *x{1}]\n", i, i - 1);
   }
-  EXPECT_NE(refusal(text, "a.yaml").find("unknown key 'x0'"), std::string::npos);
+  EXPECT_NE(refusal(bomb, "a.yaml").find("a.yaml:9:15: error: aliases expand the description"),
+            std::string::npos)
+      << refusal(bomb, "a.yaml");
+  // One lane block shared by many lanes is what aliases are for.
+  std::string shared = "pools:\n  - name: P\n    lanes:\n";
+  shared += "      - {name: First, shapes: [{name: S, type: start}]}\n";
+  shared += "      - &lane {name: A, font_size: 14, fill_colour: '#eeeeff'}\n";
+  for (int i = 0; i < 20; ++i) shared += "      - *lane\n";
+  DiagramDescription d = parse_description(shared, "s.yaml");
+  ASSERT_EQ(d.pools[0].lanes.size(), 22u);
+  EXPECT_EQ(d.pools[0].lanes[21].fill_colour, "#eeeeff");
 }
 
 TEST(BadDescriptions, SyntaxHintsOnALongLineStayShort) {
   // The hint scans the line of the error; a long unquoted value is named, not repeated.
-  const std::string text = "lanes:\n  - {name: L, shapes: [{name: Note: " +
-                           std::string(200000, 'x') + ", type: start}]}\n";
+  const std::string text =
+      "lanes:\n  - {name: L, shapes: [{name: Note: " + std::string(200000, 'x') +
+      ", type: start}]}\n";
   const std::string message = refusal(text, "long.yaml");
   EXPECT_NE(message.find("must be quoted (the 'name' here)"), std::string::npos) << message;
   EXPECT_LT(message.size(), 300u);

@@ -341,5 +341,59 @@ TEST(BadBpmn, SubprocessesNestedWithoutEndAreRefused) {
   EXPECT_NE(refusal(text, "deep.bpmn").find("nested deeper than"), std::string::npos);
 }
 
+// The ceilings a description has hold for BPMN too, through the library's readers: shapes in
+// sub-process diagrams count, and a file given as text is bounded by its size.
+TEST(BadBpmn, CeilingsRefuseWithTheFigureAndHowToRaiseThem) {
+  std::string text =
+      R"(<definitions xmlns="http://www.omg.org/spec/BPMN/20100524/MODEL" id="d"><process id="p">)"
+      R"(<task id="a"/><task id="b"/><subProcess id="s"><task id="c"/></subProcess>)"
+      R"(<sequenceFlow id="f1" sourceRef="a" targetRef="b"/>)"
+      R"(<sequenceFlow id="f2" sourceRef="b" targetRef="s"/></process></definitions>)";
+  auto refused = [&](const InputLimits& limits) {
+    LoadOptions options;
+    options.limits = limits;
+    try {
+      load_bpmn_text(text, "m.bpmn", options);
+    } catch (const DescriptionError& e) {
+      return std::string(e.what());
+    }
+    return std::string();
+  };
+  InputLimits limits;
+  EXPECT_EQ(refused(limits), "");
+  limits.max_shapes = 3;
+  EXPECT_EQ(refused(limits), "m.bpmn: error: more than 3 shapes; --max-shapes raises the limit");
+  limits.max_shapes = 4;
+  limits.max_connections = 1;
+  EXPECT_EQ(refused(limits),
+            "m.bpmn: error: more than 1 connections; --max-connections raises the limit");
+  limits.max_connections = 2;
+  EXPECT_EQ(refused(limits), "");
+  limits.max_file_bytes = text.size() - 1;
+  EXPECT_EQ(refused(limits), fmt::format("m.bpmn: error: more than {} bytes; --max-input-mb "
+                                         "raises the limit",
+                                         text.size() - 1));
+
+  // load_file reads a description with the caller's ceilings as well.
+  const fs::path path = fs::temp_directory_path() / "orvane-limits.yaml";
+  {
+    std::ofstream(path) << "title: t\nlanes:\n  - name: L\n    shapes:\n"
+                           "      - {id: a, type: start}\n      - {id: b, type: end}\n"
+                           "connections:\n  - {from: a, to: b}\n";
+  }
+  LoadOptions options;
+  options.limits.max_shapes = 1;
+  try {
+    load_file(path.string(), options);
+    ADD_FAILURE() << "two shapes read with a ceiling of one";
+  } catch (const DescriptionError& e) {
+    EXPECT_NE(std::string(e.what()).find("more than 1 shapes; --max-shapes"), std::string::npos)
+        << e.what();
+  }
+  options.limits.max_shapes = 2;
+  EXPECT_NO_THROW(load_file(path.string(), options));
+  fs::remove(path);
+}
+
 }  // namespace
 }  // namespace orvane

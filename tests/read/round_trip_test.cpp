@@ -24,8 +24,8 @@ namespace fs = std::filesystem;
 // left out: a diagram has no element of its own for them, so an export makes them up.
 std::string canonical(pugi::xml_node node) {
   const std::string_view name = node.name();
-  const bool made_up_id = name == "bpmn:definitions" || name == "bpmn:collaboration" ||
-                          name == "bpmn:process";
+  const bool made_up_id =
+      name == "bpmn:definitions" || name == "bpmn:collaboration" || name == "bpmn:process";
   std::string out = std::string("<") + node.name();
   for (pugi::xml_attribute a : node.attributes()) {
     const std::string_view attribute = a.name();
@@ -105,6 +105,115 @@ TEST(BpmnRoundTrip, AConvertedDescriptionReadsBackAsWrittenAndDrawsTheSamePictur
   from_yaml.board->save((dir / "b.png").string());
   EXPECT_EQ(file_text(dir / "a.png"), file_text(dir / "b.png"));
   fs::remove_all(dir);
+}
+
+// Names a YAML writer must quote or escape to have them read back as written: indicators,
+// words YAML reads as null, booleans or numbers, comment and mapping marks, line breaks,
+// surrounding blanks inside the text and text beyond ASCII.
+TEST(DescriptionRoundTrip, AwkwardNamesReadBackAsWritten) {
+  const std::vector<std::string> names = {"say \"hi\"",
+                                          "it's",
+                                          "key: value",
+                                          "a:b",
+                                          "- dash",
+                                          "-",
+                                          "? question",
+                                          "# hash",
+                                          "tag #1",
+                                          "x #",
+                                          "yes",
+                                          "no",
+                                          "null",
+                                          "~",
+                                          "true",
+                                          "Off",
+                                          "123",
+                                          "1.5e3",
+                                          "0x1F",
+                                          "12:30",
+                                          "-.inf",
+                                          ".nan",
+                                          "line one\nline two",
+                                          "[list]",
+                                          "{map}",
+                                          "&anchor",
+                                          "*alias",
+                                          "!tag",
+                                          "%directive",
+                                          "@at",
+                                          "`tick`",
+                                          "|",
+                                          ">",
+                                          "a,b",
+                                          "tab\there",
+                                          "back\\slash",
+                                          "ünïcödé 日本語 🚀",
+                                          "trailing: ",
+                                          "'",
+                                          "\"",
+                                          "\\\"",
+                                          "a\n\nb",
+                                          "---",
+                                          "..."};
+  std::string xml =
+      "<definitions xmlns=\"http://www.omg.org/spec/BPMN/20100524/MODEL\" id=\"d\" "
+      "targetNamespace=\"t\" name=\"no\"><process id=\"p\" name=\"- pool: #1\">"
+      "<laneSet id=\"ls\"><lane id=\"l\" name=\"yes\">";
+  for (std::size_t i = 0; i < names.size(); ++i)
+    xml += "<flowNodeRef>t" + std::to_string(i) + "</flowNodeRef>";
+  xml += "</lane></laneSet>";
+  auto escaped = [](const std::string& text) {
+    std::string out;
+    for (char c : text) {
+      if (c == '"')
+        out += "&quot;";
+      else if (c == '&')
+        out += "&amp;";
+      else if (c == '<')
+        out += "&lt;";
+      else if (c == '\n')
+        out += "&#10;";
+      else if (c == '\t')
+        out += "&#9;";
+      else
+        out += c;
+    }
+    return out;
+  };
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    xml += "<task id=\"t" + std::to_string(i) + "\" name=\"" + escaped(names[i]) + "\"/>";
+  }
+  for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+    xml += "<sequenceFlow id=\"f" + std::to_string(i) + "\" name=\"" + escaped(names[i + 1]) +
+           "\" sourceRef=\"t" + std::to_string(i) + "\" targetRef=\"t" + std::to_string(i + 1) +
+           "\"/>";
+  }
+  xml += "</process></definitions>";
+
+  const BpmnReading reading = read_bpmn(xml, "awkward.bpmn");
+  const DiagramDescription& written = reading.diagram;
+  const std::string yaml = description_to_yaml(written);
+  DiagramDescription read;
+  ASSERT_NO_THROW(read = parse_description(yaml, "awkward.yaml")) << yaml;
+  EXPECT_EQ(read.title, "no");
+  ASSERT_EQ(read.pools.size(), 1u);
+  EXPECT_EQ(read.pools[0].name, "- pool: #1");
+  ASSERT_EQ(read.pools[0].lanes.size(), 1u);
+  EXPECT_EQ(read.pools[0].lanes[0].name, "yes");
+  const std::vector<ShapeDescription>& shapes = read.pools[0].lanes[0].shapes;
+  ASSERT_EQ(shapes.size(), names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    // The reader drops blanks around a name, as a drawing would.
+    const std::string& expected = written.pools[0].lanes[0].shapes[i].name;
+    EXPECT_EQ(shapes[i].name, expected) << yaml;
+  }
+  EXPECT_EQ(shapes[0].name, "say \"hi\"");
+  EXPECT_EQ(shapes[22].name, "line one\nline two");
+  ASSERT_EQ(read.connections.size(), names.size() - 1);
+  for (std::size_t i = 0; i < read.connections.size(); ++i) {
+    EXPECT_EQ(read.connections[i].label, written.connections[i].label) << yaml;
+  }
+  EXPECT_EQ(description_to_yaml(read), yaml);
 }
 
 }  // namespace
