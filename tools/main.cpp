@@ -204,6 +204,8 @@ struct RenderArgs {
   std::string trace;
   bool show_grid = false;
   InputLimits limits;
+  std::optional<double> scale;
+  std::optional<std::uint64_t> max_megapixels;
 };
 
 int run_render(const RenderArgs& args, const Verbosity& verbosity) {
@@ -227,6 +229,15 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
   if (!args.bpmn.empty()) outputs.push_back(args.bpmn);
   if (!args.drawio.empty()) outputs.push_back(args.drawio);
   check_output_places(outputs);
+  if ((args.scale || args.max_megapixels) && board.painter_type != "png") {
+    std::cerr << output << ": error: --scale and --max-megapixels apply to PNG pictures; an "
+              << board.painter_type << " picture scales without loss in its viewer\n";
+    return EXIT_BAD_INPUT;
+  }
+  RasterOptions raster;
+  raster.scale = args.scale.value_or(raster.scale);
+  raster.max_megapixels = args.max_megapixels.value_or(raster.max_megapixels);
+  board.painter().set_raster_options(raster);
   try {
     board.draw();
   } catch (const DescriptionError&) {
@@ -414,6 +425,15 @@ int main(int argc, char** argv) {
                          "draw, draw_connection, x_position, y_position or all");
   render_cmd->add_flag("--show-grid", render.show_grid, "Print the layout grid");
   add_limit_options(render_cmd, render.limits);
+  render_cmd
+      ->add_option("--scale", render.scale,
+                   "PNG pixels per drawing unit: 0.5 draws at half size, 2 at double density")
+      ->check(CLI::Range(0.01, 100.0));
+  render_cmd
+      ->add_option("--max-megapixels", render.max_megapixels,
+                   "Largest PNG picture, in millions of pixels")
+      ->check(kCount)
+      ->default_str(std::to_string(RasterOptions{}.max_megapixels));
 
   std::string layout_file;
   std::string layout_trace;

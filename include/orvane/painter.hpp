@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,15 @@ struct SetText {
   bool cut = false;
   /// Around the laid-out lines, in surface pixels (what text_bounds returns).
   Box bounds;
+};
+
+/// How a raster picture (PNG) is drawn.
+struct RasterOptions {
+  /// Pixels per drawing unit: 0.5 draws at half size, 2 at double density.
+  double scale = 1.0;
+  /// The most pixels a picture may have, in millions. Beyond practice by far: it only keeps a
+  /// picture that would take minutes to draw and few viewers could open from being attempted.
+  std::uint64_t max_megapixels = 4000;
 };
 
 /// The drawing surface and the look of a diagram. The theme fills the readable defaults below;
@@ -102,6 +112,9 @@ class ORVANE_API Painter {
   virtual int surface_height() const = 0;
   /// The painter kind: "png", "svg", "pdf" (or a test double's own name).
   virtual std::string kind() const = 0;
+  /// How a raster picture is drawn; painters of vector pictures ignore it. Throws
+  /// std::invalid_argument for a scale that is not a positive number.
+  virtual void set_raster_options(const RasterOptions& options);
 
   /// Names the picture as a whole: its title and a short description, for the formats that
   /// carry them (the SVG's title and desc, the PDF's metadata). Nothing by default.

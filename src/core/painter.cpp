@@ -17,6 +17,8 @@ std::string Painter::render_as(const std::string& kind) const {
                                      Helper::quoted(this->kind()), Helper::quoted(kind)));
 }
 
+void Painter::set_raster_options(const RasterOptions&) {}
+
 // Without a text engine, estimate: average glyph width 0.6 em, line height 1.3 em.
 TextExtent Painter::measure_text(const std::string& text, const TextStyle& style,
                                  double max_width) const {

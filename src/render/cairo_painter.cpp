@@ -11,29 +11,36 @@
 #include "orvane/helper.hpp"
 #include "png_writer.hpp"
 #include "primitives.hpp"
+#include "region_index.hpp"
 
 namespace orvane {
 namespace {
 
-// Cairo's image surfaces hold at most this many pixels a side.
-constexpr int MAX_PNG_SIDE = 32767;
-// A raster beyond this many pixels (1 GiB of ARGB) is refused rather than risking the memory.
-constexpr long long MAX_PNG_PIXELS = 1LL << 28;
+// A PNG holds at most this many pixels a side.
+constexpr double MAX_PNG_SIDE = 2147483647;
+// The largest scale of a PNG picture: pixels per drawing unit.
+constexpr double MAX_SCALE = 100;
+// The largest PDF page, in points (200 inches).
+constexpr double MAX_PDF_PAGE = 14400;
 
 void set_source(cairo_t* cr, const Rgba& c) {
   cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
 }
 
-double top_of(const std::vector<Point>& points) {
-  double top = HUGE_VAL;
-  for (const Point& p : points) top = std::min(top, p.y);
-  return top;
+// The part of the picture a step can paint: `box` grown by `margin` on every side.
+Region around(const Box& box, double margin) {
+  return {box.x - margin, box.y - margin, box.right() + margin, box.bottom() + margin};
 }
 
-double bottom_of(const std::vector<Point>& points) {
-  double bottom = -HUGE_VAL;
-  for (const Point& p : points) bottom = std::max(bottom, p.y);
-  return bottom;
+Region around(const std::vector<Point>& points, double margin) {
+  Region r{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  for (const Point& p : points) {
+    r.left = std::min(r.left, p.x - margin);
+    r.top = std::min(r.top, p.y - margin);
+    r.right = std::max(r.right, p.x + margin);
+    r.bottom = std::max(r.bottom, p.y + margin);
+  }
+  return r;
 }
 
 // Fills and strokes the current path.
@@ -92,7 +99,7 @@ void CairoPainter::set_background_colour() {
         set_source(cr, c.rgba);
         cairo_paint(cr);
       },
-      -HUGE_VAL, HUGE_VAL);
+      {-HUGE_VAL, -HUGE_VAL, HUGE_VAL, HUGE_VAL});
 }
 
 void CairoPainter::draw_rectangle(const Box& box, const std::string& fill, const LineStyle& line,
@@ -117,7 +124,7 @@ void CairoPainter::draw_rectangle(const Box& box, const std::string& fill, const
         }
         fill_and_stroke(cr, f, s);
       },
-      box.y - s.width - 2, box.bottom() + s.width + 2);
+      around(box, s.width + 2));
 }
 
 void CairoPainter::draw_ellipse(const Box& box, const std::string& fill, const LineStyle& line) {
@@ -135,7 +142,7 @@ void CairoPainter::draw_ellipse(const Box& box, const std::string& fill, const L
         cairo_restore(cr);
         fill_and_stroke(cr, f, s);
       },
-      box.y - s.width - 2, box.bottom() + s.width + 2);
+      around(box, s.width + 2));
 }
 
 void CairoPainter::draw_polygon(const std::vector<Point>& points, const std::string& fill,
@@ -151,7 +158,7 @@ void CairoPainter::draw_polygon(const std::vector<Point>& points, const std::str
         cairo_close_path(cr);
         fill_and_stroke(cr, f, s);
       },
-      top_of(points) - s.width - 2, bottom_of(points) + s.width + 2);
+      around(points, s.width + 2));
 }
 
 void CairoPainter::draw_polyline(const std::vector<Point>& points, const LineStyle& line) {
@@ -164,7 +171,7 @@ void CairoPainter::draw_polyline(const std::vector<Point>& points, const LineSty
         for (std::size_t i = 1; i < points.size(); ++i) cairo_line_to(cr, points[i].x, points[i].y);
         fill_and_stroke(cr, Colour{}, s);
       },
-      top_of(points) - s.width - 2, bottom_of(points) + s.width + 2);
+      around(points, s.width + 2));
 }
 
 void CairoPainter::draw_text(const std::string& text, const Box& box, const TextStyle& style,
@@ -194,48 +201,98 @@ void CairoPainter::draw_text(const std::string& text, const Box& box, const Text
         pango_cairo_show_layout(cr, layout.get());
         cairo_restore(cr);
       },
-      box.y - 1, box.bottom() + 1);
+      around(box, 1));
 }
 
-void CairoPainter::record(Command command, double top, double bottom) {
-  commands_.push_back({std::move(command), top, bottom});
+void CairoPainter::record(Command command, const Region& bounds) {
+  commands_.push_back(std::move(command));
+  bounds_.push_back(bounds);
 }
 
-void CairoPainter::replay(cairo_t* cr, double top, double bottom) const {
-  PangoContext* context = pango_cairo_create_context(cr);
-  configure_context(context);
+void CairoPainter::set_raster_options(const RasterOptions& options) {
+  if (!std::isfinite(options.scale) || options.scale <= 0 || options.scale > MAX_SCALE) {
+    throw std::invalid_argument(
+        fmt::format("the scale of a PNG picture must be above 0 and at most {}, got {}", MAX_SCALE,
+                    options.scale));
+  }
+  raster_ = options;
+}
+
+void CairoPainter::replay(cairo_t* cr, PangoContext* context,
+                          const std::vector<std::size_t>& steps) const {
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-  for (const Recorded& step : commands_) {
-    if (step.bottom < top || step.top >= bottom) continue;
+  for (std::size_t i : steps) {
     cairo_save(cr);
     cairo_new_path(cr);
-    step.draw(cr, context);
+    commands_[i](cr, context);
     cairo_restore(cr);
   }
-  g_object_unref(context);
 }
 
 std::string CairoPainter::render_png() const {
-  if (width_ > MAX_PNG_SIDE || height_ > MAX_PNG_SIDE ||
-      static_cast<long long>(width_) * height_ > MAX_PNG_PIXELS) {
-    throw std::runtime_error(
-        "the picture is " + std::to_string(width_) + " x " + std::to_string(height_) +
-        " px, larger than a PNG can be drawn (at most " + std::to_string(MAX_PNG_SIDE) +
-        " px a side and " + std::to_string(MAX_PNG_PIXELS) +
-        " px in all); use the painter type \"svg\" or \"pdf\" instead");
+  const double scale = raster_.scale;
+  const double pixel_width = std::max(1.0, std::ceil(width_ * scale - 1e-9));
+  const double pixel_height = std::max(1.0, std::ceil(height_ * scale - 1e-9));
+  const double megapixels = pixel_width * pixel_height / 1e6;
+  const std::string size = fmt::format("{:.0f} x {:.0f} px", pixel_width, pixel_height);
+  if (pixel_width > MAX_PNG_SIDE || pixel_height > MAX_PNG_SIDE) {
+    throw std::runtime_error(fmt::format(
+        "the picture is {}, more than the {} px a side a PNG can hold; write it as SVG or PDF, "
+        "or draw it smaller (--scale)",
+        size, MAX_PNG_SIDE));
   }
-  return orvane::render_png(width_, height_, opaque_,
-                            [this](cairo_t* cr, int top, int bottom) { replay(cr, top, bottom); });
+  if (megapixels > static_cast<double>(raster_.max_megapixels)) {
+    throw std::runtime_error(fmt::format(
+        "the picture is {} ({:.0f} megapixels), more than the budget of {} megapixels for a PNG; "
+        "write it as SVG or PDF, draw it smaller (--scale), or raise the budget "
+        "(--max-megapixels)",
+        size, std::ceil(megapixels), raster_.max_megapixels));
+  }
+  const RegionIndex index(bounds_);
+  // One text context for every strip and tile: the picture is drawn on this thread only.
+  std::unique_ptr<PangoContext, decltype(&g_object_unref)> context(nullptr, &g_object_unref);
+  return orvane::render_png(static_cast<int>(pixel_width), static_cast<int>(pixel_height), scale,
+                            opaque_, [&](cairo_t* cr, const Region& region) {
+                              if (!context) {
+                                context.reset(pango_cairo_create_context(cr));
+                                configure_context(context.get());
+                              }
+                              replay(cr, context.get(), index.query(region));
+                            });
 }
 
-// Replays the drawing onto a vector surface and finishes it; takes ownership of the surface.
-void CairoPainter::replay_onto(cairo_surface_t* surface, const char* what) const {
+// Replays the drawing onto a vector surface, a page of at most `page` units a side at a time,
+// and finishes it; takes ownership of the surface.
+void CairoPainter::replay_onto(cairo_surface_t* surface, const char* what,
+                               const Pages& pages) const {
   std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> owner(surface,
                                                                            &cairo_surface_destroy);
   check_surface(surface, what);
   cairo_t* cr = cairo_create(surface);
-  replay(cr);
+  PangoContext* context = pango_cairo_create_context(cr);
+  configure_context(context);
+  if (pages.columns * pages.rows == 1) {
+    std::vector<std::size_t> all(commands_.size());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    replay(cr, context, all);
+  } else {
+    const RegionIndex index(bounds_);
+    for (int row = 0; row < pages.rows; ++row) {
+      for (int column = 0; column < pages.columns; ++column) {
+        const Region page{column * pages.width, row * pages.height, (column + 1) * pages.width,
+                          (row + 1) * pages.height};
+        cairo_save(cr);
+        cairo_translate(cr, -page.left, -page.top);
+        cairo_rectangle(cr, page.left, page.top, pages.width, pages.height);
+        cairo_clip(cr);
+        replay(cr, context, index.query(page));
+        cairo_restore(cr);
+        cairo_show_page(cr);
+      }
+    }
+  }
+  g_object_unref(context);
   cairo_status_t status = cairo_status(cr);
   cairo_destroy(cr);
   cairo_surface_finish(surface);
@@ -247,9 +304,16 @@ void CairoPainter::replay_onto(cairo_surface_t* surface, const char* what) const
 }
 
 std::string CairoPainter::render_pdf() const {
+  // PDF viewers show pages of at most 200 inches (14,400 points) a side; a larger picture is
+  // split into equal pages, read left to right and then top to bottom.
+  Pages pages;
+  pages.columns = static_cast<int>(std::ceil(width_ / MAX_PDF_PAGE));
+  pages.rows = static_cast<int>(std::ceil(height_ / MAX_PDF_PAGE));
+  pages.width = static_cast<double>(width_) / pages.columns;
+  pages.height = static_cast<double>(height_) / pages.rows;
   std::string out;
   cairo_surface_t* surface =
-      cairo_pdf_surface_create_for_stream(string_writer, &out, width_, height_);
+      cairo_pdf_surface_create_for_stream(string_writer, &out, pages.width, pages.height);
   if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
     // Fixed metadata: without it the creation date makes every file different.
     cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "orvane");
@@ -262,7 +326,7 @@ std::string CairoPainter::render_pdf() const {
       cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_SUBJECT, description_.c_str());
     }
   }
-  replay_onto(surface, "PDF picture");
+  replay_onto(surface, "PDF picture", pages);
   return out;
 }
 

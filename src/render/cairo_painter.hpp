@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pango_painter.hpp"
+#include "png_writer.hpp"
 
 namespace orvane {
 
@@ -33,25 +34,30 @@ class CairoPainter final : public PangoPainter {
 
   std::string render() const override;
   std::string render_as(const std::string& kind) const override;
+  void set_raster_options(const RasterOptions& options) override;
 
  private:
   using Command = std::function<void(cairo_t*, PangoContext*)>;
-  // A drawing step and the rows it can touch (all rows for a paint of the whole surface).
-  struct Recorded {
-    Command draw;
-    double top;
-    double bottom;
+  // How a vector picture is cut into pages of width x height units.
+  struct Pages {
+    int columns = 1;
+    int rows = 1;
+    double width = 0;
+    double height = 0;
   };
 
-  // Records `command`, which paints nothing outside the rows [top, bottom].
-  void record(Command command, double top, double bottom);
-  // Replays the steps that touch the rows [top, bottom) (by default all of them).
-  void replay(cairo_t* cr, double top = -HUGE_VAL, double bottom = HUGE_VAL) const;
+  // Records `command`, which paints nothing outside `bounds` (infinite for a paint of the whole
+  // surface).
+  void record(Command command, const Region& bounds);
+  // Replays the recorded steps numbered `steps`, in that order.
+  void replay(cairo_t* cr, PangoContext* context, const std::vector<std::size_t>& steps) const;
   std::string render_png() const;
-  void replay_onto(cairo_surface_t* surface, const char* what) const;
+  void replay_onto(cairo_surface_t* surface, const char* what, const Pages& pages) const;
   std::string render_pdf() const;
 
-  std::vector<Recorded> commands_;
+  std::vector<Command> commands_;
+  std::vector<Region> bounds_;
+  RasterOptions raster_;
   // An opaque background was painted, so every pixel of the picture is opaque.
   bool opaque_ = false;
   // The PDF's metadata.

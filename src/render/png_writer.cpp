@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -18,8 +19,12 @@
 namespace orvane {
 namespace {
 
-constexpr int STRIP_ROWS = 32;
+// Strips are up to 32 rows and about 4 MiB of pixels; very wide pictures get fewer rows.
+constexpr int MAX_STRIP_ROWS = 32;
+constexpr std::size_t STRIP_BYTES = std::size_t{4} << 20;
 constexpr int BUFFERS_PER_BAND = 2;
+// Cairo's image surfaces hold at most this many pixels a side; wider strips are drawn in tiles.
+constexpr int MAX_TILE = 32767;
 
 // Cairo stores premultiplied alpha; PNG wants straight alpha.
 std::uint8_t unpremultiply(std::uint32_t channel, std::uint32_t alpha) {
@@ -57,10 +62,10 @@ void convert_row(const std::uint32_t* pixels, int width, bool opaque, unsigned c
 // ends with a sync flush, so the bands' data joined in order is one deflate stream.
 class BandCompressor {
  public:
-  BandCompressor(int width, bool opaque, bool last)
-      : width_(width), opaque_(opaque), last_(last), runs_(3) {
+  BandCompressor(int width, int strip_rows, bool opaque, bool last)
+      : width_(width), strip_rows_(strip_rows), opaque_(opaque), last_(last), runs_(3) {
     row_size_ = 1 + static_cast<std::size_t>(width) * (opaque ? 3 : 4);
-    rows_.resize(row_size_ * STRIP_ROWS);
+    rows_.resize(row_size_ * static_cast<std::size_t>(strip_rows));
     if (opaque) return;
     // Pictures with transparency go through zlib's fastest level without row filters.
     if (deflateInit2(&zs_, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
@@ -76,9 +81,9 @@ class BandCompressor {
   BandCompressor& operator=(const BandCompressor&) = delete;
 
   // Adds `count` rows of ARGB pixels; `final` ends the band.
-  void add(const unsigned char* pixels, int stride, int count, bool final) {
+  void add(const unsigned char* pixels, std::size_t stride, int count, bool final) {
     for (int done = 0; done < count;) {
-      const int step = std::min(STRIP_ROWS, count - done);
+      const int step = std::min(strip_rows_, count - done);
       for (int i = 0; i < step; ++i) {
         const auto* row = reinterpret_cast<const std::uint32_t*>(
             pixels + static_cast<std::size_t>(done + i) * stride);
@@ -125,6 +130,7 @@ class BandCompressor {
   z_stream zs_{};
   bool zlib_started_ = false;
   int width_;
+  int strip_rows_;
   bool opaque_;
   bool last_;
   RunDeflate runs_;
@@ -135,22 +141,30 @@ class BandCompressor {
   std::size_t raw_size_ = 0;
 };
 
-// Draws rows [top, top + count) of the picture into `pixels` (count rows of `stride` bytes).
-void draw_rows(unsigned char* pixels, int width, int stride, int top, int count,
-               const RowsDrawer& draw) {
-  cairo_surface_t* surface =
-      cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, width, count, stride);
-  cairo_t* cr = cairo_create(surface);
-  cairo_translate(cr, 0, -top);
-  draw(cr, top, top + count);
-  cairo_status_t status = cairo_status(cr);
-  cairo_destroy(cr);
-  cairo_surface_flush(surface);
-  if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
-  cairo_surface_destroy(surface);
-  if (status != CAIRO_STATUS_SUCCESS) {
-    throw std::runtime_error(std::string("cannot draw the PNG picture: ") +
-                             cairo_status_to_string(status));
+// Draws rows [top, top + count) of the picture into `pixels` (count rows of `stride` bytes),
+// tile by tile: each tile is a cairo surface over its columns of the same buffer. A picture
+// that may be transparent starts from transparent pixels.
+void draw_rows(unsigned char* pixels, int width, std::size_t stride, int top, int count,
+               double scale, bool opaque, const RegionDrawer& draw) {
+  if (!opaque) std::memset(pixels, 0, stride * static_cast<std::size_t>(count));
+  for (int left = 0; left < width; left += MAX_TILE) {
+    const int tile = std::min(MAX_TILE, width - left);
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        pixels + static_cast<std::size_t>(left) * 4, CAIRO_FORMAT_ARGB32, tile, count,
+        static_cast<int>(stride));
+    cairo_t* cr = cairo_create(surface);
+    cairo_translate(cr, -left, -top);
+    cairo_scale(cr, scale, scale);
+    draw(cr, {left / scale, top / scale, (left + tile) / scale, (top + count) / scale});
+    cairo_status_t status = cairo_status(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
+    cairo_surface_destroy(surface);
+    if (status != CAIRO_STATUS_SUCCESS) {
+      throw std::runtime_error(std::string("cannot draw the PNG picture: ") +
+                               cairo_status_to_string(status));
+    }
   }
 }
 
@@ -199,17 +213,6 @@ std::string assemble(int width, int height, bool opaque,
   }
   put_chunk(out, "IEND", "");
   return out;
-}
-
-bool all_opaque(const unsigned char* data, int width, int height, int stride) {
-  for (int y = 0; y < height; ++y) {
-    const auto* pixels =
-        reinterpret_cast<const std::uint32_t*>(data + static_cast<std::size_t>(y) * stride);
-    for (int x = 0; x < width; ++x) {
-      if ((pixels[x] >> 24) != 0xff) return false;
-    }
-  }
-  return true;
 }
 
 // Strips drawn on the calling thread and handed to the thread compressing their band.
@@ -277,32 +280,27 @@ class BandPipe {
   std::string error_;
 };
 
-std::string render_whole(int width, int height, const RowsDrawer& draw) {
-  const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
-  std::vector<unsigned char> pixels(static_cast<std::size_t>(stride) * height);
-  draw_rows(pixels.data(), width, stride, 0, height, draw);
-  const bool opaque = all_opaque(pixels.data(), width, height, stride);
-  std::vector<std::unique_ptr<BandCompressor>> bands;
-  bands.push_back(std::make_unique<BandCompressor>(width, opaque, true));
-  bands[0]->add(pixels.data(), stride, height, true);
-  return assemble(width, height, opaque, bands);
-}
-
 }  // namespace
 
-std::string render_png(int width, int height, bool known_opaque, const RowsDrawer& draw) {
+std::string render_png(int width, int height, double scale, bool known_opaque,
+                       const RegionDrawer& draw) {
   if (width <= 0 || height <= 0) throw std::runtime_error("cannot encode an empty picture as PNG");
-  if (!known_opaque) return render_whole(width, height, draw);
-
-  const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
-  const int strips = (height + STRIP_ROWS - 1) / STRIP_ROWS;
+  const std::size_t stride = static_cast<std::size_t>(width) * 4;
+  if (stride > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    throw std::runtime_error("a PNG picture can be drawn at most " +
+                             std::to_string(std::numeric_limits<int>::max() / 4) + " px wide");
+  }
+  const int strip_rows =
+      static_cast<int>(std::clamp<std::size_t>(STRIP_BYTES / stride, 1, MAX_STRIP_ROWS));
+  const int strips = (height + strip_rows - 1) / strip_rows;
   const int band_count = strips >= 2 ? 2 : 1;
   const int split_strip = band_count == 2 ? strips / 2 : strips;
   std::vector<std::unique_ptr<BandCompressor>> bands;
   std::vector<std::unique_ptr<BandPipe>> pipes;
   for (int b = 0; b < band_count; ++b) {
-    bands.push_back(std::make_unique<BandCompressor>(width, true, b + 1 == band_count));
-    pipes.push_back(std::make_unique<BandPipe>(static_cast<std::size_t>(stride) * STRIP_ROWS));
+    bands.push_back(
+        std::make_unique<BandCompressor>(width, strip_rows, known_opaque, b + 1 == band_count));
+    pipes.push_back(std::make_unique<BandPipe>(stride * static_cast<std::size_t>(strip_rows)));
   }
   auto band_strips = [&](int b) { return b == 0 ? split_strip : strips - split_strip; };
 
@@ -333,9 +331,10 @@ std::string render_png(int width, int height, bool known_opaque, const RowsDrawe
         const int index = (b == 0 ? 0 : split_strip) + i;
         Strip* strip = pipes[b]->take_free();
         if (strip == nullptr) throw std::runtime_error(pipes[b]->error());
-        strip->top = index * STRIP_ROWS;
-        strip->rows = std::min(STRIP_ROWS, height - strip->top);
-        draw_rows(strip->pixels.data(), width, stride, strip->top, strip->rows, draw);
+        strip->top = index * strip_rows;
+        strip->rows = std::min(strip_rows, height - strip->top);
+        draw_rows(strip->pixels.data(), width, stride, strip->top, strip->rows, scale, known_opaque,
+                  draw);
         pipes[b]->hand_over(strip);
       }
     }
@@ -348,7 +347,7 @@ std::string render_png(int width, int height, bool known_opaque, const RowsDrawe
     if (error.empty()) error = pipe->error();
   }
   if (!error.empty()) throw std::runtime_error("cannot encode the picture as PNG: " + error);
-  return assemble(width, height, true, bands);
+  return assemble(width, height, known_opaque, bands);
 }
 
 }  // namespace orvane

@@ -8,15 +8,25 @@
 
 namespace orvane {
 
-/// Draws the rows [top, bottom) of the picture on `cr` (a context translated so that picture
-/// coordinates apply); drawing outside those rows may be skipped.
-using RowsDrawer = std::function<void(cairo_t* cr, int top, int bottom)>;
+/// A part of the picture, in the drawing's own units.
+struct Region {
+  double left = 0;
+  double top = 0;
+  double right = 0;
+  double bottom = 0;
+};
 
-/// Draws a width x height picture and encodes it as PNG bytes: RGB when every pixel is opaque,
-/// RGBA otherwise. With `known_opaque` (an opaque background is painted first) the picture is
-/// drawn in strips of rows into a small reused buffer while two threads compress the upper and
-/// lower half, so a picture of many megapixels needs neither a raster of its full size nor
-/// more than a fraction of a second. Throws std::runtime_error when drawing or encoding fails.
-std::string render_png(int width, int height, bool known_opaque, const RowsDrawer& draw);
+/// Draws the part `region` of the picture on `cr` (a context set up so that drawing units
+/// apply); drawing outside the region may be skipped.
+using RegionDrawer = std::function<void(cairo_t* cr, const Region& region)>;
+
+/// Draws a picture of width x height pixels, at `scale` pixels per drawing unit, and encodes it
+/// as PNG bytes: RGB with `known_opaque` (an opaque background is painted first), RGBA
+/// otherwise. The picture is drawn in strips of rows into a small reused buffer, each strip in
+/// tiles no wider than cairo's surfaces allow, while two threads compress the upper and lower
+/// half: memory follows the width of the picture, never its area, and a picture of any width
+/// PNG allows can be drawn. Throws std::runtime_error when drawing or encoding fails.
+std::string render_png(int width, int height, double scale, bool known_opaque,
+                       const RegionDrawer& draw);
 
 }  // namespace orvane

@@ -307,6 +307,44 @@ TEST_F(Command, ABadBpmnFileExitsTwoNamingLineAndColumn) {
   EXPECT_FALSE(fs::exists(dir_ / "x.png"));
 }
 
+TEST_F(Command, DiagramWiderThanCairosSurfacesRendersToEveryFormat) {
+  // A chain of 250 shapes is about 42,000 px wide.
+  std::string text = "lanes:\n- name: L\n  shapes:\n  - {id: s0, name: Start, type: start}\n";
+  std::string connections;
+  for (int i = 1; i < 250; ++i) {
+    text += fmt::format("  - {{id: s{0}, name: Step {0}, type: task}}\n", i);
+    connections += fmt::format("  - {{from: s{}, to: s{}}}\n", i - 1, i);
+  }
+  fs::path file = write("long.yaml", text + "connections:\n" + connections);
+  for (const char* kind : {"png", "svg", "pdf"}) {
+    Result r = run(fmt::format("render {} -o {}/long.{}", file.string(), dir_.string(), kind));
+    EXPECT_EQ(r.code, 0) << kind << ": " << r.err;
+  }
+  const std::string png = slurp(dir_ / "long.png");
+  ASSERT_GT(png.size(), 24u);
+  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(png[at]); };
+  const unsigned width = (byte(16) << 24) | (byte(17) << 16) | (byte(18) << 8) | byte(19);
+  EXPECT_GT(width, 32767u);
+  EXPECT_NE(slurp(dir_ / "long.svg").find(fmt::format("width=\"{}\"", width)), std::string::npos);
+  EXPECT_NE(slurp(dir_ / "long.pdf").find("/Count 3"), std::string::npos);
+
+  // Half size, and refusals that say what to do instead.
+  Result half =
+      run(fmt::format("render {} -o {}/half.png --scale 0.5", file.string(), dir_.string()));
+  ASSERT_EQ(half.code, 0) << half.err;
+  EXPECT_LT(slurp(dir_ / "half.png").size(), png.size());
+  Result budget =
+      run(fmt::format("render {} -o {}/b.png --max-megapixels 1", file.string(), dir_.string()));
+  EXPECT_EQ(budget.code, 1);
+  EXPECT_NE(budget.err.find("megapixels for a PNG; write it as SVG or PDF"), std::string::npos)
+      << budget.err;
+  Result vector = run(fmt::format("render {} -o {}/v.svg --scale 2", file.string(), dir_.string()));
+  EXPECT_EQ(vector.code, 2);
+  EXPECT_NE(vector.err.find("--scale and --max-megapixels apply to PNG pictures"),
+            std::string::npos)
+      << vector.err;
+}
+
 TEST_F(Command, CeilingsAreRaisedOnTheCommandLine) {
   std::string text = "lanes:\n- name: L\n  shapes:\n";
   for (int i = 0; i < 3; ++i) text += fmt::format("  - {{id: s{}, type: task}}\n", i);

@@ -128,32 +128,60 @@ TEST(CairoPainterFiles, RenderAsGivesWhatAPainterOfThatKindSaves) {
   EXPECT_EQ(folder.count(), 3u);
 }
 
-TEST(CairoPainterFiles, OversizePngIsRefusedWithoutWritingAFile) {
+TEST(CairoPainterFiles, PngOverItsPixelBudgetIsRefusedWithoutWritingAFile) {
   TempFolder folder;
   auto painter = PainterFactory().get_painter("png", 100, 100);
   paint_sample(*painter);
-  painter->set_surface_size(40000, 200);
+  painter->set_surface_size(2000, 1000);
+  painter->set_raster_options({1.0, 1});
   try {
     painter->save_surface(folder.file("big.png"));
-    FAIL() << "an oversize PNG was written";
+    FAIL() << "a PNG over its pixel budget was written";
   } catch (const std::runtime_error& e) {
-    const std::string message = e.what();
-    EXPECT_NE(message.find("32767"), std::string::npos) << message;
-    EXPECT_NE(message.find("svg"), std::string::npos) << message;
-    EXPECT_NE(message.find("pdf"), std::string::npos) << message;
+    EXPECT_NE(std::string(e.what()).find("the picture is 2000 x 1000 px (2 megapixels), more than "
+                                         "the budget of 1 megapixels for a PNG; write it as SVG "
+                                         "or PDF, draw it smaller (--scale)"),
+              std::string::npos)
+        << e.what();
   }
   EXPECT_EQ(folder.count(), 0u);
+  // At half size it fits the budget; a scale that is not a positive number is refused.
+  painter->set_raster_options({0.5, 1});
+  painter->save_surface(folder.file("half.png"));
+  EXPECT_EQ(folder.count(), 1u);
+  EXPECT_THROW(painter->set_raster_options({0, 1}), std::invalid_argument);
+  EXPECT_THROW(painter->set_raster_options({std::nan(""), 1}), std::invalid_argument);
 
-  // Within the side limit but too many pixels to hold in memory.
-  painter->set_surface_size(20000, 20000);
-  EXPECT_THROW(painter->save_surface(folder.file("huge.png")), std::runtime_error);
-  EXPECT_EQ(folder.count(), 0u);
-
-  // The same picture as SVG is fine.
+  // Vector pictures have no pixel budget.
   auto svg = PainterFactory().get_painter("svg", 40000, 200);
   paint_sample(*svg);
+  svg->set_raster_options({1.0, 1});
   svg->save_surface(folder.file("big.svg"));
   EXPECT_NE(read(folder.file("big.svg")).find("width=\"40000\""), std::string::npos);
+}
+
+TEST(CairoPainterFiles, PdfWiderThanViewersAcceptIsSplitIntoEqualPages) {
+  TempFolder folder;
+  auto painter = PainterFactory().get_painter("pdf", 30000, 20000);
+  painter->background_colour = "#ffffff";
+  painter->set_background_colour();
+  paint_sample(*painter);
+  painter->save_surface(folder.file("wide.pdf"));
+  const std::string pdf = read(folder.file("wide.pdf"));
+  // Three columns of 10000 pt and two rows of 10000 pt, every page the same size.
+  std::size_t pages = 0;
+  for (std::size_t at = pdf.find("/Type /Page %"); at != std::string::npos;
+       at = pdf.find("/Type /Page %", at + 1)) {
+    ++pages;
+  }
+  EXPECT_EQ(pages, 6u);
+  EXPECT_NE(pdf.find("/MediaBox [ 0 0 10000 10000 ]"), std::string::npos);
+  EXPECT_EQ(pdf.find("/MediaBox [ 0 0 30000"), std::string::npos);
+  // A picture within the limit stays one page.
+  auto small = PainterFactory().get_painter("pdf", 14400, 300);
+  paint_sample(*small);
+  small->save_surface(folder.file("one.pdf"));
+  EXPECT_NE(read(folder.file("one.pdf")).find("/Count 1"), std::string::npos);
 }
 
 TEST(CairoPainterFiles, FailedWriteThrowsAndLeavesNothing) {

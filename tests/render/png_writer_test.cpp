@@ -1,13 +1,17 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "orvane/painter_factory.hpp"
 
@@ -42,6 +46,72 @@ Decoded save_and_decode(Painter& painter, const std::string& name) {
 }
 
 constexpr std::uint32_t RED = 0xffff0000;
+
+// Reads back what the painter writes, for pictures wider than cairo's reader takes: checks the
+// signature, every chunk's CRC and the compressed stream, and returns opaque RGB pixels as
+// 0xffRRGGBB (rows use no filter).
+struct Raster {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;
+  std::uint32_t at(int x, int y) const {
+    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x];
+  }
+};
+
+std::uint32_t be32(const std::string& s, std::size_t at) {
+  return (std::uint32_t(std::uint8_t(s[at])) << 24) |
+         (std::uint32_t(std::uint8_t(s[at + 1])) << 16) |
+         (std::uint32_t(std::uint8_t(s[at + 2])) << 8) | std::uint32_t(std::uint8_t(s[at + 3]));
+}
+
+Raster decode_rgb(const std::string& png) {
+  Raster out;
+  EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+  std::string idat;
+  for (std::size_t at = 8; at + 12 <= png.size();) {
+    const std::uint32_t length = be32(png, at);
+    const std::string type = png.substr(at + 4, 4);
+    const auto* body = reinterpret_cast<const Bytef*>(png.data() + at + 4);
+    EXPECT_EQ(crc32(0, body, length + 4), be32(png, at + 8 + length)) << type;
+    if (type == "IHDR") {
+      out.width = static_cast<int>(be32(png, at + 8));
+      out.height = static_cast<int>(be32(png, at + 12));
+      EXPECT_EQ(png[at + 17], 2) << "RGB";
+    } else if (type == "IDAT") {
+      idat += png.substr(at + 8, length);
+    }
+    at += 12 + length;
+  }
+  const std::size_t row = 1 + std::size_t(out.width) * 3;
+  std::string raw(row * std::size_t(out.height), '\0');
+  uLongf size = raw.size();
+  EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(raw.data()), &size,
+                       reinterpret_cast<const Bytef*>(idat.data()), idat.size()),
+            Z_OK);
+  EXPECT_EQ(size, raw.size());
+  out.pixels.resize(std::size_t(out.width) * std::size_t(out.height));
+  for (int y = 0; y < out.height; ++y) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(raw.data() + row * std::size_t(y));
+    EXPECT_EQ(p[0], 0) << "filter of row " << y;
+    for (int x = 0; x < out.width; ++x) {
+      const std::uint8_t* rgb = p + 1 + 3 * x;
+      out.pixels[std::size_t(y) * std::size_t(out.width) + x] =
+          0xff000000u | (std::uint32_t(rgb[0]) << 16) | (std::uint32_t(rgb[1]) << 8) | rgb[2];
+    }
+  }
+  return out;
+}
+
+std::string saved_bytes(Painter& painter, const std::string& name) {
+  const fs::path file = fs::temp_directory_path() /
+                        ("orvane-png-" + std::to_string(::getpid()) + "-" + name + ".png");
+  painter.save_surface(file.string());
+  std::ifstream in(file, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  fs::remove(file);
+  return bytes;
+}
 
 TEST(PngStrips, TallPictureDecodesWithEveryStripInPlace) {
   auto painter = PainterFactory().get_painter("png", 300, 1000);
@@ -131,6 +201,44 @@ TEST(PngStrips, RunsOfEveryLengthDecodeToTheDrawnPixels) {
   }
   cairo_surface_destroy(expected);
   EXPECT_EQ(differences, 0);
+}
+
+TEST(PngTiles, PictureWiderThanCairosSurfacesIsDrawnInSeamlessTiles) {
+  // 70,000 px is more than two tiles of 32,767 px; bars and a line cross both tile borders.
+  const int width = 70000;
+  auto painter = PainterFactory().get_painter("png", width, 90);
+  painter->background_colour = "#ffffff";
+  painter->set_background_colour();
+  for (int left : {32700, 65500})
+    painter->draw_rectangle({double(left), 20, 120, 30}, "#ff0000", {});
+  painter->draw_polyline({{5, 70}, {69990, 70}}, {"#0000ff", 4, {}});
+  const Raster png = decode_rgb(saved_bytes(*painter, "tiles"));
+  ASSERT_EQ(png.width, width);
+  ASSERT_EQ(png.height, 90);
+  for (int left : {32700, 65500}) {
+    for (int x = left + 2; x < left + 118; ++x) ASSERT_EQ(png.at(x, 35), RED) << "x " << x;
+    EXPECT_EQ(png.at(left - 3, 35), 0xffffffffu);
+  }
+  for (int x = 10; x < 69985; x += 13) ASSERT_EQ(png.at(x, 70), 0xff0000ffu) << "x " << x;
+  EXPECT_EQ(png.at(width - 1, 0), 0xffffffffu);
+}
+
+TEST(PngTiles, ScaleDrawsTheSamePictureAtAnotherSize) {
+  auto painter = PainterFactory().get_painter("png", 8001, 100);
+  painter->background_colour = "#ffffff";
+  painter->set_background_colour();
+  painter->draw_rectangle({7000, 40, 200, 40}, "#ff0000", {});
+  painter->set_raster_options({0.5, 4000});
+  const Raster half = decode_rgb(saved_bytes(*painter, "half"));
+  EXPECT_EQ(half.width, 4001);  // rounded up, so nothing is cut off
+  EXPECT_EQ(half.height, 50);
+  EXPECT_EQ(half.at(3550, 30), RED);
+  EXPECT_EQ(half.at(3550, 17), 0xffffffffu);
+  painter->set_raster_options({2, 4000});
+  const Raster twice = decode_rgb(saved_bytes(*painter, "twice"));
+  EXPECT_EQ(twice.width, 16002);
+  EXPECT_EQ(twice.at(14200, 120), RED);
+  EXPECT_EQ(twice.at(14200, 76), 0xffffffffu);
 }
 
 }  // namespace
