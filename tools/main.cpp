@@ -303,7 +303,8 @@ int run_layout(const std::string& file, const LoadOptions& options) {
         std::string ids;
         for (const Shape* member : on) {
           if (member == nullptr) continue;
-          ids += (ids.empty() ? "" : ",") + id_of(*member);
+          if (!ids.empty()) ids += ',';
+          ids += id_of(*member);
         }
         json += first ? "" : ",";
         first = false;
