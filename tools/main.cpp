@@ -398,6 +398,12 @@ extern "C" __attribute__((visibility("default"))) const char* __lsan_default_sup
   return "leak:libfontconfig\nleak:libcairo.so\n";
 }
 
+// Without this, LeakSanitizer prints its table of the suppressions it used to stderr at exit,
+// which would end every message the command prints in a sanitizer build.
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_options() {
+  return "print_suppressions=0";
+}
+
 int main(int argc, char** argv) {
   CLI::App app{
       "orvane draws swim-lane business-process diagrams from a YAML description or a BPMN 2.0 "
