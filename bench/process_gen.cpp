@@ -5,6 +5,7 @@
 //   process_gen SHAPES [POOLS] [LANES_PER_POOL] [SEED]
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -70,12 +71,13 @@ int main(int argc, char** argv) {
     return pick(0, lanes - 1);
   };
 
-  // About one flow per 1,000 shapes, at least one and at most four.
-  const int flows = std::max(1, std::min(4, n / 1000));
+  // About one flow per 1,000 shapes, at most four, and at least one per pool: each pool's
+  // flow starts in its first lane, which a diagram needs to hold a shape.
+  const int flows = std::max(pools, std::min(4, n / 1000));
   for (int f = 0; f < flows; ++f) {
     const int budget = n / flows;
     const int begin = static_cast<int>(shapes.size());
-    int cur = add(0, "start", "Start");
+    int cur = add((f % pools) * lanes_per_pool, "start", "Start");
     auto made = [&] { return static_cast<int>(shapes.size()) - begin; };
     while (made() < budget - 1) {
       const int roll = pick(1, 100);
