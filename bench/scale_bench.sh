@@ -7,7 +7,9 @@
 #     t = a * n^b fitted over the sizes (n log n has b a little above 1); target for 100,000
 #     shapes: under 10 s and 2 GB. The time judged is CPU time (user + system): the command
 #     works on one thread there, so on an idle machine it is the wall time, and it does not
-#     grow when other work shares the machine.
+#     grow when other work shares the machine;
+#  3. a 300-shape process (four lanes; and over three pools) to PNG, SVG and PDF: wall time, peak
+#     memory, file size and the PNG's size in pixels.
 # Prints medians and ratios; exits 1 when a target is missed.
 #   bench/scale_bench.sh [build-folder] [runs]
 set -euo pipefail
@@ -99,5 +101,27 @@ printf '%s\n' "${fit[@]}" | awk '
     b = (n * sxy - sx * sy) / (n * sxx - sx * sx); a = exp((sy - b * sx) / n)
     printf "  fitted growth: t = %.3g * n^%.2f s (n log n over this range fits n^1.1 to n^1.2)\n", a, b
   }'
+echo "== 300 shapes to PNG, SVG and PDF: one pool of four lanes, three pools =="
+"$gen" 300 >"$work/p300.yaml"
+"$gen" 300 3 >"$work/p300x3.yaml"
+for model in p300 p300x3; do
+  for kind in png svg pdf; do
+    secs=() kbs=()
+    for _ in $(seq 1 "$runs"); do
+      read -r s _ kb < <(measure "$orvane" render "$work/$model.yaml" -o "$work/$model.$kind")
+      secs+=("$s") kbs+=("$kb")
+    done
+    size=$(wc -c <"$work/$model.$kind")
+    printf '  %-7s %s: %5.2f s wall, %4.0f MB peak, %6.0f kB file' "$model" "$kind" \
+      "$(median "${secs[@]}")" "$(awk -v k="$(median "${kbs[@]}")" 'BEGIN {print k / 1024}')" \
+      "$(awk -v b="$size" 'BEGIN {print b / 1024}')"
+    if [ "$kind" = png ]; then
+      od -An -tu1 -j16 -N8 "$work/$model.png" |
+        awk '{printf ", %d x %d px", (($1 * 256 + $2) * 256 + $3) * 256 + $4, (($5 * 256 + $6) * 256 + $7) * 256 + $8}'
+    fi
+    echo
+  done
+done
+
 echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 exit $status
