@@ -322,7 +322,8 @@ void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
           from_band ? std::vector<Point>{at_band, at_shape} : std::vector<Point>{at_shape, at_band};
       if (!c.label.empty()) {
         const TextExtent text = painter.measure_text(c.label, style, CONNECTION_LABEL_MAX_WIDTH);
-        const double w = std::ceil(std::min(text.width, CONNECTION_LABEL_MAX_WIDTH)) + 2;
+        // A little room to spare: modellers set labels in their own fonts within these bounds.
+        const double w = std::ceil(std::min(text.width, CONNECTION_LABEL_MAX_WIDTH)) + 12;
         const double h = std::ceil(text.height) + 2;
         const double mid = (at_shape.y + at_band.y) / 2;
         c.label_box = Box{at_shape.x + 4, mid - h / 2, w, h};

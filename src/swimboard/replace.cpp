@@ -1,7 +1,9 @@
 // Turning generic message, signal and conditional events into the start, intermediate or end
 // kind their connections call for, with every connection carried over to the new shape.
+#include <algorithm>
 #include <stdexcept>
 
+#include "orvane/artifact.hpp"
 #include "orvane/event.hpp"
 #include "orvane/swimboard.hpp"
 
@@ -61,6 +63,24 @@ namespace {
 
 // Swaps in the new shape at `index` once its type is chosen: same identifier and coordinate
 // objects, connections rebuilt to start or end at the new shape.
+// Annotations and groups name the shapes they belong to; they follow a shape to its new kind.
+void retarget_attached(const Swimboard& board, const Shape* old_shape, Shape* new_shape) {
+  for (const auto& pool : board._pools) {
+    for (const auto& lane : pool->lanes) {
+      for (Shape* attached : lane->attached) {
+        if (auto* group = dynamic_cast<Group*>(attached)) {
+          std::replace(group->members.begin(), group->members.end(), const_cast<Shape*>(old_shape),
+                       new_shape);
+        } else if (attached->kind() == ShapeKind::ANNOTATION) {
+          for (Connection& c : *attached->connection_to) {
+            if (c.target == old_shape) c.target = new_shape;
+          }
+        }
+      }
+    }
+  }
+}
+
 void substitute(Swimboard& board, Pool& pool, Lane& lane, std::size_t index, Shape* shape,
                 ElementType type) {
   Shape* new_shape = board._replace_element_type(pool, lane, shape, type);
@@ -68,6 +88,7 @@ void substitute(Swimboard& board, Pool& pool, Lane& lane, std::size_t index, Sha
   new_shape->coord = shape->coord;
   new_shape->origin_coord = shape->origin_coord;
   lane.shapes[index] = board._replace_connections(shape, new_shape);
+  retarget_attached(board, shape, new_shape);
 }
 
 }  // namespace

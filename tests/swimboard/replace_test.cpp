@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "orvane/artifact.hpp"
 #include "orvane/event.hpp"
 #include "orvane/swimboard.hpp"
 #include "recording_painter.hpp"
@@ -290,6 +291,19 @@ TEST_F(EventReplacement, DefaultConditionAndDirectionSurviveTheRebuiltConnection
   EXPECT_EQ(new_in.condition, "x > 1");
   EXPECT_TRUE(new_out.is_default);
   EXPECT_EQ(new_out.direction, AssociationDirection::BOTH);
+}
+
+TEST_F(EventReplacement, AnnotationsAndGroupsFollowTheShapeToItsNewKind) {
+  Shape& m = add("M", ElementType::MESSAGE);
+  Shape& t = add("T", ElementType::TASK);
+  m.connect(t);
+  TextAnnotation& note = lane->annotate(m, "why");
+  Group& group = lane->add_group("G", {&m, &t});
+  board->_replace_elements();
+  Shape* replaced = lane->shapes[0];
+  ASSERT_NE(replaced, &m);
+  EXPECT_EQ(note.annotated(), replaced);
+  EXPECT_EQ(group.members, (std::vector<Shape*>{replaced, &t}));
 }
 
 }  // namespace
