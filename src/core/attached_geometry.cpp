@@ -302,6 +302,28 @@ void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
   }
   std::map<const Shape*, std::vector<Connection*>> by_shape;
   for (auto& [shape, c] : flows) by_shape[shape].push_back(c);
+  // What a message must not run through: every placed shape and its name.
+  std::vector<std::pair<const Shape*, Box>> blockers;
+  for (const auto& pool : pools) {
+    if (!pool) continue;
+    for (const auto& lane : pool->lanes) {
+      for (const Shape* shape : lane->every_shape()) {
+        if (!placed(shape->box) || shape->kind() == ShapeKind::GROUP) continue;
+        blockers.emplace_back(shape, shape->box);
+        const Box ink = name_ink(*shape, painter);
+        if (placed(ink) && !(ink == shape->box)) blockers.emplace_back(shape, ink);
+      }
+    }
+  }
+  // The boxes a vertical run at x between y0 and y1 passes through, other than `own`'s.
+  auto hits = [&](const Shape* own, double x, double y0, double y1) {
+    std::vector<Box> out;
+    for (const auto& [shape, b] : blockers) {
+      if (shape == own || !(b.x < x && x < b.right())) continue;
+      if (b.y < std::max(y0, y1) && std::min(y0, y1) < b.bottom()) out.push_back(b);
+    }
+    return out;
+  };
   const TextStyle style = connection_label_style(painter);
   for (auto& [shape, connections] : by_shape) {
     const std::size_t n = connections.size();
@@ -317,16 +339,34 @@ void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
       x = std::clamp(x, band->box.x + Configs::POOL_TEXT_WIDTH + 4, band->box.right() - 4);
       const bool band_above = band->box.bottom() <= shape->box.y;
       const Point at_shape = outline_at(*shape, x, band_above);
-      const Point at_band{at_shape.x, band_above ? band->box.bottom() : band->box.y};
-      c.waypoints =
-          from_band ? std::vector<Point>{at_band, at_shape} : std::vector<Point>{at_shape, at_band};
+      const double band_y = band_above ? band->box.bottom() : band->box.y;
+      std::vector<Point> route{at_shape, {at_shape.x, band_y}};
+      // A shape in the way: out of this shape into the gap before it, round it through the
+      // gap beside it, then straight on to the band.
+      const std::vector<Box> in_way = hits(shape, at_shape.x, at_shape.y, band_y);
+      if (!in_way.empty()) {
+        Box around = in_way.front();
+        for (const Box& b : in_way) around = unite(around, b);
+        const double near_edge = band_above ? around.bottom() : around.y;
+        const double turn_y = (at_shape.y + near_edge) / 2;
+        for (const double side_x : {around.right() + 15, around.x - 15}) {
+          if (hits(shape, side_x, turn_y, band_y).empty()) {
+            route = {at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
+            break;
+          }
+        }
+      }
+      if (from_band) std::reverse(route.begin(), route.end());
+      c.waypoints = route;
       if (!c.label.empty()) {
         const TextExtent text = painter.measure_text(c.label, style, CONNECTION_LABEL_MAX_WIDTH);
         // A little room to spare: modellers set labels in their own fonts within these bounds.
         const double w = std::ceil(std::min(text.width, CONNECTION_LABEL_MAX_WIDTH)) + 12;
         const double h = std::ceil(text.height) + 2;
-        const double mid = (at_shape.y + at_band.y) / 2;
-        c.label_box = Box{at_shape.x + 4, mid - h / 2, w, h};
+        // Beside the last stretch, the one reaching the band.
+        const Point& a = from_band ? route[0] : route[route.size() - 2];
+        const Point& b = from_band ? route[1] : route.back();
+        c.label_box = Box{a.x + 4, (a.y + b.y) / 2 - h / 2, w, h};
       }
     }
   }

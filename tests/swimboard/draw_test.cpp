@@ -623,6 +623,35 @@ TEST_F(DrawPipeline, BlackBoxPoolsAreOneLaneHighAndTheirMessagesRunStraight) {
   EXPECT_EQ(board._layout_grid.get_all_shapes().size(), 4u);
 }
 
+TEST_F(DrawPipeline, AMessageToABlackBoxGoesRoundAShapeInItsWay) {
+  Swimboard board("t");
+  Pool& customer = board.add_pool("Customer");
+  Participant& band = customer.make_black_box();
+  Pool& shop = board.add_pool("Shop");
+  Lane& upper = shop.add_lane("Upper", "", 0, "", "", "centre", "");
+  Lane& lower = shop.add_lane("Lower", "", 0, "", "", "centre", "");
+  Shape& start = upper.add_element("Start", ElementType::START);
+  Shape& work = upper.add_element("Work", ElementType::TASK);
+  Shape& end = upper.add_element("End", ElementType::END);
+  Shape& tell = lower.add_element("Tell", ElementType::TASK);
+  start.connect(work);
+  work.connect(end);
+  work.connect(tell);  // the second flow: below Work, in the same column
+  Connection& message = tell.connect(band, "news");
+  board.draw();
+  ASSERT_EQ(tell.box.centre_x(), work.box.centre_x());
+  ASSERT_GE(message.waypoints.size(), 2u);
+  EXPECT_DOUBLE_EQ(message.waypoints.back().y, customer.coord.y_pos + customer.height);
+  for (std::size_t i = 1; i < message.waypoints.size(); ++i) {
+    const Point& a = message.waypoints[i - 1];
+    const Point& b = message.waypoints[i];
+    const bool crosses = std::min(a.x, b.x) < work.box.right() &&
+                         work.box.x < std::max(a.x, b.x) + 0.01 &&
+                         std::min(a.y, b.y) < work.box.bottom() && work.box.y < std::max(a.y, b.y);
+    EXPECT_FALSE(crosses) << "segment " << i;
+  }
+}
+
 TEST_F(DrawPipeline, AttachedShapesTakeTheirPlaceFromTheShapesTheyBelongTo) {
   Swimboard board("t");
   build_order_flow(board);
