@@ -41,6 +41,7 @@ async function checkBpmn(page, entry) {
     const elements = viewer.get('elementRegistry').getAll().map((e) => ({
       id: e.id, type: e.type, x: e.x, y: e.y, width: e.width, height: e.height,
       waypoints: e.waypoints ? e.waypoints.map((p) => ({ x: p.x, y: p.y })) : null,
+      source: e.source ? e.source.id : null, target: e.target ? e.target.id : null,
     }));
     return { warnings: warnings.map((w) => w.message), elements };
   }, xml);
@@ -55,6 +56,21 @@ async function checkBpmn(page, entry) {
     } else if (form && !form.types.includes(got.type)) {
       fail(entry.name, `bpmn-js shows ${shape.id} as ${got.type}, expected ${form.types}`);
     }
+  }
+  // Every flow of an example is drawn between its ends with the type it was written as (a
+  // data link is an input or output association, whichever way it runs).
+  const FLOW_TYPES = {
+    sequence: ['bpmn:SequenceFlow'], message: ['bpmn:MessageFlow'],
+    association: ['bpmn:Association'],
+    data: ['bpmn:DataInputAssociation', 'bpmn:DataOutputAssociation'],
+  };
+  for (const flow of entry.flows || []) {
+    const from = ncName(flow.from);
+    const to = ncName(flow.to);
+    const types = FLOW_TYPES[flow.type];
+    const found = result.elements.some((e) => types && types.includes(e.type) &&
+      ((e.source === from && e.target === to) || (flow.type === 'data' && e.source === to && e.target === from)));
+    if (!found) fail(entry.name, `bpmn-js shows no ${flow.type} flow ${flow.from} -> ${flow.to}`);
   }
   const close = (a, b) => Math.abs(a - b) <= 0.5;
   for (const [id, want] of expected) {

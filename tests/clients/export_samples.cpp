@@ -11,10 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "orvane/activity.hpp"
@@ -352,8 +354,30 @@ void expectations(const LoadedDiagram& loaded, Entry& entry) {
   auto text = [](const char* key, const std::string& value) {
     return std::string(",\"") + key + "\":" + json_string(value);
   };
+  // A black-box pool's band is named by its pool's id (in pool order).
+  std::vector<std::pair<const Shape*, std::string>> bands;
+  for (const auto& pool : loaded.board->_pools) {
+    if (pool->participant() != nullptr) bands.emplace_back(pool->participant(), pool->bpmn_id);
+  }
+  auto id_of = [&](const Shape* shape) -> std::optional<std::string> {
+    if (shape == nullptr) return std::nullopt;
+    for (const auto& [band, id] : bands) {
+      if (band == shape) return id;
+    }
+    return loaded.file_id(*shape);
+  };
   std::string shapes;
   std::string flows;
+  auto add_flows = [&](const Shape& shape, const std::string& id) {
+    for (const Connection& c : *shape.connection_to) {
+      const auto to = id_of(c.target);
+      if (!to) continue;
+      flows += (flows.empty() ? "" : ",\n    ") + std::string("{\"from\":") + json_string(id) +
+               text("to", *to) + text("type", c.connection_type) + flag("default", c.is_default) +
+               text("condition", c.condition) + "}";
+    }
+  };
+  for (const auto& [band, id] : bands) add_flows(*band, id);
   for (const auto& pool : loaded.board->_pools) {
     for (const auto& lane : pool->lanes) {
       for (const Shape* shape : lane->every_shape()) {
@@ -385,13 +409,7 @@ void expectations(const LoadedDiagram& loaded, Entry& entry) {
           item += flag("marker", exclusive->show_marker);
         }
         shapes += (shapes.empty() ? "" : ",\n    ") + item + "}";
-        for (const Connection& c : *shape->connection_to) {
-          const auto to = c.target != nullptr ? loaded.file_id(*c.target) : std::nullopt;
-          if (!to) continue;
-          flows += (flows.empty() ? "" : ",\n    ") + std::string("{\"from\":") + json_string(*id) +
-                   text("to", *to) + text("type", c.connection_type) +
-                   flag("default", c.is_default) + text("condition", c.condition) + "}";
-        }
+        add_flows(*shape, *id);
       }
     }
   }
