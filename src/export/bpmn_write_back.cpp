@@ -338,7 +338,8 @@ std::string BPMN::write_back_xml(const BpmnSource& source, const std::vector<Bpm
     diagram.append_attribute("id") = model.ids.take(plane.element + "_diagram", "diagram").c_str();
     pugi::xml_node plane_node = diagram.append_child("bpmndi:BPMNPlane");
     plane_node.append_attribute("id") = model.ids.take(plane.element + "_plane", "plane").c_str();
-    plane_node.append_attribute("bpmnElement") = plane.element.c_str();
+    // An element without an id cannot be named; BPMN lets the plane name none.
+    if (!plane.element.empty()) plane_node.append_attribute("bpmnElement") = plane.element.c_str();
     export_detail::write_plane_di(plane_node, model,
                                   [&](const std::string& id) { return document.has_element(id); });
     add_parent_lanes(plane_node, model, document, model.ids);

@@ -219,11 +219,17 @@ class BpmnReader {
       read_artifacts(collaboration, main);
     }
     read_groups(main);
-    // Sub-process diagrams in document order, whatever order their shapes were drawn in.
-    std::stable_sort(
-        reading.subdiagrams.begin(), reading.subdiagrams.end(), [&](const auto& a, const auto& b) {
-          return elements_.at(a.element).offset_debug() < elements_.at(b.element).offset_debug();
-        });
+    // Sub-process diagrams in document order, whatever order their shapes were drawn in. The
+    // place of each sub-process is kept as it is read: one without an id has no entry by id.
+    std::vector<std::size_t> order(reading.subdiagrams.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      return subdiagram_offsets_[a] < subdiagram_offsets_[b];
+    });
+    std::vector<BpmnReading::Subdiagram> sorted;
+    sorted.reserve(order.size());
+    for (std::size_t i : order) sorted.push_back(std::move(reading.subdiagrams[i]));
+    reading.subdiagrams = std::move(sorted);
 
     reading.diagram.collaboration_id = collaboration ? collaboration.attribute("id").value() : "";
     auto source = std::make_shared<BpmnSource>();
@@ -758,6 +764,7 @@ class BpmnReader {
     // The sub-diagram is appended once filled: nested ones come after it, in document order.
     const std::size_t slot = reading_->subdiagrams.size();
     reading_->subdiagrams.push_back(std::move(sub));
+    subdiagram_offsets_.push_back(subprocess.offset_debug());
     auto holder =
         std::make_unique<DiagramDescription>(std::move(reading_->subdiagrams[slot].diagram));
     const std::string outer = collapsed_in_main_;
@@ -968,6 +975,8 @@ class BpmnReader {
   std::string_view text_;
   XmlFile xml_;
   BpmnReading* reading_ = nullptr;
+  /// Where in the text each sub-process of reading_->subdiagrams starts, by slot.
+  std::vector<std::ptrdiff_t> subdiagram_offsets_;
   std::unordered_map<std::string, pugi::xml_node> elements_;
   std::unordered_map<std::string, Drawn> drawn_;
   std::unordered_set<std::string> made_up_;

@@ -174,5 +174,29 @@ TEST(BpmnWriteBack, ParentLanesAreDrawnAroundTheirChildrenWhichMoveInByALabelBan
   EXPECT_EQ(bounds.count("note_taken"), 1u);
 }
 
+TEST(BpmnWriteBack, ElementsWithoutAnIdAreDrawnAndTheirPlanesNameNothing) {
+  // BPMN lets any element go without an id; the plane of such a sub-process or collaboration
+  // cannot name it, so it names nothing rather than a wrong or empty id.
+  std::string text = file_text(kHere / "fixtures/subprocesses.bpmn");
+  const std::string named = R"(<bpmn2:subProcess id="on_cancel")";
+  ASSERT_NE(text.find(named), std::string::npos);
+  text.replace(text.find(named), named.size(), "<bpmn2:subProcess");
+  const std::string collaboration = R"(<bpmn2:collaboration id="travel_collaboration">)";
+  ASSERT_NE(text.find(collaboration), std::string::npos);
+  text.replace(text.find(collaboration), collaboration.size(), "<bpmn2:collaboration>");
+
+  const std::string output = written_back(text, "no-ids.bpmn");
+  EXPECT_EQ(without_diagrams(output), without_diagrams(text));
+  pugi::xml_document doc;
+  ASSERT_TRUE(doc.load_string(output.c_str()));
+  std::vector<std::string> planes;
+  for (pugi::xml_node diagram : doc.document_element().children("bpmndi:BPMNDiagram")) {
+    pugi::xml_node plane = diagram.child("bpmndi:BPMNPlane");
+    planes.push_back(plane.attribute("bpmnElement") ? plane.attribute("bpmnElement").value()
+                                                    : "(none)");
+  }
+  EXPECT_EQ(planes, (std::vector<std::string>{"(none)", "plan_trip", "book_flights", "(none)"}));
+}
+
 }  // namespace
 }  // namespace orvane
