@@ -63,6 +63,7 @@ std::set<std::string> model_of(const DiagramDescription& d) {
   for (const PoolDescription& pool : d.pools) {
     out.insert("pool " + pool.id + " " + pool.name);
     for (const LaneDescription& lane : pool.lanes) {
+      out.insert("lane " + lane.id + " " + lane.name + " in " + pool.id);
       for (const ShapeDescription& s : lane.shapes) {
         out.insert("shape " + s.id + " " + s.word->word + " in " + lane.name);
       }
@@ -88,6 +89,11 @@ TEST(BpmnWriteBack, EveryFileKeepsItsSemanticPartByteForByteAndReadsBackAsTheSam
     const BpmnReading after = read_bpmn(output, name);
     EXPECT_EQ(model_of(after.diagram), model_of(before.diagram)) << name;
     ASSERT_EQ(after.subdiagrams.size(), before.subdiagrams.size()) << name;
+    for (std::size_t i = 0; i < before.subdiagrams.size(); ++i) {
+      EXPECT_EQ(after.subdiagrams[i].element, before.subdiagrams[i].element) << name;
+      EXPECT_EQ(model_of(after.subdiagrams[i].diagram), model_of(before.subdiagrams[i].diagram))
+          << name << " " << before.subdiagrams[i].element;
+    }
   }
 }
 
