@@ -18,6 +18,10 @@ class Pool;
 ORVANE_API void position_attached_shapes(const std::vector<std::unique_ptr<Pool>>& pools,
                                          Painter& painter);
 
+/// Fits each group again around its members, their boundary events and those events' names,
+/// which the router may have moved beside their flows. Run after the router.
+ORVANE_API void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painter);
+
 /// Routes the message flows to and from black-box pools, which no lane holds: a straight
 /// vertical line between the shape's top or bottom (whichever faces the pool) and the pool's
 /// band, side by side when a shape has several, the label beside the line. Run after the router.

@@ -105,7 +105,10 @@ void place_group(Group& group, Painter& painter) {
     if (placed(ink)) extent = unite(extent, ink);
     if (const auto* activity = dynamic_cast<const Activity*>(member)) {
       for (const TypedEvent* event : activity->boundary_events) {
-        if (event != nullptr && placed(event->box)) extent = unite(extent, event->box);
+        if (event == nullptr || !placed(event->box)) continue;
+        extent = unite(extent, event->box);
+        const Box name = name_ink(*event, painter);
+        if (placed(name)) extent = unite(extent, name);
       }
     }
     content = content ? unite(*content, extent) : extent;
@@ -254,6 +257,16 @@ void position_attached_shapes(const std::vector<std::unique_ptr<Pool>>& pools, P
         if (auto* note = dynamic_cast<TextAnnotation*>(shape)) {
           place_annotation(*note, *lane, painter, obstacles);
         }
+      }
+    }
+  }
+}
+
+void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painter) {
+  for (const auto& pool : pools) {
+    for (const auto& lane : pool->lanes) {
+      for (Shape* shape : lane->attached) {
+        if (auto* group = dynamic_cast<Group*>(shape)) place_group(*group, painter);
       }
     }
   }

@@ -273,6 +273,12 @@ class Router {
     build_channels();
     for (Route& r : routes_) r.plan = plan(r);
     split_forks();
+    // Flows leave a boundary event downwards, through the name set below it: the name moves
+    // beside them.
+    for (const Route& r : routes_) {
+      Node& s = nodes_[static_cast<size_t>(r.source)];
+      if (s.boundary && s.label_below && !s.shape->name.empty()) s.name_moves = true;
+    }
     // A fork whose shape's name finds no place beside the flow leaving the bottom is given up
     // and the routes are laid again.
     for (int attempt = 0;; ++attempt) {

@@ -100,6 +100,7 @@ void Swimboard::draw() {
   // Routes are computed once from the final boxes, so the picture and the exports agree.
   route_connections(_pools, painter());
   route_black_box_messages(_pools, painter());
+  fit_groups(_pools, painter());
 
   const std::vector<Shape*> all_shapes = _layout_grid.get_all_shapes();
   painter().set_description(_title ? _title->text : "", describe(_pools, all_shapes));

@@ -671,8 +671,13 @@ TEST_F(DrawPipeline, AttachedShapesTakeTheirPlaceFromTheShapesTheyBelongTo) {
     EXPECT_LE(event->box.centre_x(), check.box.right());
   }
   EXPECT_LE(late.box.right(), error.box.x);
-  ASSERT_FALSE(late.connection_to->front().waypoints.empty());
-  EXPECT_DOUBLE_EQ(late.connection_to->front().waypoints.front().y, late.box.bottom());
+  const auto& route = late.connection_to->front().waypoints;
+  ASSERT_GE(route.size(), 2u);
+  EXPECT_DOUBLE_EQ(route.front().y, late.box.bottom());
+  // Its name moves beside the flow, off the run down from the circle, still below the border.
+  const Box& name = late.label_box;
+  EXPECT_GE(name.y, check.box.bottom());
+  EXPECT_TRUE(name.right() <= route[0].x || name.x >= route[0].x) << name.x << " " << route[0].x;
   // The annotation lies in its lane clear of every shape, joined by a straight line.
   const Box lane{static_cast<double>(sales->coord.x_pos), static_cast<double>(sales->coord.y_pos),
                  static_cast<double>(sales->width), static_cast<double>(sales->height)};
@@ -691,6 +696,9 @@ TEST_F(DrawPipeline, AttachedShapesTakeTheirPlaceFromTheShapesTheyBelongTo) {
     EXPECT_LE(group.box.y, member->box.y) << member->name;
     EXPECT_GE(group.box.bottom(), member->box.bottom()) << member->name;
   }
+  // And the boundary event's name where the router left it.
+  EXPECT_LE(group.box.x, name.x);
+  EXPECT_GE(group.box.bottom(), name.y + 8);
   EXPECT_LE(group.box.y, group.label_box.y);
 }
 
