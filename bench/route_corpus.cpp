@@ -1,8 +1,9 @@
 // Writes the generated corpus of the route-quality report as description files.
 //
-//   route_corpus OUT_DIR [--seeds N] [--first S]
+//   route_corpus OUT_DIR [--seeds N] [--first S] [--shapes K]
 //
-// OUT_DIR receives corpus-S.yaml for the seeds S, S+1, ... (default: 300 seeds from 1).
+// OUT_DIR receives corpus-S.yaml for the seeds S, S+1, ... (default: 300 seeds from 1), each
+// of its own size or, with --shapes, of about K shapes.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,12 +13,13 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::cerr << "usage: route_corpus OUT_DIR [--seeds N] [--first S]\n";
+    std::cerr << "usage: route_corpus OUT_DIR [--seeds N] [--first S] [--shapes K]\n";
     return 2;
   }
   const std::filesystem::path out = argv[1];
   int seeds = 300;
   int first = 1;
+  int shapes = 0;
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string flag = argv[i];
     const int value = std::stoi(argv[i + 1]);
@@ -25,6 +27,8 @@ int main(int argc, char** argv) {
       seeds = value;
     } else if (flag == "--first") {
       first = value;
+    } else if (flag == "--shapes") {
+      shapes = value;
     } else {
       std::cerr << "route_corpus: unknown option " << flag << "\n";
       return 2;
@@ -32,7 +36,7 @@ int main(int argc, char** argv) {
   }
   std::filesystem::create_directories(out);
   for (int s = first; s < first + seeds; ++s) {
-    const auto diagram = orvane::bench::generate_diagram(static_cast<std::uint32_t>(s));
+    const auto diagram = orvane::bench::generate_diagram(static_cast<std::uint32_t>(s), {}, shapes);
     std::ofstream(out / ("corpus-" + std::to_string(s) + ".yaml"))
         << orvane::bench::to_description(diagram);
   }

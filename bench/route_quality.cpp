@@ -1,7 +1,7 @@
 // The route-quality report: reads the diagram interchange of BPMN files (ours or any modelling
 // tool's) and measures how their connections are drawn.
 //
-//   route_quality [--per-file] [--name SET] FILE.bpmn|DIR ...
+//   route_quality [--per-file] [--faults] [--name SET] FILE.bpmn|DIR ...
 //
 // Figures, over all files given:
 // - crossings: proper crossings between segments of two different connections, per connection;
@@ -165,7 +165,10 @@ Diagram read(const fs::path& file) {
   }
   std::map<std::string, Box> pool_bounds;
   Diagram d;
-  for (pugi::xpath_node x : doc.select_nodes("//*[local-name()='BPMNShape']")) {
+  // The first diagram is the process map; further ones draw the insides of sub-processes, each
+  // on its own plane.
+  for (pugi::xpath_node x :
+       doc.select_nodes("(//*[local-name()='BPMNDiagram'])[1]//*[local-name()='BPMNShape']")) {
     const pugi::xml_node di = x.node();
     const auto it = by_id.find(di.attribute("bpmnElement").value());
     const auto box = bounds_of(di);
@@ -173,11 +176,13 @@ Diagram read(const fs::path& file) {
     const std::string kind = local(it->second.name());
     if (kind == "participant") {
       pool_bounds[it->first] = *box;
-    } else if (kind != "lane") {
+    } else if (kind != "lane" && kind != "group") {
+      // A group is a frame round shapes that routes may cross.
       d.nodes.push_back({it->first, *box, label_of(di)});
     }
   }
-  for (pugi::xpath_node x : doc.select_nodes("//*[local-name()='BPMNEdge']")) {
+  for (pugi::xpath_node x :
+       doc.select_nodes("(//*[local-name()='BPMNDiagram'])[1]//*[local-name()='BPMNEdge']")) {
     const pugi::xml_node di = x.node();
     const auto it = by_id.find(di.attribute("bpmnElement").value());
     if (it == by_id.end()) continue;
@@ -269,6 +274,10 @@ bool related(const Edge& a, const Edge& b) {
          a.target == b.target;
 }
 
+// With --faults, each route through a shape and each pair of unrelated routes on top of each
+// other is printed.
+bool print_faults = false;
+
 Figures measure(const Diagram& d) {
   Figures f;
   f.files = 1;
@@ -308,7 +317,10 @@ Figures measure(const Diagram& d) {
       }
       if (rel && close > 20) ++f.bands;
       if (!rel && close > 30) ++f.alongside;
-      if (on_top) ++f.shared;
+      if (on_top) {
+        ++f.shared;
+        if (print_faults) std::printf("  shared: %s and %s\n", a.id.c_str(), b.id.c_str());
+      }
     }
   }
   // Every label with what it belongs to, so that a label is not compared with itself.
@@ -334,7 +346,15 @@ Figures measure(const Diagram& d) {
     }
     for (std::size_t s = 0; s + 1 < e.points.size(); ++s) {
       for (const Node& n : d.nodes) {
-        if (through(e.points[s], e.points[s + 1], n.box)) ++f.through;
+        // A route's end may lie inside its shape's box, on a round or diamond outline.
+        const bool own_end =
+            (s == 0 && n.id == e.source) || (s + 2 == e.points.size() && n.id == e.target);
+        if (own_end || !through(e.points[s], e.points[s + 1], n.box)) continue;
+        ++f.through;
+        if (print_faults) {
+          std::printf("  through: %s (%g,%g)-(%g,%g) crosses %s\n", e.id.c_str(), e.points[s].x,
+                      e.points[s].y, e.points[s + 1].x, e.points[s + 1].y, n.id.c_str());
+        }
       }
     }
     if (!e.label || e.label->w <= 0 || e.label->h <= 0) continue;
@@ -397,6 +417,8 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--per-file") {
       per_file = true;
+    } else if (arg == "--faults") {
+      print_faults = true;
     } else if (arg == "--name" && i + 1 < argc) {
       set = argv[++i];
     } else if (fs::is_directory(arg)) {
@@ -408,7 +430,7 @@ int main(int argc, char** argv) {
     }
   }
   if (files.empty()) {
-    std::cerr << "usage: route_quality [--per-file] [--name SET] FILE.bpmn|DIR ...\n";
+    std::cerr << "usage: route_quality [--per-file] [--faults] [--name SET] FILE.bpmn|DIR ...\n";
     return 2;
   }
   std::sort(files.begin(), files.end());
