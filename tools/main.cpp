@@ -259,8 +259,6 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
 }
 
 int run_layout(const std::string& file, const LoadOptions& options) {
-  // The library's own progress lines go to stderr so that stdout holds only the JSON.
-  Helper::set_output(std::cerr);
   LoadedDiagram diagram = load_file(file, options);
   Swimboard& board = *diagram.board;
   try {
@@ -508,10 +506,17 @@ int main(int argc, char** argv) {
     int code = app.exit(e);
     return code == 0 ? EXIT_OK : EXIT_BAD_INPUT;
   }
-  // The library's log line (one per saved picture) is printed only when asked for.
-  static std::ostream no_log(nullptr);
+  // The library's own lines (its log line, one per saved picture; its traces and notes such as
+  // the shapes it places without a start) are printed only when asked for. They go to stdout,
+  // except under layout, whose stdout holds only the JSON.
+  static std::ostream nowhere(nullptr);
   const bool tracing = !render.trace.empty() || render.show_grid || !layout_trace.empty();
-  if (!verbosity.verbose && !tracing) Helper::set_log_output(no_log);
+  if (verbosity.verbose || tracing) {
+    if (*layout_cmd) Helper::set_output(std::cerr);
+  } else {
+    Helper::set_log_output(nowhere);
+    Helper::set_output(nowhere);
+  }
 
   try {
     if (*render_cmd) return run_render(render, verbosity);

@@ -142,6 +142,34 @@ TEST_F(Command, ByDefaultOnlyWroteLinesQuietNothingVerboseAlsoTheLogLine) {
   EXPECT_NE(traced.err.find("[INFO] : Took ["), std::string::npos) << traced.err;
 }
 
+TEST_F(Command, LibraryNotesAreShownOnlyWhenAskedFor) {
+  // Shapes on a loop with no start are placed by the layout with a note of its own: a line of
+  // the library, which the command shows with -v or --trace only.
+  fs::path loop = write("loop.yaml",
+                        "pools:\n"
+                        "  - name: P\n"
+                        "    lanes:\n"
+                        "      - name: L\n"
+                        "        shapes:\n"
+                        "          - {id: a, name: A, type: task}\n"
+                        "          - {id: b, name: B, type: task}\n"
+                        "connections:\n"
+                        "  - {from: a, to: b}\n"
+                        "  - {from: b, to: a}\n");
+  const std::string args = "render " + loop.string() + " -o " + (dir_ / "loop.png").string();
+  Result normal = run(args);
+  ASSERT_EQ(normal.code, 0) << normal.err;
+  EXPECT_EQ(normal.out + normal.err, "wrote " + (dir_ / "loop.png").string() + "\n");
+  EXPECT_EQ(run("-q " + args).out, "");
+  const std::string note = "Processing 2 unconnected shapes in lane L\n";
+  EXPECT_NE(run("-v " + args).out.find(note), std::string::npos);
+  EXPECT_NE(run(args + " --trace draw").out.find(note), std::string::npos);
+  Result layout = run("layout " + loop.string());
+  EXPECT_EQ(layout.out.find('\n'), layout.out.size() - 1);
+  EXPECT_EQ(layout.err, "");
+  EXPECT_NE(run("layout " + loop.string() + " --trace draw").err.find(note), std::string::npos);
+}
+
 TEST_F(Command, LayoutPrintsOnlyJsonWithFileIdsAndOneBasedCells) {
   Result r = run("layout " + example("order-handling"));
   ASSERT_EQ(r.code, 0) << r.err;
