@@ -1,6 +1,7 @@
 // The orvane command end to end: exit codes, files written, messages and the layout JSON.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -28,8 +29,9 @@ std::string slurp(const fs::path& path) {
 class Command : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The process id keeps test runs of several build folders on one machine apart.
     dir_ = fs::temp_directory_path() /
-           ("orvane-cli-" +
+           ("orvane-cli-" + std::to_string(::getpid()) + "-" +
             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
