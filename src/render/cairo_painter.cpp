@@ -180,10 +180,10 @@ void CairoPainter::draw_text(const std::string& text, const Box& box, const Text
   Colour c = colour(style.colour);
   if (!c.set) c = colour("#000000");
   // Fitted once here; the replay sets the same layout on its own context.
-  FittedText fitted = fit_into(text, box, style, vertical);
+  const FittedText& fitted = fit_into(text, box, style, vertical);
   record(
-      [fit = std::move(fitted.fit), p = fitted.placement, box, style, vertical, c](
-          cairo_t* cr, PangoContext* context) {
+      [fit = fitted.fit, p = fitted.placement, box, style, vertical, c](cairo_t* cr,
+                                                                        PangoContext* context) {
         cairo_save(cr);
         if (vertical) {
           cairo_translate(cr, box.x, box.bottom());

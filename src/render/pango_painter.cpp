@@ -1,5 +1,7 @@
 #include "pango_painter.hpp"
 
+#include <cmath>
+#include <functional>
 #include <stdexcept>
 
 #include "orvane/file_io.hpp"
@@ -93,25 +95,65 @@ void PangoPainter::save_surface(const std::string& filename) {
   write_file_atomically(filename, content);
 }
 
+PangoPainter::TextKey PangoPainter::key_of(const std::string& text, const TextStyle& style,
+                                           double along, double across) {
+  // Every width pango cannot use sets the text alike (unwrapped), and NaN never equals itself.
+  if (!std::isfinite(along)) along = 0;
+  if (!std::isfinite(across)) across = 0;
+  return {text,
+          style.font,
+          style.alignment,
+          style.vertical_alignment,
+          style.font_size,
+          style.wrap,
+          style.bold,
+          style.keep_lines,
+          along,
+          across};
+}
+
+std::size_t PangoPainter::TextKeyHash::operator()(const TextKey& k) const {
+  std::size_t h = std::hash<std::string>{}(k.text);
+  auto mix = [&h](std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+  mix(std::hash<std::string>{}(k.font));
+  mix(std::hash<std::string>{}(k.alignment));
+  mix(std::hash<std::string>{}(k.vertical_alignment));
+  mix(std::hash<int>{}(k.font_size));
+  mix(static_cast<std::size_t>(k.wrap) | static_cast<std::size_t>(k.bold) << 1 |
+      static_cast<std::size_t>(k.keep_lines) << 2);
+  mix(std::hash<double>{}(k.along));
+  mix(std::hash<double>{}(k.across));
+  return h;
+}
+
 TextExtent PangoPainter::measure_text(const std::string& text, const TextStyle& style,
                                       double max_width) const {
   if (text.empty()) return {};
+  TextKey key = key_of(text, style, max_width, 0);
+  if (auto it = measured_.find(key); it != measured_.end()) return it->second;
   LayoutPtr layout = measure_layout(measure_context_, text, style, max_width);
   PangoRectangle logical;
   pango_layout_get_extents(layout.get(), nullptr, &logical);
-  return {logical.width / static_cast<double>(PANGO_SCALE),
-          logical.height / static_cast<double>(PANGO_SCALE)};
+  const TextExtent extent{logical.width / static_cast<double>(PANGO_SCALE),
+                          logical.height / static_cast<double>(PANGO_SCALE)};
+  measured_.emplace(std::move(key), extent);
+  return extent;
 }
 
-PangoPainter::FittedText PangoPainter::fit_into(const std::string& text, const Box& box,
-                                                const TextStyle& style, bool vertical) const {
-  FittedText f;
+const PangoPainter::FittedText& PangoPainter::fit_into(const std::string& text, const Box& box,
+                                                       const TextStyle& style,
+                                                       bool vertical) const {
   const double along = vertical ? box.height : box.width;
   const double across = vertical ? box.width : box.height;
-  f.fit = fit_text(measure_context_, text, style, along, across);
-  f.layout = fitted_layout(measure_context_, f.fit, style);
-  f.placement = place(f.layout.get(), style, along, across);
-  return f;
+  TextKey key = key_of(text, style, along, across);
+  if (auto it = fitted_.find(key); it != fitted_.end()) return it->second;
+  FittedText f;
+  LayoutPtr layout{nullptr, &g_object_unref};
+  f.fit = fit_text(measure_context_, text, style, along, across, &layout);
+  f.placement = place(layout.get(), style, along, across);
+  f.cut = pango_layout_is_ellipsized(layout.get());
+  f.lines = set_lines(layout.get());
+  return fitted_.emplace(std::move(key), std::move(f)).first->second;
 }
 
 namespace {
@@ -139,10 +181,10 @@ SetText PangoPainter::layout_text(const std::string& text, const Box& box, const
     set.bounds = {box.x, box.y, 0, 0};
     return set;
   }
-  const FittedText f = fit_into(text, box, style, vertical);
+  const FittedText& f = fit_into(text, box, style, vertical);
   set.font_size = f.fit.font_size;
-  set.cut = pango_layout_is_ellipsized(f.layout.get());
-  for (SetLine& line : set_lines(f.layout.get())) set.lines.push_back(std::move(line.text));
+  set.cut = f.cut;
+  for (const SetLine& line : f.lines) set.lines.push_back(line.text);
   set.bounds = on_surface(f.placement.logical, box, vertical);
   return set;
 }

@@ -5,6 +5,8 @@
 #include <pango/pangocairo.h>
 
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "orvane/painter.hpp"
 #include "text_layout.hpp"
@@ -39,15 +41,18 @@ class PangoPainter : public Painter {
   virtual std::string render() const = 0;
 
  protected:
-  /// A text fitted into a box: the fit, its layout on the measuring context, and where the
-  /// layout goes in the box (in the text's direction: `along` x `across`).
+  /// A text fitted into a box: the fit, where its layout goes in the box (in the text's
+  /// direction: `along` x `across`), and the lines as set.
   struct FittedText {
     TextFit fit;
-    LayoutPtr layout{nullptr, &g_object_unref};
     Placement placement;
+    bool cut = false;
+    std::vector<SetLine> lines;
   };
-  FittedText fit_into(const std::string& text, const Box& box, const TextStyle& style,
-                      bool vertical) const;
+  /// Fitted once per text, style and box size: a diagram fits each name several times (its
+  /// bounds for the layout and the router, then drawing it), and shaping is the costly part.
+  const FittedText& fit_into(const std::string& text, const Box& box, const TextStyle& style,
+                             bool vertical) const;
 
   const std::string kind_;
   int width_;
@@ -58,6 +63,29 @@ class PangoPainter : public Painter {
   cairo_surface_t* measure_surface_ = nullptr;
   cairo_t* measure_cr_ = nullptr;
   PangoContext* measure_context_ = nullptr;
+
+  // What a text is set by: the text and every field of its style but the colour, and the
+  // width (measuring) or the box (fitting).
+  struct TextKey {
+    std::string text;
+    std::string font;
+    std::string alignment;
+    std::string vertical_alignment;
+    int font_size = 0;
+    bool wrap = false;
+    bool bold = false;
+    bool keep_lines = false;
+    double along = 0;
+    double across = 0;
+    bool operator==(const TextKey&) const = default;
+  };
+  struct TextKeyHash {
+    std::size_t operator()(const TextKey& k) const;
+  };
+  static TextKey key_of(const std::string& text, const TextStyle& style, double along,
+                        double across);
+  mutable std::unordered_map<TextKey, TextExtent, TextKeyHash> measured_;
+  mutable std::unordered_map<TextKey, FittedText, TextKeyHash> fitted_;
 };
 
 /// Throws std::invalid_argument unless both sides are positive.

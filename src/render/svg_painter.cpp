@@ -224,7 +224,7 @@ void SvgPainter::draw_text(const std::string& text, const Box& box, const TextSt
   if (text.empty() || !finite_box(box)) return;
   Colour c = colour(style.colour);
   if (!c.set) c = colour("#000000");
-  const FittedText fitted = fit_into(text, box, style, vertical);
+  const FittedText& fitted = fit_into(text, box, style, vertical);
   const Placement& p = fitted.placement;
   const double along = fitted.fit.along;
   const double across = fitted.fit.across;
@@ -263,7 +263,7 @@ void SvgPainter::draw_text(const std::string& text, const Box& box, const TextSt
   set_colour(node, "fill", c);
   if (!clip_id.empty()) node.append_attribute("clip-path") = ("url(#" + clip_id + ")").c_str();
 
-  const std::vector<SetLine> lines = set_lines(fitted.layout.get());
+  const std::vector<SetLine>& lines = fitted.lines;
   auto position = [&](pugi::xml_node at, const SetLine& line) {
     at.append_attribute("x") = number(ox + p.dx + line.x).c_str();
     at.append_attribute("y") = number(oy + p.dy + line.baseline).c_str();

@@ -212,7 +212,14 @@ LayoutPtr fitted_layout(PangoContext* context, const TextFit& fit, const TextSty
 }
 
 TextFit fit_text(PangoContext* context, const std::string& text, const TextStyle& style,
-                 double along, double across) {
+                 double along, double across, LayoutPtr* layout_out) {
+  // Hands the layout of the fit found to the caller, so it is not set a second time.
+  auto done = [&](TextFit fit, LayoutPtr layout) {
+    if (layout_out != nullptr) {
+      *layout_out = layout ? std::move(layout) : fitted_layout(context, fit, style);
+    }
+    return fit;
+  };
   TextFit fit;
   fit.text = settable_text(text);
   fit.along = usable(along);
@@ -220,23 +227,28 @@ TextFit fit_text(PangoContext* context, const std::string& text, const TextStyle
   const double size = base_size(style);
   fit.font_size = size;
   fit.wrap = style.wrap;
-  if (fit.along <= 0 || fit.across <= 0 || fit.text.empty()) return fit;
+  if (fit.along <= 0 || fit.across <= 0 || fit.text.empty())
+    return done(fit, LayoutPtr(nullptr, &g_object_unref));
 
   const std::vector<double> sizes = sizes_down_to(size, floor_size(size));
   // The largest size that holds the text with whole words; failing that, the one that breaks
   // the fewest words between characters (those too wide even at the floor).
   std::optional<std::pair<int, double>> best;  // broken words, size
+  LayoutPtr best_layout{nullptr, &g_object_unref};
   for (double s : sizes) {
     fit.font_size = s;
     LayoutPtr layout = fitted_layout(context, fit, style);
     if (!fits(layout.get(), fit.along, fit.across)) continue;
     const int broken = fit.wrap ? broken_words(layout.get()) : 0;
-    if (broken == 0) return fit;
-    if (!best || broken < best->first) best = {broken, s};
+    if (broken == 0) return done(fit, std::move(layout));
+    if (!best || broken < best->first) {
+      best = {broken, s};
+      best_layout = std::move(layout);
+    }
   }
   if (best) {
     fit.font_size = best->second;
-    return fit;
+    return done(fit, std::move(best_layout));
   }
 
   // Cut at the floor: the lines that fit, the last one ellipsised.
@@ -250,12 +262,13 @@ TextFit fit_text(PangoContext* context, const std::string& text, const TextStyle
     each.one_line_each = true;
     for (double s : sizes_down_to(size, std::min(size, KEEP_LINES_MIN_SIZE))) {
       each.font_size = s;
-      if (fits(fitted_layout(context, each, style).get(), each.along, each.across)) return each;
+      LayoutPtr layout = fitted_layout(context, each, style);
+      if (fits(layout.get(), each.along, each.across)) return done(each, std::move(layout));
     }
   }
   fit.text = join_paragraphs_from(fit.text, last);
   fit.cut = true;
-  return fit;
+  return done(fit, LayoutPtr(nullptr, &g_object_unref));
 }
 
 Placement place(PangoLayout* layout, const TextStyle& style, double width, double height) {

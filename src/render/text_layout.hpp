@@ -55,9 +55,10 @@ struct TextFit {
   double across = 0;
 };
 
-/// Finds how `text` fits into `along` x `across` in `style` (see TextFit).
+/// Finds how `text` fits into `along` x `across` in `style` (see TextFit). With `layout_out`,
+/// also gives the fit's layout (what fitted_layout makes of it), already set.
 TextFit fit_text(PangoContext* context, const std::string& text, const TextStyle& style,
-                 double along, double across);
+                 double along, double across, LayoutPtr* layout_out = nullptr);
 
 /// The layout of a fitted text.
 LayoutPtr fitted_layout(PangoContext* context, const TextFit& fit, const TextStyle& style);

@@ -151,5 +151,47 @@ TEST_F(TextFit, BoundsAgreeWithTextBoundsAndTheBaseEstimateIsOneLine) {
   EXPECT_EQ(set.font_size, 12);
 }
 
+// A painter sets each text once and answers again from memory: every answer must still be the
+// one a fresh painter gives, whatever was asked before it (another box, direction, width or
+// any field of the style but the colour).
+TEST_F(TextFit, TextsAskedAgainAreSetAsAFreshPainterSetsThem) {
+  const std::string name = "Approve the purchase order and notify the supplier";
+  std::vector<TextStyle> styles;
+  for (int variant = 0; variant < 8; ++variant) {
+    TextStyle s = style(variant == 1 ? 16 : 12);
+    s.bold = variant == 2;
+    s.font = variant == 3 ? "DejaVu Serif" : s.font;
+    s.alignment = variant == 4 ? "left" : s.alignment;
+    s.vertical_alignment = variant == 5 ? "top" : s.vertical_alignment;
+    s.wrap = variant != 6;
+    s.keep_lines = variant == 7;
+    styles.push_back(s);
+  }
+  const std::vector<Box> boxes = {ACTIVITY, LANE_BAND, {0, 0, 200, 30}, {0, 0, 40, 12}};
+  for (int round = 0; round < 2; ++round) {
+    for (const TextStyle& s : styles) {
+      for (const Box& box : boxes) {
+        for (bool vertical : {false, true}) {
+          const auto fresh = PainterFactory().get_painter("svg", 100, 100);
+          const SetText want = fresh->layout_text(name, box, s, vertical);
+          const SetText got = painter->layout_text(name, box, s, vertical);
+          EXPECT_EQ(got.lines, want.lines) << box.width << " x " << box.height;
+          EXPECT_EQ(got.font_size, want.font_size);
+          EXPECT_EQ(got.cut, want.cut);
+          EXPECT_EQ(got.bounds, want.bounds);
+          EXPECT_EQ(painter->text_bounds(name, box, s, vertical), want.bounds);
+        }
+      }
+      for (double width : {0.0, 60.0, 150.0}) {
+        const auto fresh = PainterFactory().get_painter("svg", 100, 100);
+        const TextExtent want = fresh->measure_text(name, s, width);
+        const TextExtent got = painter->measure_text(name, s, width);
+        EXPECT_EQ(got.width, want.width) << width;
+        EXPECT_EQ(got.height, want.height) << width;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orvane
