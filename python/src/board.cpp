@@ -2,6 +2,10 @@
 // protocol, and pictures as bytes for notebooks.
 #include <pybind11/stl.h>
 
+#include <cstdint>
+#include <limits>
+#include <optional>
+
 #include "common.hpp"
 #include "fields.hpp"
 #include "orvane/helper.hpp"
@@ -31,6 +35,30 @@ void bind_text_ref(py::module_& m) {
 py::bytes picture(const Board& board, const char* kind) {
   const std::string content = board.get().painter().render_as(kind);
   return py::bytes(content.data(), content.size());
+}
+
+std::string argument(const char* name) {
+  return std::string("load() argument '") + name + "'";
+}
+
+// A ceiling of the input given to load: None keeps the default; otherwise a whole number of 1
+// or more (as the command's options), at most `most`.
+std::optional<std::uint64_t> ceiling_arg(OptionalInt a, const char* name, std::uint64_t most) {
+  const py::handle value = a.value;
+  if (value.is_none()) return std::nullopt;
+  if (!PyLong_CheckExact(value.ptr())) wrong_kind(value, "load", name, "int or None");
+  int overflow = 0;
+  const long long number = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+  if (overflow < 0 || (overflow == 0 && number < 1)) {
+    PyErr_Clear();
+    throw py::value_error(argument(name) + " must be 1 or more, got " +
+                          std::string(py::str(value)));
+  }
+  if (overflow > 0 || static_cast<std::uint64_t>(number) > most) {
+    PyErr_Clear();
+    throw py::value_error(argument(name) + " is out of range: " + std::string(py::str(value)));
+  }
+  return static_cast<std::uint64_t>(number);
 }
 
 }  // namespace
@@ -250,19 +278,38 @@ void bind_board(py::module_& m) {
 
   m.def(
       "load",
-      [](PathArg path, OptionalText painter_type) {
+      [](PathArg path, OptionalText painter_type, OptionalInt max_input_mb, OptionalInt max_shapes,
+         OptionalInt max_connections) {
         LoadOptions options;
         if (!painter_type.value.is_none()) {
           options.painter_type = text_arg(painter_type, "load", "painter_type");
         }
+        InputLimits& limits = options.limits;
+        // Megabytes beyond this would overflow the byte count.
+        constexpr std::uint64_t MAX_MIB = std::numeric_limits<std::size_t>::max() >> 21;
+        if (auto mib = ceiling_arg(max_input_mb, "max_input_mb", MAX_MIB)) {
+          limits.max_file_bytes = static_cast<std::size_t>(*mib) << 20;
+        }
+        constexpr std::uint64_t MAX_COUNT = std::numeric_limits<std::size_t>::max();
+        if (auto n = ceiling_arg(max_shapes, "max_shapes", MAX_COUNT)) {
+          limits.max_shapes = static_cast<std::size_t>(*n);
+        }
+        if (auto n = ceiling_arg(max_connections, "max_connections", MAX_COUNT)) {
+          limits.max_connections = static_cast<std::size_t>(*n);
+        }
         LoadedDiagram loaded = load_file(path_arg(path, "load", "path"), options);
         return std::make_unique<Board>(std::move(loaded.board));
       },
-      py::arg("path"), py::arg("painter_type") = py::none(), flush,
+      py::arg("path"), py::arg("painter_type") = py::none(), py::kw_only(),
+      py::arg("max_input_mb") = py::none(), py::arg("max_shapes") = py::none(),
+      py::arg("max_connections") = py::none(), flush,
       "Reads, checks and builds the diagram of a description file (YAML) or a BPMN 2.0 file, "
       "told apart by their content as the command does; ValueError names the file, line and "
       "column of a fault. painter_type overrides the file's painter. A diagram read from BPMN "
-      "writes that file back with its new layout (export_to_bpmn).");
+      "writes that file back with its new layout (export_to_bpmn). max_input_mb, max_shapes and "
+      "max_connections raise the ceilings that protect the machine (256 MiB, 2,000,000 shapes, "
+      "4,000,000 connections), as the command's --max-input-mb, --max-shapes and "
+      "--max-connections do; None keeps the default.");
 }
 
 }  // namespace orvane::python

@@ -53,7 +53,8 @@ def test_the_stub_lists_every_name_of_the_package():
     functions = {node.name for node in ast.parse(STUB.read_text(encoding="utf-8")).body
                  if isinstance(node, ast.FunctionDef)}
     assert set(stub_classes()) | functions == set(orvane.__all__)
-    assert runtime_parameters(orvane.load) == ["path", "painter_type"]
+    assert runtime_parameters(orvane.load) == ["path", "painter_type", "max_input_mb", "max_shapes",
+                                              "max_connections"]
 
 
 @pytest.mark.parametrize("name", ENUMS)
