@@ -245,16 +245,33 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
   } catch (const std::exception& e) {
     throw DescriptionError(args.file, {}, fmt::format("cannot draw the diagram: {}", e.what()));
   }
-  write_step(output, [&] { board.save(output); });
-  progress(verbosity) << "wrote " << output << "\n";
-  if (!args.bpmn.empty()) {
-    write_step(args.bpmn, [&] { board.export_to_bpmn(args.bpmn); });
-    progress(verbosity) << "wrote " << args.bpmn << "\n";
+  // The files' flushes to disk overlap each other and the exports; each file is reported once
+  // it is in place, also when a later one fails.
+  FlushGroup flushes;
+  std::vector<std::string> written;
+  auto report = [&] {
+    flushes.wait();
+    for (const std::string& path : written) {
+      write_step(path, [&] { flushes.check(path); });
+      progress(verbosity) << "wrote " << path << "\n";
+    }
+  };
+  try {
+    write_step(output, [&] { board.save(output); });
+    written.push_back(output);
+    if (!args.bpmn.empty()) {
+      write_step(args.bpmn, [&] { board.export_to_bpmn(args.bpmn); });
+      written.push_back(args.bpmn);
+    }
+    if (!args.drawio.empty()) {
+      write_step(args.drawio, [&] { board.export_to_drawio(args.drawio); });
+      written.push_back(args.drawio);
+    }
+  } catch (const WriteError&) {
+    report();
+    throw;
   }
-  if (!args.drawio.empty()) {
-    write_step(args.drawio, [&] { board.export_to_drawio(args.drawio); });
-    progress(verbosity) << "wrote " << args.drawio << "\n";
-  }
+  report();
   return EXIT_OK;
 }
 

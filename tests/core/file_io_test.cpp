@@ -56,5 +56,42 @@ TEST_F(AtomicWrite, FailureThrowsNamingTheFileAndLeavesNoFile) {
   EXPECT_THROW(write_file_atomically("", "x"), std::runtime_error);
 }
 
+// Within a group the files are flushed together: each is in place after wait(), a failure is
+// reported for its own file only (as without a group, nothing left behind), and the group ends
+// waiting for what is still flushing.
+TEST_F(AtomicWrite, AFlushGroupPutsEveryFileInPlaceAndReportsEachFailureByName) {
+  fs::create_directories(folder / "taken" / "inside");
+  const std::string taken = (folder / "taken").string();
+  {
+    FlushGroup group;
+    for (int i = 0; i < 5; ++i) {
+      write_file_atomically((folder / ("f" + std::to_string(i))).string(), std::to_string(i));
+    }
+    write_file_atomically(taken, "x");
+    write_file_atomically((folder / "f0").string(), "again");
+    group.wait();
+    EXPECT_EQ(read(folder / "f0"), "again");
+    for (int i = 1; i < 5; ++i)
+      EXPECT_EQ(read(folder / ("f" + std::to_string(i))), std::to_string(i));
+    EXPECT_NO_THROW(group.check((folder / "f1").string()));
+    try {
+      group.check(taken);
+      FAIL() << "no exception";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find("cannot write '" + taken + "'"), std::string::npos)
+          << e.what();
+    }
+    // Errors found before the content is handed over are thrown at once, as ever.
+    EXPECT_THROW(write_file_atomically((folder / "no-folder" / "x").string(), "x"),
+                 std::runtime_error);
+    write_file_atomically((folder / "last").string(), "last");
+  }
+  EXPECT_EQ(read(folder / "last"), "last");
+  // Five files, the last one and the folder: no temporary file left.
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 7);
+  // Without a group again: the failure is thrown by the write itself.
+  EXPECT_THROW(write_file_atomically(taken, "x"), std::runtime_error);
+}
+
 }  // namespace
 }  // namespace orvane
