@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -167,6 +168,22 @@ const CLI::Validator kCount(
       if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
           text.find_first_not_of('0') == std::string::npos) {
         return "must be a whole number of 1 or more, got " + Helper::quoted(text);
+      }
+      return "";
+    },
+    "");
+
+// A PNG scale: a plain decimal number from 0.01 to 100 (CLI11's own range check would print
+// "Value abc not in range 0.010000 to 100.000000").
+const CLI::Validator kScale(
+    [](std::string& text) -> std::string {
+      double value = 0;
+      const char* end = text.data() + text.size();
+      auto [stop, error] = std::from_chars(text.data(), end, value);
+      if (text.empty() || error != std::errc() || stop != end || !(value >= 0.01) ||
+          !(value <= 100)) {
+        return "must be a number from 0.01 to 100 (0.5 draws at half size), got " +
+               Helper::quoted(text);
       }
       return "";
     },
@@ -450,7 +467,7 @@ int main(int argc, char** argv) {
   render_cmd
       ->add_option("--scale", render.scale,
                    "PNG pixels per drawing unit: 0.5 draws at half size, 2 at double density")
-      ->check(CLI::Range(0.01, 100.0));
+      ->check(kScale);
   render_cmd
       ->add_option("--max-megapixels", render.max_megapixels,
                    "Largest PNG picture, in millions of pixels")

@@ -368,6 +368,17 @@ TEST_F(Command, DiagramWiderThanCairosSurfacesRendersToEveryFormat) {
   EXPECT_EQ(budget.code, 1);
   EXPECT_NE(budget.err.find("megapixels for a PNG; write it as SVG or PDF"), std::string::npos)
       << budget.err;
+  for (const char* bad : {"0", "abc", "1e3", "0.5x", "nan"}) {
+    Result refused =
+        run(fmt::format("render {} -o {}/s.png --scale {}", file.string(), dir_.string(), bad));
+    EXPECT_NE(refused.code, 0) << bad;
+    EXPECT_NE(refused.err.find(fmt::format("--scale: must be a number from 0.01 to 100 (0.5 "
+                                           "draws at half size), got '{}'",
+                                           bad)),
+              std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(fs::exists(dir_ / "s.png")) << bad;
+  }
   Result vector = run(fmt::format("render {} -o {}/v.svg --scale 2", file.string(), dir_.string()));
   EXPECT_EQ(vector.code, 2);
   EXPECT_NE(vector.err.find("--scale and --max-megapixels apply to PNG pictures"),
