@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "orvane/loader.hpp"
+#include "support/scratch_path.hpp"
 
 namespace orvane {
 namespace {
@@ -52,7 +53,7 @@ TEST(BadDescriptions, EachFileIsRefusedWithItsExpectedMessage) {
 }
 
 TEST(BadDescriptions, OversizedFileIsRefusedWithoutReadingItAll) {
-  fs::path path = fs::temp_directory_path() / "orvane-oversized.yaml";
+  fs::path path = scratch_path("oversized.yaml");
   {
     std::ofstream out(path, std::ios::binary);
     std::string line = "# " + std::string(1021, 'x') + "\n";

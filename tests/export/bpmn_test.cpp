@@ -11,6 +11,7 @@
 #include "orvane/artifact.hpp"
 #include "orvane/event.hpp"
 #include "orvane/gateway.hpp"
+#include "support/scratch_path.hpp"
 
 // fontconfig, under the real painters, keeps its configuration cache until the process ends;
 // that memory is the library's own and not a leak of the diagram.
@@ -334,13 +335,12 @@ TEST_F(BpmnExport, SameDiagramGivesIdenticalBytes) {
 TEST_F(BpmnExport, FailedWriteThrowsAndLeavesNoFile) {
   Swimboard board;
   add_lane(board.add_pool("P"), "L").add_element("S", ElementType::START);
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / "orvane-bpmn-missing-dir" / "deeper";
+  const std::filesystem::path dir = scratch_path("bpmn-missing-dir") / "deeper";
   const std::string target = (dir / "out.bpmn").string();
   EXPECT_THROW(board.export_to_bpmn(target), std::runtime_error);
   EXPECT_FALSE(std::filesystem::exists(target));
 
-  const std::filesystem::path good = std::filesystem::temp_directory_path() / "orvane-test.bpmn";
+  const std::filesystem::path good = scratch_path("test.bpmn");
   board.export_to_bpmn(good.string());
   std::ifstream in(good);
   std::stringstream text;

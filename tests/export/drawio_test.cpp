@@ -10,6 +10,7 @@
 #include "orvane/bpmn.hpp"
 #include "orvane/event.hpp"
 #include "orvane/gateway.hpp"
+#include "support/scratch_path.hpp"
 
 namespace orvane {
 namespace {
@@ -191,9 +192,8 @@ TEST_F(DrawioExport, SameDiagramGivesIdenticalBytesAndFailedWritesThrow) {
 
   Swimboard board;
   build(board);
-  const std::string target = (std::filesystem::temp_directory_path() / "orvane-drawio-missing-dir" /
-                              "nested" / "out.drawio")
-                                 .string();
+  const std::string target =
+      (scratch_path("drawio-missing-dir") / "nested" / "out.drawio").string();
   EXPECT_THROW(board.export_to_drawio(target), std::runtime_error);
   EXPECT_FALSE(std::filesystem::exists(target));
 }

@@ -16,6 +16,7 @@
 #include "orvane/read.hpp"
 #include "orvane/vocabulary.hpp"
 #include "support/file_text.hpp"
+#include "support/scratch_path.hpp"
 
 namespace orvane {
 namespace {
@@ -319,7 +320,7 @@ TEST(BadBpmn, EachFileIsRefusedWithItsExpectedMessage) {
 }
 
 TEST(BadBpmn, AHugeFileIsRefusedBeforeItIsRead) {
-  const fs::path path = fs::temp_directory_path() / "orvane-huge.bpmn";
+  const fs::path path = scratch_path("huge.bpmn");
   { std::ofstream(path) << "<definitions/>"; }
   fs::resize_file(path, std::uintmax_t{2} << 30);  // sparse: takes no disk
   try {
@@ -375,7 +376,7 @@ TEST(BadBpmn, CeilingsRefuseWithTheFigureAndHowToRaiseThem) {
                                          text.size() - 1));
 
   // load_file reads a description with the caller's ceilings as well.
-  const fs::path path = fs::temp_directory_path() / "orvane-limits.yaml";
+  const fs::path path = scratch_path("limits.yaml");
   {
     std::ofstream(path) << "title: t\nlanes:\n  - name: L\n    shapes:\n"
                            "      - {id: a, type: start}\n      - {id: b, type: end}\n"

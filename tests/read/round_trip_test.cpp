@@ -12,6 +12,7 @@
 #include "orvane/description_writer.hpp"
 #include "orvane/helper.hpp"
 #include "support/file_text.hpp"
+#include "support/scratch_path.hpp"
 
 namespace orvane {
 namespace {
@@ -94,7 +95,7 @@ TEST(BpmnRoundTrip, AConvertedDescriptionReadsBackAsWrittenAndDrawsTheSamePictur
   // The same picture: an association's id, which the description cannot state, is all that
   // tells the two apart, and a PNG holds no ids.
   const fs::path collaboration = here / "fixtures/collaboration.bpmn";
-  const fs::path dir = fs::temp_directory_path() / "orvane-convert-test";
+  const fs::path dir = scratch_path("convert-test");
   fs::create_directories(dir);
   LoadedDiagram from_bpmn = load_bpmn_text(file_text(collaboration), "collaboration.bpmn");
   const std::string yaml = description_to_yaml(read_bpmn(file_text(collaboration), "c").diagram);
