@@ -134,6 +134,32 @@ struct Ref {
   T* element;
 };
 
+/// Defines `add_lane` on a Swimboard or a Pool: one set of arguments, defaults and checks for
+/// both; `add(receiver, name, font, size, font_colour, fill, alignment, background)` makes the
+/// lane.
+template <class Class, class Add>
+void def_add_lane(Class& cls, Add add, const char* doc_key) {
+  using Receiver = typename Class::type;
+  cls.def(
+      "add_lane",
+      [add](Receiver& receiver, Text lane_name, Text font, Int font_size, Text font_colour,
+            Text fill_colour, Text text_alignment, Text background_fill_colour) {
+        const char* f = "add_lane";
+        std::string name = text_arg(lane_name, f, "lane_name");
+        std::string font_text = text_arg(font, f, "font");
+        const int size = int_arg(font_size, f, "font_size");
+        std::string font_colour_text = text_arg(font_colour, f, "font_colour");
+        std::string fill_text = text_arg(fill_colour, f, "fill_colour");
+        std::string alignment = text_arg(text_alignment, f, "text_alignment");
+        std::string background = text_arg(background_fill_colour, f, "background_fill_colour");
+        return Ref<Lane>{&add(receiver, name, font_text, size, font_colour_text, fill_text,
+                              alignment, background)};
+      },
+      py::arg("lane_name"), py::arg("font") = "", py::arg("font_size") = 0,
+      py::arg("font_colour") = "", py::arg("fill_colour") = "",
+      py::arg("text_alignment") = "centre", py::arg("background_fill_colour") = "", doc(doc_key));
+}
+
 // ---- Diagrams and anchoring --------------------------------------------------------------------
 
 /// A diagram as Python holds it. Elements reached from Python keep the diagram's Python object

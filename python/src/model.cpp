@@ -204,25 +204,14 @@ void bind_pool(py::module_& m) {
         return out;
       },
       doc("Pool.lanes"));
-  cls.def(
-      "add_lane",
-      [](Pool& pool, Text lane_name, Text font, Int font_size, Text font_colour, Text fill_colour,
-         Text text_alignment, Text background_fill_colour) {
-        const char* f = "add_lane";
-        std::string name = text_arg(lane_name, f, "lane_name");
-        std::string font_text = text_arg(font, f, "font");
-        int size = int_arg(font_size, f, "font_size");
-        std::string font_colour_text = text_arg(font_colour, f, "font_colour");
-        std::string fill_text = text_arg(fill_colour, f, "fill_colour");
-        std::string alignment = text_arg(text_alignment, f, "text_alignment");
-        std::string background = text_arg(background_fill_colour, f, "background_fill_colour");
-        return Ref<Lane>{&pool.add_lane(name, font_text, size, font_colour_text, fill_text,
-                                        alignment, background)};
+  def_add_lane(
+      cls,
+      [](Pool& pool, const std::string& name, const std::string& font, int size,
+         const std::string& font_colour, const std::string& fill, const std::string& alignment,
+         const std::string& background) -> Lane& {
+        return pool.add_lane(name, font, size, font_colour, fill, alignment, background);
       },
-      py::arg("lane_name"), py::arg("font") = "", py::arg("font_size") = 0,
-      py::arg("font_colour") = "", py::arg("fill_colour") = "",
-      py::arg("text_alignment") = "centre", py::arg("background_fill_colour") = "",
-      doc("Pool.add_lane"));
+      "Pool.add_lane");
   cls.def("__repr__", [](const Pool& p) {
     return fmt::format("<Pool {} with {} {}>", Helper::quoted(p.name), p.lanes.size(),
                        p.lanes.size() == 1 ? "lane" : "lanes");
