@@ -60,13 +60,18 @@ class ORVANE_API Event : public Shape {
   virtual EventTrigger trigger() const = 0;
   /// The position this event takes; timers and links decide by their connections.
   virtual EventPosition position() const = 0;
-  /// Whether the event throws (filled marker): end events, plain intermediate events and link
-  /// events that lead nowhere.
-  virtual bool throwing() const;
+  /// Whether the event throws (filled marker): end events always, start events never, an
+  /// intermediate event as `throws_in_between` says.
+  bool throwing() const;
   /// Whether the event interrupts what it starts or sits on (drawn solid; dashed otherwise).
   virtual bool interrupting() const { return true; }
   /// The activity whose border a boundary event sits on; nullptr for every other event.
   virtual Activity* boundary_of() const { return nullptr; }
+
+ protected:
+  /// Whether the event throws where it is intermediate: plain intermediate events and link
+  /// events that lead nowhere.
+  virtual bool throws_in_between() const;
 };
 
 #define ORVANE_EVENT_CLASS(Name, Member, Trigger, Position)                     \
@@ -124,7 +129,6 @@ class ORVANE_API TypedEvent : public Event {
   EventTrigger trigger() const override { return definition; }
   /// Boundary events are intermediate whatever `stage` says.
   EventPosition position() const override;
-  bool throwing() const override;
   bool interrupting() const override { return interrupts; }
   Activity* boundary_of() const override { return attached_to; }
   /// How BPMN sees this event's use (position, direction, boundary).
@@ -144,6 +148,10 @@ class ORVANE_API TypedEvent : public Event {
   /// The activity whose lower border the event sits on (set by Lane::add_boundary_event), or
   /// nullptr for an event that stands in its lane.
   Activity* attached_to = nullptr;
+
+ protected:
+  /// A boundary event catches; any other throws as `throws` says.
+  bool throws_in_between() const override { return attached_to == nullptr && throws; }
 };
 
 }  // namespace orvane

@@ -93,6 +93,10 @@ bool Event::throwing() const {
     case EventPosition::INTERMEDIATE:
       break;
   }
+  return throws_in_between();
+}
+
+bool Event::throws_in_between() const {
   switch (trigger()) {
     case EventTrigger::NONE:
       return true;
@@ -109,18 +113,6 @@ EventPosition Timer::position() const {
 
 EventPosition TypedEvent::position() const {
   return attached_to != nullptr ? EventPosition::INTERMEDIATE : stage;
-}
-
-bool TypedEvent::throwing() const {
-  switch (position()) {
-    case EventPosition::END:
-      return true;
-    case EventPosition::START:
-      return false;
-    case EventPosition::INTERMEDIATE:
-      break;
-  }
-  return attached_to == nullptr && throws;
 }
 
 EventUse TypedEvent::use() const {
