@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "orvane/coordinate.hpp"
@@ -19,6 +20,9 @@ class Pool;
 class TextAnnotation;
 class TypedEvent;
 enum class EventTrigger;
+
+/// A set of shapes, such as the shapes placed by the layout.
+using ShapeSet = std::unordered_set<const Shape*>;
 
 /// A lane of a pool: a horizontal band holding shapes. Owns its shapes, including shapes that a
 /// replacement took out of `shapes` but that other shapes still name.
@@ -84,8 +88,10 @@ class ORVANE_API Lane {
   void draw();
   /// Paints the lane's shapes.
   void draw_shape();
-  /// Paints the connections leaving the lane's placed shapes.
+  /// Paints the connections leaving the lane's shapes that are in `all_shapes` (the placed ones).
   void draw_connection(const std::vector<Shape*>& all_shapes);
+  /// The same with the placed shapes as a set, which the draw pipeline builds once for all lanes.
+  void draw_placed_connections(const ShapeSet& placed);
 
   Pool* pool() const { return pool_; }
   /// The painter of the lane's pool.

@@ -8,6 +8,7 @@
 #include "orvane/coordinate.hpp"
 #include "orvane/element_type.hpp"
 #include "orvane/export.hpp"
+#include "orvane/painter.hpp"
 
 namespace orvane {
 
@@ -32,8 +33,8 @@ struct ConnectionTypes {
 enum class AssociationDirection { NONE, ONE, BOTH };
 
 /// A directed connection between two shapes; `connection_type` is one of ConnectionTypes. The
-/// sides and the route are filled in by the connection router at draw time, so pictures and
-/// exports show the same geometry.
+/// sides are the caller's wish (empty: the router chooses); the route is computed by the
+/// connection router at draw time, so pictures and exports show the same geometry.
 struct ORVANE_API Connection {
   Connection(Shape* source, Shape* target, std::string label = "",
              std::string connection_type = "sequence", std::string source_connection_side = "",
@@ -59,10 +60,16 @@ struct ORVANE_API Connection {
   /// connections from their seven values and keeps these with it.
   void copy_details(const Connection& other);
 
-  /// The drawn route, first point on the source's border, last on the target's.
+  /// The drawn route, first point on the source's outline, last on the target's.
   std::vector<Point> waypoints;
   /// Where the label is drawn, when there is a label and a route.
   std::optional<Box> label_box;
+  /// The sides the drawn route leaves and enters by ("left", "right", "top", "bottom"). The
+  /// router keeps to the sides the caller set above, and never changes them.
+  std::string drawn_source_side;
+  std::string drawn_target_side;
+  /// Why the drawn route does not keep to a side the caller set, when it cannot.
+  std::string route_note;
 };
 
 using ConnectionList = std::vector<Connection>;
@@ -124,6 +131,9 @@ class ORVANE_API Shape {
   /// Completes the drawn box from `coord` (the top-left of the shape's grid cell), centred in
   /// the cell, and fills an empty style from the painter's theme.
   virtual void set_draw_position(Painter& painter);
+  /// How the name is set: the shape's font, size, colour and alignment, the painter's theme
+  /// where they are empty; a name drawn outside the shape hangs from the top of its box.
+  TextStyle name_style(const Painter& painter) const;
   /// Paints the shape with the painter given to set_draw_position.
   virtual void draw();
   /// Paints the shape's connections from their stored routes.

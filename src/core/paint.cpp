@@ -264,12 +264,16 @@ void Shape::set_draw_position(Painter& painter) {
     label_box = free_space_below(*this);
     // Only as high as the name set in that space needs, so routes may pass below it.
     if (!name.empty() && label_box.height > 0) {
-      const Box set = painter.text_bounds(name, label_box, name_style(*this, painter));
+      const Box set = painter.text_bounds(name, label_box, paint::name_style(*this, painter));
       if (set.height > 0) {
         label_box.height = std::min(label_box.height, std::ceil(set.bottom() - label_box.y) + 1);
       }
     }
   }
+}
+
+TextStyle Shape::name_style(const Painter& p) const {
+  return paint::name_style(*this, p);
 }
 
 void Shape::draw() {
@@ -321,7 +325,7 @@ void Shape::draw() {
       // The black-box pool paints the band itself.
       return;
   }
-  const TextStyle style = name_style(*this, p);
+  const TextStyle style = paint::name_style(*this, p);
   if (kind() == ShapeKind::TERMINATOR) {
     // The rounded ends leave less room for text than the box suggests.
     Box text = inset(box, TEXT_PADDING);

@@ -2,12 +2,12 @@
 // lines with a filled arrowhead (a slash at the source of a default flow, a small diamond at the
 // source of a conditional flow leaving an activity), message flows dashed with an open circle at
 // the source and an open arrowhead at the target, data associations dotted with a line
-// arrowhead, associations dotted with arrowheads as their direction says.
+// arrowhead, associations dotted with arrowheads as their direction says. Each painted route is
+// traced under the draw_connection category, after the line that names its lane.
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <unordered_set>
 
+#include "orvane/helper.hpp"
 #include "orvane/lane.hpp"
 #include "orvane/painter.hpp"
 #include "orvane/routing.hpp"
@@ -80,6 +80,20 @@ void source_marker(Painter& p, const Connection& c, std::vector<Point>& line,
   }
 }
 
+// One line per painted route: its ends, the sides it uses and, where it could not keep to a side
+// the caller set, why.
+void trace(const Connection& c) {
+  if (!Helper::is_shown("draw_connection")) return;
+  PrintOptions options;
+  options.show_level = "draw_connection";
+  std::string line = "Routed " + Helper::escape(Helper::quoted(c.source->name)) + " -> " +
+                     Helper::escape(Helper::quoted(c.target->name)) + ": " + c.drawn_source_side +
+                     " to " + c.drawn_target_side + ", " + std::to_string(c.waypoints.size()) +
+                     " points";
+  if (!c.route_note.empty()) line += " (" + Helper::escape(c.route_note) + ")";
+  Helper::printc(line, options);
+}
+
 }  // namespace
 
 void Shape::draw_connections() {
@@ -87,6 +101,7 @@ void Shape::draw_connections() {
   Painter& p = *painter_;
   for (const Connection& c : *connection_to) {
     if (c.waypoints.size() < 2) continue;
+    trace(c);
     // Named by its label, or by the shapes it joins.
     const PaintGroup group(
         p, c.bpmn_id,
@@ -150,24 +165,10 @@ void Shape::draw_connections() {
 }
 
 void Lane::draw_connection(const std::vector<Shape*>& all_shapes) {
-  // The same list of all placed shapes is handed to every lane of a draw; its set is built once
-  // and kept while the list is unchanged (same storage, size and contents digest).
-  thread_local const Shape* const* cached_data = nullptr;
-  thread_local size_t cached_size = 0;
-  thread_local std::uint64_t cached_digest = 0;
-  thread_local std::unordered_set<const Shape*> placed;
-  std::uint64_t digest = 1469598103934665603ull;
-  for (const Shape* s : all_shapes) {
-    digest = (digest ^ reinterpret_cast<std::uintptr_t>(s)) * 1099511628211ull;
-  }
-  if (cached_data != all_shapes.data() || cached_size != all_shapes.size() ||
-      cached_digest != digest) {
-    placed.clear();
-    placed.insert(all_shapes.begin(), all_shapes.end());
-    cached_data = all_shapes.data();
-    cached_size = all_shapes.size();
-    cached_digest = digest;
-  }
+  draw_placed_connections(ShapeSet(all_shapes.begin(), all_shapes.end()));
+}
+
+void Lane::draw_placed_connections(const ShapeSet& placed) {
   for (Shape* shape : shapes) {
     if (shape != nullptr && placed.count(shape) != 0) shape->draw_connections();
   }

@@ -97,12 +97,14 @@ void Swimboard::draw() {
   _validate();
   _replace_elements();
   _set_draw_position();
-  // Routes are computed once from the final boxes, so the picture and the exports agree.
+  // Routes are computed once from the final boxes, so the picture and the exports agree; each
+  // lane traces its routes when it paints them.
   route_connections(_pools, painter());
   route_black_box_messages(_pools, painter());
   fit_groups(_pools, painter());
 
   const std::vector<Shape*> all_shapes = _layout_grid.get_all_shapes();
+  const ShapeSet placed(all_shapes.begin(), all_shapes.end());
   painter().set_description(_title ? _title->text : "", describe(_pools, all_shapes));
   if (_title) _title->draw();
   if (!_pools.empty()) {
@@ -120,7 +122,7 @@ void Swimboard::draw() {
       for (const auto& lane : pool->lanes) {
         Helper::printc("Drawing connection for " + pool_lane_names(*pool, *lane),
                        level("draw_connection"));
-        lane->draw_connection(all_shapes);
+        lane->draw_placed_connections(placed);
       }
       // A black-box pool has no lanes: its band draws the messages it sends.
       if (Participant* band = pool->participant()) band->draw_connections();

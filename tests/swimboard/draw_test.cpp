@@ -652,6 +652,38 @@ TEST_F(DrawPipeline, AMessageToABlackBoxGoesRoundAShapeInItsWay) {
   }
 }
 
+// A message from a black-box pool runs straight down onto its shape's top, drawn after routing:
+// the shape's flows leave by other sides, never on top of the message.
+TEST_F(DrawPipeline, FlowsKeepOffTheSideABlackBoxMessageArrivesBy) {
+  Swimboard board("t");
+  Pool& customer = board.add_pool("Customer");
+  Participant& band = customer.make_black_box();
+  Pool& shop = board.add_pool("Shop");
+  Lane& upper = shop.add_lane("Upper", "", 0, "", "", "centre", "");
+  Lane& lower = shop.add_lane("Lower", "", 0, "", "", "centre", "");
+  Shape& start = upper.add_element("Start", ElementType::START);
+  Shape& wait = lower.add_element("Await feedback", ElementType::TASK);
+  Shape& closed = lower.add_element("Closed", ElementType::END);
+  Shape& settled = upper.add_element("Settled", ElementType::END);
+  start.connect(wait);
+  wait.connect(closed, "thanked");
+  Connection& up = wait.connect(settled);  // to the lane above, one column on
+  Connection& feedback = band.connect(wait, "feedback");
+  board.draw();
+  ASSERT_GE(feedback.waypoints.size(), 2u);
+  ASSERT_GE(up.waypoints.size(), 2u);
+  EXPECT_NE(up.drawn_source_side, "top");
+  const double x = feedback.waypoints.back().x;
+  for (std::size_t i = 1; i < up.waypoints.size(); ++i) {
+    const Point& a = up.waypoints[i - 1];
+    const Point& b = up.waypoints[i];
+    const bool on_the_message = a.x == b.x && std::abs(a.x - x) < 6 &&
+                                std::min(a.y, b.y) < wait.box.y &&
+                                std::max(a.y, b.y) > feedback.waypoints.front().y;
+    EXPECT_FALSE(on_the_message) << "segment " << i;
+  }
+}
+
 TEST_F(DrawPipeline, AttachedShapesTakeTheirPlaceFromTheShapesTheyBelongTo) {
   Swimboard board("t");
   build_order_flow(board);

@@ -1,0 +1,61 @@
+// The free space of a diagram: where routes may run. Shapes and the name strips of pools and
+// lanes are obstacles that routes keep CLEARANCE off; shape names are soft obstacles that cost
+// to cross; pool and lane borders are lines routes cross but keep off when running beside.
+#pragma once
+
+#include <vector>
+
+#include "box_index.hpp"
+#include "geometry.hpp"
+#include "problem.hpp"
+#include "settings.hpp"
+
+namespace orvane::routing {
+
+class FreeSpace {
+ public:
+  explicit FreeSpace(const Problem& problem);
+
+  /// Whether `p` lies inside an obstacle grown by CLEARANCE.
+  bool blocked(const Point& p) const;
+
+  /// Whether the axis-parallel segment a-b passes through no obstacle grown by `clearance`,
+  /// leaving out the shapes (node numbers) `a_node` and `b_node`.
+  bool clear(const Point& a, const Point& b, double clearance, int a_node = -1,
+             int b_node = -1) const;
+
+  /// How far an axis-parallel segment may be moved across itself and stay CLEARANCE off every
+  /// obstacle beside its extent (and off the names of shapes, with `names`), off the borders
+  /// running beside it and inside `area`: the coordinates it may take, never further than
+  /// `reach` from where it is. `vertical`: the segment runs at x = `at` over `along` of y (else
+  /// at y over x). A segment of no length finds the room of the line through its point.
+  /// `clearance` (at most CLEARANCE) replaces CLEARANCE for shapes and strips and caps the
+  /// keep-off from borders: the room of a channel too tight for the usual margins.
+  Interval room(bool vertical, double at, Interval along, const Box& area, bool names, double reach,
+                double clearance = CLEARANCE) const;
+
+  /// How long the axis-parallel segment a-b runs inside the names of shapes, leaving out the
+  /// names of nodes `a_node` and `b_node`.
+  double in_names(const Point& a, const Point& b, int a_node = -1, int b_node = -1) const;
+
+  /// Whether `p` lies inside the name of a shape other than nodes `a_node` and `b_node`.
+  bool in_name(const Point& p, int a_node = -1, int b_node = -1) const;
+
+  /// The shapes' boxes (numbered as the problem's nodes) and the strips' boxes.
+  const BoxIndex& shapes() const { return shapes_; }
+  const BoxIndex& strips() const { return strips_; }
+
+ private:
+  void limit_by_borders(bool vertical, double at, Interval along, double keep_off,
+                        Interval& room) const;
+
+  BoxIndex shapes_;
+  BoxIndex strips_;
+  BoxIndex names_;
+  std::vector<int> name_node_;
+  // Borders by direction, sorted by where they lie.
+  std::vector<Border> vertical_borders_;
+  std::vector<Border> horizontal_borders_;
+};
+
+}  // namespace orvane::routing

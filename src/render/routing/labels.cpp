@@ -1,0 +1,272 @@
+#include "labels.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <optional>
+
+#include "box_index.hpp"
+#include "orvane/painter.hpp"
+#include "orvane/routing.hpp"
+#include "orvane/shape.hpp"
+
+namespace orvane::routing {
+namespace {
+
+constexpr double GAP = 4;  // between a name and its shape, a label and its route
+constexpr double PAD = 2;  // around a measured connection label
+
+// What is already placed: solid things (shapes, name strips, names, labels) that nothing may
+// cover, and lines (routes, lane borders) that labels prefer to keep off.
+class Places {
+ public:
+  Places() : solid_(64), lines_(128) {}
+
+  void add_solid(const Box& b) { solid_.add(b); }
+  void add_line(const Point& a, const Point& b) { lines_.add(segment_box(a, b, 1)); }
+
+  bool solid_free(const Box& b) const { return !solid_.hits(b); }
+  bool lines_free(const Box& b) const { return !lines_.hits(b); }
+
+ private:
+  BoxIndex solid_;
+  BoxIndex lines_;
+};
+
+// The first candidate clear of everything, else the first clear of solid things.
+std::optional<Box> first_free(const std::vector<Box>& candidates, const Places& places,
+                              const Box& area) {
+  std::optional<Box> on_a_line;
+  for (const Box& b : candidates) {
+    if (!contains(area, b) || !places.solid_free(b)) continue;
+    if (places.lines_free(b)) return b;
+    if (!on_a_line) on_a_line = b;
+  }
+  return on_a_line;
+}
+
+// Whether a segment of `points` passes through the inside of `b`.
+bool crosses(const std::vector<Point>& points, const Box& b) {
+  for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+    if (overlaps(segment_box(points[i], points[i + 1], 0), b)) return true;
+  }
+  return false;
+}
+
+// When no candidate is free: the nearest place on rings round `centre` that `fits`, as far
+// out as 120 px and the box's own size.
+template <typename Fits>
+std::optional<Box> search_around(const Point& centre, double w, double h, const Fits& fits) {
+  const int rings = 12 + static_cast<int>(std::min(w + h, 400.0) / 10);
+  for (int ring = 1; ring <= rings; ++ring) {
+    const double d = ring * 10.0;
+    const int steps = 16 * std::min(ring, 4);  // denser further out
+    for (int k = 0; k < steps; ++k) {
+      const double angle = k * 2 * 3.14159265358979 / steps;
+      const Box b{centre.x + d * std::cos(angle) - w / 2, centre.y + d * std::sin(angle) - h / 2, w,
+                  h};
+      if (fits(b)) return b;
+    }
+  }
+  return std::nullopt;
+}
+
+// The name is drawn hanging from the top of its box: a box just round the text keeps it where
+// it was measured, and the exports carry where it really is.
+Box framed(const Box& ink) {
+  return {std::floor(ink.x - 1), std::floor(ink.y), std::ceil(ink.width + 2),
+          std::ceil(ink.height + 1)};
+}
+
+void place_names(Problem& problem, const std::vector<DrawnRoute>& routes, Places& places) {
+  // The routes at each shape: a name that no place keeps clear of every route at least keeps
+  // clear of its own shape's.
+  std::vector<std::vector<const DrawnRoute*>> at_node(problem.nodes.size());
+  for (const DrawnRoute& r : routes) {
+    const Link& l = problem.links[static_cast<std::size_t>(r.link)];
+    at_node[static_cast<std::size_t>(l.source)].push_back(&r);
+    if (l.target != l.source) at_node[static_cast<std::size_t>(l.target)].push_back(&r);
+  }
+  for (std::size_t n = 0; n < problem.nodes.size(); ++n) {
+    Node& node = problem.nodes[n];
+    if (!node.name) continue;
+    const Box ink = *node.name;
+    const Box& b = node.box;
+    const double w = ink.width;
+    const double h = ink.height;
+    const double cx = b.centre_x();
+    const double above = b.y - GAP - h;
+    const double below = b.bottom() + GAP;
+    const double cy = b.centre_y();
+    // Where it is drawn; at that height beside a route that leaves through it from the middle
+    // of the shape; above; beside where a route leaves downwards or upwards; then left or
+    // right of the shape.
+    const std::vector<Box> candidates = {ink,
+                                         {cx - GAP - w, ink.y, w, h},
+                                         {cx + GAP, ink.y, w, h},
+                                         {ink.x, above, w, h},
+                                         {cx - GAP - w, below, w, h},
+                                         {cx + GAP, below, w, h},
+                                         {cx - GAP - w, above, w, h},
+                                         {cx + GAP, above, w, h},
+                                         {b.x - GAP - w, b.y - GAP - h, w, h},
+                                         {b.right() + GAP, b.y - GAP - h, w, h},
+                                         {b.x - GAP - w, b.bottom() + GAP, w, h},
+                                         {b.right() + GAP, b.bottom() + GAP, w, h},
+                                         {b.x - GAP - w, cy - GAP - h, w, h},
+                                         {b.right() + GAP, cy - GAP - h, w, h}};
+    // Each place as the name's box will be (see framed), which is what must keep clear.
+    std::vector<Box> frames;
+    frames.reserve(candidates.size());
+    for (const Box& c : candidates) frames.push_back(framed(c));
+    const Box lane = usable(node.lane) ? node.lane : framed(ink);
+    std::optional<Box> chosen = first_free(frames, places, lane);
+    // Else the first place clear of the shape's own routes, else of the routes leaving it (a
+    // name read along a flow as it leaves misleads most), among the candidates, then round it.
+    const auto own_route_through = [&](const Box& box, bool leaving_only) {
+      for (const DrawnRoute* r : at_node[n]) {
+        const bool leaving =
+            problem.links[static_cast<std::size_t>(r->link)].source == static_cast<int>(n);
+        if ((leaving || !leaving_only) && crosses(r->points, box)) return true;
+      }
+      return false;
+    };
+    for (const bool leaving_only : {false, true}) {
+      if (chosen && !own_route_through(*chosen, leaving_only)) break;
+      const auto fits = [&](const Box& c) {
+        return contains(lane, c) && places.solid_free(c) && !own_route_through(c, leaving_only);
+      };
+      const auto found = std::find_if(frames.begin(), frames.end(), fits);
+      std::optional<Box> clear;
+      if (found != frames.end()) {
+        clear = *found;
+      } else if (auto near =
+                     search_around({cx, cy}, w, h, [&](const Box& c) { return fits(framed(c)); })) {
+        clear = framed(*near);
+      }
+      if (clear) {
+        chosen = clear;
+        break;
+      }
+    }
+    node.shape->label_box = chosen.value_or(framed(ink));
+    places.add_solid(node.shape->label_box);
+  }
+}
+
+// Places along a route's own part (from `from` to `to` along it) beside each segment: first
+// right after the start of the segment in the direction of travel, then further on.
+std::vector<Box> label_candidates(const std::vector<Point>& points, double from, double to,
+                                  double w, double h) {
+  std::vector<Box> out;
+  double along = 0;
+  int segments = 0;
+  for (std::size_t i = 0; i + 1 < points.size() && segments < 8; ++i) {
+    const Point& a = points[i];
+    const Point& b = points[i + 1];
+    const bool horizontal_segment = a.y == b.y;
+    const double length = std::abs(b.x - a.x) + std::abs(b.y - a.y);
+    const double lo = std::max(along, from);
+    const double hi = std::min(along + length, to);
+    along += length;
+    if (hi - lo <= 0) continue;
+    ++segments;
+    const double dir = (horizontal_segment ? b.x - a.x : b.y - a.y) >= 0 ? 1 : -1;
+    const int steps = std::clamp(static_cast<int>((hi - lo) / 16), 1, 10);
+    for (int k = 0; k <= steps; ++k) {
+      const double offset = (lo - (along - length)) + (hi - lo) * k / steps;
+      if (horizontal_segment) {
+        const double x = a.x + dir * offset;
+        for (double left : {dir > 0 ? x + GAP : x - GAP - w, x - w / 2}) {
+          out.push_back({left, a.y - GAP - h, w, h});
+          out.push_back({left, a.y + GAP, w, h});
+        }
+      } else {
+        const double y = a.y + dir * offset;
+        for (double top : {dir > 0 ? y + GAP : y - GAP - h, y - h / 2}) {
+          out.push_back({a.x + GAP, top, w, h});
+          out.push_back({a.x - GAP - w, top, w, h});
+        }
+      }
+    }
+  }
+  return out;
+}
+
+// The point `distance` along a route.
+Point point_along(const std::vector<Point>& points, double distance) {
+  for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+    const Point& a = points[i];
+    const Point& b = points[i + 1];
+    const double length = std::abs(b.x - a.x) + std::abs(b.y - a.y);
+    if (distance <= length && length > 0) {
+      const double t = distance / length;
+      return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+    }
+    distance -= length;
+  }
+  return points.back();
+}
+
+}  // namespace
+
+void place_labels(Problem& problem, const std::vector<DrawnRoute>& routes, const Painter& painter) {
+  Places places;
+  for (const Node& n : problem.nodes) places.add_solid(n.box);
+  for (const Box& s : problem.strips) places.add_solid(s);
+  for (const DrawnRoute& r : routes) {
+    for (std::size_t i = 0; i + 1 < r.points.size(); ++i)
+      places.add_line(r.points[i], r.points[i + 1]);
+  }
+  place_names(problem, routes, places);
+  // Connection labels also keep off the lines of pools and lanes where they can.
+  for (const Border& b : problem.borders) {
+    if (b.horizontal) {
+      places.add_line({b.along.lo, b.at}, {b.along.hi, b.at});
+    } else {
+      places.add_line({b.at, b.along.lo}, {b.at, b.along.hi});
+    }
+  }
+
+  const TextStyle style = connection_label_style(painter);
+  std::map<std::string, TextExtent> extents;  // labels repeat ("yes", "no")
+  const std::vector<TrunkLengths> trunks = trunk_lengths(routes, problem);
+  for (std::size_t r = 0; r < routes.size(); ++r) {
+    const DrawnRoute& route = routes[r];
+    const Link& link = problem.links[static_cast<std::size_t>(route.link)];
+    Connection& c = *link.connection;
+    if (c.label.empty() || route.points.size() < 2) continue;
+    auto known = extents.find(c.label);
+    if (known == extents.end()) {
+      known =
+          extents.emplace(c.label, painter.measure_text(c.label, style, CONNECTION_LABEL_MAX_WIDTH))
+              .first;
+    }
+    const double w = std::ceil(std::max(known->second.width, 1.0) + 2 * PAD);
+    const double h = std::ceil(std::max(known->second.height, 1.0) + 2 * PAD);
+    double total = 0;
+    for (std::size_t i = 0; i + 1 < route.points.size(); ++i) {
+      total += std::abs(route.points[i + 1].x - route.points[i].x) +
+               std::abs(route.points[i + 1].y - route.points[i].y);
+    }
+    // A branch's label goes where the branch is its own: past the trunk it shares.
+    double from = trunks[r].fork;
+    double to = total - trunks[r].join;
+    if (to - from < 1) {
+      from = 0;
+      to = total;
+    }
+    const std::vector<Box> candidates = label_candidates(route.points, from, to, w, h);
+    std::optional<Box> chosen = first_free(candidates, places, link.area);
+    if (!chosen) {
+      chosen = search_around(point_along(route.points, from), w, h,
+                             [&](const Box& b) { return places.solid_free(b); });
+    }
+    if (!chosen && !candidates.empty()) chosen = candidates.front();
+    if (!chosen) continue;
+    c.label_box = *chosen;
+    places.add_solid(*chosen);
+  }
+}
+
+}  // namespace orvane::routing

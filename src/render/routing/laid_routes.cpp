@@ -1,0 +1,81 @@
+#include "laid_routes.hpp"
+
+#include <algorithm>
+
+namespace orvane::routing {
+
+Dir direction(Vertex from, Vertex to) {
+  if (to.i > from.i) return Dir::EAST;
+  if (to.i < from.i) return Dir::WEST;
+  return to.j > from.j ? Dir::SOUTH : Dir::NORTH;
+}
+
+LaidRoutes::LaidRoutes(std::size_t links, int columns, int rows)
+    : routes_(links), laid_(links, 0), prefix_(links, 0), suffix_(links, 0) {
+  const double bits = static_cast<double>(columns) * static_cast<double>(rows);
+  if (bits <= 1 << 30) {
+    rows_ = static_cast<std::size_t>(rows);
+    used_.assign(static_cast<std::size_t>(bits) / 64 + 1, 0);
+  }
+}
+
+void LaidRoutes::add(const GraphRoute& route, int source_node, int target_node) {
+  const auto index = static_cast<std::size_t>(route.link);
+  routes_[index] = route;
+  laid_[index] = 1;
+  prefix_[index] = std::max(prefix_[index], route.fork_shared);
+  suffix_[index] = std::max(suffix_[index], route.join_shared);
+  if (route.fork_of >= 0) {
+    int& p = prefix_[static_cast<std::size_t>(route.fork_of)];
+    p = std::max(p, route.fork_shared);
+  }
+  if (route.join_of >= 0) {
+    int& s = suffix_[static_cast<std::size_t>(route.join_of)];
+    s = std::max(s, route.join_shared);
+  }
+  const auto& v = route.vertices;
+  for (std::size_t t = 0; t < v.size(); ++t) {
+    Pass pass;
+    pass.link = route.link;
+    pass.in = t == 0 ? outward(route.source_side) : direction(v[t - 1], v[t]);
+    pass.out = t + 1 == v.size() ? inward(route.target_side) : direction(v[t], v[t + 1]);
+    bool inserted = false;
+    int& index = tallies_.insert(ChannelGraph::key(v[t]), 0, inserted);
+    if (inserted) {
+      index = static_cast<int>(tally_list_.size());
+      tally_list_.emplace_back();
+    }
+    Tally& tally = tally_list_[static_cast<std::size_t>(index)];
+    std::uint16_t& count = tally.count[static_cast<int>(pass.in)][static_cast<int>(pass.out)];
+    if (count < UINT16_MAX) ++count;
+    entries_.push_back({pass, tally.head});
+    tally.head = static_cast<int>(entries_.size()) - 1;
+    if (!used_.empty()) {
+      const std::size_t bit =
+          static_cast<std::size_t>(v[t].i) * rows_ + static_cast<std::size_t>(v[t].j);
+      used_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
+  }
+  leaving_[{source_node, route.source_side}].push_back(route.link);
+  entering_[{target_node, route.target_side}].push_back(route.link);
+}
+
+const GraphRoute* LaidRoutes::route(int link) const {
+  const auto index = static_cast<std::size_t>(link);
+  if (link < 0 || index >= laid_.size() || laid_[index] == 0) return nullptr;
+  return &routes_[index];
+}
+
+const std::vector<int>& LaidRoutes::leaving(int node, Side side) const {
+  static const std::vector<int> none;
+  const auto it = leaving_.find({node, side});
+  return it == leaving_.end() ? none : it->second;
+}
+
+const std::vector<int>& LaidRoutes::entering(int node, Side side) const {
+  static const std::vector<int> none;
+  const auto it = entering_.find({node, side});
+  return it == entering_.end() ? none : it->second;
+}
+
+}  // namespace orvane::routing

@@ -1,0 +1,106 @@
+// The routes laid so far, on the channel graph: which route passes each vertex and in which
+// directions, and which routes leave and enter each side of each shape. Path search reads it
+// to price crossing, touching and sharing the lines of earlier routes.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "channel_graph.hpp"
+#include "geometry.hpp"
+#include "vertex_map.hpp"
+
+namespace orvane::routing {
+
+/// A route on the channel graph, from the stub end at its source to the one at its target.
+struct GraphRoute {
+  int link = -1;
+  Side source_side = Side::RIGHT;
+  Side target_side = Side::LEFT;
+  std::vector<Vertex> vertices;
+  /// An earlier route of the same fork whose trunk this one starts on, and how many leading
+  /// vertices the two share.
+  int fork_of = -1;
+  int fork_shared = 0;
+  /// The same for a join: an earlier route this one ends on, and the trailing vertices shared.
+  int join_of = -1;
+  int join_shared = 0;
+};
+
+/// The direction from one vertex to its neighbour.
+Dir direction(Vertex from, Vertex to);
+
+class LaidRoutes {
+ public:
+  /// Room for `links` routes on a graph of `columns` by `rows` lines.
+  LaidRoutes(std::size_t links, int columns, int rows);
+
+  void add(const GraphRoute& route, int source_node, int target_node);
+  /// The route of `link`, when it has been laid.
+  const GraphRoute* route(int link) const;
+
+  /// A route passing a vertex: the direction it arrives in and the one it leaves in.
+  struct Pass {
+    int link = -1;
+    Dir in = Dir::EAST;
+    Dir out = Dir::EAST;
+  };
+  /// How many routes pass a vertex, by the directions they arrive and leave in.
+  struct Tally {
+    std::uint16_t count[4][4] = {};
+    int head = -1;  // the passes one by one, newest first
+  };
+  /// The tally of `v`, or nullptr when no route passes it.
+  const Tally* tally(Vertex v) const {
+    if (!passes_any(v)) return nullptr;
+    const int* t = tallies_.find(ChannelGraph::key(v));
+    return t == nullptr ? nullptr : &tally_list_[static_cast<std::size_t>(*t)];
+  }
+  /// Calls f(pass) for every route passing `v`.
+  template <typename F>
+  void passes(Vertex v, F&& f) const {
+    const Tally* t = tally(v);
+    for (int e = t != nullptr ? t->head : -1; e >= 0;
+         e = entries_[static_cast<std::size_t>(e)].next) {
+      f(entries_[static_cast<std::size_t>(e)].pass);
+    }
+  }
+
+  /// How many leading vertices of a route other routes of its fork share (or it shares with
+  /// them), and how many trailing ones the routes of its join share.
+  int shared_prefix(int link) const { return prefix_[static_cast<std::size_t>(link)]; }
+  int shared_suffix(int link) const { return suffix_[static_cast<std::size_t>(link)]; }
+
+  /// Whether any route passes `v`.
+  bool passes_any(Vertex v) const {
+    if (used_.empty()) return tallies_.find(ChannelGraph::key(v)) != nullptr;
+    const std::size_t bit = static_cast<std::size_t>(v.i) * rows_ + static_cast<std::size_t>(v.j);
+    return (used_[bit / 64] >> (bit % 64)) & 1u;
+  }
+
+  /// The links laid so far that leave `node` by `side`, or enter it.
+  const std::vector<int>& leaving(int node, Side side) const;
+  const std::vector<int>& entering(int node, Side side) const;
+
+ private:
+  struct Entry {
+    Pass pass;
+    int next = -1;
+  };
+  std::vector<GraphRoute> routes_;
+  std::vector<char> laid_;
+  std::vector<int> prefix_;
+  std::vector<int> suffix_;
+  VertexMap<int> tallies_;
+  std::vector<Tally> tally_list_;
+  // One bit per vertex: whether any route passes it (most do not, and most questions are
+  // answered here); empty for graphs too large for it.
+  std::vector<std::uint64_t> used_;
+  std::size_t rows_ = 0;
+  std::vector<Entry> entries_;
+  std::map<std::pair<int, Side>, std::vector<int>> leaving_;
+  std::map<std::pair<int, Side>, std::vector<int>> entering_;
+};
+
+}  // namespace orvane::routing

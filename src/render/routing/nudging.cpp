@@ -1,0 +1,782 @@
+#include "nudging.hpp"
+
+#include <algorithm>
+#include <map>
+#include <numeric>
+#include <optional>
+#include <queue>
+
+#include "box_index.hpp"
+#include "ports.hpp"
+#include "settings.hpp"
+
+namespace orvane::routing {
+namespace {
+
+// How far a segment is looked at being moved.
+constexpr double REACH = 200;
+// A channel wider than this is open space: a lone segment stays near where it was found
+// instead of running down the middle.
+constexpr double WIDE = 150;
+// Segments closer than this along their lines count as overlapping: unrelated ones never
+// meet end to end.
+constexpr double END_GAP = 2;
+
+class DisjointSets {
+ public:
+  explicit DisjointSets(std::size_t n) : parent_(n) {
+    std::iota(parent_.begin(), parent_.end(), 0);
+  }
+  int find(int a) {
+    while (parent_[static_cast<std::size_t>(a)] != a) {
+      parent_[static_cast<std::size_t>(a)] =
+          parent_[static_cast<std::size_t>(parent_[static_cast<std::size_t>(a)])];
+      a = parent_[static_cast<std::size_t>(a)];
+    }
+    return a;
+  }
+  void join(int a, int b) {
+    a = find(a);
+    b = find(b);
+    if (a != b) parent_[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
+  }
+
+ private:
+  std::vector<int> parent_;
+};
+
+// Where a route turns at an end of a segment: the position along the segment's line and the
+// way the route goes on across it (-1 towards lower coordinates, +1 towards higher).
+struct Turn {
+  double at = 0;
+  int way = 0;
+  // The segment it turns onto: route and index, and the route's fork and join.
+  int route = -1;
+  int segment = -1;
+  int fork = -1;
+  int join = -1;
+};
+
+// One segment of one route.
+struct Piece {
+  int route = 0;
+  int k = 0;  // from points[k] to points[k + 1]
+  double at = 0;
+  Interval along;
+  Interval room;
+  Interval tight;     // the room with TIGHT_CLEARANCE only, for channels too tight otherwise
+  Interval area;      // where its link may run, across the segment
+  bool port = false;  // it starts or ends at a shape
+  int fork = -1;      // the fork or join family whose trunk it is part of
+  int join = -1;
+  std::vector<Turn> turns;
+};
+
+struct Unit {
+  double at = 0;
+  double line = 0;  // where the search laid it
+  Interval along;
+  Interval room;
+  Interval tight;
+  Interval area;
+  bool port = false;
+  int order = 0;  // the first link's order, for ties
+  std::vector<int> pieces;
+  std::vector<Turn> turns;
+};
+
+double coordinate(const Point& p, bool vertical) {
+  return vertical ? p.x : p.y;
+}
+double position(const Point& p, bool vertical) {
+  return vertical ? p.y : p.x;
+}
+
+int sign(double v) {
+  return v < 0 ? -1 : v > 0 ? 1 : 0;
+}
+
+// A segment stays where the search laid it when its room does not hold that place (it lies
+// in the clearance of shapes on both sides, say).
+void settle(Interval& room, double at) {
+  if (room.empty() || !room.contains(at)) room = {at, at};
+}
+
+Interval hull(const Interval& a, const Interval& b) {
+  return {std::min(a.lo, b.lo), std::max(a.hi, b.hi)};
+}
+
+// How long two routes run together from their starts (or, with `from_end`, to their ends).
+double shared_length(const std::vector<Point>& a, const std::vector<Point>& b, bool from_end) {
+  const std::size_t na = a.size(), nb = b.size();
+  auto at = [&](const std::vector<Point>& v, std::size_t n, std::size_t i) -> const Point& {
+    return from_end ? v[n - 1 - i] : v[i];
+  };
+  if (na < 2 || nb < 2 || !(at(a, na, 0) == at(b, nb, 0))) return 0;
+  double length = 0;
+  Point here = at(a, na, 0);
+  std::size_t i = 1, j = 1;
+  while (i < na && j < nb) {
+    const Point& ta = at(a, na, i);
+    const Point& tb = at(b, nb, j);
+    const int ax = sign(ta.x - here.x), ay = sign(ta.y - here.y);
+    if (ax != sign(tb.x - here.x) || ay != sign(tb.y - here.y)) break;
+    const double step = std::min(std::abs(ta.x - here.x) + std::abs(ta.y - here.y),
+                                 std::abs(tb.x - here.x) + std::abs(tb.y - here.y));
+    here = {here.x + ax * step, here.y + ay * step};
+    length += step;
+    auto reached = [&](const Point& t) {
+      if (std::abs(t.x - here.x) + std::abs(t.y - here.y) > 1e-6) return false;
+      here = t;
+      return true;
+    };
+    const bool next_a = reached(ta);
+    const bool next_b = reached(tb);
+    i += next_a ? 1 : 0;
+    j += next_b ? 1 : 0;
+    if (!next_a && !next_b) break;
+  }
+  return length;
+}
+
+class Pass {
+ public:
+  Pass(std::vector<DrawnRoute>& routes, const Problem& problem, const FreeSpace& space,
+       bool vertical, std::vector<Crowded>& crowded)
+      : routes_(routes), problem_(problem), space_(space), vertical_(vertical), crowded_(crowded) {}
+
+  void run() {
+    collect_pieces();
+    build_units();
+    std::vector<std::vector<int>> groups = build_groups();
+    for (const auto& group : groups) place(group);
+    apply();
+  }
+
+ private:
+  void measure_trunks() {
+    const std::vector<TrunkLengths> lengths = trunk_lengths(routes_, problem_);
+    fork_length_.clear();
+    join_length_.clear();
+    for (const TrunkLengths& l : lengths) {
+      fork_length_.push_back(l.fork);
+      join_length_.push_back(l.join);
+    }
+  }
+
+  void collect_pieces() {
+    measure_trunks();
+    for (std::size_t r = 0; r < routes_.size(); ++r) {
+      const DrawnRoute& route = routes_[r];
+      const auto& p = route.points;
+      const std::size_t n = p.size();
+      double total = 0;
+      for (std::size_t k = 0; k + 1 < n; ++k)
+        total += std::abs(p[k].x - p[k + 1].x) + std::abs(p[k].y - p[k + 1].y);
+      double from_start = 0;
+      for (std::size_t k = 0; k + 1 < n; ++k) {
+        const double length = std::abs(p[k].x - p[k + 1].x) + std::abs(p[k].y - p[k + 1].y);
+        const bool runs_vertically = p[k].x == p[k + 1].x;
+        if (runs_vertically == vertical_ && length > 0) {
+          pieces_.push_back(piece(static_cast<int>(r), static_cast<int>(k), from_start,
+                                  total - from_start - length));
+        }
+        from_start += length;
+      }
+    }
+  }
+
+  Piece piece(int r, int k, double from_start, double to_end) const {
+    const DrawnRoute& route = routes_[static_cast<std::size_t>(r)];
+    const Link& link = problem_.links[static_cast<std::size_t>(route.link)];
+    const auto& p = route.points;
+    const auto n = static_cast<int>(p.size());
+    Piece piece;
+    piece.route = r;
+    piece.k = k;
+    piece.at = coordinate(p[static_cast<std::size_t>(k)], vertical_);
+    const double a = position(p[static_cast<std::size_t>(k)], vertical_);
+    const double b = position(p[static_cast<std::size_t>(k) + 1], vertical_);
+    piece.along = {std::min(a, b), std::max(a, b)};
+    const bool first = k == 0;
+    const bool last = k == n - 2;
+    piece.port = first || last;
+    piece.area = vertical_ ? Interval{link.area.x, link.area.right()}
+                           : Interval{link.area.y, link.area.bottom()};
+    if (from_start < fork_length_[static_cast<std::size_t>(r)] - 0.5) piece.fork = route.fork;
+    if (to_end < join_length_[static_cast<std::size_t>(r)] - 0.5) piece.join = route.join;
+
+    // The room with the usual clearance (keeping off names too) and with the tight one.
+    auto room_with = [&](double clearance) {
+      const bool names = clearance == CLEARANCE;
+      Interval room{-1e18, 1e18};
+      if (piece.port) {
+        if (first) {
+          room = intersect(room, port_range(problem_.nodes[static_cast<std::size_t>(link.source)],
+                                            route.source_side));
+        }
+        if (last) {
+          room = intersect(room, port_range(problem_.nodes[static_cast<std::size_t>(link.target)],
+                                            route.target_side));
+        }
+        return intersect(room, space_.room(vertical_, piece.at, piece.along, link.area, false,
+                                           REACH, clearance));
+      }
+      room = space_.room(vertical_, piece.at, piece.along, link.area, names, REACH, clearance);
+      // The lines through its ends, along which its neighbours grow or shrink.
+      room = intersect(
+          room, space_.room(vertical_, piece.at, {a, a}, link.area, false, REACH, clearance));
+      return intersect(
+          room, space_.room(vertical_, piece.at, {b, b}, link.area, false, REACH, clearance));
+    };
+    piece.room = room_with(CLEARANCE);
+    piece.tight = room_with(TIGHT_CLEARANCE);
+    // The neighbouring segments keep their direction: a stub at least STUB long, any other at
+    // most half way towards the segment beyond it (which moves in this pass too).
+    auto keep = [&](int other_end, bool neighbour_is_port) {
+      const double q = coordinate(p[static_cast<std::size_t>(other_end)], vertical_);
+      const double bound = neighbour_is_port ? STUB : std::abs(piece.at - q) / 2;
+      for (Interval* room : {&piece.room, &piece.tight}) {
+        if (piece.at > q) {
+          room->lo = std::max(room->lo, std::min(piece.at, q + bound));
+        } else {
+          room->hi = std::min(room->hi, std::max(piece.at, q - bound));
+        }
+      }
+    };
+    if (!first) {
+      keep(k - 1, k - 1 == 0);
+      piece.turns.push_back(
+          {a, sign(coordinate(p[static_cast<std::size_t>(k) - 1], vertical_) - piece.at), r, k - 1,
+           route.fork, route.join});
+    }
+    if (!last) {
+      keep(k + 2, k + 1 == n - 2);
+      piece.turns.push_back(
+          {b, sign(coordinate(p[static_cast<std::size_t>(k) + 2], vertical_) - piece.at), r, k + 1,
+           route.fork, route.join});
+    }
+    settle(piece.room, piece.at);
+    settle(piece.tight, piece.at);
+    piece.tight = hull(piece.tight, piece.room);
+    return piece;
+  }
+
+  // Whether two pieces belong to links with an end in common, which may share a line.
+  bool related(const Piece& a, const Piece& b) const {
+    const Link& la =
+        problem_.links[static_cast<std::size_t>(routes_[static_cast<std::size_t>(a.route)].link)];
+    const Link& lb =
+        problem_.links[static_cast<std::size_t>(routes_[static_cast<std::size_t>(b.route)].link)];
+    return la.source == lb.source || la.source == lb.target || la.target == lb.source ||
+           la.target == lb.target;
+  }
+
+  // Pieces of one trunk (same fork or join, same line, overlapping) become one unit. A fork's
+  // trunk and a join's trunk that meet on one line become one unit only where that puts no
+  // two unrelated overlapping pieces on one line: those run on lines of their own.
+  void build_units() {
+    DisjointSets sets(pieces_.size());
+    std::vector<std::vector<int>> members(pieces_.size());
+    for (std::size_t i = 0; i < pieces_.size(); ++i) members[i] = {static_cast<int>(i)};
+    auto merge = [&](int a, int b) {
+      a = sets.find(a);
+      b = sets.find(b);
+      if (a == b) return;
+      for (int x : members[static_cast<std::size_t>(a)]) {
+        for (int y : members[static_cast<std::size_t>(b)]) {
+          const Piece& px = pieces_[static_cast<std::size_t>(x)];
+          const Piece& py = pieces_[static_cast<std::size_t>(y)];
+          if (overlap_length(px.along.lo, px.along.hi, py.along.lo, py.along.hi) > -END_GAP &&
+              !related(px, py))
+            return;
+        }
+      }
+      sets.join(a, b);
+      const int root = sets.find(a);
+      const int other = root == a ? b : a;
+      auto& into = members[static_cast<std::size_t>(root)];
+      auto& from = members[static_cast<std::size_t>(other)];
+      into.insert(into.end(), from.begin(), from.end());
+      from.clear();
+    };
+    std::map<std::tuple<int, int, long long>, std::vector<int>> trunks;
+    for (std::size_t i = 0; i < pieces_.size(); ++i) {
+      const Piece& p = pieces_[i];
+      const long long line = std::llround(p.at * 2);
+      if (p.fork >= 0) trunks[{0, p.fork, line}].push_back(static_cast<int>(i));
+      if (p.join >= 0) trunks[{1, p.join, line}].push_back(static_cast<int>(i));
+    }
+    for (auto& [key, list] : trunks) {
+      std::sort(list.begin(), list.end(), [&](int a, int b) {
+        return pieces_[static_cast<std::size_t>(a)].along.lo <
+               pieces_[static_cast<std::size_t>(b)].along.lo;
+      });
+      double reach = -1e18;
+      int last = -1;
+      for (int id : list) {
+        const Piece& p = pieces_[static_cast<std::size_t>(id)];
+        if (last >= 0 && p.along.lo <= reach + 0.5) merge(last, id);
+        if (p.along.hi > reach || last < 0) {
+          reach = std::max(reach, p.along.hi);
+        }
+        last = id;
+      }
+    }
+    std::map<int, int> unit_of_root;
+    for (std::size_t i = 0; i < pieces_.size(); ++i) {
+      const int root = sets.find(static_cast<int>(i));
+      auto [it, fresh] = unit_of_root.emplace(root, static_cast<int>(units_.size()));
+      const Piece& p = pieces_[i];
+      const int order =
+          problem_.links[static_cast<std::size_t>(routes_[static_cast<std::size_t>(p.route)].link)]
+              .order;
+      if (fresh) {
+        Unit u;
+        u.at = p.at;
+        u.line = p.at;
+        u.along = p.along;
+        u.room = p.room;
+        u.tight = p.tight;
+        u.area = p.area;
+        u.order = order;
+        units_.push_back(u);
+      }
+      Unit& u = units_[static_cast<std::size_t>(it->second)];
+      u.along = {std::min(u.along.lo, p.along.lo), std::max(u.along.hi, p.along.hi)};
+      u.room = intersect(u.room, p.room);
+      u.tight = intersect(u.tight, p.tight);
+      u.area = intersect(u.area, p.area);
+      u.port = u.port || p.port;
+      u.order = std::min(u.order, order);
+      u.pieces.push_back(static_cast<int>(i));
+      u.turns.insert(u.turns.end(), p.turns.begin(), p.turns.end());
+    }
+    for (Unit& u : units_) {
+      settle(u.room, u.at);
+      settle(u.tight, u.at);
+      u.tight = hull(u.tight, u.room);
+    }
+  }
+
+  static bool overlapping(const Unit& a, const Unit& b) {
+    return overlap_length(a.along.lo, a.along.hi, b.along.lo, b.along.hi) > -END_GAP;
+  }
+
+  // Units that overlap along their lines and could meet across them form a group.
+  std::vector<std::vector<int>> build_groups() {
+    BoxIndex index(128);
+    auto rect = [&](const Unit& u) {
+      const Interval across{std::min(u.tight.lo, u.at), std::max(u.tight.hi, u.at)};
+      return vertical_ ? span(across.lo - 0.5, u.along.lo - END_GAP, across.hi + 0.5,
+                              u.along.hi + END_GAP)
+                       : span(u.along.lo - END_GAP, across.lo - 0.5, u.along.hi + END_GAP,
+                              across.hi + 0.5);
+    };
+    for (const Unit& u : units_) index.add(rect(u));
+    DisjointSets sets(units_.size());
+    for (std::size_t i = 0; i < units_.size(); ++i) {
+      index.find(rect(units_[i]), [&](int j) {
+        if (static_cast<std::size_t>(j) != i &&
+            overlapping(units_[i], units_[static_cast<std::size_t>(j)])) {
+          sets.join(static_cast<int>(i), j);
+        }
+        return false;
+      });
+    }
+    std::map<int, std::vector<int>> by_root;
+    for (std::size_t i = 0; i < units_.size(); ++i)
+      by_root[sets.find(static_cast<int>(i))].push_back(static_cast<int>(i));
+    std::vector<std::vector<int>> groups;
+    for (auto& [root, list] : by_root) groups.push_back(std::move(list));
+    return groups;
+  }
+
+  double ideal(const Unit& u) const {
+    if (u.port) return std::clamp(port_middle(u), u.room.lo, u.room.hi);
+    if (u.room.length() <= WIDE) return u.room.middle();
+    return std::clamp(u.at, u.room.lo + IDEAL_SEPARATION, u.room.hi - IDEAL_SEPARATION);
+  }
+
+  // The middle of the side a port unit meets.
+  double port_middle(const Unit& u) const {
+    const Piece& p = pieces_[static_cast<std::size_t>(u.pieces.front())];
+    for (int id : u.pieces) {
+      const Piece& q = pieces_[static_cast<std::size_t>(id)];
+      if (!q.port) continue;
+      const DrawnRoute& route = routes_[static_cast<std::size_t>(q.route)];
+      const Link& link = problem_.links[static_cast<std::size_t>(route.link)];
+      const bool first = q.k == 0;
+      const Node& node =
+          problem_.nodes[static_cast<std::size_t>(first ? link.source : link.target)];
+      return side_extent(node.box, first ? route.source_side : route.target_side).middle();
+    }
+    return p.at;
+  }
+
+  // Whether `a` should lie before (at lower coordinates than) `b`, by the turns each makes
+  // beside the other: +1 yes, -1 no, 0 no preference.
+  static int preference(const Unit& a, const Unit& b) {
+    int votes = 0;
+    auto count = [&](const Unit& u, const Unit& v, int weight) {
+      for (const Turn& t : u.turns) {
+        if (t.at > v.along.lo + 0.5 && t.at < v.along.hi - 0.5) {
+          // u heads towards lower coordinates there: v must not lie on that side.
+          votes += t.way < 0 ? weight : -weight;
+          continue;
+        }
+        // Both turn onto one line. When it is one segment joining them, each heads towards the
+        // other; else, heading opposite ways, the one heading towards lower coordinates goes
+        // first, or the two would run on top of each other (unless the two segments are of one
+        // fork or join, whose trunk they may be). Either counts more than a crossing.
+        for (const Turn& w : v.turns) {
+          if (std::abs(w.at - t.at) >= 0.5) continue;
+          const bool kin = (w.fork >= 0 && w.fork == t.fork) || (w.join >= 0 && w.join == t.join);
+          if (w.route == t.route && w.segment == t.segment) {
+            votes += t.way > 0 ? 2 * weight : -2 * weight;
+          } else if (w.way == -t.way && !kin) {
+            votes += t.way < 0 ? 2 * weight : -2 * weight;
+          }
+        }
+      }
+    };
+    count(a, b, 1);
+    count(b, a, -1);
+    return sign(votes);
+  }
+
+  // Units whose rooms do not meet keep the order of their rooms, whatever their turns ask.
+  static int room_order(const Unit& a, const Unit& b) {
+    if (a.room.hi < b.room.lo) return 1;
+    if (b.room.hi < a.room.lo) return -1;
+    return 0;
+  }
+
+  void place(const std::vector<int>& group) {
+    if (group.size() == 1) {
+      Unit& u = units_[static_cast<std::size_t>(group.front())];
+      u.at = ideal(u);
+      return;
+    }
+    const std::size_t n = group.size();
+    auto unit = [&](std::size_t i) -> Unit& { return units_[static_cast<std::size_t>(group[i])]; };
+    // Order: a topological order of the preferences, ties by position, then by link order.
+    std::vector<std::vector<int>> after(n);
+    std::vector<int> incoming(n, 0);
+    std::vector<std::vector<char>> overlaps(n, std::vector<char>(n, 0));
+    for (std::size_t i = 0; i < n; ++i) {
+      for (std::size_t j = i + 1; j < n; ++j) {
+        if (!overlapping(unit(i), unit(j))) continue;
+        overlaps[i][j] = overlaps[j][i] = 1;
+        const int p = room_order(unit(i), unit(j)) != 0 ? room_order(unit(i), unit(j))
+                                                        : preference(unit(i), unit(j));
+        if (p > 0) {
+          after[i].push_back(static_cast<int>(j));
+          ++incoming[j];
+        } else if (p < 0) {
+          after[j].push_back(static_cast<int>(i));
+          ++incoming[i];
+        }
+      }
+    }
+    auto earlier = [&](int a, int b) {
+      const Unit& ua = unit(static_cast<std::size_t>(a));
+      const Unit& ub = unit(static_cast<std::size_t>(b));
+      if (ua.at != ub.at) return ua.at < ub.at;
+      return ua.order < ub.order;
+    };
+    std::vector<int> order;
+    std::vector<char> done(n, 0);
+    while (order.size() < n) {
+      int pick = -1;
+      for (std::size_t i = 0; i < n; ++i) {
+        if (done[i] || incoming[i] > 0) continue;
+        if (pick < 0 || earlier(static_cast<int>(i), pick)) pick = static_cast<int>(i);
+      }
+      if (pick < 0) {  // a cycle: crossings cannot all be avoided; take the earliest
+        for (std::size_t i = 0; i < n; ++i) {
+          if (!done[i] && (pick < 0 || earlier(static_cast<int>(i), pick)))
+            pick = static_cast<int>(i);
+        }
+      }
+      done[static_cast<std::size_t>(pick)] = 1;
+      order.push_back(pick);
+      for (int next : after[static_cast<std::size_t>(pick)])
+        --incoming[static_cast<std::size_t>(next)];
+    }
+    // Tracks: each unit takes the lowest track beyond the units it must follow that no
+    // overlapping unit holds.
+    auto assign = [&](const std::vector<int>& sequence, const std::vector<std::vector<int>>& next) {
+      std::vector<int> track(n, -1);
+      std::vector<std::vector<int>> must_follow(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        for (int j : next[i])
+          must_follow[static_cast<std::size_t>(j)].push_back(static_cast<int>(i));
+      }
+      for (int i : sequence) {
+        int lowest = 0;
+        for (int j : must_follow[static_cast<std::size_t>(i)]) {
+          if (track[static_cast<std::size_t>(j)] >= 0)
+            lowest = std::max(lowest, track[static_cast<std::size_t>(j)] + 1);
+        }
+        for (int t = lowest;; ++t) {
+          bool taken = false;
+          for (std::size_t j = 0; j < n && !taken; ++j) {
+            taken = overlaps[static_cast<std::size_t>(i)][j] && track[j] == t;
+          }
+          if (!taken) {
+            track[static_cast<std::size_t>(i)] = t;
+            break;
+          }
+        }
+      }
+      return track;
+    };
+    // Each overlapping pair keeps the order of its tracks, `gap` apart: the largest gap up to
+    // IDEAL_SEPARATION that the rooms allow, with the usual clearance where that gives at least
+    // MIN_SEPARATION, else with the tight one (as far as needed for MIN_SEPARATION).
+    auto own = [&](std::size_t i, bool tight) -> const Interval& {
+      return tight ? unit(i).tight : unit(i).room;
+    };
+    auto sorted_by_track = [&](const std::vector<int>& track) {
+      std::vector<std::size_t> by_track(n);
+      std::iota(by_track.begin(), by_track.end(), std::size_t{0});
+      std::stable_sort(by_track.begin(), by_track.end(),
+                       [&](std::size_t a, std::size_t b) { return track[a] < track[b]; });
+      return by_track;
+    };
+    struct Spacing {
+      double gap = -1;
+      bool tight = false;
+    };
+    auto spacing = [&](const std::vector<int>& track) {
+      const std::vector<std::size_t> by_track = sorted_by_track(track);
+      // Whether every unit finds a place in its room at `gap` beyond the units before it.
+      auto fits = [&](double gap, bool tight) {
+        std::vector<double> lowest(n);
+        for (std::size_t i : by_track) {
+          lowest[i] = own(i, tight).lo;
+          for (std::size_t j = 0; j < n; ++j) {
+            if (overlaps[i][j] && track[j] < track[i])
+              lowest[i] = std::max(lowest[i], lowest[j] + gap);
+          }
+          if (lowest[i] > own(i, tight).hi + 1e-9) return false;
+        }
+        return true;
+      };
+      auto widest_gap = [&](bool tight) {
+        if (fits(IDEAL_SEPARATION, tight)) return IDEAL_SEPARATION;
+        if (!fits(0, tight)) return -1.0;
+        double lo = 0, hi = IDEAL_SEPARATION;
+        for (int step = 0; step < 24; ++step) {
+          const double mid = (lo + hi) / 2;
+          (fits(mid, tight) ? lo : hi) = mid;
+        }
+        return lo;
+      };
+      Spacing best{widest_gap(false), false};
+      if (best.gap < MIN_SEPARATION) {
+        const double tight_gap = widest_gap(true);
+        if (tight_gap > best.gap) best = {std::min(tight_gap, MIN_SEPARATION), true};
+      }
+      return best;
+    };
+    std::vector<int> track = assign(order, after);
+    Spacing chosen = spacing(track);
+    if (chosen.gap < MIN_SEPARATION) {
+      // The order the turns ask for leaves too little room: the order the segments have now
+      // (ties by the turns' order) always fits, at the cost of a crossing.
+      std::vector<int> rank(n);
+      for (std::size_t k = 0; k < n; ++k)
+        rank[static_cast<std::size_t>(order[k])] = static_cast<int>(k);
+      auto before = [&](int a, int b) {
+        const double pa = unit(static_cast<std::size_t>(a)).at;
+        const double pb = unit(static_cast<std::size_t>(b)).at;
+        return pa != pb ? pa < pb
+                        : rank[static_cast<std::size_t>(a)] < rank[static_cast<std::size_t>(b)];
+      };
+      std::vector<int> by_place(order);
+      std::sort(by_place.begin(), by_place.end(), before);
+      std::vector<std::vector<int>> next(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j < n; ++j) {
+          if (overlaps[i][j] && before(static_cast<int>(i), static_cast<int>(j)))
+            next[i].push_back(static_cast<int>(j));
+        }
+      }
+      std::vector<int> other = assign(by_place, next);
+      const Spacing other_spacing = spacing(other);
+      if (other_spacing.gap > chosen.gap) {
+        track = std::move(other);
+        chosen = other_spacing;
+      }
+    }
+    const int tracks = *std::max_element(track.begin(), track.end()) + 1;
+    const std::vector<std::size_t> by_track = sorted_by_track(track);
+    double gap = chosen.gap;
+    const bool tight = chosen.tight;
+    gap = std::max(gap, 0.0);
+
+    // Where each track would go: spread `gap` apart round the middle of their common room (or
+    // round the track with the least room, which keeps its ideal place).
+    std::vector<double> ideals(static_cast<std::size_t>(tracks), 0);
+    std::vector<int> counts(static_cast<std::size_t>(tracks), 0);
+    std::vector<Interval> room(static_cast<std::size_t>(tracks), Interval{1e18, -1e18});
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto t = static_cast<std::size_t>(track[i]);
+      ideals[t] += ideal(unit(i));
+      ++counts[t];
+      const Interval& r = own(i, tight);
+      room[t] = {std::min(room[t].lo, r.lo), std::max(room[t].hi, r.hi)};
+    }
+    Interval common{-1e18, 1e18};
+    for (const Interval& r : room) common = intersect(common, r);
+    double centre = 0;
+    for (std::size_t t = 0; t < room.size(); ++t) centre += ideals[t] / counts[t];
+    centre /= static_cast<double>(tracks);
+    if (!common.empty()) {
+      centre = common.length() <= WIDE ? common.middle() : std::clamp(centre, common.lo, common.hi);
+    }
+    std::optional<std::pair<std::size_t, double>> anchor;
+    for (std::size_t t = 0; t < room.size(); ++t) {
+      bool narrowest = true;
+      for (std::size_t u = 0; u < room.size() && narrowest; ++u) {
+        narrowest = u == t || room[t].length() < room[u].length() - 1;
+      }
+      if (narrowest)
+        anchor = std::pair{t, std::clamp(ideals[t] / counts[t], room[t].lo, room[t].hi)};
+    }
+    std::vector<double> wanted(static_cast<std::size_t>(tracks));
+    for (std::size_t t = 0; t < wanted.size(); ++t) {
+      const double from = anchor
+                              ? static_cast<double>(t) - static_cast<double>(anchor->first)
+                              : static_cast<double>(t) - static_cast<double>(wanted.size() - 1) / 2;
+      wanted[t] = (anchor ? anchor->second : centre) + from * gap;
+    }
+    // Each unit as near its track's place as the units before it (at `gap`) and the room left
+    // for the units after it allow: the highest place each may take comes first, from the top.
+    std::vector<double> highest(n);
+    for (std::size_t k = n; k-- > 0;) {
+      const std::size_t i = by_track[k];
+      highest[i] = own(i, tight).hi;
+      for (std::size_t j = 0; j < n; ++j) {
+        if (overlaps[i][j] && track[j] > track[i])
+          highest[i] = std::min(highest[i], highest[j] - gap);
+      }
+    }
+    std::vector<double> p(n);
+    for (std::size_t i : by_track) {
+      double lowest = own(i, tight).lo;
+      for (std::size_t j = 0; j < n; ++j) {
+        if (overlaps[i][j] && track[j] < track[i]) lowest = std::max(lowest, p[j] + gap);
+      }
+      // lowest <= highest[i] wherever `gap` fits; the guard only keeps rounding errors out.
+      p[i] = std::clamp(wanted[static_cast<std::size_t>(track[i])], std::min(lowest, highest[i]),
+                        highest[i]);
+    }
+    for (std::size_t i = 0; i < n; ++i) unit(i).at = p[i];
+    if (gap < MIN_SEPARATION) {
+      for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = i + 1; j < n; ++j) {
+          if (overlaps[i][j] && std::abs(p[i] - p[j]) < MIN_SEPARATION - 0.01)
+            report_crowding(unit(i), unit(j));
+        }
+      }
+    }
+  }
+
+  // The unrelated pieces of two units placed too close, as crowded stretches of the lines
+  // the search laid them on.
+  void report_crowding(const Unit& a, const Unit& b) {
+    for (int x : a.pieces) {
+      for (int y : b.pieces) {
+        const Piece& px = pieces_[static_cast<std::size_t>(x)];
+        const Piece& py = pieces_[static_cast<std::size_t>(y)];
+        if (related(px, py)) continue;
+        const Interval along = intersect(px.along, py.along);
+        if (along.length() <= 0) continue;
+        const int lx = routes_[static_cast<std::size_t>(px.route)].link;
+        const int ly = routes_[static_cast<std::size_t>(py.route)].link;
+        crowded_.push_back({vertical_, a.line, along, lx, ly});
+        if (b.line != a.line) crowded_.push_back({vertical_, b.line, along, lx, ly});
+      }
+    }
+  }
+
+  void apply() {
+    for (const Unit& u : units_) {
+      for (int id : u.pieces) {
+        const Piece& piece = pieces_[static_cast<std::size_t>(id)];
+        auto& p = routes_[static_cast<std::size_t>(piece.route)].points;
+        for (std::size_t k :
+             {static_cast<std::size_t>(piece.k), static_cast<std::size_t>(piece.k) + 1}) {
+          (vertical_ ? p[k].x : p[k].y) = u.at;
+        }
+      }
+    }
+  }
+
+  std::vector<DrawnRoute>& routes_;
+  const Problem& problem_;
+  const FreeSpace& space_;
+  const bool vertical_;
+  std::vector<double> fork_length_;
+  std::vector<double> join_length_;
+  std::vector<Piece> pieces_;
+  std::vector<Unit> units_;
+  std::vector<Crowded>& crowded_;
+};
+
+}  // namespace
+
+std::vector<TrunkLengths> trunk_lengths(const std::vector<DrawnRoute>& routes,
+                                        const Problem& problem) {
+  std::vector<TrunkLengths> lengths(routes.size());
+  std::map<std::pair<int, int>, std::vector<std::size_t>> families;
+  for (std::size_t r = 0; r < routes.size(); ++r) {
+    if (routes[r].fork >= 0) families[{0, routes[r].fork}].push_back(r);
+    if (routes[r].join >= 0) families[{1, routes[r].join}].push_back(r);
+  }
+  for (const auto& [key, members] : families) {
+    const bool join = key.first == 1;
+    for (std::size_t a = 0; a < members.size(); ++a) {
+      for (std::size_t b = a + 1; b < members.size(); ++b) {
+        const Link& la = problem.links[static_cast<std::size_t>(routes[members[a]].link)];
+        const Link& lb = problem.links[static_cast<std::size_t>(routes[members[b]].link)];
+        if (!same_family(la, lb, !join)) continue;
+        const double l = shared_length(routes[members[a]].points, routes[members[b]].points, join);
+        for (std::size_t m : {members[a], members[b]}) {
+          double& length = join ? lengths[m].join : lengths[m].fork;
+          length = std::max(length, l);
+        }
+      }
+    }
+  }
+  return lengths;
+}
+
+std::vector<Point> simplified(const std::vector<Point>& points) {
+  std::vector<Point> out;
+  for (const Point& p : points) {
+    if (!out.empty() && out.back() == p) continue;
+    if (out.size() >= 2) {
+      const Point& a = out[out.size() - 2];
+      const Point& b = out.back();
+      if ((a.x == b.x && b.x == p.x) || (a.y == b.y && b.y == p.y)) out.pop_back();
+    }
+    out.push_back(p);
+  }
+  return out;
+}
+
+std::vector<Crowded> nudge(std::vector<DrawnRoute>& routes, const Problem& problem,
+                           const FreeSpace& space) {
+  std::vector<Crowded> crowded;
+  for (const bool vertical : {true, false}) {
+    Pass(routes, problem, space, vertical, crowded).run();
+    for (DrawnRoute& r : routes) r.points = simplified(r.points);
+  }
+  return crowded;
+}
+
+}  // namespace orvane::routing

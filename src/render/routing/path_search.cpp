@@ -1,0 +1,450 @@
+#include "path_search.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <queue>
+
+#include "ports.hpp"
+#include "settings.hpp"
+
+namespace orvane::routing {
+namespace {
+
+enum Skip { SKIP_NONE, SKIP_FORK, SKIP_JOIN };
+
+std::uint64_t state_key(Vertex v, Dir d) {
+  return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(v.i)) << 32) |
+         (static_cast<std::uint64_t>(static_cast<std::uint32_t>(v.j)) << 2) |
+         static_cast<std::uint64_t>(d);
+}
+
+Vertex vertex_of(std::uint64_t key) {
+  return {static_cast<int>(key >> 32), static_cast<int>((key & 0xffffffffu) >> 2)};
+}
+
+Dir dir_of(std::uint64_t key) {
+  return static_cast<Dir>(key & 3u);
+}
+
+double distance(const Point& a, const Point& b) {
+  return std::abs(a.x - b.x) + std::abs(a.y - b.y);
+}
+
+bool within(const Box& area, const Point& p) {
+  return p.x >= area.x && p.x <= area.right() && p.y >= area.y && p.y <= area.bottom();
+}
+
+// How far a point is from a box, along the axes.
+double distance_to(const Box& b, const Point& p) {
+  const double dx = std::max({b.x - p.x, 0.0, p.x - b.right()});
+  const double dy = std::max({b.y - p.y, 0.0, p.y - b.bottom()});
+  return dx + dy;
+}
+
+constexpr std::array<Dir, 4> DIRS = {Dir::EAST, Dir::WEST, Dir::NORTH, Dir::SOUTH};
+
+}  // namespace
+
+PathSearch::PathSearch(const Problem& problem, const FreeSpace& space, const ChannelGraph& graph,
+                       const LaidRoutes& laid, const Crowding& crowding)
+    : problem_(problem), space_(space), graph_(graph), laid_(laid), crowding_(crowding) {}
+
+bool PathSearch::family(const Link& a, const Link& b, bool fork) const {
+  return same_family(a, b, fork);
+}
+
+std::optional<Vertex> PathSearch::stub(const Link& link, int node, Side side) const {
+  const Box& box = problem_.nodes[static_cast<std::size_t>(node)].box;
+  for (const double reach : {STUB, SHORT_STUB}) {
+    const Vertex v = graph_.stub_end(box, side, reach);
+    if (v.i < 0 || v.j < 0) continue;
+    const Point end = graph_.point(v);
+    if (within(link.area, end) && !space_.blocked(end) &&
+        space_.clear(side_middle(box, side), end, 0, node)) {
+      return v;
+    }
+  }
+  return std::nullopt;
+}
+
+bool PathSearch::stub_usable(const Link& link, int node, Side side) const {
+  return stub(link, node, side).has_value();
+}
+
+bool PathSearch::source_side_usable(const Link& link, Side side) const {
+  return stub_usable(link, link.source, side);
+}
+
+bool PathSearch::target_side_usable(const Link& link, Side side) const {
+  return stub_usable(link, link.target, side);
+}
+
+bool PathSearch::vertex_open(Vertex v, const Link& link) const {
+  if (v.i < i0_ || v.i > i1_ || v.j < j0_ || v.j > j1_) return false;
+  return within(link.area, graph_.point(v)) && graph_.open(v);
+}
+
+int PathSearch::vertex_state(Vertex v, const Link& link) {
+  if (v.i < i0_ || v.i > i1_ || v.j < j0_ || v.j > j1_) return 0;
+  const Point p = graph_.point(v);
+  if (!within(link.area, p)) return 0;
+  return !graph_.open(v) ? 0 : graph_.in_name(v, link.source, link.target) ? 2 : 1;
+}
+
+// The fewest bends a path from `v`, heading `d`, needs to arrive at `g` heading `gd`: it has to
+// travel in every direction towards the goal and in the final one, and in a third when it must
+// come back the way it went.
+static int fewest_bends(const Point& v, Dir d, const Point& g, Dir gd) {
+  std::array<bool, 4> need{};
+  if (g.x > v.x) need[static_cast<std::size_t>(Dir::EAST)] = true;
+  if (g.x < v.x) need[static_cast<std::size_t>(Dir::WEST)] = true;
+  if (g.y > v.y) need[static_cast<std::size_t>(Dir::SOUTH)] = true;
+  if (g.y < v.y) need[static_cast<std::size_t>(Dir::NORTH)] = true;
+  need[static_cast<std::size_t>(gd)] = true;
+  const bool across =
+      need[static_cast<std::size_t>(Dir::EAST)] || need[static_cast<std::size_t>(Dir::WEST)];
+  const bool down =
+      need[static_cast<std::size_t>(Dir::NORTH)] || need[static_cast<std::size_t>(Dir::SOUTH)];
+  int count = static_cast<int>(std::count(need.begin(), need.end(), true));
+  if ((need[static_cast<std::size_t>(Dir::EAST)] && need[static_cast<std::size_t>(Dir::WEST)] &&
+       !down) ||
+      (need[static_cast<std::size_t>(Dir::NORTH)] && need[static_cast<std::size_t>(Dir::SOUTH)] &&
+       !across)) {
+    ++count;
+  }
+  return std::max(0, need[static_cast<std::size_t>(d)] ? count - 1 : count);
+}
+
+double PathSearch::estimate(Vertex v, Dir d) const {
+  const Point p = graph_.point(v);
+  double best = std::numeric_limits<double>::infinity();
+  for (const TrunkRun& r : trunk_runs_) best = std::min(best, distance_to(r.run, p) + r.cost);
+  for (const PortGoal& g : port_goals_) {
+    best = std::min(best, distance(p, g.at) + BEND_COST * fewest_bends(p, d, g.at, g.dir) + g.cost);
+  }
+  return best;
+}
+
+void PathSearch::collect_starts(const Link& link, std::vector<Start>& starts) const {
+  const Node& source = problem_.nodes[static_cast<std::size_t>(link.source)];
+  for (Side side : allowed_sides(link, true)) {
+    const std::optional<Vertex> out = stub(link, link.source, side);
+    if (!out) continue;
+    // A side a black-box message runs through is left to it, unless the caller asked for it.
+    if (source.taken[static_cast<std::size_t>(side)] && !link.source_side) continue;
+    double base = side_cost(link, side, true) + STUB;
+    if (!laid_.entering(link.source, side).empty()) base += SIDE_CONFLICT_COST;
+    std::vector<int> trunks;
+    for (int other : laid_.leaving(link.source, side)) {
+      if (family(link, problem_.links[static_cast<std::size_t>(other)], true)) {
+        trunks.push_back(other);
+      } else {
+        // A rectangle's side has room for both; a round or diamond shape's has not.
+        base += source.outline == Outline::RECTANGLE ? 20 : SIDE_CONFLICT_COST;
+      }
+    }
+    if (trunks.empty()) {
+      starts.push_back({*out, outward(side), base, side});
+      continue;
+    }
+    for (int other : trunks) {
+      const GraphRoute* r = laid_.route(other);
+      if (r == nullptr) continue;
+      const auto& v = r->vertices;
+      // Not on the other route's own join trunk, nor at its end.
+      const std::size_t end =
+          v.size() - static_cast<std::size_t>(std::max(laid_.shared_suffix(other), 1));
+      double along = 0;
+      for (std::size_t t = 0; t < end; ++t) {
+        if (t > 0) along += distance(graph_.point(v[t - 1]), graph_.point(v[t]));
+        if (v[t].i < i0_ || v[t].i > i1_ || v[t].j < j0_ || v[t].j > j1_) continue;
+        const Dir d = t == 0 ? outward(side) : direction(v[t - 1], v[t]);
+        starts.push_back({v[t], d, base + TRUNK_REUSE_COST + TRUNK_COST_PER_PIXEL * along, side,
+                          other, static_cast<int>(t) + 1});
+      }
+    }
+  }
+}
+
+void PathSearch::collect_goals(const Link& link) {
+  const Node& target = problem_.nodes[static_cast<std::size_t>(link.target)];
+  auto add = [&](Vertex v, const Goal& goal) {
+    bool inserted = false;
+    int& head = goal_heads_.insert(ChannelGraph::key(v), -1, inserted);
+    goals_.push_back({goal, head});
+    head = static_cast<int>(goals_.size()) - 1;
+  };
+  for (Side side : allowed_sides(link, false)) {
+    const std::optional<Vertex> in = stub(link, link.target, side);
+    if (!in) continue;
+    if (target.taken[static_cast<std::size_t>(side)] && !link.target_side) continue;
+    double base = side_cost(link, side, false) + STUB;
+    if (!laid_.leaving(link.target, side).empty()) base += SIDE_CONFLICT_COST;
+    std::vector<int> trunks;
+    for (int other : laid_.entering(link.target, side)) {
+      if (family(link, problem_.links[static_cast<std::size_t>(other)], false)) {
+        trunks.push_back(other);
+      } else {
+        base += target.outline == Outline::RECTANGLE ? 20 : SIDE_CONFLICT_COST;
+      }
+    }
+    if (trunks.empty()) {
+      const Vertex end = *in;
+      add(end, {side, -1, 0, base, inward(side)});
+      goal_lines_.push_back(end);
+      port_goals_.push_back({graph_.point(end), inward(side), base});
+      continue;
+    }
+    for (int other : trunks) {
+      const GraphRoute* r = laid_.route(other);
+      if (r == nullptr) continue;
+      const auto& v = r->vertices;
+      // Not on the other route's own fork trunk, nor at its start.
+      const auto first = static_cast<std::size_t>(std::max(laid_.shared_prefix(other), 1));
+      double along = 0;
+      Dir run_dir = Dir::EAST;
+      for (std::size_t t = v.size() - 1; t >= first; --t) {
+        if (t + 1 < v.size()) along += distance(graph_.point(v[t]), graph_.point(v[t + 1]));
+        if (v[t].i < i0_ || v[t].i > i1_ || v[t].j < j0_ || v[t].j > j1_) continue;
+        const Dir d = t + 1 == v.size() ? inward(side) : direction(v[t], v[t + 1]);
+        const double cost = base + TRUNK_REUSE_COST + TRUNK_COST_PER_PIXEL * along;
+        add(v[t], {side, other, static_cast<int>(t), cost, d});
+        // Goals further on are cheaper: a run's cost is that of its last goal.
+        const Point at = graph_.point(v[t]);
+        goal_lines_.push_back(v[t]);
+        if (t + 1 < v.size() && !trunk_runs_.empty() && direction(v[t], v[t + 1]) == run_dir) {
+          TrunkRun& run = trunk_runs_.back();
+          run.run = span(std::min(run.run.x, at.x), std::min(run.run.y, at.y),
+                         std::max(run.run.right(), at.x), std::max(run.run.bottom(), at.y));
+        } else {
+          trunk_runs_.push_back({{at.x, at.y, 0, 0}, cost});
+          if (t + 1 < v.size()) run_dir = direction(v[t], v[t + 1]);
+        }
+      }
+    }
+  }
+}
+
+double PathSearch::pass_cost(Vertex v, Dir in, Dir out, const Link& link, int skip) const {
+  if (here_ == nullptr) return 0;
+  const bool straight = in == out;
+  if (skip != SKIP_NONE) {
+    // On a trunk's split or join, the routes of the fork or join do not count: one by one.
+    double cost = 0;
+    laid_.passes(v, [&](const LaidRoutes::Pass& p) {
+      const Link& other = problem_.links[static_cast<std::size_t>(p.link)];
+      if (family(link, other, skip == SKIP_FORK)) return;
+      if (straight && p.in == p.out) {
+        if (horizontal(in) != horizontal(p.in)) cost += CROSSING_COST;
+      } else if (!(p.in == in && p.out == out)) {
+        cost += TOUCH_COST;
+      }
+    });
+    return cost;
+  }
+  const auto& c = here_->count;
+  int total = 0;
+  int crossing = 0;
+  int along = 0;  // straight through on our line
+  for (int a = 0; a < 4; ++a) {
+    for (int b = 0; b < 4; ++b) total += c[a][b];
+    if (horizontal(static_cast<Dir>(a)) == horizontal(in)) {
+      along += c[a][a];
+    } else {
+      crossing += c[a][a];
+    }
+  }
+  // Running through on the same line is priced on the lines, and so is turning together; going
+  // across a route is a crossing; any other meeting is a touch.
+  if (straight) return CROSSING_COST * crossing + TOUCH_COST * (total - crossing - along);
+  return TOUCH_COST * (total - c[static_cast<int>(in)][static_cast<int>(out)]);
+}
+
+double PathSearch::share_cost(Dir dir, double length) const {
+  if (here_ == nullptr) return 0;
+  // Routes leaving here the same way, or that arrived here from there, run on this step.
+  const auto& c = here_->count;
+  const int d = static_cast<int>(dir);
+  const int back = static_cast<int>(opposite(dir));
+  int sharing = -c[back][d];
+  for (int k = 0; k < 4; ++k) sharing += c[k][d] + c[back][k];
+  return SHARE_COST * length * sharing;
+}
+
+bool PathSearch::plain(Vertex w, Dir m, const Link& link) const {
+  if (laid_.passes_any(w) || goal_heads_.find(ChannelGraph::key(w)) != nullptr) return false;
+  for (const Vertex& g : goal_lines_) {
+    if (horizontal(m) ? w.i == g.i : w.j == g.j) return false;
+  }
+  // Where an obstacle begins or ends beside the line, a turn may matter.
+  for (const Dir p :
+       {horizontal(m) ? Dir::NORTH : Dir::EAST, horizontal(m) ? Dir::SOUTH : Dir::WEST}) {
+    Vertex side, back, back_side;
+    const bool open_here = graph_.step(w, p, side) && vertex_open(side, link);
+    const bool open_before = graph_.step(w, opposite(m), back) && graph_.step(back, p, back_side) &&
+                             vertex_open(back_side, link);
+    if (open_here != open_before) return false;
+  }
+  return true;
+}
+
+std::optional<GraphRoute> PathSearch::find(int link_index, const Box& window) {
+  const Link& link = problem_.links[static_cast<std::size_t>(link_index)];
+  states_.clear();
+  goal_heads_.clear();
+  goals_.clear();
+  port_goals_.clear();
+  trunk_runs_.clear();
+  goal_lines_.clear();
+  std::tie(i0_, i1_) = graph_.columns_within(window.x, window.right());
+  std::tie(j0_, j1_) = graph_.rows_within(window.y, window.bottom());
+  target_zone_ = inflate(problem_.nodes[static_cast<std::size_t>(link.target)].box, STUB);
+  {
+    const Box& a = problem_.nodes[static_cast<std::size_t>(link.source)].box;
+    const Box& b = target_zone_;
+    const double reach =
+        std::abs(a.centre_x() - b.centre_x()) + std::abs(a.centre_y() - b.centre_y());
+    weight_ = SEARCH_WEIGHT + std::max(0.0, reach - SEARCH_WEIGHT_FROM) / SEARCH_WEIGHT_PER;
+  }
+
+  collect_goals(link);
+  std::vector<Start> starts;
+  collect_starts(link, starts);
+  if (goals_.empty() || starts.empty()) return std::nullopt;
+
+  struct Item {
+    double f;
+    std::uint64_t order;
+    std::uint64_t key;
+    bool operator>(const Item& o) const { return f > o.f || (f == o.f && order > o.order); }
+  };
+  std::priority_queue<Item, std::vector<Item>, std::greater<>> open;
+  std::uint64_t pushed = 0;
+  auto offer = [&](Vertex v, Dir d, double g, std::uint64_t parent, int start) {
+    bool inserted = false;
+    State& s = states_.insert(state_key(v, d), State{g, parent, start, false}, inserted);
+    if (!inserted) {
+      if (s.closed || s.g <= g) return;
+      s = State{g, parent, start, false};
+    }
+    open.push({g + weight_ * estimate(v, d), pushed++, state_key(v, d)});
+  };
+  for (std::size_t k = 0; k < starts.size(); ++k) {
+    const Start& s = starts[k];
+    if (vertex_state(s.vertex, link) == 0) continue;
+    offer(s.vertex, s.dir, s.cost, NONE, static_cast<int>(k));
+  }
+
+  double goal_g = std::numeric_limits<double>::infinity();
+  std::uint64_t goal_parent = NONE;
+  int goal_index = -1;
+  while (!open.empty()) {
+    const Item item = open.top();
+    open.pop();
+    if (item.key == GOAL) break;
+    State* state = states_.find(item.key);
+    if (state == nullptr || state->closed) continue;
+    state->closed = true;
+    const double g = state->g;
+    const bool trunk_start =
+        state->parent == NONE && starts[static_cast<std::size_t>(state->start)].fork_of >= 0;
+    const Vertex v = vertex_of(item.key);
+    const Dir d = dir_of(item.key);
+    const int here = vertex_state(v, link);
+    here_ = laid_.tally(v);
+
+    if (const int* head = goal_heads_.find(ChannelGraph::key(v))) {
+      for (int e = *head; e >= 0; e = goals_[static_cast<std::size_t>(e)].second) {
+        const Goal& goal = goals_[static_cast<std::size_t>(e)].first;
+        if (d == opposite(goal.dir)) continue;
+        const double total =
+            g + goal.cost + (d != goal.dir ? BEND_COST : 0) +
+            pass_cost(v, d, goal.dir, link, goal.join_of >= 0 ? SKIP_JOIN : SKIP_NONE);
+        if (total < goal_g) {
+          goal_g = total;
+          goal_parent = item.key;
+          goal_index = e;
+          open.push({total, pushed++, GOAL});
+        }
+      }
+    }
+    for (Dir m : DIRS) {
+      if (m == opposite(d)) continue;
+      Vertex w;
+      if (!graph_.step(v, m, w)) continue;
+      int there = vertex_state(w, link);
+      if (there == 0) continue;
+      const double first = distance(graph_.point(v), graph_.point(w));
+      double length = first;
+      // Through a name: counted by the ends of each step inside names.
+      double names = NAME_COST_PER_PIXEL * first * ((here == 2) + (there == 2)) / 2;
+      double crowded = crowding_.cost(v, w);
+      if (m == d) {
+        // Straight on, the run goes past the vertices where nothing can happen (see plain()).
+        Vertex next;
+        while (plain(w, m, link) && graph_.step(w, m, next)) {
+          const int beyond = vertex_state(next, link);
+          if (beyond == 0) break;
+          const double step = distance(graph_.point(w), graph_.point(next));
+          length += step;
+          names += NAME_COST_PER_PIXEL * step * ((there == 2) + (beyond == 2)) / 2;
+          crowded += crowding_.cost(w, next);
+          w = next;
+          there = beyond;
+        }
+      }
+      const double cost = g + length + (m != d ? BEND_COST : 0) + names + crowded +
+                          pass_cost(v, d, m, link, trunk_start ? SKIP_FORK : SKIP_NONE) +
+                          share_cost(m, first);
+      if (cost >= goal_g) continue;
+      offer(w, m, cost, item.key, -1);
+    }
+  }
+  if (goal_index < 0) return std::nullopt;
+
+  std::vector<Vertex> path;
+  int start = -1;
+  for (std::uint64_t k = goal_parent; k != NONE;) {
+    const Vertex v = vertex_of(k);
+    // A run straight on was one step of the search: its vertices go back in.
+    if (!path.empty()) {
+      const Dir d = direction(v, path.back());
+      for (Vertex u = path.back(); !(u == v);) {
+        graph_.step(u, opposite(d), u);
+        if (!(u == v)) path.push_back(u);
+      }
+    }
+    path.push_back(v);
+    const State* s = states_.find(k);
+    start = s->start;
+    k = s->parent;
+  }
+  std::reverse(path.begin(), path.end());
+  const Start& from = starts[static_cast<std::size_t>(start)];
+  const Goal& to = goals_[static_cast<std::size_t>(goal_index)].first;
+
+  GraphRoute route;
+  route.link = link_index;
+  route.source_side = from.side;
+  route.target_side = to.side;
+  if (from.fork_of >= 0) {
+    const auto& trunk = laid_.route(from.fork_of)->vertices;
+    route.vertices.assign(trunk.begin(), trunk.begin() + from.fork_shared);
+    route.vertices.insert(route.vertices.end(), path.begin() + 1, path.end());
+    route.fork_of = from.fork_of;
+    route.fork_shared = from.fork_shared;
+  } else {
+    route.vertices = std::move(path);
+  }
+  if (to.join_of >= 0) {
+    const auto& trunk = laid_.route(to.join_of)->vertices;
+    route.vertices.insert(route.vertices.end(), trunk.begin() + to.index + 1, trunk.end());
+    route.join_of = to.join_of;
+    route.join_shared = static_cast<int>(trunk.size()) - to.index;
+  }
+  return route;
+}
+
+}  // namespace orvane::routing

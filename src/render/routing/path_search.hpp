@@ -1,0 +1,113 @@
+// Path search: the cheapest route of one connection through the channel graph (A*), given the
+// routes laid before it. A route starts at the stub end of a side of its source, or on the
+// trunk of an earlier branch of the same fork; it ends at the stub end of a side of its target,
+// or on the trunk of an earlier route of the same join. Its cost is its length plus a price for
+// each bend, each crossing of a laid route, each touch of one, every pixel run on a laid
+// route's line, along a crowded stretch or through a shape's name, and for its sides
+// (settings.hpp). The search stays inside a window around the connection's ends.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "channel_graph.hpp"
+#include "crowding.hpp"
+#include "free_space.hpp"
+#include "laid_routes.hpp"
+#include "problem.hpp"
+#include "vertex_map.hpp"
+
+namespace orvane::routing {
+
+class PathSearch {
+ public:
+  PathSearch(const Problem& problem, const FreeSpace& space, const ChannelGraph& graph,
+             const LaidRoutes& laid, const Crowding& crowding);
+
+  /// The cheapest route of link number `link` inside `window`, or nothing when none exists.
+  std::optional<GraphRoute> find(int link, const Box& window);
+
+  /// Whether the sides the caller asked for lead out of the shapes (a stub into another shape,
+  /// or outside the connection's pool, cannot be used).
+  bool source_side_usable(const Link& link, Side side) const;
+  bool target_side_usable(const Link& link, Side side) const;
+
+ private:
+  struct Start {
+    Vertex vertex;
+    Dir dir = Dir::EAST;
+    double cost = 0;
+    Side side = Side::RIGHT;
+    int fork_of = -1;
+    int fork_shared = 0;
+  };
+  struct Goal {
+    Side side = Side::RIGHT;
+    int join_of = -1;
+    int index = 0;  // where on the joined route
+    double cost = 0;
+    Dir dir = Dir::EAST;  // the direction the route goes on in from here
+  };
+  struct State {
+    double g = 0;
+    std::uint64_t parent = NONE;
+    int start = -1;
+    bool closed = false;
+  };
+  static constexpr std::uint64_t NONE = ~std::uint64_t{0};
+  static constexpr std::uint64_t GOAL = NONE - 1;
+
+  bool family(const Link& a, const Link& b, bool fork) const;
+  // The end of the stub out of `side` of node `node`: STUB long where that end is free and in
+  // the link's area, else SHORT_STUB long where that is; nothing when neither is.
+  std::optional<Vertex> stub(const Link& link, int node, Side side) const;
+  bool stub_usable(const Link& link, int node, Side side) const;
+  void collect_starts(const Link& link, std::vector<Start>& starts) const;
+  void collect_goals(const Link& link);
+  // 0: not usable; 1: free; 2: free but inside a shape's name.
+  int vertex_state(Vertex v, const Link& link);
+  bool vertex_open(Vertex v, const Link& link) const;
+  // Whether a run straight on (heading `m`) may go past `w` without stopping: no laid route
+  // passes it, no goal is on it or on its line across, and the obstacles beside the line
+  // neither begin nor end there.
+  bool plain(Vertex w, Dir m, const Link& link) const;
+  double estimate(Vertex v, Dir d) const;
+  double pass_cost(Vertex v, Dir in, Dir out, const Link& link, int skip_family) const;
+  double share_cost(Dir dir, double length) const;
+
+  const Problem& problem_;
+  const FreeSpace& space_;
+  const ChannelGraph& graph_;
+  const LaidRoutes& laid_;
+  const Crowding& crowding_;
+  // The working state of one search, kept to reuse its memory.
+  VertexMap<State> states_;
+  VertexMap<int> goal_heads_;
+  std::vector<std::pair<Goal, int>> goals_;  // goal and the next goal at the same vertex
+  // The laid routes passing the vertex being expanded.
+  const LaidRoutes::Tally* here_ = nullptr;
+  // The goals at the stub ends of the target's sides, for the estimate; with goals on a join's
+  // trunk the estimate falls back to a weaker one.
+  struct PortGoal {
+    Point at;
+    Dir dir = Dir::EAST;
+    double cost = 0;
+  };
+  std::vector<PortGoal> port_goals_;
+  // The goals on joins' trunks for the estimate: straight runs of them, each with the least
+  // cost of its goals.
+  struct TrunkRun {
+    Box run;
+    double cost = 0;
+  };
+  std::vector<TrunkRun> trunk_runs_;
+  // Vertices whose lines hold a goal.
+  std::vector<Vertex> goal_lines_;
+  int i0_ = 0, i1_ = 0, j0_ = 0, j1_ = 0;
+  Box target_zone_;
+  // How much the estimate counts against the cost so far: above 1, the search looks at fewer
+  // alternatives, at most that factor off the cheapest (more so the longer the connection).
+  double weight_ = 1;
+};
+
+}  // namespace orvane::routing

@@ -1,0 +1,187 @@
+// Collects the routing problem from the element model.
+#include "problem.hpp"
+
+#include <stdexcept>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "orvane/artifact.hpp"
+#include "orvane/constants.hpp"
+#include "orvane/helper.hpp"
+#include "orvane/lane.hpp"
+#include "orvane/painter.hpp"
+#include "orvane/pool.hpp"
+#include "orvane/shape.hpp"
+#include "settings.hpp"
+
+namespace orvane::routing {
+namespace {
+
+Outline outline_of(const Shape& shape) {
+  switch (shape.kind()) {
+    case ShapeKind::EVENT:
+      return Outline::ELLIPSE;
+    case ShapeKind::GATEWAY:
+      return Outline::DIAMOND;
+    default:
+      return Outline::RECTANGLE;
+  }
+}
+
+bool name_outside(const Shape& shape) {
+  return shape.kind() == ShapeKind::EVENT || shape.kind() == ShapeKind::GATEWAY ||
+         shape.kind() == ShapeKind::DATA;
+}
+
+Box band_box(const Coordinate& at, int width, int height) {
+  return {static_cast<double>(at.x_pos), static_cast<double>(at.y_pos), static_cast<double>(width),
+          static_cast<double>(height)};
+}
+
+void add_band(Problem& problem, const Box& band, double strip_width, bool pool) {
+  problem.strips.push_back({band.x, band.y, std::min(strip_width, band.width), band.height});
+  const Interval across_x{band.x, band.right()};
+  const Interval across_y{band.y, band.bottom()};
+  problem.borders.push_back({true, band.y, across_x});
+  problem.borders.push_back({true, band.bottom(), across_x});
+  problem.borders.push_back({false, band.right(), across_y});
+  problem.borders.push_back({false, band.x + std::min(strip_width, band.width), across_y});
+  if (pool) problem.borders.push_back({false, band.x, across_y});
+}
+
+std::optional<Side> asked_side(const Shape& from, const Shape& to, const std::string& side,
+                               const char* which) {
+  if (side.empty()) return std::nullopt;
+  if (auto s = side_from_name(side)) return s;
+  throw std::invalid_argument("connection " + Helper::quoted(from.name) + " -> " +
+                              Helper::quoted(to.name) + ": " + which + " " + Helper::quoted(side) +
+                              " is not a side; use \"left\", \"right\", \"top\" or \"bottom\"");
+}
+
+}  // namespace
+
+Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter) {
+  Problem problem;
+  std::unordered_map<const Shape*, int> node_of;
+  std::unordered_set<const Shape*> seen;
+  std::vector<Shape*> sources;  // every listed shape once, in lane order
+  double left = 0, top = 0, right = 0, bottom = 0;
+  bool any = false;
+  auto grow = [&](const Box& b) {
+    if (!usable(b)) return;
+    left = any ? std::min(left, b.x) : b.x;
+    top = any ? std::min(top, b.y) : b.y;
+    right = any ? std::max(right, b.right()) : b.right();
+    bottom = any ? std::max(bottom, b.bottom()) : b.bottom();
+    any = true;
+  };
+
+  for (const auto& pool : pools) {
+    const int pool_index = static_cast<int>(problem.pools.size());
+    problem.pools.push_back(pool ? band_box(pool->coord, pool->width, pool->height) : Box{});
+    if (!pool) continue;
+    if (usable(problem.pools.back())) {
+      add_band(problem, problem.pools.back(), Configs::POOL_TEXT_WIDTH, true);
+      grow(problem.pools.back());
+    }
+    for (const auto& lane : pool->lanes) {
+      if (!lane) continue;
+      const Box band = band_box(lane->coord, lane->width, lane->height);
+      if (usable(band)) add_band(problem, band, Configs::LANE_TEXT_WIDTH, false);
+      // Boundary events lead on like the shapes of the lane; groups and annotations are no part
+      // of any route (an annotation's association is drawn straight when it is placed).
+      std::vector<Shape*> members = lane->shapes;
+      for (Shape* shape : lane->attached) {
+        if (shape == nullptr) continue;
+        if (shape->kind() == ShapeKind::EVENT) members.push_back(shape);
+        // An annotation stands where routes and labels must not go.
+        if (shape->kind() == ShapeKind::ANNOTATION && usable(shape->box)) {
+          problem.strips.push_back(shape->box);
+        }
+      }
+      for (Shape* shape : members) {
+        if (shape == nullptr || !seen.insert(shape).second) continue;
+        sources.push_back(shape);
+        if (!usable(shape->box)) continue;
+        Node node;
+        node.shape = shape;
+        node.box = shape->box;
+        node.outline = outline_of(*shape);
+        node.pool = pool_index;
+        node.lane = band;
+        if (name_outside(*shape) && !shape->name.empty() && usable(shape->label_box)) {
+          const Box ink =
+              painter.text_bounds(shape->name, shape->label_box, shape->name_style(painter));
+          if (usable(ink)) node.name = ink;
+        }
+        node_of.emplace(shape, static_cast<int>(problem.nodes.size()));
+        problem.nodes.push_back(node);
+        grow(node.box);
+      }
+    }
+  }
+  problem.bounds = inflate({left, top, right - left, bottom - top}, OUTER_MARGIN);
+
+  std::unordered_set<const Connection*> links_seen;
+  int order = 0;
+  for (Shape* shape : sources) {
+    if (!shape->connection_to) continue;
+    for (Connection& c : *shape->connection_to) {
+      ++order;
+      if (!links_seen.insert(&c).second) continue;
+      c.waypoints.clear();
+      c.label_box.reset();
+      c.drawn_source_side.clear();
+      c.drawn_target_side.clear();
+      c.route_note.clear();
+      const auto s = node_of.find(shape);
+      const auto t = node_of.find(c.target);
+      if (s == node_of.end() || t == node_of.end()) continue;
+      Link link;
+      link.connection = &c;
+      link.source = s->second;
+      link.target = t->second;
+      link.order = order;
+      const Node& from = problem.nodes[static_cast<std::size_t>(link.source)];
+      const Node& to = problem.nodes[static_cast<std::size_t>(link.target)];
+      link.source_side =
+          asked_side(*shape, *c.target, c.source_connection_side, "source_connection_side");
+      link.target_side =
+          asked_side(*shape, *c.target, c.target_connection_side, "target_connection_side");
+      const bool one_pool = from.pool == to.pool;
+      // The kind the connection says it is; a flow between pools runs like a message flow.
+      const bool data = c.connection_type == ConnectionTypes::DATA ||
+                        c.connection_type == ConnectionTypes::ASSOCIATION ||
+                        from.shape->kind() == ShapeKind::DATA ||
+                        to.shape->kind() == ShapeKind::DATA;
+      const bool message = c.connection_type == ConnectionTypes::MESSAGE || !one_pool;
+      link.kind = data ? LinkKind::ASSOCIATION : message ? LinkKind::MESSAGE : LinkKind::SEQUENCE;
+      const Box& pool = problem.pools[static_cast<std::size_t>(from.pool)];
+      // Inside one pool, a route keeps off the pool's own border.
+      link.area = one_pool && usable(pool) ? inflate(pool, -BORDER_KEEP_OFF) : problem.bounds;
+      problem.links.push_back(link);
+    }
+  }
+  // The sides that messages to and from black-box pools take: the one facing the pool's band.
+  for (const auto& pool : pools) {
+    const Shape* band = pool ? pool->participant() : nullptr;
+    if (band == nullptr) continue;
+    const Box across = band_box(pool->coord, pool->width, pool->height);
+    auto take = [&](const Shape* shape) {
+      const auto n = node_of.find(shape);
+      if (n == node_of.end() || !usable(across)) return;
+      Node& node = problem.nodes[static_cast<std::size_t>(n->second)];
+      const Side side = across.centre_y() < node.box.centre_y() ? Side::TOP : Side::BOTTOM;
+      node.taken[static_cast<std::size_t>(side)] = true;
+    };
+    for (const Connection& c : *band->connection_to) take(c.target);
+    for (Shape* shape : sources) {
+      for (const Connection& c : *shape->connection_to) {
+        if (c.target == band) take(shape);
+      }
+    }
+  }
+  return problem;
+}
+
+}  // namespace orvane::routing

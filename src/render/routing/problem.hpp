@@ -1,0 +1,97 @@
+// The routing problem: what the router needs to know about a diagram, and nothing more. Shapes
+// are boxes with an outline (and, for events, gateways and data, a name drawn beside them);
+// connections join two of them and may ask for the sides they leave and enter by; pools are
+// areas that sequence flows never leave; pool and lane name strips are obstacles like shapes;
+// pool and lane borders are lines that routes cross but never follow.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "geometry.hpp"
+#include "orvane/coordinate.hpp"
+
+namespace orvane {
+class Painter;
+class Pool;
+class Shape;
+struct Connection;
+}  // namespace orvane
+
+namespace orvane::routing {
+
+/// The outline a shape draws inside its box; routes end on it.
+enum class Outline { RECTANGLE, ELLIPSE, DIAMOND };
+
+/// How a connection is drawn and where it may run: a sequence flow stays inside its pool, a
+/// message flow runs between pools, an association links a data shape (inside one pool when
+/// both ends are in one, else like a message flow).
+enum class LinkKind { SEQUENCE, MESSAGE, ASSOCIATION };
+
+struct Node {
+  Shape* shape = nullptr;
+  Box box;
+  Outline outline = Outline::RECTANGLE;
+  /// The visible name outside the box (events, gateways, data), when there is one.
+  std::optional<Box> name;
+  /// Index of the node's pool in Problem::pools, and the band of its lane.
+  int pool = -1;
+  Box lane;
+  /// The sides (by Side) that a message flow to or from a black-box pool runs through; those
+  /// flows are drawn straight to the pool's band after routing, so routes use other sides.
+  std::array<bool, 4> taken{};
+};
+
+struct Link {
+  Connection* connection = nullptr;
+  int source = 0;
+  int target = 0;
+  LinkKind kind = LinkKind::SEQUENCE;
+  /// Sides the caller asked for; the router keeps to them where they lead out of the shape.
+  std::optional<Side> source_side;
+  std::optional<Side> target_side;
+  /// Where the route may run: the pool's inside for flows within one pool, else everywhere.
+  Box area;
+  /// Position in the diagram's order of connections; breaks every tie.
+  int order = 0;
+};
+
+/// Whether two sequence flows leave one shape (`fork`) or enter one shape (else) as branches
+/// of one fork or join, which may share a trunk: two flows between the same two shapes never
+/// do, nor does a flow from a shape to itself, nor a message flow or association (each of
+/// those is a connection of its own).
+inline bool same_family(const Link& a, const Link& b, bool fork) {
+  if (&a == &b || a.kind != LinkKind::SEQUENCE || b.kind != LinkKind::SEQUENCE) return false;
+  if (a.source == a.target || b.source == b.target) return false;
+  if (a.source == b.source && a.target == b.target) return false;
+  return fork ? a.source == b.source : a.target == b.target;
+}
+
+/// A line of a pool or lane band: routes cross it but never run along it.
+struct Border {
+  bool horizontal = true;
+  double at = 0;   // y of a horizontal border, x of a vertical one
+  Interval along;  // its extent along its own direction
+};
+
+struct Problem {
+  std::vector<Node> nodes;
+  std::vector<Link> links;
+  /// Each pool's band.
+  std::vector<Box> pools;
+  /// Obstacles that end no route: the name strips of pools and lanes, and text annotations.
+  std::vector<Box> strips;
+  std::vector<Border> borders;
+  /// The whole drawing with room around it for routes that go round everything.
+  Box bounds;
+};
+
+/// The links between placed shapes (shapes with a usable box) of `pools`, in the diagram's
+/// connection order; names are measured through `painter`. Throws std::invalid_argument naming
+/// the connection when a side a caller set is not one of "left", "right", "top", "bottom".
+Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter);
+
+}  // namespace orvane::routing

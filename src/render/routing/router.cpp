@@ -1,0 +1,285 @@
+// The routing pipeline, in named steps:
+//   1. the problem: shapes, connections, pools and lanes as the router sees them;
+//   2. the free space and its channel graph;
+//   3. laying: each connection in turn (shorter ones and sequence flows first, ties by the
+//      diagram's order) gets its cheapest path, looked for first in a window round its ends
+//      and, only when that window holds none, in all of the space it may use;
+//   4. nudging: segments sharing channels are ordered and spread, trunks kept together; where
+//      a channel cannot hold its routes MIN_SEPARATION apart, the stretch costs more and the
+//      later laid routes on it are laid again (steps 3 and 4, at most CROWDING_ROUNDS times);
+//   5. ends onto the shapes' outlines, coordinates to whole pixels;
+//   6. labels: names out of the routes' way, connection labels beside their routes;
+//   7. the result stored on the connections, where painting and the exports read it.
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <string_view>
+#include <tuple>
+
+#include "channel_graph.hpp"
+#include "crowding.hpp"
+#include "free_space.hpp"
+#include "labels.hpp"
+#include "laid_routes.hpp"
+#include "nudging.hpp"
+#include "orvane/pool.hpp"
+#include "orvane/routing.hpp"
+#include "orvane/shape.hpp"
+#include "path_search.hpp"
+#include "ports.hpp"
+#include "problem.hpp"
+#include "settings.hpp"
+
+namespace orvane {
+namespace routing {
+namespace {
+
+constexpr std::string_view NO_PATH =
+    "no free path between the shapes: drawn straight from side to side";
+
+int kind_rank(LinkKind kind) {
+  switch (kind) {
+    case LinkKind::SEQUENCE:
+      return 0;
+    case LinkKind::MESSAGE:
+      return 1;
+    case LinkKind::ASSOCIATION:
+      return 2;
+  }
+  return 0;
+}
+
+// Sequence flows first (they carry the process), then message flows, then associations; within
+// each, short before long, so that neighbours get the straight lines; ties by diagram order.
+std::vector<int> laying_order(const Problem& problem) {
+  std::vector<int> order(problem.links.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+  auto key = [&](int i) {
+    const Link& l = problem.links[static_cast<std::size_t>(i)];
+    const Box& a = problem.nodes[static_cast<std::size_t>(l.source)].box;
+    const Box& b = problem.nodes[static_cast<std::size_t>(l.target)].box;
+    const double distance =
+        std::abs(a.centre_x() - b.centre_x()) + std::abs(a.centre_y() - b.centre_y());
+    return std::make_tuple(kind_rank(l.kind), distance, l.order);
+  };
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+  return order;
+}
+
+// The window a search starts in: the box of both ends with SEARCH_MARGIN round it.
+Box search_window(const Problem& problem, const Link& link) {
+  const Box& a = problem.nodes[static_cast<std::size_t>(link.source)].box;
+  const Box& b = problem.nodes[static_cast<std::size_t>(link.target)].box;
+  const double x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+  const double x1 = std::max(a.right(), b.right()), y1 = std::max(a.bottom(), b.bottom());
+  return inflate(span(x0, y0, x1, y1), SEARCH_MARGIN);
+}
+
+// When the free space offers no path (shapes on top of each other): a plain route from the
+// middle of one side to the middle of another, turning half way; the connection says so.
+void direct_sides(const Problem& problem, const Link& link, DrawnRoute& drawn) {
+  std::string& note = link.connection->route_note;
+  if (note.find(NO_PATH) == std::string::npos) {
+    if (!note.empty()) note += "; ";
+    note += NO_PATH;
+  }
+  const Box& a = problem.nodes[static_cast<std::size_t>(link.source)].box;
+  const Box& b = problem.nodes[static_cast<std::size_t>(link.target)].box;
+  const bool across =
+      std::abs(b.centre_x() - a.centre_x()) >= std::abs(b.centre_y() - a.centre_y());
+  Side from = across ? (b.centre_x() >= a.centre_x() ? Side::RIGHT : Side::LEFT)
+                     : (b.centre_y() >= a.centre_y() ? Side::BOTTOM : Side::TOP);
+  Side to = horizontal(from) ? (from == Side::RIGHT ? Side::LEFT : Side::RIGHT)
+                             : (from == Side::BOTTOM ? Side::TOP : Side::BOTTOM);
+  if (link.source_side) from = *link.source_side;
+  if (link.target_side) to = *link.target_side;
+  const Point p = side_middle(a, from);
+  const Point q = side_middle(b, to);
+  std::vector<Point> points{p};
+  if (horizontal(from) == horizontal(to)) {
+    if (horizontal(from)) {
+      const double mid = (p.x + q.x) / 2;
+      points.insert(points.end(), {{mid, p.y}, {mid, q.y}});
+    } else {
+      const double mid = (p.y + q.y) / 2;
+      points.insert(points.end(), {{p.x, mid}, {q.x, mid}});
+    }
+  } else {
+    points.push_back(horizontal(from) ? Point{q.x, p.y} : Point{p.x, q.y});
+  }
+  points.push_back(q);
+  drawn.source_side = from;
+  drawn.target_side = to;
+  drawn.points = simplified(points);
+}
+
+// A side the caller asked for that leads nowhere is given up, and the connection says why.
+void check_asked_sides(const PathSearch& search, Link& link) {
+  std::string note;
+  if (link.source_side && !search.source_side_usable(link, *link.source_side)) {
+    note = std::string("source side '") + side_name(*link.source_side) +
+           "' leads into another shape or out of the pool";
+    link.source_side.reset();
+  }
+  if (link.target_side && !search.target_side_usable(link, *link.target_side)) {
+    if (!note.empty()) note += "; ";
+    note += std::string("target side '") + side_name(*link.target_side) +
+            "' leads into another shape or out of the pool";
+    link.target_side.reset();
+  }
+  link.connection->route_note = note;
+}
+
+// Where a route leaves or enters `box` by `side` on its way from or to vertex point `v`: on
+// the side where the vertex's line meets it (the graph's line through the side's middle may
+// have been merged with one a few pixels off), else at the side's middle with a corner on the
+// way out, so that every segment stays horizontal or vertical.
+void add_port(std::vector<Point>& points, const Box& box, Side side, const Point& v, bool first) {
+  const Interval extent = side_extent(box, side);
+  const double along = horizontal(side) ? v.y : v.x;
+  Point port = side_middle(box, side);
+  if (along > extent.lo && along < extent.hi) (horizontal(side) ? port.y : port.x) = along;
+  const Point corner = horizontal(side) ? Point{v.x, port.y} : Point{port.x, v.y};
+  if (first) {
+    points.insert(points.end(), {port, corner});
+  } else {
+    points.insert(points.end(), {corner, port});
+  }
+}
+
+DrawnRoute drawn_from(const Problem& problem, const ChannelGraph& graph, const GraphRoute& route) {
+  const Link& link = problem.links[static_cast<std::size_t>(route.link)];
+  DrawnRoute drawn;
+  drawn.link = route.link;
+  drawn.source_side = route.source_side;
+  drawn.target_side = route.target_side;
+  const Box& source = problem.nodes[static_cast<std::size_t>(link.source)].box;
+  const Box& target = problem.nodes[static_cast<std::size_t>(link.target)].box;
+  add_port(drawn.points, source, route.source_side, graph.point(route.vertices.front()), true);
+  for (const Vertex& v : route.vertices) drawn.points.push_back(graph.point(v));
+  add_port(drawn.points, target, route.target_side, graph.point(route.vertices.back()), false);
+  drawn.points = simplified(drawn.points);
+  return drawn;
+}
+
+// Sequence flows leaving one side of a shape form a fork; entering one side, a join. Members
+// that may not share a trunk (same_family) are told apart by the family ids anyway: nudging only
+// keeps together what runs on together, and search never lays such a pair on one trunk.
+void mark_families(const Problem& problem, std::vector<DrawnRoute>& routes) {
+  std::map<std::pair<int, Side>, std::vector<std::size_t>> forks;
+  std::map<std::pair<int, Side>, std::vector<std::size_t>> joins;
+  for (std::size_t r = 0; r < routes.size(); ++r) {
+    const Link& l = problem.links[static_cast<std::size_t>(routes[r].link)];
+    if (l.kind != LinkKind::SEQUENCE || l.source == l.target) continue;
+    forks[{l.source, routes[r].source_side}].push_back(r);
+    joins[{l.target, routes[r].target_side}].push_back(r);
+  }
+  int id = 0;
+  for (auto* families : {&forks, &joins}) {
+    for (const auto& [key, members] : *families) {
+      if (members.size() >= 2) {
+        for (std::size_t r : members) (families == &forks ? routes[r].fork : routes[r].join) = id;
+      }
+      ++id;
+    }
+  }
+}
+
+// Step 5: the ends onto the outlines, every coordinate to a whole pixel.
+void finish(const Problem& problem, DrawnRoute& route) {
+  const Link& link = problem.links[static_cast<std::size_t>(route.link)];
+  auto& p = route.points;
+  if (p.size() >= 2) {
+    const Node& source = problem.nodes[static_cast<std::size_t>(link.source)];
+    const Node& target = problem.nodes[static_cast<std::size_t>(link.target)];
+    p.front() = on_outline(source, route.source_side,
+                           horizontal(route.source_side) ? p.front().y : p.front().x);
+    p.back() = on_outline(target, route.target_side,
+                          horizontal(route.target_side) ? p.back().y : p.back().x);
+  }
+  for (Point& q : p) q = {std::round(q.x), std::round(q.y)};
+  p = simplified(p);
+  if (p.size() == 1) p.push_back(p.front());
+}
+
+}  // namespace
+}  // namespace routing
+
+void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter) {
+  using namespace routing;
+  // 1. The problem.
+  Problem problem = build_problem(pools, painter);
+  // 2. The free space and its graph.
+  const FreeSpace space(problem);
+  const ChannelGraph graph(problem);
+  Crowding crowding(graph);
+  const std::vector<int> order = laying_order(problem);
+  std::vector<std::optional<GraphRoute>> found(problem.links.size());
+  std::vector<char> lay(problem.links.size(), 1);
+  std::vector<int> rank(problem.links.size());
+  for (std::size_t k = 0; k < order.size(); ++k)
+    rank[static_cast<std::size_t>(order[k])] = static_cast<int>(k);
+
+  std::vector<DrawnRoute> routes;
+  for (int round = 0;; ++round) {
+    // 3. Laying: the routes to lay in this round searched for, the others kept as they were.
+    LaidRoutes laid(problem.links.size(), graph.columns(), graph.rows());
+    PathSearch search(problem, space, graph, laid, crowding);
+    for (int l : order) {
+      Link& link = problem.links[static_cast<std::size_t>(l)];
+      auto& route = found[static_cast<std::size_t>(l)];
+      if (lay[static_cast<std::size_t>(l)] != 0) {
+        if (round == 0) check_asked_sides(search, link);
+        route = search.find(l, intersect_box(search_window(problem, link), link.area));
+        if (!route) route = search.find(l, link.area);
+      }
+      if (route) laid.add(*route, link.source, link.target);
+    }
+    routes.clear();
+    for (int l : order) {
+      const Link& link = problem.links[static_cast<std::size_t>(l)];
+      DrawnRoute drawn;
+      if (const auto& route = found[static_cast<std::size_t>(l)]) {
+        drawn = drawn_from(problem, graph, *route);
+      } else {
+        drawn.link = l;
+        direct_sides(problem, link, drawn);
+      }
+      routes.push_back(std::move(drawn));
+    }
+    // Labels and the stored result follow the diagram's order.
+    std::sort(routes.begin(), routes.end(), [&](const DrawnRoute& a, const DrawnRoute& b) {
+      return problem.links[static_cast<std::size_t>(a.link)].order <
+             problem.links[static_cast<std::size_t>(b.link)].order;
+    });
+
+    // 4. Nudging. Where it could not part two routes, the stretch is priced and the later laid
+    // of the two is laid again, a fixed number of rounds; the last round's nudging stands.
+    mark_families(problem, routes);
+    const std::vector<Crowded> crowded = nudge(routes, problem, space);
+    if (crowded.empty() || round == CROWDING_ROUNDS) break;
+    std::fill(lay.begin(), lay.end(), 0);
+    for (const Crowded& c : crowded) {
+      crowding.add(c);
+      const int later =
+          rank[static_cast<std::size_t>(c.link_a)] > rank[static_cast<std::size_t>(c.link_b)]
+              ? c.link_a
+              : c.link_b;
+      lay[static_cast<std::size_t>(later)] = 1;
+    }
+  }
+  // 5. Ends and pixels.
+  for (DrawnRoute& r : routes) finish(problem, r);
+  // 6. Labels.
+  place_labels(problem, routes, painter);
+  // 7. The result.
+  for (const DrawnRoute& r : routes) {
+    Connection& c = *problem.links[static_cast<std::size_t>(r.link)].connection;
+    c.waypoints = r.points;
+    c.drawn_source_side = side_name(r.source_side);
+    c.drawn_target_side = side_name(r.target_side);
+  }
+}
+
+}  // namespace orvane

@@ -1,0 +1,59 @@
+// The distances and costs of the routing design, in pixels (a cost of 1 is one pixel of route).
+#pragma once
+
+namespace orvane::routing {
+
+/// Routes keep this far off every shape they do not start or end at.
+inline constexpr double CLEARANCE = 10;
+/// A route leaves and enters a shape straight, for at least this long.
+inline constexpr double STUB = 20;
+/// ...or, where the line that far out lies beyond a border or in another shape, at least this.
+inline constexpr double SHORT_STUB = CLEARANCE + 2;
+/// ...except in a channel too tight for CLEARANCE between the routes sharing it: then they may
+/// come this close, so that they still run on lines of their own.
+inline constexpr double TIGHT_CLEARANCE = 2;
+/// Routes keep this far off pool and lane borders that they run beside.
+inline constexpr double BORDER_KEEP_OFF = 6;
+/// Room around the drawing for routes that go round everything.
+inline constexpr double OUTER_MARGIN = 40;
+/// Parallel routes sharing a channel are spread this far apart where it has room...
+inline constexpr double IDEAL_SEPARATION = 20;
+/// ...and never closer than this where it has room for that.
+inline constexpr double MIN_SEPARATION = 12;
+/// A path search first looks this far around the box of a connection's two ends.
+inline constexpr double SEARCH_MARGIN = 300;
+/// How much the search's estimate outweighs the cost so far: a little above 1 (looking at fewer
+/// alternatives, at most that factor off the cheapest), growing by one for every
+/// SEARCH_WEIGHT_PER pixels that a connection's ends lie apart beyond SEARCH_WEIGHT_FROM.
+inline constexpr double SEARCH_WEIGHT = 1.1;
+inline constexpr double SEARCH_WEIGHT_FROM = 2000;
+inline constexpr double SEARCH_WEIGHT_PER = 3000;
+
+// The cost of a route: its length, plus these.
+/// Each bend.
+inline constexpr double BEND_COST = 40;
+/// Each crossing of another route.
+inline constexpr double CROSSING_COST = 80;
+/// A route turning on another route, or touching its corner: it would read as joined.
+inline constexpr double TOUCH_COST = 60;
+/// Each pixel run on the same line as an unrelated route (nudging then has to part them).
+inline constexpr double SHARE_COST = 0.8;
+/// Entering the name of a shape, and each pixel run inside it.
+inline constexpr double NAME_COST = 30;
+inline constexpr double NAME_COST_PER_PIXEL = 1;
+/// Leaving or entering a shape by a side that another route uses the other way round, or that
+/// an unrelated route uses.
+inline constexpr double SIDE_CONFLICT_COST = 150;
+/// Leaving by the side of an earlier branch of the same fork (joining its trunk) rather than
+/// by a free side; the same for joins.
+inline constexpr double TRUNK_REUSE_COST = 30;
+/// Each pixel run on the trunk of a fork or join, shared with a route already laid.
+inline constexpr double TRUNK_COST_PER_PIXEL = 0.2;
+
+/// Each pixel run along a stretch of a channel where nudging could not part the routes
+/// MIN_SEPARATION apart (see crowding.hpp).
+inline constexpr double CROWD_COST = 2;
+/// How many times the routes of crowded stretches are laid again.
+inline constexpr int CROWDING_ROUNDS = 2;
+
+}  // namespace orvane::routing
