@@ -95,7 +95,7 @@ void CairoPainter::set_background_colour() {
   if (c.rgba.alpha >= 1) opaque_ = true;
   // Paints the whole target, whatever size the surface has when it is saved.
   record(
-      [c](cairo_t* cr, PangoContext*) {
+      [c](cairo_t* cr, TextSetter&) {
         set_source(cr, c.rgba);
         cairo_paint(cr);
       },
@@ -110,7 +110,7 @@ void CairoPainter::draw_rectangle(const Box& box, const std::string& fill, const
   if (!f.set && !s.colour.set) return;
   const double r = corner_radius_for(box, corner_radius);
   record(
-      [box, f, s, r](cairo_t* cr, PangoContext*) {
+      [box, f, s, r](cairo_t* cr, TextSetter&) {
         if (r <= 0) {
           cairo_rectangle(cr, box.x, box.y, box.width, box.height);
         } else {
@@ -133,7 +133,7 @@ void CairoPainter::draw_ellipse(const Box& box, const std::string& fill, const L
   Stroke s = stroke_of(line);
   if (!f.set && !s.colour.set) return;
   record(
-      [box, f, s](cairo_t* cr, PangoContext*) {
+      [box, f, s](cairo_t* cr, TextSetter&) {
         cairo_save(cr);
         cairo_translate(cr, box.centre_x(), box.centre_y());
         cairo_scale(cr, box.width / 2, box.height / 2);
@@ -152,7 +152,7 @@ void CairoPainter::draw_polygon(const std::vector<Point>& points, const std::str
   Stroke s = stroke_of(line);
   if (!f.set && !s.colour.set) return;
   record(
-      [points, f, s](cairo_t* cr, PangoContext*) {
+      [points, f, s](cairo_t* cr, TextSetter&) {
         cairo_move_to(cr, points[0].x, points[0].y);
         for (std::size_t i = 1; i < points.size(); ++i) cairo_line_to(cr, points[i].x, points[i].y);
         cairo_close_path(cr);
@@ -166,7 +166,7 @@ void CairoPainter::draw_polyline(const std::vector<Point>& points, const LineSty
   Stroke s = stroke_of(line);
   if (!s.colour.set) return;
   record(
-      [points, s](cairo_t* cr, PangoContext*) {
+      [points, s](cairo_t* cr, TextSetter&) {
         cairo_move_to(cr, points[0].x, points[0].y);
         for (std::size_t i = 1; i < points.size(); ++i) cairo_line_to(cr, points[i].x, points[i].y);
         fill_and_stroke(cr, Colour{}, s);
@@ -182,8 +182,8 @@ void CairoPainter::draw_text(const std::string& text, const Box& box, const Text
   // Fitted once here; the replay sets the same layout on its own context.
   const FittedText& fitted = fit_into(text, box, style, vertical);
   record(
-      [fit = fitted.fit, p = fitted.placement, box, style, vertical, c](cairo_t* cr,
-                                                                        PangoContext* context) {
+      [fit = fitted.fit, p = fitted.placement, box, style, vertical, c, id = texts_++](
+          cairo_t* cr, TextSetter& texts) {
         cairo_save(cr);
         if (vertical) {
           cairo_translate(cr, box.x, box.bottom());
@@ -194,14 +194,48 @@ void CairoPainter::draw_text(const std::string& text, const Box& box, const Text
         // Nothing is painted outside the box, even a first line taller than the box.
         cairo_rectangle(cr, 0, 0, fit.along, fit.across);
         cairo_clip(cr);
-        pango_cairo_update_context(cr, context);
-        LayoutPtr layout = fitted_layout(context, fit, style);
         set_source(cr, c.rgba);
         cairo_move_to(cr, p.dx, p.dy);
-        pango_cairo_show_layout(cr, layout.get());
+        {
+          const auto lock = texts.lock();
+          pango_cairo_show_layout(cr, texts.layout(cr, id, fit, style));
+        }
         cairo_restore(cr);
       },
       around(box, 1));
+}
+
+CairoPainter::TextSetter::TextSetter()
+    : font_map_(PANGO_FONT_MAP(g_object_ref(pango_cairo_font_map_get_default()))) {}
+
+CairoPainter::TextSetter::~TextSetter() {
+  layouts_.clear();
+  for (const Direction& d : directions_) g_object_unref(d.context);
+  g_object_unref(font_map_);
+}
+
+PangoLayout* CairoPainter::TextSetter::layout(cairo_t* cr, std::size_t id, const TextFit& fit,
+                                              const TextStyle& style) {
+  // A context follows the turn and scale of the matrix it was last updated with; a text set
+  // on it stays valid as long as those do not change, so each direction keeps its own.
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  auto same = [&](const Direction& d) {
+    return d.xx == m.xx && d.yx == m.yx && d.xy == m.xy && d.yy == m.yy;
+  };
+  auto it = std::find_if(directions_.begin(), directions_.end(), same);
+  if (it == directions_.end()) {
+    PangoContext* context = pango_font_map_create_context(font_map_);
+    pango_cairo_update_context(cr, context);
+    configure_context(context);
+    directions_.push_back({m.xx, m.yx, m.xy, m.yy, context});
+    it = directions_.end() - 1;
+  }
+  auto found = layouts_.find(id);
+  if (found == layouts_.end()) {
+    found = layouts_.emplace(id, fitted_layout(it->context, fit, style)).first;
+  }
+  return found->second.get();
 }
 
 void CairoPainter::record(Command command, const Region& bounds) {
@@ -218,14 +252,14 @@ void CairoPainter::set_raster_options(const RasterOptions& options) {
   raster_ = options;
 }
 
-void CairoPainter::replay(cairo_t* cr, PangoContext* context,
+void CairoPainter::replay(cairo_t* cr, TextSetter& texts,
                           const std::vector<std::size_t>& steps) const {
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   for (std::size_t i : steps) {
     cairo_save(cr);
     cairo_new_path(cr);
-    commands_[i](cr, context);
+    commands_[i](cr, texts);
     cairo_restore(cr);
   }
 }
@@ -250,16 +284,11 @@ std::string CairoPainter::render_png() const {
         size, std::ceil(megapixels), raster_.max_megapixels));
   }
   const RegionIndex index(bounds_);
-  // One text context for every strip and tile: the picture is drawn on this thread only.
-  std::unique_ptr<PangoContext, decltype(&g_object_unref)> context(nullptr, &g_object_unref);
-  return orvane::render_png(static_cast<int>(pixel_width), static_cast<int>(pixel_height), scale,
-                            opaque_, [&](cairo_t* cr, const Region& region) {
-                              if (!context) {
-                                context.reset(pango_cairo_create_context(cr));
-                                configure_context(context.get());
-                              }
-                              replay(cr, context.get(), index.query(region));
-                            });
+  // One set of texts for every strip and tile: the picture is drawn on this thread only.
+  TextSetter texts;
+  return orvane::render_png(
+      static_cast<int>(pixel_width), static_cast<int>(pixel_height), scale, opaque_,
+      [&](cairo_t* cr, const Region& region) { replay(cr, texts, index.query(region)); });
 }
 
 // Replays the drawing onto a vector surface, a page of at most `page` units a side at a time,
@@ -270,12 +299,11 @@ void CairoPainter::replay_onto(cairo_surface_t* surface, const char* what,
                                                                            &cairo_surface_destroy);
   check_surface(surface, what);
   cairo_t* cr = cairo_create(surface);
-  PangoContext* context = pango_cairo_create_context(cr);
-  configure_context(context);
+  auto texts = std::make_unique<TextSetter>();
   if (pages.columns * pages.rows == 1) {
     std::vector<std::size_t> all(commands_.size());
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
-    replay(cr, context, all);
+    replay(cr, *texts, all);
   } else {
     const RegionIndex index(bounds_);
     for (int row = 0; row < pages.rows; ++row) {
@@ -286,13 +314,13 @@ void CairoPainter::replay_onto(cairo_surface_t* surface, const char* what,
         cairo_translate(cr, -page.left, -page.top);
         cairo_rectangle(cr, page.left, page.top, pages.width, pages.height);
         cairo_clip(cr);
-        replay(cr, context, index.query(page));
+        replay(cr, *texts, index.query(page));
         cairo_restore(cr);
         cairo_show_page(cr);
       }
     }
   }
-  g_object_unref(context);
+  texts.reset();
   cairo_status_t status = cairo_status(cr);
   cairo_destroy(cr);
   cairo_surface_finish(surface);

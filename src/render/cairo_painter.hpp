@@ -6,7 +6,10 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "pango_painter.hpp"
@@ -37,7 +40,35 @@ class CairoPainter final : public PangoPainter {
   void set_raster_options(const RasterOptions& options) override;
 
  private:
-  using Command = std::function<void(cairo_t*, PangoContext*)>;
+  // The texts of one replay: a pango context per text direction, and each text's layout set on
+  // first use and drawn again in every later strip, tile or page it touches. Pango is not
+  // thread-safe: the strips drawn on two threads take turns at it through lock().
+  class TextSetter {
+   public:
+    TextSetter();
+    TextSetter(const TextSetter&) = delete;
+    TextSetter& operator=(const TextSetter&) = delete;
+    ~TextSetter();
+    std::unique_lock<std::mutex> lock() { return std::unique_lock<std::mutex>(mutex_); }
+    // The layout of text `id` for drawing on `cr`, whose current matrix sets its direction.
+    // Call with the lock held.
+    PangoLayout* layout(cairo_t* cr, std::size_t id, const TextFit& fit, const TextStyle& style);
+
+   private:
+    struct Direction {
+      double xx;
+      double yx;
+      double xy;
+      double yy;
+      PangoContext* context;
+    };
+    std::mutex mutex_;
+    // The font map of the thread that made the painter, where the texts were measured.
+    PangoFontMap* font_map_;
+    std::vector<Direction> directions_;
+    std::unordered_map<std::size_t, LayoutPtr> layouts_;
+  };
+  using Command = std::function<void(cairo_t*, TextSetter&)>;
   // How a vector picture is cut into pages of width x height units.
   struct Pages {
     int columns = 1;
@@ -50,12 +81,14 @@ class CairoPainter final : public PangoPainter {
   // surface).
   void record(Command command, const Region& bounds);
   // Replays the recorded steps numbered `steps`, in that order.
-  void replay(cairo_t* cr, PangoContext* context, const std::vector<std::size_t>& steps) const;
+  void replay(cairo_t* cr, TextSetter& texts, const std::vector<std::size_t>& steps) const;
   std::string render_png() const;
   void replay_onto(cairo_surface_t* surface, const char* what, const Pages& pages) const;
   std::string render_pdf() const;
 
   std::vector<Command> commands_;
+  // Texts drawn so far: each text command's id in its TextSetter.
+  std::size_t texts_ = 0;
   std::vector<Region> bounds_;
   RasterOptions raster_;
   // An opaque background was painted, so every pixel of the picture is opaque.

@@ -5,14 +5,13 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <condition_variable>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -24,7 +23,6 @@ namespace {
 // Strips are up to 32 rows and about 4 MiB of pixels; very wide pictures get fewer rows.
 constexpr int MAX_STRIP_ROWS = 32;
 constexpr std::size_t STRIP_BYTES = std::size_t{4} << 20;
-constexpr int BUFFERS_PER_BAND = 2;
 // Cairo's image surfaces hold at most this many pixels a side; wider strips are drawn in tiles.
 constexpr int MAX_TILE = 32767;
 
@@ -222,71 +220,6 @@ std::string assemble(int width, int height, bool opaque,
   return out;
 }
 
-// Strips drawn on the calling thread and handed to the thread compressing their band.
-struct Strip {
-  std::vector<unsigned char> pixels;
-  int top = 0;
-  int rows = 0;
-};
-
-class BandPipe {
- public:
-  BandPipe(std::size_t strip_bytes) {
-    for (int i = 0; i < BUFFERS_PER_BAND; ++i) {
-      buffers_.push_back(std::make_unique<Strip>());
-      buffers_.back()->pixels.resize(strip_bytes);
-      free_.push_back(buffers_.back().get());
-    }
-  }
-  // A free strip buffer; nullptr once the pipe failed.
-  Strip* take_free() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !free_.empty() || failed_; });
-    if (failed_) return nullptr;
-    Strip* strip = free_.front();
-    free_.pop_front();
-    return strip;
-  }
-  void hand_over(Strip* strip) {
-    std::lock_guard lock(mutex_);
-    ready_.push_back(strip);
-    changed_.notify_all();
-  }
-  // The next drawn strip; nullptr when the drawing side gave up.
-  Strip* take_ready() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !ready_.empty() || failed_; });
-    if (failed_) return nullptr;
-    Strip* strip = ready_.front();
-    ready_.pop_front();
-    return strip;
-  }
-  void give_back(Strip* strip) {
-    std::lock_guard lock(mutex_);
-    free_.push_back(strip);
-    changed_.notify_all();
-  }
-  void fail(const std::string& error) {
-    std::lock_guard lock(mutex_);
-    if (!failed_) error_ = error;
-    failed_ = true;
-    changed_.notify_all();
-  }
-  std::string error() {
-    std::lock_guard lock(mutex_);
-    return error_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::unique_ptr<Strip>> buffers_;
-  std::deque<Strip*> free_;
-  std::deque<Strip*> ready_;
-  bool failed_ = false;
-  std::string error_;
-};
-
 }  // namespace
 
 std::string render_png(int width, int height, double scale, bool known_opaque,
@@ -303,57 +236,51 @@ std::string render_png(int width, int height, double scale, bool known_opaque,
   const int band_count = strips >= 2 ? 2 : 1;
   const int split_strip = band_count == 2 ? strips / 2 : strips;
   std::vector<std::unique_ptr<BandCompressor>> bands;
-  std::vector<std::unique_ptr<BandPipe>> pipes;
   for (int b = 0; b < band_count; ++b) {
     bands.push_back(
         std::make_unique<BandCompressor>(width, strip_rows, known_opaque, b + 1 == band_count));
-    pipes.push_back(std::make_unique<BandPipe>(stride * static_cast<std::size_t>(strip_rows)));
-  }
-  auto band_strips = [&](int b) { return b == 0 ? split_strip : strips - split_strip; };
-
-  // One compressing thread per band; the strips of a band arrive in order.
-  std::vector<std::thread> workers;
-  for (int b = 0; b < band_count; ++b) {
-    workers.emplace_back([&, b] {
-      try {
-        for (int i = 0; i < band_strips(b); ++i) {
-          Strip* strip = pipes[b]->take_ready();
-          if (strip == nullptr) return;
-          bands[b]->add(strip->pixels.data(), stride, strip->rows, i + 1 == band_strips(b));
-          pipes[b]->give_back(strip);
-        }
-      } catch (const std::exception& e) {
-        pipes[b]->fail(e.what());
-      }
-    });
   }
 
-  // Drawing stays on this thread (text needs fonts, which each thread would load anew); the
-  // two bands' strips alternate so that both compressors stay busy.
-  std::string error;
-  try {
-    for (int i = 0; i < std::max(split_strip, strips - split_strip); ++i) {
-      for (int b = 0; b < band_count; ++b) {
-        if (i >= band_strips(b)) continue;
-        const int index = (b == 0 ? 0 : split_strip) + i;
-        Strip* strip = pipes[b]->take_free();
-        if (strip == nullptr) throw std::runtime_error(pipes[b]->error());
-        strip->top = index * strip_rows;
-        strip->rows = std::min(strip_rows, height - strip->top);
-        draw_rows(strip->pixels.data(), width, stride, strip->top, strip->rows, scale, known_opaque,
-                  draw);
-        pipes[b]->hand_over(strip);
+  // Each band's strips are drawn into one reused buffer and compressed in turn: the upper band
+  // on this thread, the lower on another. A failure in either stops both.
+  std::atomic<bool> failed{false};
+  std::vector<std::string> errors(static_cast<std::size_t>(band_count));
+  auto run_band = [&](int b) {
+    try {
+      const int first = b == 0 ? 0 : split_strip;
+      const int last = b == 0 ? split_strip : strips;
+      // Every byte is drawn before it is read: cairo paints the opaque background over it, or
+      // draw_rows clears it first.
+      std::unique_ptr<unsigned char[]> pixels(
+          new unsigned char[stride * static_cast<std::size_t>(strip_rows)]);
+      for (int index = first; index < last && !failed; ++index) {
+        const int top = index * strip_rows;
+        const int rows = std::min(strip_rows, height - top);
+        draw_rows(pixels.get(), width, stride, top, rows, scale, known_opaque, draw);
+        bands[b]->add(pixels.get(), stride, rows, index + 1 == last);
       }
+    } catch (const std::exception& e) {
+      errors[static_cast<std::size_t>(b)] = e.what();
+      failed = true;
     }
-  } catch (const std::exception& e) {
-    error = e.what();
-    for (auto& pipe : pipes) pipe->fail(error);
+  };
+  std::thread lower;
+  if (band_count == 2) {
+    try {
+      lower = std::thread(run_band, 1);
+    } catch (const std::system_error&) {
+      // Without a second thread, this one draws both bands.
+    }
   }
-  for (auto& worker : workers) worker.join();
-  for (auto& pipe : pipes) {
-    if (error.empty()) error = pipe->error();
+  run_band(0);
+  if (lower.joinable()) {
+    lower.join();
+  } else if (band_count == 2) {
+    run_band(1);
   }
-  if (!error.empty()) throw std::runtime_error("cannot encode the picture as PNG: " + error);
+  for (const std::string& error : errors) {
+    if (!error.empty()) throw std::runtime_error("cannot encode the picture as PNG: " + error);
+  }
   return assemble(width, height, known_opaque, bands);
 }
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -133,6 +134,43 @@ TEST(PngStrips, TallPictureDecodesWithEveryStripInPlace) {
   // The vertical line is unbroken through every strip.
   for (int y = 1; y < 999; y += 7) ASSERT_EQ(png.at(10, y) & 0xff, 0xffu) << "row " << y;
   EXPECT_EQ(png.at(299, 999), 0xffffffffu);
+}
+
+TEST(PngStrips, TextsInBothHalvesAreDrawnAlikeByTheTwoDrawingThreads) {
+  // The upper and lower half are drawn on two threads that share the texts' layouts; every
+  // text must show, also one across the border of the halves, and every save must be the same.
+  const int width = 400;
+  const int height = 1300;
+  auto painter = PainterFactory().get_painter("png", width, height);
+  painter->background_colour = "#ffffff";
+  painter->set_background_colour();
+  TextStyle style;
+  style.font_size = 16;
+  style.colour = "#000000";
+  std::vector<Box> boxes;
+  for (int i = 0; i < 42; ++i) {
+    const Box across{10, 30.0 * i + 28, 180, 24};
+    const Box up{300, 30.0 * i, 24, 60};
+    painter->draw_text("Step " + std::to_string(i) + " Hg", across, style);
+    painter->draw_text("Up " + std::to_string(i), up, style, true);
+    boxes.push_back(across);
+    boxes.push_back(up);
+  }
+  const std::string first = saved_bytes(*painter, "texts-1");
+  EXPECT_EQ(saved_bytes(*painter, "texts-2"), first);
+  const Raster png = decode_rgb(first);
+  ASSERT_EQ(png.height, height);
+  auto ink = [&](const Box& box, int from, int to) {
+    int dark = 0;
+    for (int y = std::max(from, int(box.y)); y < std::min(to, int(box.bottom())); ++y) {
+      for (int x = int(box.x); x < int(box.right()); ++x) dark += (png.at(x, y) & 0xff) < 0x80;
+    }
+    return dark;
+  };
+  for (const Box& box : boxes) EXPECT_GT(ink(box, 0, height), 0) << "text at y " << box.y;
+  // 41 strips of 32 rows: the lower half starts at row 640, amid the text at 628 to 652.
+  EXPECT_GT(ink(boxes[40], 0, 640), 0);
+  EXPECT_GT(ink(boxes[40], 640, height), 0);
 }
 
 TEST(PngStrips, PictureWithoutBackgroundKeepsItsTransparency) {
