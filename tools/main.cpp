@@ -21,6 +21,7 @@
 #include "orvane/file_io.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/loader.hpp"
+#include "orvane/painter_factory.hpp"
 #include "orvane/read.hpp"
 #include "orvane/theme.hpp"
 #include "orvane/vocabulary.hpp"
@@ -226,6 +227,8 @@ struct RenderArgs {
 };
 
 int run_render(const RenderArgs& args, const Verbosity& verbosity) {
+  // The fonts' configuration loads while the file is read.
+  PainterFactory::prepare_fonts();
   LoadOptions options;
   options.limits = args.limits;
   std::string output = args.output;
@@ -293,6 +296,7 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
 }
 
 int run_layout(const std::string& file, const LoadOptions& options) {
+  PainterFactory::prepare_fonts();
   LoadedDiagram diagram = load_file(file, options);
   Swimboard& board = *diagram.board;
   try {

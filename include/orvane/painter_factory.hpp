@@ -23,6 +23,10 @@ class ORVANE_API PainterFactory {
                                        int height) const;
   /// The known painter kinds.
   static std::vector<std::string> kinds();
+  /// Starts reading the system's font configuration on a thread of its own, so that the first
+  /// text measured on this thread waits less for it: for programs that read their input before
+  /// they draw. Painters work the same without it, and pick the same fonts.
+  static void prepare_fonts();
   /// Replaces the painters made by every factory of the process (a test seam that records the
   /// calls); an empty maker restores the cairo painters.
   static void set_override(Maker maker);

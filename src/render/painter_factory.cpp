@@ -1,5 +1,7 @@
 #include "orvane/painter_factory.hpp"
 
+#include <pango/pangocairo.h>
+
 #include <stdexcept>
 
 #include "cairo_painter.hpp"
@@ -30,6 +32,12 @@ std::unique_ptr<Painter> PainterFactory::get_painter(const std::string& painter_
   for (const std::string& kind : kinds()) known += (known.empty() ? "'" : ", '") + kind + "'";
   throw std::invalid_argument("unknown painter type '" + painter_type +
                               "'; known painter types: " + known);
+}
+
+void PainterFactory::prepare_fonts() {
+  // The thread's default font map, which every painter made on this thread measures with,
+  // loads the configuration in the background from the moment it exists.
+  pango_cairo_font_map_get_default();
 }
 
 void PainterFactory::set_override(Maker maker) {

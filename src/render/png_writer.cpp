@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -34,6 +35,20 @@ std::uint8_t unpremultiply(std::uint32_t channel, std::uint32_t alpha) {
 // One PNG scanline: the filter byte (none) and the pixels as RGB or RGBA.
 void convert_row(const std::uint32_t* pixels, int width, bool opaque, unsigned char* out) {
   *out++ = 0;
+  if (opaque && std::endian::native == std::endian::little && width > 1) {
+    // Each pixel is stored as one word, its bytes B G R A in memory: byte-swapped and shifted it
+    // is R G B 0, and the next pixel's word overwrites that 0. The last pixel goes bytewise,
+    // so nothing is written past the row.
+    for (int x = 0; x + 1 < width; ++x, out += 3) {
+      const std::uint32_t rgb = __builtin_bswap32(pixels[x]) >> 8;
+      std::memcpy(out, &rgb, 4);
+    }
+    const std::uint32_t argb = pixels[width - 1];
+    out[0] = static_cast<unsigned char>(argb >> 16);
+    out[1] = static_cast<unsigned char>(argb >> 8);
+    out[2] = static_cast<unsigned char>(argb);
+    return;
+  }
   if (opaque) {
     for (int x = 0; x < width; ++x, out += 3) {
       const std::uint32_t argb = pixels[x];

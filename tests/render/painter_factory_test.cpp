@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -42,6 +43,35 @@ TEST(PainterFactory, UnknownKindListsTheKnownOnes) {
     }
   }
   EXPECT_THROW(PainterFactory().get_painter("png", 0, 10), std::invalid_argument);
+}
+
+TEST(PainterFactory, PreparedFontsSetTextExactlyAsUnpreparedOnes) {
+  // Each thread has fonts of its own: one thread prepares them before making its painter, the
+  // other does not; both must set every text alike, in the same sizes, lines and bounds.
+  using Setting = std::tuple<double, double, double, std::vector<std::string>, double, double>;
+  auto set_texts = [](bool prepare) {
+    if (prepare) PainterFactory::prepare_fonts();
+    auto painter = PainterFactory().get_painter("png", 400, 300);
+    std::vector<Setting> out;
+    for (bool bold : {false, true}) {
+      TextStyle style;
+      style.font_size = 13;
+      style.bold = bold;
+      for (const std::string text : {"Check the order", "Ship\nand bill", "\u4e2d\u6587 CJK"}) {
+        const TextExtent extent = painter->measure_text(text, style, 80);
+        const SetText set = painter->layout_text(text, {0, 0, 60, 40}, style);
+        out.emplace_back(extent.width, extent.height, set.font_size, set.lines, set.bounds.width,
+                         set.bounds.height);
+      }
+    }
+    return out;
+  };
+  std::vector<Setting> prepared;
+  std::vector<Setting> plain;
+  std::thread([&] { prepared = set_texts(true); }).join();
+  std::thread([&] { plain = set_texts(false); }).join();
+  ASSERT_EQ(prepared.size(), 6u);
+  EXPECT_EQ(prepared, plain);
 }
 
 TEST(PainterFactory, OverrideReplacesEveryFactoryUntilCleared) {
