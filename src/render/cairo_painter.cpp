@@ -81,7 +81,9 @@ void check_surface(cairo_surface_t* surface, const std::string& what) {
 }  // namespace
 
 CairoPainter::CairoPainter(std::string kind, int width, int height)
-    : PangoPainter(std::move(kind), width, height) {}
+    : PangoPainter(std::move(kind), width, height) {
+  keep_layouts();
+}
 
 void CairoPainter::set_description(const std::string& title, const std::string& description) {
   // Cairo writes the metadata as PDF text strings; it needs valid UTF-8.
@@ -182,8 +184,8 @@ void CairoPainter::draw_text(const std::string& text, const Box& box, const Text
   // Fitted once here; the replay sets the same layout on its own context.
   const FittedText& fitted = fit_into(text, box, style, vertical);
   record(
-      [fit = fitted.fit, p = fitted.placement, box, style, vertical, c, id = texts_++](
-          cairo_t* cr, TextSetter& texts) {
+      [fit = fitted.fit, p = fitted.placement, set = fitted.layout, box, style, vertical, c,
+       id = texts_++](cairo_t* cr, TextSetter& texts) {
         cairo_save(cr);
         if (vertical) {
           cairo_translate(cr, box.x, box.bottom());
@@ -198,7 +200,7 @@ void CairoPainter::draw_text(const std::string& text, const Box& box, const Text
         cairo_move_to(cr, p.dx, p.dy);
         {
           const auto lock = texts.lock();
-          pango_cairo_show_layout(cr, texts.layout(cr, id, fit, style));
+          pango_cairo_show_layout(cr, texts.layout(cr, id, fit, style, set.get()));
         }
         cairo_restore(cr);
       },
@@ -215,11 +217,13 @@ CairoPainter::TextSetter::~TextSetter() {
 }
 
 PangoLayout* CairoPainter::TextSetter::layout(cairo_t* cr, std::size_t id, const TextFit& fit,
-                                              const TextStyle& style) {
+                                              const TextStyle& style, PangoLayout* measured) {
   // A context follows the turn and scale of the matrix it was last updated with; a text set
   // on it stays valid as long as those do not change, so each direction keeps its own.
   cairo_matrix_t m;
   cairo_get_matrix(cr, &m);
+  // Drawn without turn or scale, a text looks as it was measured: its measured layout serves.
+  if (measured != nullptr && m.xx == 1 && m.yx == 0 && m.xy == 0 && m.yy == 1) return measured;
   auto same = [&](const Direction& d) {
     return d.xx == m.xx && d.yx == m.yx && d.xy == m.xy && d.yy == m.yy;
   };

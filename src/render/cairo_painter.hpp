@@ -50,9 +50,11 @@ class CairoPainter final : public PangoPainter {
     TextSetter& operator=(const TextSetter&) = delete;
     ~TextSetter();
     std::unique_lock<std::mutex> lock() { return std::unique_lock<std::mutex>(mutex_); }
-    // The layout of text `id` for drawing on `cr`, whose current matrix sets its direction.
+    // The layout of text `id` for drawing on `cr`, whose current matrix sets its direction:
+    // `measured` (the text's layout from measuring it, if kept) or one set for that direction.
     // Call with the lock held.
-    PangoLayout* layout(cairo_t* cr, std::size_t id, const TextFit& fit, const TextStyle& style);
+    PangoLayout* layout(cairo_t* cr, std::size_t id, const TextFit& fit, const TextStyle& style,
+                        PangoLayout* measured);
 
    private:
     struct Direction {

@@ -153,6 +153,13 @@ const PangoPainter::FittedText& PangoPainter::fit_into(const std::string& text, 
   f.placement = place(layout.get(), style, along, across);
   f.cut = pango_layout_is_ellipsized(layout.get());
   f.lines = set_lines(layout.get());
+  // A few KiB each: a budget bounds what very large diagrams keep; the others are set again
+  // when drawn.
+  constexpr std::size_t MAX_KEPT_LAYOUTS = 2048;
+  if (keep_layouts_ && !vertical && kept_layouts_ < MAX_KEPT_LAYOUTS) {
+    f.layout = std::shared_ptr<PangoLayout>(layout.release(), &g_object_unref);
+    ++kept_layouts_;
+  }
   return fitted_.emplace(std::move(key), std::move(f)).first->second;
 }
 

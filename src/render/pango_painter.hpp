@@ -4,6 +4,7 @@
 
 #include <pango/pangocairo.h>
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -48,11 +49,16 @@ class PangoPainter : public Painter {
     Placement placement;
     bool cut = false;
     std::vector<SetLine> lines;
+    // The layout as set on the measuring context (no turn, no scale), when kept for drawing.
+    std::shared_ptr<PangoLayout> layout;
   };
   /// Fitted once per text, style and box size: a diagram fits each name several times (its
   /// bounds for the layout and the router, then drawing it), and shaping is the costly part.
   const FittedText& fit_into(const std::string& text, const Box& box, const TextStyle& style,
                              bool vertical) const;
+  /// Keeps the layouts of horizontal texts with their fit (up to a budget), for a painter that
+  /// draws them with pango: drawing then need not set them again.
+  void keep_layouts() { keep_layouts_ = true; }
 
   const std::string kind_;
   int width_;
@@ -86,6 +92,8 @@ class PangoPainter : public Painter {
                         double across);
   mutable std::unordered_map<TextKey, TextExtent, TextKeyHash> measured_;
   mutable std::unordered_map<TextKey, FittedText, TextKeyHash> fitted_;
+  bool keep_layouts_ = false;
+  mutable std::size_t kept_layouts_ = 0;
 };
 
 /// Throws std::invalid_argument unless both sides are positive.

@@ -173,6 +173,35 @@ TEST(PngStrips, TextsInBothHalvesAreDrawnAlikeByTheTwoDrawingThreads) {
   EXPECT_GT(ink(boxes[40], 640, height), 0);
 }
 
+TEST(PngStrips, TextsDrawAlikeWithTheirMeasuredLayoutOrOneSetAnew) {
+  // The first texts of a picture keep the layout they were measured with and are drawn with it;
+  // past a budget, texts are set again when drawn. Both must give the same pixels.
+  auto painter = PainterFactory().get_painter("png", 300, 120);
+  painter->background_colour = "#ffffff";
+  painter->set_background_colour();
+  TextStyle style;
+  style.font_size = 15;
+  style.colour = "#000000";
+  style.alignment = "left";
+  style.vertical_alignment = "top";
+  // Left and top aligned, the same text sits alike in boxes of other sizes, which are fitted
+  // (and kept) each on their own.
+  painter->draw_text("Kept or set anew", {10, 10, 200, 30}, style);
+  for (int i = 0; i < 3000; ++i) {
+    painter->draw_text("Filler " + std::to_string(i), {5000, 0, 100, 30}, style);
+  }
+  painter->draw_text("Kept or set anew", {10, 60, 201, 30}, style);
+  const Raster png = decode_rgb(saved_bytes(*painter, "kept"));
+  int ink = 0;
+  for (int y = 0; y < 30; ++y) {
+    for (int x = 0; x < 300; ++x) {
+      ASSERT_EQ(png.at(x, 10 + y), png.at(x, 60 + y)) << "at " << x << ", " << y;
+      ink += png.at(x, 10 + y) != 0xffffffffu;
+    }
+  }
+  EXPECT_GT(ink, 100);
+}
+
 TEST(PngStrips, PictureWithoutBackgroundKeepsItsTransparency) {
   auto painter = PainterFactory().get_painter("png", 200, 150);
   painter->draw_rectangle({20, 20, 40, 40}, "#ff0000", {});
