@@ -5,6 +5,7 @@
 #include <numeric>
 #include <optional>
 #include <queue>
+#include <set>
 
 #include "box_index.hpp"
 #include "ports.hpp"
@@ -460,14 +461,37 @@ class Pass {
     }
     const std::size_t n = group.size();
     auto unit = [&](std::size_t i) -> Unit& { return units_[static_cast<std::size_t>(group[i])]; };
+    // The units each one overlaps along its line, found by a sweep along the lines.
+    std::vector<std::vector<int>> near(n);
+    {
+      std::vector<int> by_start(n);
+      std::iota(by_start.begin(), by_start.end(), 0);
+      std::stable_sort(by_start.begin(), by_start.end(), [&](int a, int b) {
+        return unit(static_cast<std::size_t>(a)).along.lo <
+               unit(static_cast<std::size_t>(b)).along.lo;
+      });
+      std::vector<int> active;
+      for (int j : by_start) {
+        const Unit& uj = unit(static_cast<std::size_t>(j));
+        std::erase_if(active, [&](int i) {
+          return unit(static_cast<std::size_t>(i)).along.hi + END_GAP <= uj.along.lo;
+        });
+        for (int i : active) {
+          if (!overlapping(unit(static_cast<std::size_t>(i)), uj)) continue;
+          near[static_cast<std::size_t>(i)].push_back(j);
+          near[static_cast<std::size_t>(j)].push_back(i);
+        }
+        active.push_back(j);
+      }
+      for (auto& list : near) std::sort(list.begin(), list.end());
+    }
     // Order: a topological order of the preferences, ties by position, then by link order.
     std::vector<std::vector<int>> after(n);
     std::vector<int> incoming(n, 0);
-    std::vector<std::vector<char>> overlaps(n, std::vector<char>(n, 0));
     for (std::size_t i = 0; i < n; ++i) {
-      for (std::size_t j = i + 1; j < n; ++j) {
-        if (!overlapping(unit(i), unit(j))) continue;
-        overlaps[i][j] = overlaps[j][i] = 1;
+      for (int jj : near[i]) {
+        const auto j = static_cast<std::size_t>(jj);
+        if (j <= i) continue;
         const int p = room_order(unit(i), unit(j)) != 0 ? room_order(unit(i), unit(j))
                                                         : preference(unit(i), unit(j));
         if (p > 0) {
@@ -483,26 +507,28 @@ class Pass {
       const Unit& ua = unit(static_cast<std::size_t>(a));
       const Unit& ub = unit(static_cast<std::size_t>(b));
       if (ua.at != ub.at) return ua.at < ub.at;
-      return ua.order < ub.order;
+      if (ua.order != ub.order) return ua.order < ub.order;
+      return a < b;
     };
     std::vector<int> order;
-    std::vector<char> done(n, 0);
-    while (order.size() < n) {
-      int pick = -1;
+    {
+      std::set<int, decltype(earlier)> ready(earlier);
+      std::set<int, decltype(earlier)> remaining(earlier);
       for (std::size_t i = 0; i < n; ++i) {
-        if (done[i] || incoming[i] > 0) continue;
-        if (pick < 0 || earlier(static_cast<int>(i), pick)) pick = static_cast<int>(i);
+        remaining.insert(static_cast<int>(i));
+        if (incoming[i] == 0) ready.insert(static_cast<int>(i));
       }
-      if (pick < 0) {  // a cycle: crossings cannot all be avoided; take the earliest
-        for (std::size_t i = 0; i < n; ++i) {
-          if (!done[i] && (pick < 0 || earlier(static_cast<int>(i), pick)))
-            pick = static_cast<int>(i);
+      while (!remaining.empty()) {
+        // In a cycle crossings cannot all be avoided: the earliest goes next.
+        const int pick = ready.empty() ? *remaining.begin() : *ready.begin();
+        ready.erase(pick);
+        remaining.erase(pick);
+        order.push_back(pick);
+        for (int next : after[static_cast<std::size_t>(pick)]) {
+          if (--incoming[static_cast<std::size_t>(next)] == 0 && remaining.count(next) != 0)
+            ready.insert(next);
         }
       }
-      done[static_cast<std::size_t>(pick)] = 1;
-      order.push_back(pick);
-      for (int next : after[static_cast<std::size_t>(pick)])
-        --incoming[static_cast<std::size_t>(next)];
     }
     // Tracks: each unit takes the lowest track beyond the units it must follow that no
     // overlapping unit holds.
@@ -513,22 +539,27 @@ class Pass {
         for (int j : next[i])
           must_follow[static_cast<std::size_t>(j)].push_back(static_cast<int>(i));
       }
+      std::vector<int> taken;
       for (int i : sequence) {
         int lowest = 0;
         for (int j : must_follow[static_cast<std::size_t>(i)]) {
           if (track[static_cast<std::size_t>(j)] >= 0)
             lowest = std::max(lowest, track[static_cast<std::size_t>(j)] + 1);
         }
-        for (int t = lowest;; ++t) {
-          bool taken = false;
-          for (std::size_t j = 0; j < n && !taken; ++j) {
-            taken = overlaps[static_cast<std::size_t>(i)][j] && track[j] == t;
-          }
-          if (!taken) {
-            track[static_cast<std::size_t>(i)] = t;
-            break;
-          }
+        taken.clear();
+        for (int j : near[static_cast<std::size_t>(i)]) {
+          if (track[static_cast<std::size_t>(j)] >= lowest)
+            taken.push_back(track[static_cast<std::size_t>(j)]);
         }
+        std::sort(taken.begin(), taken.end());
+        int t = lowest;
+        for (int k : taken) {
+          if (k == t)
+            ++t;
+          else if (k > t)
+            break;
+        }
+        track[static_cast<std::size_t>(i)] = t;
       }
       return track;
     };
@@ -556,9 +587,9 @@ class Pass {
         std::vector<double> lowest(n);
         for (std::size_t i : by_track) {
           lowest[i] = own(i, tight).lo;
-          for (std::size_t j = 0; j < n; ++j) {
-            if (overlaps[i][j] && track[j] < track[i])
-              lowest[i] = std::max(lowest[i], lowest[j] + gap);
+          for (int jj : near[i]) {
+            const auto j = static_cast<std::size_t>(jj);
+            if (track[j] < track[i]) lowest[i] = std::max(lowest[i], lowest[j] + gap);
           }
           if (lowest[i] > own(i, tight).hi + 1e-9) return false;
         }
@@ -599,9 +630,8 @@ class Pass {
       std::sort(by_place.begin(), by_place.end(), before);
       std::vector<std::vector<int>> next(n);
       for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t j = 0; j < n; ++j) {
-          if (overlaps[i][j] && before(static_cast<int>(i), static_cast<int>(j)))
-            next[i].push_back(static_cast<int>(j));
+        for (int j : near[i]) {
+          if (before(static_cast<int>(i), j)) next[i].push_back(j);
         }
       }
       std::vector<int> other = assign(by_place, next);
@@ -659,16 +689,17 @@ class Pass {
     for (std::size_t k = n; k-- > 0;) {
       const std::size_t i = by_track[k];
       highest[i] = own(i, tight).hi;
-      for (std::size_t j = 0; j < n; ++j) {
-        if (overlaps[i][j] && track[j] > track[i])
-          highest[i] = std::min(highest[i], highest[j] - gap);
+      for (int jj : near[i]) {
+        const auto j = static_cast<std::size_t>(jj);
+        if (track[j] > track[i]) highest[i] = std::min(highest[i], highest[j] - gap);
       }
     }
     std::vector<double> p(n);
     for (std::size_t i : by_track) {
       double lowest = own(i, tight).lo;
-      for (std::size_t j = 0; j < n; ++j) {
-        if (overlaps[i][j] && track[j] < track[i]) lowest = std::max(lowest, p[j] + gap);
+      for (int jj : near[i]) {
+        const auto j = static_cast<std::size_t>(jj);
+        if (track[j] < track[i]) lowest = std::max(lowest, p[j] + gap);
       }
       // lowest <= highest[i] wherever `gap` fits; the guard only keeps rounding errors out.
       p[i] = std::clamp(wanted[static_cast<std::size_t>(track[i])], std::min(lowest, highest[i]),
@@ -677,8 +708,9 @@ class Pass {
     for (std::size_t i = 0; i < n; ++i) unit(i).at = p[i];
     if (gap < MIN_SEPARATION) {
       for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t j = i + 1; j < n; ++j) {
-          if (overlaps[i][j] && std::abs(p[i] - p[j]) < MIN_SEPARATION - 0.01)
+        for (int jj : near[i]) {
+          const auto j = static_cast<std::size_t>(jj);
+          if (j > i && std::abs(p[i] - p[j]) < MIN_SEPARATION - 0.01)
             report_crowding(unit(i), unit(j));
         }
       }

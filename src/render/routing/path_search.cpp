@@ -275,9 +275,8 @@ double PathSearch::share_cost(Dir dir, double length) const {
 
 bool PathSearch::plain(Vertex w, Dir m, const Link& link) const {
   if (laid_.passes_any(w) || goal_heads_.find(ChannelGraph::key(w)) != nullptr) return false;
-  for (const Vertex& g : goal_lines_) {
-    if (horizontal(m) ? w.i == g.i : w.j == g.j) return false;
-  }
+  const auto& lines = horizontal(m) ? goal_columns_ : goal_rows_;
+  if (std::binary_search(lines.begin(), lines.end(), horizontal(m) ? w.i : w.j)) return false;
   // Where an obstacle begins or ends beside the line, a turn may matter.
   for (const Dir p :
        {horizontal(m) ? Dir::NORTH : Dir::EAST, horizontal(m) ? Dir::SOUTH : Dir::WEST}) {
@@ -310,6 +309,16 @@ std::optional<GraphRoute> PathSearch::find(int link_index, const Box& window) {
   }
 
   collect_goals(link);
+  goal_columns_.clear();
+  goal_rows_.clear();
+  for (const Vertex& g : goal_lines_) {
+    goal_columns_.push_back(g.i);
+    goal_rows_.push_back(g.j);
+  }
+  for (auto* lines : {&goal_columns_, &goal_rows_}) {
+    std::sort(lines->begin(), lines->end());
+    lines->erase(std::unique(lines->begin(), lines->end()), lines->end());
+  }
   std::vector<Start> starts;
   collect_starts(link, starts);
   if (goals_.empty() || starts.empty()) return std::nullopt;

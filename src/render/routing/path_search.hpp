@@ -101,8 +101,10 @@ class PathSearch {
     double cost = 0;
   };
   std::vector<TrunkRun> trunk_runs_;
-  // Vertices whose lines hold a goal.
+  // Vertices whose lines hold a goal, and their columns and rows (sorted, for plain()).
   std::vector<Vertex> goal_lines_;
+  std::vector<int> goal_columns_;
+  std::vector<int> goal_rows_;
   int i0_ = 0, i1_ = 0, j0_ = 0, j1_ = 0;
   Box target_zone_;
   // How much the estimate counts against the cost so far: above 1, the search looks at fewer

@@ -53,7 +53,8 @@ inline constexpr double TRUNK_COST_PER_PIXEL = 0.2;
 /// Each pixel run along a stretch of a channel where nudging could not part the routes
 /// MIN_SEPARATION apart (see crowding.hpp).
 inline constexpr double CROWD_COST = 2;
-/// How many times the routes of crowded stretches are laid again.
+/// How many times the routes of crowded stretches are laid again (on large diagrams a round
+/// costs about as much as the first laying).
 inline constexpr int CROWDING_ROUNDS = 2;
 
 }  // namespace orvane::routing
