@@ -447,16 +447,15 @@ TEST(ConnectionRouting, ForkBranchesShareOneTrunkInsteadOfParallelTracks) {
   Pool& p = d.pool("P");
   Lane& l = d.lane(p, "L", 4);
   Shape& g = d.shape(l, "split", ElementType::PARALLEL, 0, 0);
-  std::vector<Connection*> branches;
-  for (int r = 1; r < 4; ++r) {
-    branches.push_back(&g.connect(d.shape(l, "t" + std::to_string(r), ElementType::TASK, r, 1)));
-  }
+  for (int r = 1; r < 4; ++r)
+    g.connect(d.shape(l, "t" + std::to_string(r), ElementType::TASK, r, 1));
   d.route();
   // Every vertical piece of the branches lies on one line or at least 12 px from another.
   std::vector<double> xs;
-  for (const Connection* c : branches) {
-    for (size_t i = 0; i + 1 < c->waypoints.size(); ++i) {
-      if (c->waypoints[i].x == c->waypoints[i + 1].x) xs.push_back(c->waypoints[i].x);
+  ASSERT_EQ(g.connection_to->size(), 3u);
+  for (const Connection& c : *g.connection_to) {
+    for (size_t i = 0; i + 1 < c.waypoints.size(); ++i) {
+      if (c.waypoints[i].x == c.waypoints[i + 1].x) xs.push_back(c.waypoints[i].x);
     }
   }
   std::sort(xs.begin(), xs.end());
