@@ -25,7 +25,9 @@ class ORVANE_API PainterFactory {
   static std::vector<std::string> kinds();
   /// Starts reading the system's font configuration on a thread of its own, so that the first
   /// text measured on this thread waits less for it: for programs that read their input before
-  /// they draw. Painters work the same without it, and pick the same fonts.
+  /// they draw. Painters work the same without it, and pick the same fonts. The thread reads the
+  /// process's environment until it is done, so the program must not change its environment
+  /// (setenv, putenv) before it makes its first painter, which waits for the thread to finish.
   static void prepare_fonts();
   /// Replaces the painters made by every factory of the process (a test seam that records the
   /// calls); an empty maker restores the cairo painters.

@@ -207,8 +207,8 @@ void CairoPainter::draw_text(const std::string& text, const Box& box, const Text
       around(box, 1));
 }
 
-CairoPainter::TextSetter::TextSetter()
-    : font_map_(PANGO_FONT_MAP(g_object_ref(pango_cairo_font_map_get_default()))) {}
+CairoPainter::TextSetter::TextSetter(PangoFontMap* font_map)
+    : font_map_(PANGO_FONT_MAP(g_object_ref(font_map))) {}
 
 CairoPainter::TextSetter::~TextSetter() {
   layouts_.clear();
@@ -289,7 +289,7 @@ std::string CairoPainter::render_png() const {
   }
   const RegionIndex index(bounds_);
   // One set of texts for every strip and tile: the picture is drawn on this thread only.
-  TextSetter texts;
+  TextSetter texts(font_map());
   return orvane::render_png(
       static_cast<int>(pixel_width), static_cast<int>(pixel_height), scale, opaque_,
       [&](cairo_t* cr, const Region& region) { replay(cr, texts, index.query(region)); });
@@ -303,7 +303,7 @@ void CairoPainter::replay_onto(cairo_surface_t* surface, const char* what,
                                                                            &cairo_surface_destroy);
   check_surface(surface, what);
   cairo_t* cr = cairo_create(surface);
-  auto texts = std::make_unique<TextSetter>();
+  auto texts = std::make_unique<TextSetter>(font_map());
   if (pages.columns * pages.rows == 1) {
     std::vector<std::size_t> all(commands_.size());
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;

@@ -45,7 +45,8 @@ class CairoPainter final : public PangoPainter {
   // thread-safe: the strips drawn on two threads take turns at it through lock().
   class TextSetter {
    public:
-    TextSetter();
+    // Sets the texts with the fonts of `font_map`, where they were measured.
+    explicit TextSetter(PangoFontMap* font_map);
     TextSetter(const TextSetter&) = delete;
     TextSetter& operator=(const TextSetter&) = delete;
     ~TextSetter();
@@ -65,7 +66,6 @@ class CairoPainter final : public PangoPainter {
       PangoContext* context;
     };
     std::mutex mutex_;
-    // The font map of the thread that made the painter, where the texts were measured.
     PangoFontMap* font_map_;
     std::vector<Direction> directions_;
     std::unordered_map<std::size_t, LayoutPtr> layouts_;

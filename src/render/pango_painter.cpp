@@ -22,7 +22,8 @@ PangoPainter::PangoPainter(std::string kind, int width, int height)
   check_surface_size(width, height);
   measure_surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
   measure_cr_ = cairo_create(measure_surface_);
-  measure_context_ = pango_cairo_create_context(measure_cr_);
+  measure_context_ = pango_font_map_create_context(loaded_font_map());
+  pango_cairo_update_context(measure_cr_, measure_context_);
   configure_context(measure_context_);
   // The theme's defaults are filled here; a subclass's own set_colour_theme is not called from
   // this constructor, so it must not need to do more.

@@ -59,6 +59,8 @@ class PangoPainter : public Painter {
   /// Keeps the layouts of horizontal texts with their fit (up to a budget), for a painter that
   /// draws them with pango: drawing then need not set them again.
   void keep_layouts() { keep_layouts_ = true; }
+  /// The font map the texts are measured with: that of the thread that made the painter.
+  PangoFontMap* font_map() const { return pango_context_get_font_map(measure_context_); }
 
   const std::string kind_;
   int width_;

@@ -1,5 +1,7 @@
 #include "text_layout.hpp"
 
+#include <pango/pangofc-fontmap.h>
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -168,6 +170,13 @@ std::string settable_text(const std::string& text) {
   }
   g_free(valid);
   return out;
+}
+
+PangoFontMap* loaded_font_map() {
+  PangoFontMap* map = pango_cairo_font_map_get_default();
+  // Asking for the configuration waits until pango's loading thread has it.
+  if (PANGO_IS_FC_FONT_MAP(map)) pango_fc_font_map_get_config(PANGO_FC_FONT_MAP(map));
+  return map;
 }
 
 void configure_context(PangoContext* context) {

@@ -23,6 +23,12 @@ inline constexpr const char* FALLBACK_FONTS = "Noto Sans,DejaVu Sans,Noto Sans C
 /// than tabs and line breaks dropped (they would show as boxes, and XML cannot hold them).
 std::string settable_text(const std::string& text);
 
+/// The calling thread's font map, with the font configuration loaded. Pango loads it on a thread
+/// of its own, which reads the process's environment; waiting for that thread here means it
+/// never runs on after a painter is made, while the program may be changing its environment
+/// (reading the environment on one thread while another changes it can crash).
+PangoFontMap* loaded_font_map();
+
 /// One pango setup for measuring and painting: 72 dpi so a font size is in pixels, and no
 /// hinting of metrics so the layout is the same on every surface kind.
 void configure_context(PangoContext* context);
