@@ -1,7 +1,13 @@
-// A spatial index of boxes: a uniform grid of square cells, each listing the boxes that reach
-// into it, so that the boxes near a point or a region are found without looking at all.
+// A spatial index of boxes. Small boxes are listed in a uniform grid of square cells, each
+// listing the boxes that reach into it. Every box that is not small in both directions is
+// listed by bands instead: a flat one in the horizontal bands of BAND pixels it reaches into,
+// sorted by left edge; a narrow one in vertical bands, sorted by top edge. Small boxes are in
+// both kinds of bands as well, which answer long regions (a long route's channel) without
+// walking the grid cell by cell. The few boxes large both ways are looked at on every query.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -9,6 +15,68 @@
 #include "vertex_map.hpp"
 
 namespace orvane::routing {
+
+/// Boxes listed by the bands they reach into, across one axis, sorted along the other.
+class BoxBands {
+ public:
+  static constexpr double BAND = 256;
+
+  /// `columns`: bands are vertical (by x), their boxes sorted by top edge; else horizontal.
+  explicit BoxBands(bool columns) : columns_(columns) {}
+
+  static std::int64_t band_of(double v) { return static_cast<std::int64_t>(std::floor(v / BAND)); }
+  /// How many bands a box reaches into.
+  std::int64_t reach(const Box& b) const {
+    return columns_ ? band_of(b.right()) - band_of(b.x) + 1
+                    : band_of(b.bottom()) - band_of(b.y) + 1;
+  }
+  bool empty() const { return bands_.empty(); }
+
+  void add(const std::vector<Box>& boxes, int id);
+
+  /// Calls `f(id)` for the boxes meeting `region` (each once), until one returns true.
+  template <typename F>
+  bool find(const std::vector<Box>& boxes, const Box& region, F&& f) const;
+
+ private:
+  struct Band {
+    std::vector<int> ids;  // by where they begin along the band
+    double longest = 0;
+  };
+  double begin(const Box& b) const { return columns_ ? b.y : b.x; }
+  double end(const Box& b) const { return columns_ ? b.bottom() : b.right(); }
+  double first_band(const Box& b) const { return columns_ ? b.x : b.y; }
+  double last_band(const Box& b) const { return columns_ ? b.right() : b.bottom(); }
+  static std::uint64_t key(std::int64_t band) {
+    return static_cast<std::uint64_t>(band + (std::int64_t{1} << 40));
+  }
+
+  bool columns_;
+  VertexMap<int> index_;  // band number to its place in bands_
+  std::vector<Band> bands_;
+};
+
+template <typename F>
+bool BoxBands::find(const std::vector<Box>& boxes, const Box& region, F&& f) const {
+  if (bands_.empty()) return false;
+  const std::int64_t b0 = band_of(first_band(region)), b1 = band_of(last_band(region));
+  for (std::int64_t band = b0; band <= b1; ++band) {
+    const int* at = index_.find(key(band));
+    if (at == nullptr) continue;
+    const Band& list = bands_[static_cast<std::size_t>(*at)];
+    auto it = std::lower_bound(
+        list.ids.begin(), list.ids.end(), begin(region) - list.longest,
+        [&](int id, double v) { return begin(boxes[static_cast<std::size_t>(id)]) < v; });
+    for (; it != list.ids.end(); ++it) {
+      const Box& b = boxes[static_cast<std::size_t>(*it)];
+      if (begin(b) >= end(region)) break;
+      // Report a box only in the first band where it and the region meet.
+      if (std::max(band_of(first_band(b)), b0) != band) continue;
+      if (overlaps(b, region) && f(*it)) return true;
+    }
+  }
+  return false;
+}
 
 class BoxIndex {
  public:
@@ -33,8 +101,13 @@ class BoxIndex {
   bool covers(const Point& p) const;
 
  private:
-  // A box reaching into more cells than this is kept in a list of its own.
+  // A box reaching into more cells than this is not kept in the grid; a region reaching into
+  // more is answered from the bands.
+  static constexpr double GRID_CELLS = 64;
   static constexpr double MAX_CELLS = 4096;
+  // A box or region reaching into at most this many bands across is flat (or narrow).
+  static constexpr std::int64_t FEW_BANDS = 64;
+
   std::int64_t cell_of(double v) const { return static_cast<std::int64_t>(std::floor(v / cell_)); }
   static std::int64_t key(std::int64_t cx, std::int64_t cy) {
     // Cells lie within a billion pixels, so both offset halves are positive and the key is
@@ -51,27 +124,41 @@ class BoxIndex {
   // passes through the inside of the box.
   static bool meets(const Box& a, const Box& region) { return overlaps(a, region); }
 
+  // Where a box is kept.
+  enum Tier : char { UNUSABLE, GRID, ROWS, COLUMNS, OTHER };
+
   double cell_;
   std::vector<Box> boxes_;
-  std::vector<int> large_;
-  std::vector<char> is_large_;
+  std::vector<Tier> tier_;
+  std::vector<int> others_;
   // Cell key to its list in cells_.
   VertexMap<int> grid_;
   std::vector<std::vector<int>> cells_;
+  // The grid's boxes by bands too, and the boxes too long for the grid (only there).
+  BoxBands small_rows_{false};
+  BoxBands small_columns_{true};
+  BoxBands long_rows_{false};
+  BoxBands long_columns_{true};
 };
 
 template <typename F>
 bool BoxIndex::find(const Box& region, F&& f) const {
-  for (int id : large_) {
+  for (int id : others_) {
     if (meets(boxes_[static_cast<std::size_t>(id)], region) && f(id)) return true;
   }
-  if (!usable(inflate(region, 1)) || cells(region) > MAX_CELLS) {
-    // A region larger than the grid is worth walking: look at every box once.
+  const bool flat = small_rows_.reach(region) <= FEW_BANDS;
+  const bool narrow = small_columns_.reach(region) <= FEW_BANDS;
+  if (!usable(inflate(region, 1)) || (!flat && !narrow)) {
+    // A region large both ways is worth walking: look at every box once.
     for (std::size_t id = 0; id < boxes_.size(); ++id) {
-      if (is_large_[id]) continue;
+      if (tier_[id] == UNUSABLE || tier_[id] == OTHER) continue;
       if (meets(boxes_[id], region) && f(static_cast<int>(id))) return true;
     }
     return false;
+  }
+  if (long_rows_.find(boxes_, region, f) || long_columns_.find(boxes_, region, f)) return true;
+  if (cells(region) > MAX_CELLS) {
+    return flat ? small_rows_.find(boxes_, region, f) : small_columns_.find(boxes_, region, f);
   }
   const std::int64_t x0 = cell_of(region.x), x1 = cell_of(region.right());
   const std::int64_t y0 = cell_of(region.y), y1 = cell_of(region.bottom());

@@ -129,18 +129,55 @@ ChannelGraph::ChannelGraph(const Problem& problem) {
       std::sort(l.begin(), l.end(), [](const Stretch& a, const Stretch& b) { return a.lo < b.lo; });
     }
   }
-  // Obstacles that overlap on a line become one stretch.
-  for (auto& l : blocked_) {
-    std::vector<Stretch> merged;
-    for (const Stretch& s : l) {
-      if (!merged.empty() && s.lo < merged.back().hi) {
-        merged.back().hi = std::max(merged.back().hi, s.hi);
-      } else {
-        merged.push_back(s);
-      }
-    }
-    l = std::move(merged);
+  named_columns_ = blocked_;
+  for (const Node& n : problem.nodes) {
+    if (n.name) mark(named_columns_, *n.name, -1);
   }
+  blocked_rows_.resize(ys_.size());
+  for (const Node& n : problem.nodes) mark_rows(blocked_rows_, inflate(n.box, CLEARANCE));
+  for (const Box& s : problem.strips) mark_rows(blocked_rows_, inflate(s, CLEARANCE));
+  named_rows_ = blocked_rows_;
+  for (const Node& n : problem.nodes) {
+    if (n.name) mark_rows(named_rows_, *n.name);
+  }
+  for (auto* lines : {&named_columns_, &blocked_rows_, &named_rows_}) {
+    for (auto& l : *lines) {
+      std::sort(l.begin(), l.end(), [](const Stretch& a, const Stretch& b) { return a.lo < b.lo; });
+    }
+  }
+  // Obstacles that overlap on a line become one stretch.
+  for (auto* lines : {&blocked_, &named_columns_, &blocked_rows_, &named_rows_}) {
+    for (auto& l : *lines) {
+      std::vector<Stretch> merged;
+      for (const Stretch& s : l) {
+        if (!merged.empty() && s.lo < merged.back().hi) {
+          merged.back().hi = std::max(merged.back().hi, s.hi);
+        } else {
+          merged.push_back(s);
+        }
+      }
+      l = std::move(merged);
+    }
+  }
+}
+
+void ChannelGraph::mark_rows(std::vector<std::vector<Stretch>>& lines, const Box& box) {
+  if (!usable(box)) return;
+  const auto first = std::upper_bound(ys_.begin(), ys_.end(), box.y);
+  const auto last = std::lower_bound(ys_.begin(), ys_.end(), box.bottom());
+  for (auto it = first; it < last; ++it) {
+    lines[static_cast<std::size_t>(it - ys_.begin())].push_back({box.x, box.right(), -1});
+  }
+}
+
+bool ChannelGraph::line_clear(bool vertical, int line, double lo, double hi, bool names) const {
+  const auto& lines =
+      vertical ? (names ? named_columns_ : blocked_) : (names ? named_rows_ : blocked_rows_);
+  const auto& stretches = lines[static_cast<std::size_t>(line)];
+  // The first stretch ending after lo must begin at or after hi.
+  const auto it = std::upper_bound(stretches.begin(), stretches.end(), lo,
+                                   [](double v, const Stretch& s) { return v < s.hi; });
+  return it == stretches.end() || it->lo >= hi;
 }
 
 void ChannelGraph::mark(std::vector<std::vector<Stretch>>& lines, const Box& box, int node) {

@@ -51,6 +51,11 @@ class ChannelGraph {
   /// Whether the vertex lies inside the name of a shape other than nodes `a_node` and `b_node`.
   bool in_name(Vertex v, int a_node, int b_node) const;
 
+  /// Whether a line (a vertical one, or else a horizontal one) runs clear of every obstacle
+  /// between `lo` and `hi` along it (with `names`, also of every shape's name): a corridor a
+  /// long route may run along.
+  bool line_clear(bool vertical, int line, double lo, double hi, bool names) const;
+
   /// The vertex one step from `v` in direction `d`, when there is a line there.
   bool step(Vertex v, Dir d, Vertex& next) const;
 
@@ -68,12 +73,19 @@ class ChannelGraph {
     int node = -1;
   };
   void mark(std::vector<std::vector<Stretch>>& lines, const Box& box, int node);
+  void mark_rows(std::vector<std::vector<Stretch>>& lines, const Box& box);
   static bool covered(const std::vector<Stretch>& stretches, double y, int a_node, int b_node);
 
   std::vector<double> xs_;
   std::vector<double> ys_;
   std::vector<std::vector<Stretch>> blocked_;
   std::vector<std::vector<Stretch>> names_;
+  // Along each vertical line, the stretches inside an obstacle or a name, merged; along each
+  // horizontal line, the stretches of x inside an obstacle, and inside an obstacle or a name,
+  // merged.
+  std::vector<std::vector<Stretch>> named_columns_;
+  std::vector<std::vector<Stretch>> blocked_rows_;
+  std::vector<std::vector<Stretch>> named_rows_;
 };
 
 }  // namespace orvane::routing

@@ -1,5 +1,7 @@
 #include "crowding.hpp"
 
+#include <algorithm>
+
 namespace orvane::routing {
 
 void Crowding::add(const Crowded& stretch) {
@@ -9,12 +11,25 @@ void Crowding::add(const Crowded& stretch) {
   const auto [first, last] = stretch.vertical
                                  ? graph_.rows_within(stretch.along.lo, stretch.along.hi)
                                  : graph_.columns_within(stretch.along.lo, stretch.along.hi);
-  for (int k = first; k <= last; ++k) {
-    const Vertex v = stretch.vertical ? Vertex{line, k} : Vertex{k, line};
-    bool inserted = false;
-    std::uint8_t& mark = marks_.insert(ChannelGraph::key(v), 0, inserted);
-    mark |= stretch.vertical ? VERTICAL : HORIZONTAL;
+  if (first > last) return;
+  auto& runs = (stretch.vertical ? columns_ : rows_)[static_cast<std::size_t>(line)];
+  // The runs that overlap or touch the new one merge with it.
+  auto lo = std::lower_bound(runs.begin(), runs.end(), first - 1,
+                             [](const Run& r, int at) { return r.last < at; });
+  auto hi = lo;
+  Run merged{first, last};
+  for (; hi != runs.end() && hi->first <= last + 1; ++hi) {
+    merged.first = std::min(merged.first, hi->first);
+    merged.last = std::max(merged.last, hi->last);
   }
+  runs.insert(runs.erase(lo, hi), merged);
+  empty_ = false;
+}
+
+bool Crowding::covered(const std::vector<Run>& runs, int first, int last) {
+  const auto it = std::lower_bound(runs.begin(), runs.end(), first,
+                                   [](const Run& r, int at) { return r.last < at; });
+  return it != runs.end() && it->first <= first && last <= it->last;
 }
 
 }  // namespace orvane::routing

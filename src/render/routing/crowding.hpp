@@ -6,11 +6,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "channel_graph.hpp"
 #include "geometry.hpp"
 #include "settings.hpp"
-#include "vertex_map.hpp"
 
 namespace orvane::routing {
 
@@ -26,7 +26,10 @@ struct Crowded {
 
 class Crowding {
  public:
-  explicit Crowding(const ChannelGraph& graph) : graph_(graph) {}
+  explicit Crowding(const ChannelGraph& graph)
+      : graph_(graph),
+        columns_(static_cast<std::size_t>(graph.columns())),
+        rows_(static_cast<std::size_t>(graph.rows())) {}
 
   /// Marks the vertices of the stretch as crowded along its direction.
   void add(const Crowded& stretch);
@@ -34,21 +37,32 @@ class Crowding {
   /// The price of the step from `v` to its neighbour `w`: CROWD_COST a pixel when both lie on
   /// one crowded stretch of their line.
   double cost(Vertex v, Vertex w) const {
-    if (marks_.size() == 0) return 0;
-    const std::uint8_t bit = v.i == w.i ? VERTICAL : HORIZONTAL;
-    const std::uint8_t* a = marks_.find(ChannelGraph::key(v));
-    if (a == nullptr || (*a & bit) == 0) return 0;
-    const std::uint8_t* b = marks_.find(ChannelGraph::key(w));
-    if (b == nullptr || (*b & bit) == 0) return 0;
+    if (empty_) return 0;
+    const bool vertical = v.i == w.i;
+    const auto& runs =
+        vertical ? columns_[static_cast<std::size_t>(v.i)] : rows_[static_cast<std::size_t>(v.j)];
+    if (runs.empty() || !covered(runs, vertical ? std::min(v.j, w.j) : std::min(v.i, w.i),
+                                 vertical ? std::max(v.j, w.j) : std::max(v.i, w.i))) {
+      return 0;
+    }
     const Point p = graph_.point(v), q = graph_.point(w);
     return CROWD_COST * (std::abs(p.x - q.x) + std::abs(p.y - q.y));
   }
 
  private:
-  static constexpr std::uint8_t VERTICAL = 1;
-  static constexpr std::uint8_t HORIZONTAL = 2;
+  // Runs of crowded vertices on one line, by index along it: sorted, neither overlapping nor
+  // touching (touching runs are merged, so two neighbours lie in one run exactly when both are
+  // crowded).
+  struct Run {
+    int first = 0;
+    int last = 0;
+  };
+  static bool covered(const std::vector<Run>& runs, int first, int last);
+
   const ChannelGraph& graph_;
-  VertexMap<std::uint8_t> marks_;
+  std::vector<std::vector<Run>> columns_;
+  std::vector<std::vector<Run>> rows_;
+  bool empty_ = true;
 };
 
 }  // namespace orvane::routing

@@ -1,13 +1,14 @@
 #include "nudging.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <map>
 #include <numeric>
 #include <optional>
 #include <queue>
 #include <set>
 
-#include "box_index.hpp"
 #include "ports.hpp"
 #include "settings.hpp"
 
@@ -22,6 +23,8 @@ constexpr double WIDE = 150;
 // Segments closer than this along their lines count as overlapping: unrelated ones never
 // meet end to end.
 constexpr double END_GAP = 2;
+// Grouping looks for units that may meet across their lines in bands this wide.
+constexpr double GROUP_BAND = 256;
 
 class DisjointSets {
  public:
@@ -366,7 +369,6 @@ class Pass {
 
   // Units that overlap along their lines and could meet across them form a group.
   std::vector<std::vector<int>> build_groups() {
-    BoxIndex index(128);
     auto rect = [&](const Unit& u) {
       const Interval across{std::min(u.tight.lo, u.at), std::max(u.tight.hi, u.at)};
       return vertical_ ? span(across.lo - 0.5, u.along.lo - END_GAP, across.hi + 0.5,
@@ -374,16 +376,45 @@ class Pass {
                        : span(u.along.lo - END_GAP, across.lo - 0.5, u.along.hi + END_GAP,
                               across.hi + 0.5);
     };
-    for (const Unit& u : units_) index.add(rect(u));
+    std::vector<Box> rects;
+    rects.reserve(units_.size());
+    for (const Unit& u : units_) rects.push_back(rect(u));
+    // A sweep along the lines: units in order of where their boxes begin, each met with the
+    // earlier ones whose boxes still reach it, looked up by bands across the lines (a grid
+    // would hold a long unit in as many cells as it is long).
+    auto begins = [&](const Box& b) { return vertical_ ? b.y : b.x; };
+    auto ends = [&](const Box& b) { return vertical_ ? b.bottom() : b.right(); };
+    auto band_of = [](double v) { return static_cast<std::int64_t>(std::floor(v / GROUP_BAND)); };
+    std::vector<int> by_begin(units_.size());
+    std::iota(by_begin.begin(), by_begin.end(), 0);
+    std::stable_sort(by_begin.begin(), by_begin.end(), [&](int a, int b) {
+      return begins(rects[static_cast<std::size_t>(a)]) <
+             begins(rects[static_cast<std::size_t>(b)]);
+    });
+    std::map<std::int64_t, std::vector<int>> active;
     DisjointSets sets(units_.size());
-    for (std::size_t i = 0; i < units_.size(); ++i) {
-      index.find(rect(units_[i]), [&](int j) {
-        if (static_cast<std::size_t>(j) != i &&
-            overlapping(units_[i], units_[static_cast<std::size_t>(j)])) {
-          sets.join(static_cast<int>(i), j);
+    for (const int i : by_begin) {
+      const Box& r = rects[static_cast<std::size_t>(i)];
+      if (!usable(r)) continue;
+      const double lo = vertical_ ? r.x : r.y, hi = vertical_ ? r.right() : r.bottom();
+      for (std::int64_t band = band_of(lo); band <= band_of(hi); ++band) {
+        std::vector<int>& list = active[band];
+        for (std::size_t k = 0; k < list.size();) {
+          const int j = list[k];
+          const Box& q = rects[static_cast<std::size_t>(j)];
+          if (ends(q) <= begins(r)) {
+            list[k] = list.back();
+            list.pop_back();
+            continue;
+          }
+          if (overlaps(r, q) && overlapping(units_[static_cast<std::size_t>(i)],
+                                            units_[static_cast<std::size_t>(j)])) {
+            sets.join(i, j);
+          }
+          ++k;
         }
-        return false;
-      });
+        list.push_back(i);
+      }
     }
     std::map<int, std::vector<int>> by_root;
     for (std::size_t i = 0; i < units_.size(); ++i)

@@ -127,7 +127,12 @@ double PathSearch::estimate(Vertex v, Dir d) const {
   return best;
 }
 
-void PathSearch::collect_starts(const Link& link, std::vector<Start>& starts) const {
+void PathSearch::collect_starts(const Link& link, const std::optional<Via>& from,
+                                std::vector<Start>& starts) const {
+  if (from) {
+    starts.push_back({from->vertex, from->dir, 0});
+    return;
+  }
   const Node& source = problem_.nodes[static_cast<std::size_t>(link.source)];
   for (Side side : allowed_sides(link, true)) {
     const std::optional<Vertex> out = stub(link, link.source, side);
@@ -168,7 +173,7 @@ void PathSearch::collect_starts(const Link& link, std::vector<Start>& starts) co
   }
 }
 
-void PathSearch::collect_goals(const Link& link) {
+void PathSearch::collect_goals(const Link& link, const std::optional<Via>& to) {
   const Node& target = problem_.nodes[static_cast<std::size_t>(link.target)];
   auto add = [&](Vertex v, const Goal& goal) {
     bool inserted = false;
@@ -176,6 +181,14 @@ void PathSearch::collect_goals(const Link& link) {
     goals_.push_back({goal, head});
     head = static_cast<int>(goals_.size()) - 1;
   };
+  if (to) {
+    Goal goal;
+    goal.dir = to->dir;
+    add(to->vertex, goal);
+    goal_lines_.push_back(to->vertex);
+    port_goals_.push_back({graph_.point(to->vertex), to->dir, 0});
+    return;
+  }
   for (Side side : allowed_sides(link, false)) {
     const std::optional<Vertex> in = stub(link, link.target, side);
     if (!in) continue;
@@ -289,7 +302,9 @@ bool PathSearch::plain(Vertex w, Dir m, const Link& link) const {
   return true;
 }
 
-std::optional<GraphRoute> PathSearch::find(int link_index, const Box& window) {
+std::optional<GraphRoute> PathSearch::find(int link_index, const Box& window,
+                                           const std::optional<Via>& from,
+                                           const std::optional<Via>& to) {
   const Link& link = problem_.links[static_cast<std::size_t>(link_index)];
   states_.clear();
   goal_heads_.clear();
@@ -299,16 +314,16 @@ std::optional<GraphRoute> PathSearch::find(int link_index, const Box& window) {
   goal_lines_.clear();
   std::tie(i0_, i1_) = graph_.columns_within(window.x, window.right());
   std::tie(j0_, j1_) = graph_.rows_within(window.y, window.bottom());
-  target_zone_ = inflate(problem_.nodes[static_cast<std::size_t>(link.target)].box, STUB);
   {
     const Box& a = problem_.nodes[static_cast<std::size_t>(link.source)].box;
-    const Box& b = target_zone_;
-    const double reach =
-        std::abs(a.centre_x() - b.centre_x()) + std::abs(a.centre_y() - b.centre_y());
-    weight_ = SEARCH_WEIGHT + std::max(0.0, reach - SEARCH_WEIGHT_FROM) / SEARCH_WEIGHT_PER;
+    const Box& b = problem_.nodes[static_cast<std::size_t>(link.target)].box;
+    const Point p = from ? graph_.point(from->vertex) : Point{a.centre_x(), a.centre_y()};
+    const Point q = to ? graph_.point(to->vertex) : Point{b.centre_x(), b.centre_y()};
+    weight_ =
+        SEARCH_WEIGHT + std::max(0.0, distance(p, q) - SEARCH_WEIGHT_FROM) / SEARCH_WEIGHT_PER;
   }
 
-  collect_goals(link);
+  collect_goals(link, to);
   goal_columns_.clear();
   goal_rows_.clear();
   for (const Vertex& g : goal_lines_) {
@@ -320,7 +335,7 @@ std::optional<GraphRoute> PathSearch::find(int link_index, const Box& window) {
     lines->erase(std::unique(lines->begin(), lines->end()), lines->end());
   }
   std::vector<Start> starts;
-  collect_starts(link, starts);
+  collect_starts(link, from, starts);
   if (goals_.empty() || starts.empty()) return std::nullopt;
 
   struct Item {
@@ -431,27 +446,27 @@ std::optional<GraphRoute> PathSearch::find(int link_index, const Box& window) {
     k = s->parent;
   }
   std::reverse(path.begin(), path.end());
-  const Start& from = starts[static_cast<std::size_t>(start)];
-  const Goal& to = goals_[static_cast<std::size_t>(goal_index)].first;
+  const Start& begin = starts[static_cast<std::size_t>(start)];
+  const Goal& end = goals_[static_cast<std::size_t>(goal_index)].first;
 
   GraphRoute route;
   route.link = link_index;
-  route.source_side = from.side;
-  route.target_side = to.side;
-  if (from.fork_of >= 0) {
-    const auto& trunk = laid_.route(from.fork_of)->vertices;
-    route.vertices.assign(trunk.begin(), trunk.begin() + from.fork_shared);
+  route.source_side = begin.side;
+  route.target_side = end.side;
+  if (begin.fork_of >= 0) {
+    const auto& trunk = laid_.route(begin.fork_of)->vertices;
+    route.vertices.assign(trunk.begin(), trunk.begin() + begin.fork_shared);
     route.vertices.insert(route.vertices.end(), path.begin() + 1, path.end());
-    route.fork_of = from.fork_of;
-    route.fork_shared = from.fork_shared;
+    route.fork_of = begin.fork_of;
+    route.fork_shared = begin.fork_shared;
   } else {
     route.vertices = std::move(path);
   }
-  if (to.join_of >= 0) {
-    const auto& trunk = laid_.route(to.join_of)->vertices;
-    route.vertices.insert(route.vertices.end(), trunk.begin() + to.index + 1, trunk.end());
-    route.join_of = to.join_of;
-    route.join_shared = static_cast<int>(trunk.size()) - to.index;
+  if (end.join_of >= 0) {
+    const auto& trunk = laid_.route(end.join_of)->vertices;
+    route.vertices.insert(route.vertices.end(), trunk.begin() + end.index + 1, trunk.end());
+    route.join_of = end.join_of;
+    route.join_shared = static_cast<int>(trunk.size()) - end.index;
   }
   return route;
 }

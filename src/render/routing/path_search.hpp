@@ -24,8 +24,18 @@ class PathSearch {
   PathSearch(const Problem& problem, const FreeSpace& space, const ChannelGraph& graph,
              const LaidRoutes& laid, const Crowding& crowding);
 
-  /// The cheapest route of link number `link` inside `window`, or nothing when none exists.
-  std::optional<GraphRoute> find(int link, const Box& window);
+  /// A vertex where part of a route starts or ends instead of at a side of the link's shape:
+  /// where a long route joins or leaves its corridor, and the direction it runs there.
+  struct Via {
+    Vertex vertex;
+    Dir dir = Dir::EAST;
+  };
+
+  /// The cheapest route of link number `link` inside `window`, or nothing when none exists;
+  /// with `from` (or `to`), the part of it from (or to) that vertex instead of the source (or
+  /// target).
+  std::optional<GraphRoute> find(int link, const Box& window, const std::optional<Via>& from = {},
+                                 const std::optional<Via>& to = {});
 
   /// Whether the sides the caller asked for lead out of the shapes (a stub into another shape,
   /// or outside the connection's pool, cannot be used).
@@ -62,8 +72,9 @@ class PathSearch {
   // the link's area, else SHORT_STUB long where that is; nothing when neither is.
   std::optional<Vertex> stub(const Link& link, int node, Side side) const;
   bool stub_usable(const Link& link, int node, Side side) const;
-  void collect_starts(const Link& link, std::vector<Start>& starts) const;
-  void collect_goals(const Link& link);
+  void collect_starts(const Link& link, const std::optional<Via>& from,
+                      std::vector<Start>& starts) const;
+  void collect_goals(const Link& link, const std::optional<Via>& to);
   // 0: not usable; 1: free; 2: free but inside a shape's name.
   int vertex_state(Vertex v, const Link& link);
   bool vertex_open(Vertex v, const Link& link) const;
@@ -106,7 +117,6 @@ class PathSearch {
   std::vector<int> goal_columns_;
   std::vector<int> goal_rows_;
   int i0_ = 0, i1_ = 0, j0_ = 0, j1_ = 0;
-  Box target_zone_;
   // How much the estimate counts against the cost so far: above 1, the search looks at fewer
   // alternatives, at most that factor off the cheapest (more so the longer the connection).
   double weight_ = 1;

@@ -3,7 +3,8 @@
 //   2. the free space and its channel graph;
 //   3. laying: each connection in turn (shorter ones and sequence flows first, ties by the
 //      diagram's order) gets its cheapest path, looked for first in a window round its ends
-//      and, only when that window holds none, in all of the space it may use;
+//      and, only when that window holds none, in all of the space it may use; a connection
+//      whose ends lie far apart runs along a corridor, searched for only near its ends;
 //   4. nudging: segments sharing channels are ordered and spread, trunks kept together; where
 //      a channel cannot hold its routes MIN_SEPARATION apart, the stretch costs more and the
 //      later laid routes on it are laid again (steps 3 and 4, at most CROWDING_ROUNDS times);
@@ -18,6 +19,7 @@
 #include <tuple>
 
 #include "channel_graph.hpp"
+#include "corridors.hpp"
 #include "crowding.hpp"
 #include "free_space.hpp"
 #include "labels.hpp"
@@ -214,6 +216,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   const FreeSpace space(problem);
   const ChannelGraph graph(problem);
   Crowding crowding(graph);
+  Corridors corridors(problem, graph);
   const std::vector<int> order = laying_order(problem);
   std::vector<std::optional<GraphRoute>> found(problem.links.size());
   std::vector<char> lay(problem.links.size(), 1);
@@ -226,15 +229,21 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
     // 3. Laying: the routes to lay in this round searched for, the others kept as they were.
     LaidRoutes laid(problem.links.size(), graph.columns(), graph.rows());
     PathSearch search(problem, space, graph, laid, crowding);
+    corridors.clear();
     for (int l : order) {
       Link& link = problem.links[static_cast<std::size_t>(l)];
       auto& route = found[static_cast<std::size_t>(l)];
       if (lay[static_cast<std::size_t>(l)] != 0) {
         if (round == 0) check_asked_sides(search, link);
-        route = search.find(l, intersect_box(search_window(problem, link), link.area));
+        route.reset();
+        if (is_long(problem, link)) route = corridors.route(l, search);
+        if (!route) route = search.find(l, intersect_box(search_window(problem, link), link.area));
         if (!route) route = search.find(l, link.area);
       }
-      if (route) laid.add(*route, link.source, link.target);
+      if (route) {
+        laid.add(*route, link.source, link.target);
+        corridors.note(*route);
+      }
     }
     routes.clear();
     for (int l : order) {

@@ -28,6 +28,13 @@ inline constexpr double SEARCH_MARGIN = 300;
 inline constexpr double SEARCH_WEIGHT = 1.1;
 inline constexpr double SEARCH_WEIGHT_FROM = 2000;
 inline constexpr double SEARCH_WEIGHT_PER = 3000;
+/// Connections whose ends lie further apart than this across the diagram run along a corridor
+/// (see corridors.hpp).
+inline constexpr double LONG_REACH = 3000;
+/// Choosing a corridor: each corridor of another long route on the same line along the same
+/// stretch, and running through names, cost as much as this many pixels of detour.
+inline constexpr double CORRIDOR_SHARE_COST = 400;
+inline constexpr double CORRIDOR_NAME_COST = 200;
 
 // The cost of a route: its length, plus these.
 /// Each bend.
