@@ -72,11 +72,11 @@ class Diagram {
     pools.push_back(std::make_unique<Pool>(name, "", 0, "", "", "", &painter));
     return *pools.back();
   }
-  Lane& lane(Pool& p, const std::string& name, int rows) {
+  Lane& lane(Pool& p, const std::string& name, int rows, int columns = 10) {
     Lane& l = p.add_lane(name, "", 0, "", "", "", "");
     l.coord.x_pos = Configs::SURFACE_LEFT_MARGIN + Configs::POOL_TEXT_WIDTH;
     l.coord.y_pos = next_y_;
-    l.width = SHAPE_X0 - l.coord.x_pos + 10 * PITCH_X;
+    l.width = SHAPE_X0 - l.coord.x_pos + columns * PITCH_X;
     l.height = 2 * Configs::LANE_SHAPE_TOP_MARGIN + rows * Configs::BOX_HEIGHT +
                (rows - 1) * Configs::VSPACE_BETWEEN_SHAPES;
     next_y_ += l.height;
@@ -634,6 +634,73 @@ TEST(ConnectionRouting, RandomDiagramsKeepEveryRoutingRule) {
       ADD_FAILURE() << "diagram " << i << " (drawn in " << svg << "):\n" << faults;
     }
   }
+}
+
+// Wide and tall lanes with few shapes: most flows join shapes thousands of pixels apart, across,
+// down or both, and run along corridors between the regions round their ends.
+TEST(ConnectionRouting, FlowsBetweenFarApartShapesKeepEveryRoutingRule) {
+  std::mt19937 rng(3000);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const std::vector<ElementType> types = {ElementType::TASK, ElementType::EXCLUSIVE,
+                                          ElementType::TIMER, ElementType::DATA_OBJECT};
+  const std::vector<std::string> labels = {"", "yes", "after two days"};
+  int failures = 0;
+  int far = 0;
+  for (int i = 0; i < 40 && failures < 3; ++i) {
+    Diagram d;
+    const int columns = pick(20, 70);
+    std::vector<Shape*> all;
+    const int pool_count = pick(1, 2);
+    for (int pi = 0; pi < pool_count; ++pi) {
+      Pool& p = d.pool("pool" + std::to_string(pi));
+      const int lane_count = pick(1, 2);
+      for (int li = 0; li < lane_count; ++li) {
+        const int rows = pick(1, 30);
+        Lane& l = d.lane(p, "lane", rows, columns);
+        for (int r = 0; r < rows; ++r) {
+          for (int c = 0; c < columns; ++c) {
+            if (pick(0, 99) >= 5) continue;
+            all.push_back(&d.shape(l, "Check order #" + std::to_string(all.size()),
+                                   types[static_cast<size_t>(pick(0, 3))], r, c));
+          }
+        }
+      }
+      d.end_pool();
+    }
+    if (all.size() < 2) continue;
+    const int n = static_cast<int>(all.size());
+    for (Shape* s : all) {
+      for (int k = pick(1, 2); k > 0; --k) {
+        Shape* t = all[static_cast<size_t>(pick(0, n - 1))];
+        if (t == s) continue;
+        s->connect(*t, labels[static_cast<size_t>(pick(0, 2))]);
+        const Box& a = s->box;
+        const Box& b = t->box;
+        if (std::max(a.x, b.x) - std::min(a.right(), b.right()) > 3000 ||
+            std::max(a.y, b.y) - std::min(a.bottom(), b.bottom()) > 3000)
+          ++far;
+      }
+    }
+    d.route();
+    std::string faults = route_faults(d.pools);
+    for (Shape* s : all) {
+      for (const Connection& c : *s->connection_to) {
+        // Out of one end's region, along a corridor across and one down (three parts of a
+        // few bends each), into the other's: no zigzag.
+        if (c.waypoints.size() > 16)
+          faults += fmt::format("{}->{}: {} points\n", c.source->name, c.target->name,
+                                c.waypoints.size());
+      }
+    }
+    if (!faults.empty()) {
+      ++failures;
+      const std::string svg =
+          std::string(ORVANE_BINARY_DIR) + "/routing-far-failure-" + std::to_string(i) + ".svg";
+      std::ofstream(svg) << routing_debug_svg(d.pools);
+      ADD_FAILURE() << "diagram " << i << " (drawn in " << svg << "):\n" << faults;
+    }
+  }
+  EXPECT_GT(far, 500);
 }
 
 TEST(ConnectionRouting, ShapesOffTheGridStillGetOrthogonalRoutes) {
