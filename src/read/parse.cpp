@@ -940,9 +940,11 @@ std::string read_description_file(const std::string& path, const InputLimits& li
                     limits.max_file_bytes, limits.max_file_bytes >> 20));
   };
   // A regular file's size is known before reading it; pipes and devices are measured as read.
+  std::size_t reported_size = 0;
   if (std::filesystem::is_regular_file(path, ec)) {
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
     if (!ec && size > limits.max_file_bytes) throw too_large();
+    if (!ec) reported_size = static_cast<std::size_t>(size);
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -950,13 +952,15 @@ std::string read_description_file(const std::string& path, const InputLimits& li
         path, {}, fmt::format("cannot open the file for reading: {}", std::strerror(errno)));
   }
   // Read in pieces, so that memory follows the file and an oversized one (or an endless stream)
-  // is refused after one piece past the limit.
+  // is refused after one piece past the limit. The first piece is the size a regular file
+  // reports (one byte more, to see its end), so a small file costs no megabyte of zeroed memory.
   std::string text;
   constexpr std::size_t PIECE = std::size_t{1} << 20;
   while (in) {
     const std::size_t at = text.size();
-    text.resize(at + PIECE);
-    in.read(text.data() + at, static_cast<std::streamsize>(PIECE));
+    const std::size_t piece = at == 0 && reported_size < PIECE ? reported_size + 1 : PIECE;
+    text.resize(at + piece);
+    in.read(text.data() + at, static_cast<std::streamsize>(piece));
     text.resize(at + static_cast<std::size_t>(in.gcount()));
     if (text.size() > limits.max_file_bytes) throw too_large();
   }

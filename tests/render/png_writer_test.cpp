@@ -270,6 +270,31 @@ TEST(PngStrips, RunsOfEveryLengthDecodeToTheDrawnPixels) {
   EXPECT_EQ(differences, 0);
 }
 
+TEST(PngStrips, EveryPixelOfNarrowPicturesKeepsItsColour) {
+  // Rows are converted several pixels at a time; the last few of every width go one by one.
+  for (int width = 1; width <= 13; ++width) {
+    auto painter = PainterFactory().get_painter("png", width, 3);
+    painter->background_colour = "#ffffff";
+    painter->set_background_colour();
+    auto colour_of = [](int x, int y) { return 0x102030u * unsigned(x + 1) + 0x5u * unsigned(y); };
+    for (int y = 0; y < 3; ++y) {
+      for (int x = 0; x < width; ++x) {
+        char colour[8];
+        std::snprintf(colour, sizeof colour, "#%06x", colour_of(x, y) & 0xffffff);
+        painter->draw_rectangle({double(x), double(y), 1, 1}, colour, {});
+      }
+    }
+    const Raster png = decode_rgb(saved_bytes(*painter, "narrow"));
+    ASSERT_EQ(png.width, width);
+    for (int y = 0; y < 3; ++y) {
+      for (int x = 0; x < width; ++x) {
+        EXPECT_EQ(png.at(x, y), 0xff000000u | (colour_of(x, y) & 0xffffff))
+            << "width " << width << " at " << x << ", " << y;
+      }
+    }
+  }
+}
+
 TEST(PngTiles, PictureWiderThanCairosSurfacesIsDrawnInSeamlessTiles) {
   // 70,000 px is more than two tiles of 32,767 px; bars and a line cross both tile borders.
   const int width = 70000;
