@@ -1,4 +1,4 @@
-# Warnings, optional warnings-as-errors and the optional sanitizer build, applied to every orvane
+# Warnings, optional warnings-as-errors and the optional sanitizer builds, applied to every orvane
 # target. ORVANE_WERROR is off by default so that a packager's compiler, newer or older than ours,
 # cannot break the build over a new warning; scripts/test and CI turn it on.
 function(orvane_target_defaults target)
@@ -16,6 +16,10 @@ function(orvane_target_defaults target)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
                                              -fno-sanitize-recover=undefined)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+  if(ORVANE_SANITIZE_THREAD)
+    target_compile_options(${target} PRIVATE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=thread)
   endif()
 endfunction()
 
