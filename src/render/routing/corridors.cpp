@@ -124,7 +124,8 @@ std::optional<GraphRoute> Corridors::along_corridor(int link_index, const End& f
   const Interval ends{std::min(mid_across(a), mid_across(b)),
                       std::max(mid_across(a), mid_across(b))};
   int seen_lo = 0, seen_hi = -1;  // the lines looked at so far
-  for (double reach = 2 * SEARCH_MARGIN; candidates.empty(); reach *= 4) {
+  double reach = 2 * SEARCH_MARGIN;
+  for (int widened = 0; widened < 16 && candidates.empty(); ++widened, reach *= 4) {
     const Interval band = intersect({ends.lo - reach, ends.hi + reach}, area);
     const auto [l0, l1] =
         vertical ? graph_.columns_within(band.lo, band.hi) : graph_.rows_within(band.lo, band.hi);

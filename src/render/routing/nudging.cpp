@@ -613,16 +613,25 @@ class Pass {
     };
     auto spacing = [&](const std::vector<int>& track) {
       const std::vector<std::size_t> by_track = sorted_by_track(track);
+      // The units each one must clear, on lower tracks, listed once for the many tries below.
+      std::vector<std::size_t> first_below(n + 1, 0);
+      std::vector<std::size_t> below;
+      for (std::size_t i = 0; i < n; ++i) {
+        for (int jj : near[i]) {
+          const auto j = static_cast<std::size_t>(jj);
+          if (track[j] < track[i]) below.push_back(j);
+        }
+        first_below[i + 1] = below.size();
+      }
+      std::vector<double> lowest(n);
       // Whether every unit finds a place in its room at `gap` beyond the units before it.
       auto fits = [&](double gap, bool tight) {
-        std::vector<double> lowest(n);
         for (std::size_t i : by_track) {
-          lowest[i] = own(i, tight).lo;
-          for (int jj : near[i]) {
-            const auto j = static_cast<std::size_t>(jj);
-            if (track[j] < track[i]) lowest[i] = std::max(lowest[i], lowest[j] + gap);
-          }
-          if (lowest[i] > own(i, tight).hi + 1e-9) return false;
+          double low = own(i, tight).lo;
+          for (std::size_t k = first_below[i]; k < first_below[i + 1]; ++k)
+            low = std::max(low, lowest[below[k]] + gap);
+          lowest[i] = low;
+          if (low > own(i, tight).hi + 1e-9) return false;
         }
         return true;
       };
