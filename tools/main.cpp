@@ -368,6 +368,9 @@ int run_check(const std::string& file, const LoadOptions& options, const Verbosi
     BpmnReading reading = read_bpmn(text, file, options);
     diagram = build_bpmn(reading, options);
     description = std::move(reading.diagram);
+    for (const BpmnReading::Omission& o : reading.not_drawn) {
+      std::cout << fmt::format("{}:{}:{}: warning: {}\n", file, o.mark.line, o.mark.column, o.what);
+    }
   } else {
     description = parse_description(text, file, options.limits);
     diagram = build_diagram(description, options);

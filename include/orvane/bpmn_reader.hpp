@@ -27,6 +27,14 @@ struct ORVANE_API BpmnReading {
   std::vector<Subdiagram> subdiagrams;
   /// The document, for writing it back with a new diagram interchange.
   std::shared_ptr<const BpmnSource> source;
+  /// What the document holds that the picture cannot draw (it stays in the document written
+  /// back): where it is and what it is, for example "message flow 'm' from 'a' to 'b' is not
+  /// drawn: both ends are pools shown with their processes".
+  struct Omission {
+    SourceMark mark;
+    std::string what;
+  };
+  std::vector<Omission> not_drawn;
 };
 
 /// Whether `text` is an XML document (and so read as BPMN rather than as a description).

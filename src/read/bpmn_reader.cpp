@@ -411,6 +411,7 @@ class BpmnReader {
       return;
     }
     shown_processes.insert(process_id);
+    shown_pools_.insert(pool.id);
     if (first_process_id_.empty()) first_process_id_ = process_id;
     main.diagram->pools.push_back(std::move(pool));
     read_container(process, main, static_cast<int>(main.diagram->pools.size()) - 1, 0);
@@ -859,22 +860,37 @@ class BpmnReader {
       // Drawn between two flow nodes, or a flow node and a black-box pool; a shown pool's band,
       // data and boundary events (which only start flows in a diagram) are no ends here.
       int flow_nodes = 0;
-      bool drawable = true;
-      for (int e = 0; e < 2; ++e) {
+      std::string why;  // why it cannot be drawn
+      for (int e = 0; e < 2 && why.empty(); ++e) {
+        const std::string role = e == 0 ? "source" : "target";
         const Placed* end = end_of(flow, e == 0 ? "sourceRef" : "targetRef", ends[e]);
         if (end != nullptr) {
           if (!end->in_main.empty()) {
             ends[e] = end->in_main;
-          } else {
-            const std::string_view name = XmlFile::local_name(end->element);
-            drawable = drawable && name.substr(0, 4) != "data" && (e == 0 || !end->boundary);
+          } else if (XmlFile::local_name(end->element).substr(0, 4) == "data") {
+            why = fmt::format("its {} {} is a data object or store", role, quote(ends[e]));
+          } else if (e == 1 && end->boundary) {
+            why = fmt::format("its target {} is a boundary event, which only starts flows",
+                              quote(ends[e]));
           }
           ++flow_nodes;
-        } else {
-          drawable = drawable && black_boxes_.count(ends[e]) != 0;
+        } else if (black_boxes_.count(ends[e]) == 0) {
+          why = fmt::format("its {} {} is {}", role, quote(ends[e]),
+                            shown_pools_.count(ends[e]) != 0
+                                ? "a pool shown with its process (not one of its shapes)"
+                                : "not drawn");
         }
       }
-      if (drawable && flow_nodes > 0) add_connection(main, connection(flow, ends[0], ends[1]));
+      if (why.empty() && flow_nodes == 0) why = "both ends are pools drawn as bands";
+      if (why.empty()) {
+        add_connection(main, connection(flow, ends[0], ends[1]));
+      } else {
+        reading_->not_drawn.push_back(
+            {xml_.mark(flow), fmt::format("message flow {} from {} to {} is not drawn: {}",
+                                          quote(flow.attribute("id").value()),
+                                          quote(flow.attribute("sourceRef").value()),
+                                          quote(flow.attribute("targetRef").value()), why)});
+      }
     }
   }
 
@@ -981,6 +997,7 @@ class BpmnReader {
   std::unordered_map<std::string, Drawn> drawn_;
   std::unordered_set<std::string> made_up_;
   std::unordered_set<std::string> black_boxes_;
+  std::unordered_set<std::string> shown_pools_;
   std::unordered_map<std::string, Placed> placed_;
   /// Groups by diagram, read once the diagram's shapes are known.
   std::vector<std::pair<int, pugi::xml_node>> pending_groups_;

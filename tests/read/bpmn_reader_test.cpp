@@ -285,6 +285,45 @@ TEST(BpmnSamples, EveryRealFileIsReadAndDrawnWithItsIds) {
   EXPECT_EQ(files, 21);
 }
 
+// Message flows the picture cannot draw stay in the document, and the reading says which and
+// why, at their place in the file; the drawable one is drawn.
+TEST(BpmnReader, MessageFlowsThatCannotBeDrawnAreListedWithTheirReason) {
+  const std::string text = R"(<?xml version="1.0" encoding="UTF-8"?>
+<definitions xmlns="http://www.omg.org/spec/BPMN/20100524/MODEL" id="d">
+  <collaboration id="c">
+    <participant id="shop" name="Shop" processRef="p1"/>
+    <participant id="bank" name="Bank" processRef="p2"/>
+    <participant id="courier" name="Courier"/>
+    <messageFlow id="pay" sourceRef="order" targetRef="settle"/>
+    <messageFlow id="pools" sourceRef="shop" targetRef="bank"/>
+    <messageFlow id="to_data" sourceRef="order" targetRef="receipt"/>
+    <messageFlow id="bands" sourceRef="courier" targetRef="courier"/>
+  </collaboration>
+  <process id="p1">
+    <task id="order" name="Order"/>
+    <dataObjectReference id="receipt" name="Receipt"/>
+  </process>
+  <process id="p2"><task id="settle" name="Settle"/></process>
+</definitions>
+)";
+  const BpmnReading reading = read_bpmn(text, "m.bpmn");
+  std::vector<std::string> ids;
+  for (const ConnectionDescription& c : reading.diagram.connections) ids.push_back(c.id);
+  EXPECT_EQ(ids, std::vector<std::string>{"pay"});
+  ASSERT_EQ(reading.not_drawn.size(), 3u);
+  EXPECT_EQ(reading.not_drawn[0].what,
+            "message flow 'pools' from 'shop' to 'bank' is not drawn: its source 'shop' is a pool "
+            "shown with its process (not one of its shapes)");
+  EXPECT_EQ(reading.not_drawn[0].mark.line, 8);
+  EXPECT_EQ(reading.not_drawn[1].what,
+            "message flow 'to_data' from 'order' to 'receipt' is not drawn: its target 'receipt' "
+            "is a data object or store");
+  EXPECT_EQ(reading.not_drawn[2].what,
+            "message flow 'bands' from 'courier' to 'courier' is not drawn: both ends are pools "
+            "drawn as bands");
+  EXPECT_TRUE(load_bpmn_text(text, "m.bpmn").board != nullptr);
+}
+
 TEST(BpmnInput, TheFormatIsKnownFromTheContent) {
   EXPECT_EQ(input_format("model.yaml", "\xEF\xBB\xBF  <?xml version=\"1.0\"?><a/>"),
             InputFormat::BPMN);
