@@ -26,17 +26,34 @@ endfunction()
 # A shared orvane library: sources from its folder, public headers from include/, an
 # orvane:: alias, hidden visibility with ORVANE_API exports, and a SOVERSION. The public headers
 # need C++20, so every library states it as a usage requirement its consumers inherit.
+# The sources are compiled once, into the object library <name>_objects: the shared library is
+# made of those objects, and the command links them in directly, so that it starts without
+# loading orvane's libraries. Sources added later go to <name>_objects.
 function(orvane_add_library name)
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  add_library(${name} SHARED ${_sources})
+  add_library(${name}_objects OBJECT ${_sources})
+  set_target_properties(${name}_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  target_include_directories(${name}_objects PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>)
+  target_compile_features(${name}_objects PUBLIC cxx_std_20)
+  target_compile_definitions(${name}_objects PRIVATE ORVANE_BUILDING)
+  orvane_target_defaults(${name}_objects)
+
+  add_library(${name} SHARED $<TARGET_OBJECTS:${name}_objects>)
   string(REPLACE "orvane_" "" _short ${name})
   add_library(orvane::${_short} ALIAS ${name})
   target_include_directories(${name} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   target_compile_features(${name} PUBLIC cxx_std_20)
-  target_compile_definitions(${name} PRIVATE ORVANE_BUILDING)
   set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION}
                         SOVERSION ${PROJECT_VERSION_MAJOR} EXPORT_NAME ${_short})
   orvane_target_defaults(${name})
+endfunction()
+
+# Third-party libraries an orvane library uses: their headers for its objects, and their
+# libraries for the shared library and for the command that links the objects in.
+function(orvane_use_libraries name)
+  target_link_libraries(${name}_objects PRIVATE ${ARGN})
+  target_link_libraries(${name} PRIVATE ${ARGN})
 endfunction()
