@@ -13,6 +13,7 @@
 //   7. the result stored on the connections, where painting and the exports read it.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <string>
 #include <string_view>
@@ -225,6 +226,8 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
     rank[static_cast<std::size_t>(order[k])] = static_cast<int>(k);
 
   std::vector<DrawnRoute> routes;
+  std::vector<DrawnRoute> least_crowded_routes;
+  std::size_t least_crowded = std::numeric_limits<std::size_t>::max();
   for (int round = 0;; ++round) {
     // 3. Laying: the routes to lay in this round searched for, the others kept as they were.
     LaidRoutes laid(problem.links.size(), graph.columns(), graph.rows());
@@ -264,10 +267,18 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
     });
 
     // 4. Nudging. Where it could not part two routes, the stretch is priced and the later laid
-    // of the two is laid again, a fixed number of rounds; the last round's nudging stands.
+    // of the two is laid again, at most CROWDING_ROUNDS times. A round that leaves no fewer
+    // crowded stretches than the best before it ends the rounds (the channels have no room to
+    // spare, and laying again only costs time); the least crowded round's routes stand.
     mark_families(problem, routes);
     const std::vector<Crowded> crowded = nudge(routes, problem, space);
+    if (crowded.size() >= least_crowded) {
+      routes = std::move(least_crowded_routes);
+      break;
+    }
     if (crowded.empty() || round == CROWDING_ROUNDS) break;
+    least_crowded = crowded.size();
+    least_crowded_routes = routes;
     std::fill(lay.begin(), lay.end(), 0);
     for (const Crowded& c : crowded) {
       crowding.add(c);
