@@ -227,8 +227,6 @@ struct RenderArgs {
 };
 
 int run_render(const RenderArgs& args, const Verbosity& verbosity) {
-  // The fonts' configuration loads while the file is read.
-  PainterFactory::prepare_fonts();
   LoadOptions options;
   options.limits = args.limits;
   std::string output = args.output;
@@ -296,7 +294,6 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
 }
 
 int run_layout(const std::string& file, const LoadOptions& options) {
-  PainterFactory::prepare_fonts();
   LoadedDiagram diagram = load_file(file, options);
   Swimboard& board = *diagram.board;
   try {
@@ -444,6 +441,10 @@ extern "C" __attribute__((visibility("default"))) const char* __lsan_default_opt
 }
 
 int main(int argc, char** argv) {
+  // The commands that draw start loading the fonts' configuration first of all: it goes on
+  // while the arguments are parsed and the file is read.
+  const std::string word = first_word(argc, argv);
+  if (word == "render" || word == "layout") PainterFactory::prepare_fonts();
   CLI::App app{
       "orvane draws swim-lane business-process diagrams from a YAML description or a BPMN 2.0 "
       "file.",
@@ -514,7 +515,6 @@ int main(int argc, char** argv) {
   // A missing or unknown subcommand is named, with the list and the usage.
   std::string names;
   bool known = false;
-  const std::string word = first_word(argc, argv);
   for (const CLI::App* sub : app.get_subcommands({})) {
     names += (names.empty() ? "" : ", ") + sub->get_name();
     known = known || sub->get_name() == word;
