@@ -3,7 +3,6 @@ set(_orvane_libraries orvane_core orvane_layout orvane_render orvane_export orva
                         orvane_read)
 if(DEFINED ORVANE_BIN_RPATH)
   set_target_properties(${_orvane_libraries} PROPERTIES INSTALL_RPATH "${ORVANE_LIB_RPATH}")
-  set_target_properties(orvane PROPERTIES INSTALL_RPATH "${ORVANE_BIN_RPATH}")
 endif()
 install(TARGETS ${_orvane_libraries}
         EXPORT orvaneTargets

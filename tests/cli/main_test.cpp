@@ -76,6 +76,18 @@ TEST_F(Command, RenderWritesPictureAndBothExports) {
   EXPECT_NE(slurp(dir_ / "o.drawio").find("mxGraphModel"), std::string::npos);
 }
 
+TEST_F(Command, LibrariesInTheCurrentFolderAreNeverLoaded) {
+  // A folder holding files named like the libraries the command needs, as a download folder or
+  // a hostile checkout may: the loader must not take them for the system's.
+  for (const char* name : {"libc.so.6", "libstdc++.so.6", "libfmt.so.9", "libcairo.so.2"}) {
+    write(name, "not a library");
+  }
+  const std::string command = "cd '" + dir_.string() + "' && '" + ORVANE_EXE + "' render " +
+                              example("order-handling") + " -q -o o.png 2>stderr.txt";
+  EXPECT_EQ(std::system(command.c_str()), 0) << slurp(dir_ / "stderr.txt");
+  EXPECT_EQ(slurp(dir_ / "o.png").substr(1, 3), "PNG");
+}
+
 TEST_F(Command, PictureFormatFollowsTheOutputExtension) {
   ASSERT_EQ(run("render " + example("order-handling") + " -o " + (dir_ / "o.svg").string()).code,
             0);
