@@ -7,7 +7,8 @@
 //      whose ends lie far apart runs along a corridor, searched for only near its ends;
 //   4. nudging: segments sharing channels are ordered and spread, trunks kept together; where
 //      a channel cannot hold its routes MIN_SEPARATION apart, the stretch costs more and the
-//      later laid routes on it are laid again (steps 3 and 4, at most CROWDING_ROUNDS times);
+//      later laid routes on it are laid again (steps 3 and 4, at most CROWDING_ROUNDS times,
+//      while that leaves fewer crowded stretches);
 //   5. ends onto the shapes' outlines, coordinates to whole pixels;
 //   6. labels: names out of the routes' way, connection labels beside their routes;
 //   7. the result stored on the connections, where painting and the exports read it.
