@@ -575,6 +575,17 @@ TEST(ConnectionRouting, OddBoxesDoNotCrashTheRouter) {
   EXPECT_GE(b.connection_to->at(0).waypoints.size(), 2u);
 }
 
+// Reports the faults of random diagram `i`, drawing it for a look; counts the failures.
+void report_faults(const std::string& faults, const std::string& kind, int i,
+                   const std::vector<std::unique_ptr<Pool>>& pools, int& failures) {
+  if (faults.empty()) return;
+  ++failures;
+  const std::string svg =
+      std::string(ORVANE_BINARY_DIR) + "/routing-" + kind + "failure-" + std::to_string(i) + ".svg";
+  std::ofstream(svg) << routing_debug_svg(pools);
+  ADD_FAILURE() << "diagram " << i << " (drawn in " << svg << "):\n" << faults;
+}
+
 // Random diagrams: pools of lanes of rows, shapes of every kind in random cells, random flows
 // with and without labels.
 void build_random(Diagram& d, std::mt19937& rng) {
@@ -625,14 +636,7 @@ TEST(ConnectionRouting, RandomDiagramsKeepEveryRoutingRule) {
     Diagram d;
     build_random(d, rng);
     d.route();
-    const std::string faults = route_faults(d.pools);
-    if (!faults.empty()) {
-      ++failures;
-      const std::string svg =
-          std::string(ORVANE_BINARY_DIR) + "/routing-failure-" + std::to_string(i) + ".svg";
-      std::ofstream(svg) << routing_debug_svg(d.pools);
-      ADD_FAILURE() << "diagram " << i << " (drawn in " << svg << "):\n" << faults;
-    }
+    report_faults(route_faults(d.pools), "", i, d.pools, failures);
   }
 }
 
@@ -692,13 +696,7 @@ TEST(ConnectionRouting, FlowsBetweenFarApartShapesKeepEveryRoutingRule) {
                                 c.waypoints.size());
       }
     }
-    if (!faults.empty()) {
-      ++failures;
-      const std::string svg =
-          std::string(ORVANE_BINARY_DIR) + "/routing-far-failure-" + std::to_string(i) + ".svg";
-      std::ofstream(svg) << routing_debug_svg(d.pools);
-      ADD_FAILURE() << "diagram " << i << " (drawn in " << svg << "):\n" << faults;
-    }
+    report_faults(faults, "far-", i, d.pools, failures);
   }
   EXPECT_GT(far, 500);
 }
@@ -797,14 +795,7 @@ TEST(ConnectionRouting, RandomSwimboardDiagramsKeepEveryRoutingRule) {
       routed += static_cast<int>(
           std::count_if(s->connection_to->begin(), s->connection_to->end(),
                         [](const Connection& c) { return c.waypoints.size() >= 2; }));
-    const std::string faults = route_faults(board._pools);
-    if (!faults.empty()) {
-      ++failures;
-      const std::string svg =
-          std::string(ORVANE_BINARY_DIR) + "/routing-board-failure-" + std::to_string(i) + ".svg";
-      std::ofstream(svg) << routing_debug_svg(board._pools);
-      ADD_FAILURE() << "diagram " << i << " (drawn in " << svg << "):\n" << faults;
-    }
+    report_faults(route_faults(board._pools), "board-", i, board._pools, failures);
   }
   EXPECT_GT(drawn, 400);
   EXPECT_GT(routed, 10 * drawn);
