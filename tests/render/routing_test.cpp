@@ -586,9 +586,20 @@ void report_faults(const std::string& faults, const std::string& kind, int i,
   ADD_FAILURE() << "diagram " << i << " (drawn in " << svg << "):\n" << faults;
 }
 
+// How large random diagrams are drawn: the ranges the counts are picked from, and the share of
+// grid cells left empty.
+struct RandomSize {
+  int min_columns = 2;
+  int max_columns = 8;
+  int max_pools = 3;
+  int max_lanes = 3;
+  int max_rows = 3;
+  int empty_percent = 45;
+};
+
 // Random diagrams: pools of lanes of rows, shapes of every kind in random cells, random flows
 // with and without labels.
-void build_random(Diagram& d, std::mt19937& rng) {
+std::vector<Shape*> build_random(Diagram& d, std::mt19937& rng, const RandomSize& size = {}) {
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   const std::vector<ElementType> types = {
       ElementType::START,      ElementType::END,        ElementType::TASK,
@@ -598,18 +609,18 @@ void build_random(Diagram& d, std::mt19937& rng) {
                                           "Ship the parcel to the customer",
                                           "A rather long name that wraps over lines"};
   const std::vector<std::string> labels = {"", "", "yes", "no", "approved", "after two days"};
-  const int columns = pick(2, 8);
+  const int columns = pick(size.min_columns, size.max_columns);
   std::vector<Shape*> all;
-  const int pool_count = pick(1, 3);
+  const int pool_count = pick(1, size.max_pools);
   for (int pi = 0; pi < pool_count; ++pi) {
     Pool& p = d.pool("pool" + std::to_string(pi));
-    const int lane_count = pick(1, 3);
+    const int lane_count = pick(1, size.max_lanes);
     for (int li = 0; li < lane_count; ++li) {
-      const int rows = pick(1, 3);
-      Lane& l = d.lane(p, "lane", rows);
+      const int rows = pick(1, size.max_rows);
+      Lane& l = d.lane(p, "lane", rows, std::max(columns, 10));
       for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-          if (pick(0, 99) < 45) continue;
+          if (pick(0, 99) < size.empty_percent) continue;
           const std::string name =
               names[static_cast<size_t>(pick(0, 4))] + "#" + std::to_string(all.size());
           all.push_back(&d.shape(l, name, types[static_cast<size_t>(pick(0, 8))], r, c));
@@ -618,7 +629,7 @@ void build_random(Diagram& d, std::mt19937& rng) {
     }
     d.end_pool();
   }
-  if (all.empty()) return;
+  if (all.empty()) return all;
   const int n = static_cast<int>(all.size());
   for (Shape* s : all) {
     const int outs = pick(0, 3);
@@ -627,6 +638,7 @@ void build_random(Diagram& d, std::mt19937& rng) {
       s->connect(*t, labels[static_cast<size_t>(pick(0, 5))]);
     }
   }
+  return all;
 }
 
 TEST(ConnectionRouting, RandomDiagramsKeepEveryRoutingRule) {
@@ -644,42 +656,15 @@ TEST(ConnectionRouting, RandomDiagramsKeepEveryRoutingRule) {
 // down or both, and run along corridors between the regions round their ends.
 TEST(ConnectionRouting, FlowsBetweenFarApartShapesKeepEveryRoutingRule) {
   std::mt19937 rng(3000);
-  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  const std::vector<ElementType> types = {ElementType::TASK, ElementType::EXCLUSIVE,
-                                          ElementType::TIMER, ElementType::DATA_OBJECT};
-  const std::vector<std::string> labels = {"", "yes", "after two days"};
   int failures = 0;
   int far = 0;
   for (int i = 0; i < 40 && failures < 3; ++i) {
     Diagram d;
-    const int columns = pick(20, 70);
-    std::vector<Shape*> all;
-    const int pool_count = pick(1, 2);
-    for (int pi = 0; pi < pool_count; ++pi) {
-      Pool& p = d.pool("pool" + std::to_string(pi));
-      const int lane_count = pick(1, 2);
-      for (int li = 0; li < lane_count; ++li) {
-        const int rows = pick(1, 30);
-        Lane& l = d.lane(p, "lane", rows, columns);
-        for (int r = 0; r < rows; ++r) {
-          for (int c = 0; c < columns; ++c) {
-            if (pick(0, 99) >= 5) continue;
-            all.push_back(&d.shape(l, "Check order #" + std::to_string(all.size()),
-                                   types[static_cast<size_t>(pick(0, 3))], r, c));
-          }
-        }
-      }
-      d.end_pool();
-    }
-    if (all.size() < 2) continue;
-    const int n = static_cast<int>(all.size());
+    const std::vector<Shape*> all = build_random(d, rng, {20, 70, 2, 2, 30, 95});
     for (Shape* s : all) {
-      for (int k = pick(1, 2); k > 0; --k) {
-        Shape* t = all[static_cast<size_t>(pick(0, n - 1))];
-        if (t == s) continue;
-        s->connect(*t, labels[static_cast<size_t>(pick(0, 2))]);
-        const Box& a = s->box;
-        const Box& b = t->box;
+      for (const Connection& c : *s->connection_to) {
+        const Box& a = c.source->box;
+        const Box& b = c.target->box;
         if (std::max(a.x, b.x) - std::min(a.right(), b.right()) > 3000 ||
             std::max(a.y, b.y) - std::min(a.bottom(), b.bottom()) > 3000)
           ++far;

@@ -111,7 +111,9 @@ std::optional<GraphRoute> Corridors::along_corridor(int link_index, const End& f
 
   // The lines clear of shapes all the way, by cost: the way to them from both ends (a line
   // near one of them leaves only one part that runs far), the corridors already on them, the
-  // names they pass.
+  // routes laid along them, the names they pass.
+  const LaidRoutes& laid = search.laid();
+  const double step = (hi - lo) / (k1 - k0);  // the mean step along the corridor
   struct Candidate {
     double cost = 0;
     int line = 0;
@@ -134,8 +136,7 @@ std::optional<GraphRoute> Corridors::along_corridor(int link_index, const End& f
       if (!graph_.line_clear(vertical, line, lo, hi, false)) continue;
       const double at = vertical ? graph_.x(line) : graph_.y(line);
       const double to_a = std::abs(at - mid_across(a)), to_b = std::abs(at - mid_across(b));
-      double cost = to_a + to_b + std::min(to_a, to_b) +
-                    CORRIDOR_SHARE_COST * sharing(vertical, line, lo, hi);
+      double cost = to_a + to_b + std::min(to_a, to_b);
       if (!graph_.line_clear(vertical, line, lo, hi, true)) cost += CORRIDOR_NAME_COST;
       candidates.push_back({cost, line});
     }
@@ -143,9 +144,23 @@ std::optional<GraphRoute> Corridors::along_corridor(int link_index, const End& f
     seen_hi = l1;
     if (band.lo <= area.lo && band.hi >= area.hi) break;
   }
-  std::stable_sort(candidates.begin(), candidates.end(),
-                   [](const Candidate& p, const Candidate& q) { return p.cost < q.cost; });
-  if (candidates.size() > CORRIDOR_TRIES) candidates.resize(CORRIDOR_TRIES);
+  // Then what the routes already there add, worked out for the lines in order of the cost so
+  // far until no line left can be among the cheapest (those costs only add).
+  auto cheaper = [](const Candidate& p, const Candidate& q) {
+    return p.cost < q.cost || (p.cost == q.cost && p.line < q.line);
+  };
+  std::sort(candidates.begin(), candidates.end(), cheaper);
+  std::vector<Candidate> cheapest;
+  for (const Candidate& c : candidates) {
+    if (cheapest.size() == CORRIDOR_TRIES && c.cost > cheapest.back().cost) break;
+    Candidate full = c;
+    full.cost +=
+        CORRIDOR_SHARE_COST * sharing(vertical, c.line, lo, hi) +
+        SHARE_COST * step * static_cast<double>(laid.steps_taken_along(vertical, c.line, k0, k1));
+    cheapest.insert(std::upper_bound(cheapest.begin(), cheapest.end(), full, cheaper), full);
+    if (cheapest.size() > CORRIDOR_TRIES) cheapest.pop_back();
+  }
+  candidates = std::move(cheapest);
 
   for (const Candidate& c : candidates) {
     auto vertex = [&](int k) { return vertical ? Vertex{c.line, k} : Vertex{k, c.line}; };

@@ -1,6 +1,7 @@
 #include "laid_routes.hpp"
 
 #include <algorithm>
+#include <bit>
 
 namespace orvane::routing {
 
@@ -15,7 +16,9 @@ LaidRoutes::LaidRoutes(std::size_t links, int columns, int rows)
   const double bits = static_cast<double>(columns) * static_cast<double>(rows);
   if (bits <= 1 << 30) {
     rows_ = static_cast<std::size_t>(rows);
+    columns_ = static_cast<std::size_t>(columns);
     used_.assign(static_cast<std::size_t>(bits) / 64 + 1, 0);
+    used_by_rows_.assign(static_cast<std::size_t>(bits) / 64 + 1, 0);
   }
 }
 
@@ -54,10 +57,36 @@ void LaidRoutes::add(const GraphRoute& route, int source_node, int target_node) 
       const std::size_t bit =
           static_cast<std::size_t>(v[t].i) * rows_ + static_cast<std::size_t>(v[t].j);
       used_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+      const std::size_t by_row =
+          static_cast<std::size_t>(v[t].j) * columns_ + static_cast<std::size_t>(v[t].i);
+      used_by_rows_[by_row / 64] |= std::uint64_t{1} << (by_row % 64);
     }
   }
   leaving_[{source_node, route.source_side}].push_back(route.link);
   entering_[{target_node, route.target_side}].push_back(route.link);
+}
+
+std::size_t LaidRoutes::steps_taken_along(bool vertical, int line, int first, int last) const {
+  if (used_.empty() || first >= last) return 0;
+  const std::vector<std::uint64_t>& bits = vertical ? used_ : used_by_rows_;
+  // 64 bits from bit `at` on.
+  auto window = [&](std::size_t at) {
+    const std::size_t word = at / 64, shift = at % 64;
+    std::uint64_t w = bits[word] >> shift;
+    if (shift != 0 && word + 1 < bits.size()) w |= bits[word + 1] << (64 - shift);
+    return w;
+  };
+  const std::size_t base = static_cast<std::size_t>(line) * (vertical ? rows_ : columns_);
+  const std::size_t end = base + static_cast<std::size_t>(last);
+  std::size_t count = 0;
+  // Step k joins vertices k and k + 1: both passed.
+  for (std::size_t k = base + static_cast<std::size_t>(first); k < end; k += 64) {
+    const std::size_t n = std::min<std::size_t>(64, end - k);
+    std::uint64_t both = window(k) & window(k + 1);
+    if (n < 64) both &= (std::uint64_t{1} << n) - 1;
+    count += static_cast<std::size_t>(std::popcount(both));
+  }
+  return count;
 }
 
 const GraphRoute* LaidRoutes::route(int link) const {

@@ -79,6 +79,12 @@ class LaidRoutes {
     return (used_[bit / 64] >> (bit % 64)) & 1u;
   }
 
+  /// How many steps of a stretch of a line (a vertical one, else a horizontal one; from vertex
+  /// `first` to vertex `last` along it) join two vertices that routes pass: roughly, how far
+  /// routes already run along it (a route only crossing it passes a lone vertex). For graphs
+  /// too large for the bitmaps, 0.
+  std::size_t steps_taken_along(bool vertical, int line, int first, int last) const;
+
   /// The links laid so far that leave `node` by `side`, or enter it.
   const std::vector<int>& leaving(int node, Side side) const;
   const std::vector<int>& entering(int node, Side side) const;
@@ -97,7 +103,10 @@ class LaidRoutes {
   // One bit per vertex: whether any route passes it (most do not, and most questions are
   // answered here); empty for graphs too large for it.
   std::vector<std::uint64_t> used_;
+  // The same by rows (one row's vertices in a run of bits), for counting along a row.
+  std::vector<std::uint64_t> used_by_rows_;
   std::size_t rows_ = 0;
+  std::size_t columns_ = 0;
   std::vector<Entry> entries_;
   std::map<std::pair<int, Side>, std::vector<int>> leaving_;
   std::map<std::pair<int, Side>, std::vector<int>> entering_;

@@ -37,6 +37,9 @@ class PathSearch {
   std::optional<GraphRoute> find(int link, const Box& window, const std::optional<Via>& from = {},
                                  const std::optional<Via>& to = {});
 
+  /// The routes laid so far, which the search prices.
+  const LaidRoutes& laid() const { return laid_; }
+
   /// Whether the sides the caller asked for lead out of the shapes (a stub into another shape,
   /// or outside the connection's pool, cannot be used).
   bool source_side_usable(const Link& link, Side side) const;
