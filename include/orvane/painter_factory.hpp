@@ -27,7 +27,7 @@ class ORVANE_API PainterFactory {
   /// text measured on this thread waits less for it: for programs that read their input before
   /// they draw. Painters work the same without it, and pick the same fonts. The thread reads the
   /// process's environment until it is done, so the program must not change its environment
-  /// (setenv, putenv) before it makes its first painter, which waits for the thread to finish.
+  /// (setenv, putenv) until a painter has set text or drawn a picture, which waits for it.
   static void prepare_fonts();
   /// Replaces the painters made by every factory of the process (a test seam that records the
   /// calls); an empty maker restores the cairo painters.

@@ -22,18 +22,30 @@ PangoPainter::PangoPainter(std::string kind, int width, int height)
   check_surface_size(width, height);
   measure_surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
   measure_cr_ = cairo_create(measure_surface_);
-  measure_context_ = pango_font_map_create_context(loaded_font_map());
-  pango_cairo_update_context(measure_cr_, measure_context_);
-  configure_context(measure_context_);
   // The theme's defaults are filled here; a subclass's own set_colour_theme is not called from
   // this constructor, so it must not need to do more.
   PangoPainter::set_colour_theme("DEFAULT");
 }
 
 PangoPainter::~PangoPainter() {
-  g_object_unref(measure_context_);
+  if (measure_context_ != nullptr) g_object_unref(measure_context_);
   cairo_destroy(measure_cr_);
   cairo_surface_destroy(measure_surface_);
+}
+
+PangoContext* PangoPainter::measure_context() const {
+  // Made when first needed, so that fonts whose loading the program started early
+  // (prepare_fonts) go on loading while the diagram is built.
+  if (measure_context_ == nullptr) {
+    measure_context_ = pango_font_map_create_context(loaded_font_map());
+    pango_cairo_update_context(measure_cr_, measure_context_);
+    configure_context(measure_context_);
+  }
+  return measure_context_;
+}
+
+PangoFontMap* PangoPainter::font_map() const {
+  return pango_context_get_font_map(measure_context());
 }
 
 void PangoPainter::set_colour_theme(const std::string& palette) {
@@ -132,7 +144,7 @@ TextExtent PangoPainter::measure_text(const std::string& text, const TextStyle& 
   if (text.empty()) return {};
   TextKey key = key_of(text, style, max_width, 0);
   if (auto it = measured_.find(key); it != measured_.end()) return it->second;
-  LayoutPtr layout = measure_layout(measure_context_, text, style, max_width);
+  LayoutPtr layout = measure_layout(measure_context(), text, style, max_width);
   PangoRectangle logical;
   pango_layout_get_extents(layout.get(), nullptr, &logical);
   const TextExtent extent{logical.width / static_cast<double>(PANGO_SCALE),
@@ -150,7 +162,7 @@ const PangoPainter::FittedText& PangoPainter::fit_into(const std::string& text, 
   if (auto it = fitted_.find(key); it != fitted_.end()) return it->second;
   FittedText f;
   LayoutPtr layout{nullptr, &g_object_unref};
-  f.fit = fit_text(measure_context_, text, style, along, across, &layout);
+  f.fit = fit_text(measure_context(), text, style, along, across, &layout);
   f.placement = place(layout.get(), style, along, across);
   f.cut = pango_layout_is_ellipsized(layout.get());
   f.lines = set_lines(layout.get());

@@ -59,18 +59,20 @@ class PangoPainter : public Painter {
   /// Keeps the layouts of horizontal texts with their fit (up to a budget), for a painter that
   /// draws them with pango: drawing then need not set them again.
   void keep_layouts() { keep_layouts_ = true; }
-  /// The font map the texts are measured with: that of the thread that made the painter.
-  PangoFontMap* font_map() const { return pango_context_get_font_map(measure_context_); }
+  /// The font map the texts are set with: that of the thread that first needed one.
+  PangoFontMap* font_map() const;
 
   const std::string kind_;
   int width_;
   int height_;
 
  private:
-  // A 1 x 1 surface whose pango context measures text exactly as the painters set it.
+  // A 1 x 1 surface whose pango context (made when first needed) measures text exactly as the
+  // painters set it.
+  PangoContext* measure_context() const;
   cairo_surface_t* measure_surface_ = nullptr;
   cairo_t* measure_cr_ = nullptr;
-  PangoContext* measure_context_ = nullptr;
+  mutable PangoContext* measure_context_ = nullptr;
 
   // What a text is set by: the text and every field of its style but the colour, and the
   // width (measuring) or the box (fitting).

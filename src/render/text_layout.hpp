@@ -25,7 +25,7 @@ std::string settable_text(const std::string& text);
 
 /// The calling thread's font map, with the font configuration loaded. Pango loads it on a thread
 /// of its own, which reads the process's environment; waiting for that thread here means it
-/// never runs on after a painter is made, while the program may be changing its environment
+/// never runs on after the painter's call returns, when the program may change its environment
 /// (reading the environment on one thread while another changes it can crash).
 PangoFontMap* loaded_font_map();
 
