@@ -30,7 +30,6 @@ class BoxBands {
     return columns_ ? band_of(b.right()) - band_of(b.x) + 1
                     : band_of(b.bottom()) - band_of(b.y) + 1;
   }
-  bool empty() const { return bands_.empty(); }
 
   void add(const std::vector<Box>& boxes, int id);
 
