@@ -315,8 +315,14 @@ Figures measure(const Diagram& d) {
           }
         }
       }
-      if (rel && close > 20) ++f.bands;
-      if (!rel && close > 30) ++f.alongside;
+      if (rel && close > 20) {
+        ++f.bands;
+        if (print_faults) std::printf("  band: %s and %s\n", a.id.c_str(), b.id.c_str());
+      }
+      if (!rel && close > 30) {
+        ++f.alongside;
+        if (print_faults) std::printf("  alongside: %s and %s\n", a.id.c_str(), b.id.c_str());
+      }
       if (on_top) {
         ++f.shared;
         if (print_faults) std::printf("  shared: %s and %s\n", a.id.c_str(), b.id.c_str());
@@ -360,35 +366,56 @@ Figures measure(const Diagram& d) {
     if (!e.label || e.label->w <= 0 || e.label->h <= 0) continue;
     ++f.labels;
     const Box& l = *e.label;
-    bool hit = std::any_of(d.nodes.begin(), d.nodes.end(),
-                           [&](const Node& n) { return overlap(l, n.box); });
+    std::string what;  // what the label is over, for --faults
+    for (const Node& n : d.nodes) {
+      if (overlap(l, n.box)) what += " shape " + n.id;
+    }
     for (const auto& [other, owner] : labels) {
-      if (owner != &e && overlap(l, other)) hit = true;
+      if (owner != &e && overlap(l, other)) what += " a label";
     }
     for (const Edge& other : d.edges) {
       if (&other == &e) continue;
       for (std::size_t s = 0; s + 1 < other.points.size(); ++s) {
-        if (through(other.points[s], other.points[s + 1], l)) hit = true;
+        if (through(other.points[s], other.points[s + 1], l)) {
+          what += " route " + other.id;
+          break;
+        }
       }
     }
-    if (hit) ++f.label_hits;
+    if (!what.empty()) {
+      ++f.label_hits;
+      if (print_faults) {
+        std::printf("  label hit: %s (%g,%g %gx%g) over%s\n", e.id.c_str(), l.x, l.y, l.w, l.h,
+                    what.c_str());
+      }
+    }
   }
   if (f.outside > 0) f.outside_files = 1;
   for (const Node& n : d.nodes) {
     if (!n.label || n.label->w <= 0 || n.label->h <= 0) continue;
-    bool hit = false;
+    std::string what;
     for (const Node& m : d.nodes) {
-      if (&m != &n && overlap(*n.label, m.box)) hit = true;
+      if (&m != &n && overlap(*n.label, m.box)) what += " shape " + m.id;
     }
     for (const auto& [other, owner] : labels) {
-      if (owner != &n && overlap(*n.label, other)) hit = true;
+      if (owner != &n && overlap(*n.label, other)) what += " a label";
     }
     for (const Edge& e : d.edges) {
       for (std::size_t s = 0; s + 1 < e.points.size(); ++s) {
-        if (through(e.points[s], e.points[s + 1], *n.label)) hit = true;
+        if (through(e.points[s], e.points[s + 1], *n.label)) {
+          what += " route " + e.id;
+          break;
+        }
       }
     }
-    if (hit) ++f.name_hits;
+    if (!what.empty()) {
+      ++f.name_hits;
+      if (print_faults) {
+        const Box& l = *n.label;
+        std::printf("  name hit: %s (%g,%g %gx%g) under%s\n", n.id.c_str(), l.x, l.y, l.w, l.h,
+                    what.c_str());
+      }
+    }
   }
   return f;
 }
@@ -440,6 +467,7 @@ int main(int argc, char** argv) {
   print_header();
   for (const fs::path& file : files) {
     Figures f;
+    if (print_faults) std::printf("%s:\n", file.stem().string().c_str());
     try {
       f = measure(read(file));
     } catch (const std::exception& e) {

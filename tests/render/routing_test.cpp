@@ -540,6 +540,57 @@ TEST(ConnectionRouting, FlowsSharingAChannelGetSeparateTracks) {
   EXPECT_EQ(route_faults(d.pools), "");
 }
 
+// The routes that run through a box, other than `own`'s.
+std::string routes_through(const std::vector<std::unique_ptr<Pool>>& pools, const Box& b,
+                           const Connection* own) {
+  const Box inside{b.x + 0.5, b.y + 0.5, b.width - 1, b.height - 1};
+  std::string found;
+  for (Shape* s : shapes_of(pools)) {
+    for (const Connection& c : *s->connection_to) {
+      if (&c != own && route_crosses(c, inside))
+        found += " " + c.source->name + "->" + c.target->name;
+    }
+  }
+  return found;
+}
+
+// Message flows between two shapes one above the other run 20 px apart, too close for a label
+// beside each: every label still finds a place over no other route (further along its own, or
+// beside the bundle), and a name that flows pass under moves out of their way.
+TEST(ConnectionRouting, LabelsInATightBundleKeepOffTheOtherRoutes) {
+  for (const int flows : {3, 4}) {
+    SCOPED_TRACE(std::to_string(flows) + " flows");
+    Diagram d;
+    Pool& p1 = d.pool("Buyer");
+    Lane& l1 = d.lane(p1, "B", 1);
+    d.end_pool();
+    Pool& p2 = d.pool("Seller");
+    Lane& l2 = d.lane(p2, "S", 1);
+    Shape& a = d.shape(l1, "Book offer", ElementType::TASK, 0, 1);
+    Shape& b = d.shape(l2, "Reject payment", ElementType::TASK, 0, 1);
+    Shape& start = d.shape(l2, "Payment due", ElementType::START, 0, 0);
+    start.connect(b);
+    const std::vector<std::string> names = {"claim", "invoice", "payment", "reminder"};
+    for (int k = 0; k < flows; ++k) {
+      if (k % 2 == 0) {
+        a.connect(b, names[static_cast<size_t>(k)]);
+      } else {
+        b.connect(a, names[static_cast<size_t>(k)]);
+      }
+    }
+    d.route();
+    for (Shape* s : {&a, &b}) {
+      for (const Connection& c : *s->connection_to) {
+        if (c.label.empty()) continue;
+        ASSERT_TRUE(c.label_box) << c.label;
+        EXPECT_EQ(routes_through(d.pools, *c.label_box, &c), "") << c.label;
+      }
+    }
+    EXPECT_EQ(routes_through(d.pools, start.label_box, nullptr), "");
+    EXPECT_EQ(route_faults(d.pools), "");
+  }
+}
+
 TEST(ConnectionRouting, UnplacedShapesGetNoRouteAndStaleRoutesAreCleared) {
   Diagram d;
   Pool& p = d.pool("P");

@@ -17,20 +17,29 @@ constexpr double GAP = 4;  // between a name and its shape, a label and its rout
 constexpr double PAD = 2;  // around a measured connection label
 
 // What is already placed: solid things (shapes, name strips, names, labels) that nothing may
-// cover, and lines (routes, lane borders) that labels prefer to keep off.
+// cover, and lines (routes, lane borders) that labels prefer to keep off. A route's lines know
+// whose they are, so that a label beside its own route is not kept off it.
 class Places {
  public:
   Places() : solid_(64), lines_(128) {}
 
   void add_solid(const Box& b) { solid_.add(b); }
-  void add_line(const Point& a, const Point& b) { lines_.add(segment_box(a, b, 1)); }
+  void add_line(const Point& a, const Point& b, int owner = -1) {
+    lines_.add(segment_box(a, b, 1));
+    owners_.push_back(owner);
+  }
 
   bool solid_free(const Box& b) const { return !solid_.hits(b); }
-  bool lines_free(const Box& b) const { return !lines_.hits(b); }
+  /// Whether `b` keeps off every line but those of route `own`.
+  bool lines_free(const Box& b, int own = -1) const {
+    return !lines_.find(
+        b, [&](int id) { return own < 0 || owners_[static_cast<std::size_t>(id)] != own; });
+  }
 
  private:
   BoxIndex solid_;
   BoxIndex lines_;
+  std::vector<int> owners_;  // by line number: the route, or -1
 };
 
 // The first candidate clear of everything, else the first clear of solid things.
@@ -53,11 +62,11 @@ bool crosses(const std::vector<Point>& points, const Box& b) {
   return false;
 }
 
-// When no candidate is free: the nearest place on rings round `centre` that `fits`, as far
-// out as 120 px and the box's own size.
+// The nearest place that `fits` on rings round `centre`, 10 px apart, as far out as `reach`.
 template <typename Fits>
-std::optional<Box> search_around(const Point& centre, double w, double h, const Fits& fits) {
-  const int rings = 12 + static_cast<int>(std::min(w + h, 400.0) / 10);
+std::optional<Box> search_around(const Point& centre, double w, double h, double reach,
+                                 const Fits& fits) {
+  const int rings = static_cast<int>(reach / 10);
   for (int ring = 1; ring <= rings; ++ring) {
     const double d = ring * 10.0;
     const int steps = 16 * std::min(ring, 4);  // denser further out
@@ -69,6 +78,14 @@ std::optional<Box> search_around(const Point& centre, double w, double h, const 
     }
   }
   return std::nullopt;
+}
+
+// How far from a connection's route, or a shape's centre, a place clear of everything is looked
+// for when none beside it is free; with a box's own size, a last search that keeps off solid
+// things only reaches as far as 120 px and that size.
+constexpr double CLEAR_REACH = 60;
+double last_reach(double w, double h) {
+  return 120 + std::min(w + h, 400.0);
 }
 
 // The name is drawn hanging from the top of its box: a box just round the text keeps it where
@@ -121,6 +138,16 @@ void place_names(Problem& problem, const std::vector<DrawnRoute>& routes, Places
     for (const Box& c : candidates) frames.push_back(framed(c));
     const Box lane = usable(node.lane) ? node.lane : framed(ink);
     std::optional<Box> chosen = first_free(frames, places, lane);
+    if (chosen && !places.lines_free(*chosen)) {
+      // No place beside the shape keeps off every route: the nearest place round it that does.
+      const double reach = std::max(b.width, b.height) / 2 + std::max(w, h) / 2 + CLEAR_REACH;
+      if (auto near = search_around({cx, cy}, w, h, reach, [&](const Box& c) {
+            const Box f = framed(c);
+            return contains(lane, f) && places.solid_free(f) && places.lines_free(f);
+          })) {
+        chosen = framed(*near);
+      }
+    }
     // Else the first place clear of the shape's own routes, else of the routes leaving it (a
     // name read along a flow as it leaves misleads most), among the candidates, then round it.
     const auto own_route_through = [&](const Box& box, bool leaving_only) {
@@ -140,8 +167,8 @@ void place_names(Problem& problem, const std::vector<DrawnRoute>& routes, Places
       std::optional<Box> clear;
       if (found != frames.end()) {
         clear = *found;
-      } else if (auto near =
-                     search_around({cx, cy}, w, h, [&](const Box& c) { return fits(framed(c)); })) {
+      } else if (auto near = search_around({cx, cy}, w, h, last_reach(w, h),
+                                           [&](const Box& c) { return fits(framed(c)); })) {
         clear = framed(*near);
       }
       if (clear) {
@@ -154,14 +181,14 @@ void place_names(Problem& problem, const std::vector<DrawnRoute>& routes, Places
   }
 }
 
-// Places along a route's own part (from `from` to `to` along it) beside each segment: first
-// right after the start of the segment in the direction of travel, then further on.
-std::vector<Box> label_candidates(const std::vector<Point>& points, double from, double to,
-                                  double w, double h) {
-  std::vector<Box> out;
+// Places along a route's own part (from `from` to `to` along it), `off` beside each segment,
+// handed to `f` until it takes one: first right after the start of the segment in the
+// direction of travel, then further on, every 8 px.
+template <typename F>
+bool beside_route(const std::vector<Point>& points, double from, double to, double w, double h,
+                  double off, const F& f) {
   double along = 0;
-  int segments = 0;
-  for (std::size_t i = 0; i + 1 < points.size() && segments < 8; ++i) {
+  for (std::size_t i = 0; i + 1 < points.size(); ++i) {
     const Point& a = points[i];
     const Point& b = points[i + 1];
     const bool horizontal_segment = a.y == b.y;
@@ -170,27 +197,24 @@ std::vector<Box> label_candidates(const std::vector<Point>& points, double from,
     const double hi = std::min(along + length, to);
     along += length;
     if (hi - lo <= 0) continue;
-    ++segments;
     const double dir = (horizontal_segment ? b.x - a.x : b.y - a.y) >= 0 ? 1 : -1;
-    const int steps = std::clamp(static_cast<int>((hi - lo) / 16), 1, 10);
+    const int steps = std::clamp(static_cast<int>((hi - lo) / 8), 1, 64);
     for (int k = 0; k <= steps; ++k) {
       const double offset = (lo - (along - length)) + (hi - lo) * k / steps;
       if (horizontal_segment) {
         const double x = a.x + dir * offset;
         for (double left : {dir > 0 ? x + GAP : x - GAP - w, x - w / 2}) {
-          out.push_back({left, a.y - GAP - h, w, h});
-          out.push_back({left, a.y + GAP, w, h});
+          if (f(Box{left, a.y - off - h, w, h}) || f(Box{left, a.y + off, w, h})) return true;
         }
       } else {
         const double y = a.y + dir * offset;
         for (double top : {dir > 0 ? y + GAP : y - GAP - h, y - h / 2}) {
-          out.push_back({a.x + GAP, top, w, h});
-          out.push_back({a.x - GAP - w, top, w, h});
+          if (f(Box{a.x + off, top, w, h}) || f(Box{a.x - off - w, top, w, h})) return true;
         }
       }
     }
   }
-  return out;
+  return false;
 }
 
 // The point `distance` along a route.
@@ -216,7 +240,7 @@ void place_labels(Problem& problem, const std::vector<DrawnRoute>& routes, const
   for (const Box& s : problem.strips) places.add_solid(s);
   for (const DrawnRoute& r : routes) {
     for (std::size_t i = 0; i + 1 < r.points.size(); ++i)
-      places.add_line(r.points[i], r.points[i + 1]);
+      places.add_line(r.points[i], r.points[i + 1], static_cast<int>(&r - routes.data()));
   }
   place_names(problem, routes, places);
   // Connection labels also keep off the lines of pools and lanes where they can.
@@ -256,13 +280,39 @@ void place_labels(Problem& problem, const std::vector<DrawnRoute>& routes, const
       from = 0;
       to = total;
     }
-    const std::vector<Box> candidates = label_candidates(route.points, from, to, w, h);
-    std::optional<Box> chosen = first_free(candidates, places, link.area);
+    // Beside its own part of the route, clear of everything; else further off it, beside the
+    // routes it runs among; else anywhere near its start that is clear.
+    const auto clear = [&](const Box& b) {
+      return contains(link.area, b) && places.solid_free(b) &&
+             places.lines_free(b, static_cast<int>(r)) && !crosses(route.points, b);
+    };
+    std::optional<Box> chosen;
+    const auto take = [&](const Box& b) {
+      if (!clear(b)) return false;
+      chosen = b;
+      return true;
+    };
+    for (double off = GAP; off <= GAP + CLEAR_REACH && !chosen; off += 12)
+      beside_route(route.points, from, to, w, h, off, take);
+    if (!chosen) chosen = search_around(point_along(route.points, from), w, h, CLEAR_REACH, clear);
+    // Nowhere clear of routes: the first place beside it over no solid thing, else the nearest.
     if (!chosen) {
-      chosen = search_around(point_along(route.points, from), w, h,
+      beside_route(route.points, from, to, w, h, GAP, [&](const Box& b) {
+        if (!contains(link.area, b) || !places.solid_free(b)) return false;
+        chosen = b;
+        return true;
+      });
+    }
+    if (!chosen) {
+      chosen = search_around(point_along(route.points, from), w, h, last_reach(w, h),
                              [&](const Box& b) { return places.solid_free(b); });
     }
-    if (!chosen && !candidates.empty()) chosen = candidates.front();
+    if (!chosen) {
+      beside_route(route.points, from, to, w, h, GAP, [&](const Box& b) {
+        chosen = b;
+        return true;
+      });
+    }
     if (!chosen) continue;
     c.label_box = *chosen;
     places.add_solid(*chosen);
