@@ -230,6 +230,18 @@ void TypedEvent::set_draw_position(Painter& painter) {
 }
 
 void position_attached_shapes(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painter) {
+  // The obstacles are for placing notes only; without notes, measuring every shape's name for
+  // them would cost a large diagram seconds for nothing.
+  bool notes = false;
+  for (const auto& pool : pools) {
+    for (const auto& lane : pool->lanes) {
+      for (Shape* shape : lane->attached) notes = notes || dynamic_cast<TextAnnotation*>(shape);
+    }
+  }
+  if (!notes) {
+    fit_groups(pools, painter);
+    return;
+  }
   std::vector<Box> obstacles;
   for (const auto& pool : pools) {
     for (const auto& lane : pool->lanes) {
