@@ -45,17 +45,20 @@ bool FreeSpace::clear(const Point& a, const Point& b, double clearance, int a_no
 
 Interval FreeSpace::room(bool vertical, double at, Interval along, const Box& area, bool names,
                          double reach, double clearance) const {
-  Interval room{at - reach, at + reach};
+  return rooms(vertical, at, along, area, names, reach, clearance, clearance).first;
+}
+
+std::pair<Interval, Interval> FreeSpace::rooms(bool vertical, double at, Interval along,
+                                               const Box& area, bool names, double reach,
+                                               double clearance, double tight_clearance) const {
+  Interval start{at - reach, at + reach};
   if (vertical) {
-    room = intersect(room, {area.x, area.right()});
+    start = intersect(start, {area.x, area.right()});
   } else {
-    room = intersect(room, {area.y, area.bottom()});
+    start = intersect(start, {area.y, area.bottom()});
   }
-  // The band the segment can sweep, across its whole extent (open at its ends, so that the
-  // shapes it starts or ends beside do not count).
-  const Box sweep = vertical ? Box{at - reach, along.lo, 2 * reach, along.length()}
-                             : Box{along.lo, at - reach, along.length(), 2 * reach};
-  auto limit = [&](const Box& raw, double clearance) {
+  Interval room = start, tight = start;
+  auto limit = [&](const Box& raw, double clearance, Interval& room) {
     const Box b = inflate(raw, clearance);
     const double lo = vertical ? b.x : b.y;
     const double hi = vertical ? b.right() : b.bottom();
@@ -74,11 +77,20 @@ Interval FreeSpace::room(bool vertical, double at, Interval along, const Box& ar
     }
     return false;
   };
-  const Box grown =
-      vertical ? Box{sweep.x - clearance, sweep.y, sweep.width + 2 * clearance, sweep.height}
-               : Box{sweep.x, sweep.y - clearance, sweep.width, sweep.height + 2 * clearance};
-  shapes_.find(grown, [&](int id) { return limit(shapes_.box(id), clearance); });
-  strips_.find(grown, [&](int id) { return limit(strips_.box(id), clearance); });
+  // The band the segment can sweep, across its whole extent (open at its ends, so that the
+  // shapes it starts or ends beside do not count), grown by the larger clearance: a box beyond
+  // it lies further than `reach` off even with the smaller one, so it limits neither room.
+  const double widest = std::max(clearance, tight_clearance);
+  const Box grown = vertical
+                        ? Box{at - reach - widest, along.lo, 2 * (reach + widest), along.length()}
+                        : Box{along.lo, at - reach - widest, along.length(), 2 * (reach + widest)};
+  auto limit_both = [&](const Box& raw) {
+    limit(raw, clearance, room);
+    limit(raw, tight_clearance, tight);
+    return false;
+  };
+  shapes_.find(grown, [&](int id) { return limit_both(shapes_.box(id)); });
+  strips_.find(grown, [&](int id) { return limit_both(strips_.box(id)); });
   if (names) {
     // Names are kept off only by a segment that is clear of them now.
     const Interval hard = room;
@@ -91,13 +103,15 @@ Interval FreeSpace::room(bool vertical, double at, Interval along, const Box& ar
         through = true;
         return true;
       }
-      return limit(n, NAME_CLEARANCE);
+      return limit(n, NAME_CLEARANCE, room);
     });
     if (through) room = hard;
   }
   limit_by_borders(vertical, at, along, std::min(clearance, BORDER_KEEP_OFF), room);
+  limit_by_borders(vertical, at, along, std::min(tight_clearance, BORDER_KEEP_OFF), tight);
   if (room.empty()) room = {at, at};
-  return room;
+  if (tight.empty()) tight = {at, at};
+  return {room, tight};
 }
 
 void FreeSpace::limit_by_borders(bool vertical, double at, Interval along, double keep_off,

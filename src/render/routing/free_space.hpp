@@ -3,6 +3,7 @@
 // to cross; pool and lane borders are lines routes cross but keep off when running beside.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include "box_index.hpp"
@@ -33,6 +34,11 @@ class FreeSpace {
   /// keep-off from borders: the room of a channel too tight for the usual margins.
   Interval room(bool vertical, double at, Interval along, const Box& area, bool names, double reach,
                 double clearance = CLEARANCE) const;
+  /// The room with `clearance` (kept off names with `names`) and the room with
+  /// `tight_clearance` (never kept off names), found by one look at the obstacles.
+  std::pair<Interval, Interval> rooms(bool vertical, double at, Interval along, const Box& area,
+                                      bool names, double reach, double clearance,
+                                      double tight_clearance) const;
 
   /// How long the axis-parallel segment a-b runs inside the names of shapes, leaving out the
   /// names of nodes `a_node` and `b_node`.

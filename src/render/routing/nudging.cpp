@@ -146,8 +146,13 @@ double shared_length(const std::vector<Point>& a, const std::vector<Point>& b, b
 class Pass {
  public:
   Pass(std::vector<DrawnRoute>& routes, const Problem& problem, const FreeSpace& space,
-       bool vertical, std::vector<Crowded>& crowded)
-      : routes_(routes), problem_(problem), space_(space), vertical_(vertical), crowded_(crowded) {}
+       bool vertical, std::vector<Crowded>& crowded, RoomMemo& rooms)
+      : routes_(routes),
+        problem_(problem),
+        space_(space),
+        vertical_(vertical),
+        crowded_(crowded),
+        rooms_(rooms) {}
 
   void run() {
     collect_pieces();
@@ -210,31 +215,42 @@ class Pass {
     if (from_start < fork_length_[static_cast<std::size_t>(r)] - 0.5) piece.fork = route.fork;
     if (to_end < join_length_[static_cast<std::size_t>(r)] - 0.5) piece.join = route.join;
 
-    // The room with the usual clearance (keeping off names too) and with the tight one.
-    auto room_with = [&](double clearance) {
-      const bool names = clearance == CLEARANCE;
-      Interval room{-1e18, 1e18};
+    // The room with the usual clearance (keeping off names too) and with the tight one, both
+    // found by one look at the obstacles, or kept from an earlier round.
+    const RoomMemo::Segment segment{vertical_,         first,    last, route.source_side,
+                                    route.target_side, piece.at, a,    b};
+    if (const RoomMemo::Rooms* kept = rooms_.find(route.link, segment)) {
+      piece.room = kept->usual;
+      piece.tight = kept->tight;
+    } else {
+      piece.room = piece.tight = {-1e18, 1e18};
+      auto narrow = [&](Interval along, bool names) {
+        const auto [usual, tight] = space_.rooms(vertical_, piece.at, along, link.area, names,
+                                                 REACH, CLEARANCE, TIGHT_CLEARANCE);
+        piece.room = intersect(piece.room, usual);
+        piece.tight = intersect(piece.tight, tight);
+      };
       if (piece.port) {
         if (first) {
-          room = intersect(room, port_range(problem_.nodes[static_cast<std::size_t>(link.source)],
-                                            route.source_side));
+          piece.room = intersect(
+              piece.room,
+              port_range(problem_.nodes[static_cast<std::size_t>(link.source)], route.source_side));
         }
         if (last) {
-          room = intersect(room, port_range(problem_.nodes[static_cast<std::size_t>(link.target)],
-                                            route.target_side));
+          piece.room = intersect(
+              piece.room,
+              port_range(problem_.nodes[static_cast<std::size_t>(link.target)], route.target_side));
         }
-        return intersect(room, space_.room(vertical_, piece.at, piece.along, link.area, false,
-                                           REACH, clearance));
+        piece.tight = piece.room;
+        narrow(piece.along, false);
+      } else {
+        narrow(piece.along, true);
+        // The lines through its ends, along which its neighbours grow or shrink.
+        narrow({a, a}, false);
+        narrow({b, b}, false);
       }
-      room = space_.room(vertical_, piece.at, piece.along, link.area, names, REACH, clearance);
-      // The lines through its ends, along which its neighbours grow or shrink.
-      room = intersect(
-          room, space_.room(vertical_, piece.at, {a, a}, link.area, false, REACH, clearance));
-      return intersect(
-          room, space_.room(vertical_, piece.at, {b, b}, link.area, false, REACH, clearance));
-    };
-    piece.room = room_with(CLEARANCE);
-    piece.tight = room_with(TIGHT_CLEARANCE);
+      rooms_.keep(route.link, segment, {piece.room, piece.tight});
+    }
     // The neighbouring segments keep their direction: a stub at least STUB long, any other at
     // most half way towards the segment beyond it (which moves in this pass too).
     auto keep = [&](int other_end, bool neighbour_is_port) {
@@ -797,6 +813,7 @@ class Pass {
   std::vector<Piece> pieces_;
   std::vector<Unit> units_;
   std::vector<Crowded>& crowded_;
+  RoomMemo& rooms_;
 };
 
 }  // namespace
@@ -841,11 +858,22 @@ std::vector<Point> simplified(const std::vector<Point>& points) {
   return out;
 }
 
+const RoomMemo::Rooms* RoomMemo::find(int link, const Segment& segment) const {
+  for (const auto& [kept, rooms] : by_link_[static_cast<std::size_t>(link)]) {
+    if (kept == segment) return &rooms;
+  }
+  return nullptr;
+}
+
+void RoomMemo::keep(int link, const Segment& segment, const Rooms& rooms) {
+  by_link_[static_cast<std::size_t>(link)].emplace_back(segment, rooms);
+}
+
 std::vector<Crowded> nudge(std::vector<DrawnRoute>& routes, const Problem& problem,
-                           const FreeSpace& space) {
+                           const FreeSpace& space, RoomMemo& rooms) {
   std::vector<Crowded> crowded;
   for (const bool vertical : {true, false}) {
-    Pass(routes, problem, space, vertical, crowded).run();
+    Pass(routes, problem, space, vertical, crowded, rooms).run();
     for (DrawnRoute& r : routes) r.points = simplified(r.points);
   }
   return crowded;

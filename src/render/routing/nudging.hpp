@@ -31,10 +31,41 @@ struct DrawnRoute {
   int join = -1;
 };
 
+/// The rooms of the segments nudging has measured, kept from one round of laying to the next:
+/// most routes are not laid again, and measuring their segments' rooms is the costliest part of
+/// nudging a large diagram. A room depends only on the segment, its link and its ends' sides.
+class RoomMemo {
+ public:
+  explicit RoomMemo(std::size_t links) : by_link_(links) {}
+
+  struct Segment {
+    bool vertical = false;
+    bool first = false;  // it starts at the link's source
+    bool last = false;   // it ends at the link's target
+    Side source_side = Side::RIGHT;
+    Side target_side = Side::LEFT;
+    double at = 0;  // where it runs across, and its two ends along
+    double a = 0;
+    double b = 0;
+    bool operator==(const Segment&) const = default;
+  };
+  struct Rooms {
+    Interval usual;
+    Interval tight;
+  };
+
+  /// The rooms kept for `segment` of link number `link`, or null.
+  const Rooms* find(int link, const Segment& segment) const;
+  void keep(int link, const Segment& segment, const Rooms& rooms);
+
+ private:
+  std::vector<std::vector<std::pair<Segment, Rooms>>> by_link_;
+};
+
 /// Moves the segments of `routes` apart as described above, and tells where two unrelated
 /// routes could not be parted MIN_SEPARATION apart.
 std::vector<Crowded> nudge(std::vector<DrawnRoute>& routes, const Problem& problem,
-                           const FreeSpace& space);
+                           const FreeSpace& space, RoomMemo& rooms);
 
 /// How far each route runs on the trunk of its fork from its start, and of its join to its end.
 struct TrunkLengths {

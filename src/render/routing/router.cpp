@@ -226,6 +226,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   for (std::size_t k = 0; k < order.size(); ++k)
     rank[static_cast<std::size_t>(order[k])] = static_cast<int>(k);
 
+  RoomMemo rooms(problem.links.size());
   std::vector<DrawnRoute> routes;
   std::vector<DrawnRoute> least_crowded_routes;
   std::size_t least_crowded = std::numeric_limits<std::size_t>::max();
@@ -272,7 +273,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
     // crowded stretches than the best before it ends the rounds (the channels have no room to
     // spare, and laying again only costs time); the least crowded round's routes stand.
     mark_families(problem, routes);
-    const std::vector<Crowded> crowded = nudge(routes, problem, space);
+    const std::vector<Crowded> crowded = nudge(routes, problem, space, rooms);
     if (crowded.size() >= least_crowded) {
       routes = std::move(least_crowded_routes);
       break;
