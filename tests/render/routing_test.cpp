@@ -9,6 +9,7 @@
 #include <iostream>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -735,6 +736,51 @@ TEST(ConnectionRouting, FlowsBetweenFarApartShapesKeepEveryRoutingRule) {
     report_faults(faults, "far-", i, d.pools, failures);
   }
   EXPECT_GT(far, 500);
+}
+
+// Hundreds of long flows through one lane of one row: far more than its channels hold
+// MIN_SEPARATION apart. They are stacked in the order they were laid in over the room there is,
+// and still keep out of every shape and inside their pool, the same on every run.
+TEST(ConnectionRouting, ChannelsFarTooNarrowForTheirFlowsStillKeepFlowsOutOfShapes) {
+  constexpr int COLUMNS = 1600;
+  constexpr int LONG_FLOWS = COLUMNS / 2;
+  Diagram d;
+  Pool& p = d.pool("pool");
+  Lane& l = d.lane(p, "lane", 1, COLUMNS);
+  std::vector<Shape*> row;
+  for (int c = 0; c < COLUMNS; ++c)
+    row.push_back(&d.shape(l, "s" + std::to_string(c), ElementType::TASK, 0, c));
+  d.end_pool();
+  for (int c = 0; c + 1 < COLUMNS; ++c)
+    row[static_cast<size_t>(c)]->connect(*row[static_cast<size_t>(c) + 1], "");
+  for (int c = 0; c < LONG_FLOWS; ++c)
+    row[static_cast<size_t>(c)]->connect(*row[static_cast<size_t>(c + LONG_FLOWS)], "");
+  d.route();
+
+  // Every rule but parting holds (the lane has no room for that).
+  std::string faults;
+  std::istringstream lines(route_faults(d.pools));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(" runs on ") == std::string::npos) faults += line + "\n";
+  }
+  EXPECT_EQ(faults, "");
+  // The long runs are spread over the channels, not piled on a few lines.
+  auto long_runs = [&] {
+    std::vector<std::vector<Point>> routes;
+    std::set<double> heights;
+    for (int c = 0; c < LONG_FLOWS; ++c) {
+      const auto& w = row[static_cast<size_t>(c)]->connection_to->back().waypoints;
+      routes.push_back(w);
+      for (size_t i = 0; i + 1 < w.size(); ++i) {
+        if (w[i].y == w[i + 1].y && std::abs(w[i].x - w[i + 1].x) > 3000) heights.insert(w[i].y);
+      }
+    }
+    return std::pair{routes, heights.size()};
+  };
+  const auto [first, heights] = long_runs();
+  EXPECT_GT(heights, 20u);
+  d.route();
+  EXPECT_EQ(long_runs().first, first);
 }
 
 TEST(ConnectionRouting, ShapesOffTheGridStillGetOrthogonalRoutes) {

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "ports.hpp"
+#include "raise_tree.hpp"
 #include "settings.hpp"
 
 namespace orvane::routing {
@@ -25,6 +26,10 @@ constexpr double WIDE = 150;
 constexpr double END_GAP = 2;
 // Grouping looks for units that may meet across their lines in bands this wide.
 constexpr double GROUP_BAND = 256;
+// A group that cannot be parted (more of its units overlap at one point than its room holds
+// MIN_SEPARATION apart) is packed when its units times that depth exceed this: weighing each
+// overlapping pair (their turns, the widest gap) would cost far more than it can give there.
+constexpr double PACKED_WORK = 100'000;
 
 class DisjointSets {
  public:
@@ -500,10 +505,106 @@ class Pass {
     return 0;
   }
 
+  // The most units that overlap at one point along their lines.
+  std::size_t depth(const std::vector<int>& group) const {
+    std::vector<std::pair<double, int>> events;
+    events.reserve(group.size() * 2);
+    for (const int id : group) {
+      const Unit& u = units_[static_cast<std::size_t>(id)];
+      events.emplace_back(u.along.lo - END_GAP / 2, 1);
+      events.emplace_back(u.along.hi + END_GAP / 2, -1);
+    }
+    // At one place, ends come before starts: units that only touch there do not overlap.
+    std::sort(events.begin(), events.end());
+    std::size_t deepest = 0, now = 0;
+    for (const auto& [at, change] : events) {
+      now = change > 0 ? now + 1 : now - 1;
+      deepest = std::max(deepest, now);
+    }
+    return deepest;
+  }
+
+  // Whether a group cannot be parted and is large enough to be packed (see PACKED_WORK).
+  bool packed(const std::vector<int>& group) const {
+    Interval hull{1e18, -1e18};
+    for (const int id : group) {
+      const Interval& t = units_[static_cast<std::size_t>(id)].tight;
+      hull = {std::min(hull.lo, t.lo), std::max(hull.hi, t.hi)};
+    }
+    const auto deepest = static_cast<double>(depth(group));
+    return (deepest - 1) * MIN_SEPARATION > hull.length() &&
+           static_cast<double>(group.size()) * deepest > PACKED_WORK;
+  }
+
+  // A packed group: its units keep the order of the lines the search laid them on, each a
+  // track above the overlapping units before it, and the tracks share each unit's tight room
+  // evenly. Crowding is told only between units shorter than LONG_REACH: the longer ones run
+  // along corridors, chosen already as the lines least shared, so laying again cannot part them.
+  void place_packed(const std::vector<int>& group) {
+    std::vector<int> by_line(group);
+    std::sort(by_line.begin(), by_line.end(), [&](int a, int b) {
+      const Unit& ua = units_[static_cast<std::size_t>(a)];
+      const Unit& ub = units_[static_cast<std::size_t>(b)];
+      if (ua.at != ub.at) return ua.at < ub.at;
+      if (ua.order != ub.order) return ua.order < ub.order;
+      return a < b;
+    });
+    auto begins = [&](int id) {
+      return units_[static_cast<std::size_t>(id)].along.lo - END_GAP / 2;
+    };
+    auto ends = [&](int id) { return units_[static_cast<std::size_t>(id)].along.hi + END_GAP / 2; };
+    std::vector<double> marks;
+    marks.reserve(group.size() * 2);
+    for (const int id : group) {
+      marks.push_back(begins(id));
+      marks.push_back(ends(id));
+    }
+    std::sort(marks.begin(), marks.end());
+    marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
+    auto slot = [&](double v) {
+      return static_cast<std::size_t>(std::lower_bound(marks.begin(), marks.end(), v) -
+                                      marks.begin());
+    };
+    RaiseTree heights(marks.size());
+    std::vector<int> track(group.size());
+    int tracks = 0;
+    for (std::size_t k = 0; k < by_line.size(); ++k) {
+      const std::size_t lo = slot(begins(by_line[k])), hi = slot(ends(by_line[k]));
+      track[k] = heights.highest(lo, hi) + 1;
+      heights.raise(lo, hi, track[k]);
+      tracks = std::max(tracks, track[k] + 1);
+    }
+    for (std::size_t k = 0; k < by_line.size(); ++k) {
+      Unit& u = units_[static_cast<std::size_t>(by_line[k])];
+      u.at = u.tight.lo + (track[k] + 0.5) / tracks * u.tight.length();
+    }
+    std::vector<int> short_units;
+    for (const int id : group) {
+      if (units_[static_cast<std::size_t>(id)].along.length() <= LONG_REACH)
+        short_units.push_back(id);
+    }
+    std::sort(short_units.begin(), short_units.end(),
+              [&](int a, int b) { return begins(a) < begins(b); });
+    std::vector<int> active;
+    for (const int id : short_units) {
+      std::erase_if(active, [&](int other) { return ends(other) <= begins(id); });
+      const Unit& u = units_[static_cast<std::size_t>(id)];
+      for (const int other : active) {
+        const Unit& v = units_[static_cast<std::size_t>(other)];
+        if (std::abs(u.at - v.at) < MIN_SEPARATION - 0.01) report_crowding(v, u);
+      }
+      active.push_back(id);
+    }
+  }
+
   void place(const std::vector<int>& group) {
     if (group.size() == 1) {
       Unit& u = units_[static_cast<std::size_t>(group.front())];
       u.at = ideal(u);
+      return;
+    }
+    if (packed(group)) {
+      place_packed(group);
       return;
     }
     const std::size_t n = group.size();
