@@ -43,11 +43,6 @@ bool FreeSpace::clear(const Point& a, const Point& b, double clearance, int a_no
   return !shape_in_way && !strips_.hits(region);
 }
 
-Interval FreeSpace::room(bool vertical, double at, Interval along, const Box& area, bool names,
-                         double reach, double clearance) const {
-  return rooms(vertical, at, along, area, names, reach, clearance, clearance).first;
-}
-
 std::pair<Interval, Interval> FreeSpace::rooms(bool vertical, double at, Interval along,
                                                const Box& area, bool names, double reach,
                                                double clearance, double tight_clearance) const {

@@ -25,17 +25,15 @@ class FreeSpace {
   bool clear(const Point& a, const Point& b, double clearance, int a_node = -1,
              int b_node = -1) const;
 
-  /// How far an axis-parallel segment may be moved across itself and stay CLEARANCE off every
+  /// How far an axis-parallel segment may be moved across itself and stay `clearance` off every
   /// obstacle beside its extent (and off the names of shapes, with `names`), off the borders
   /// running beside it and inside `area`: the coordinates it may take, never further than
   /// `reach` from where it is. `vertical`: the segment runs at x = `at` over `along` of y (else
   /// at y over x). A segment of no length finds the room of the line through its point.
-  /// `clearance` (at most CLEARANCE) replaces CLEARANCE for shapes and strips and caps the
-  /// keep-off from borders: the room of a channel too tight for the usual margins.
-  Interval room(bool vertical, double at, Interval along, const Box& area, bool names, double reach,
-                double clearance = CLEARANCE) const;
-  /// The room with `clearance` (kept off names with `names`) and the room with
-  /// `tight_clearance` (never kept off names), found by one look at the obstacles.
+  /// `clearance` (at most CLEARANCE) is kept from shapes and strips and caps the keep-off from
+  /// borders. Returned with it, found by the same look at the obstacles: the room with
+  /// `tight_clearance` instead (never kept off names), for a channel too tight for the usual
+  /// margins.
   std::pair<Interval, Interval> rooms(bool vertical, double at, Interval along, const Box& area,
                                       bool names, double reach, double clearance,
                                       double tight_clearance) const;
