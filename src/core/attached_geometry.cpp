@@ -325,6 +325,9 @@ void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
       }
     }
   }
+  // Without such flows there is nothing to route, and measuring every name for the blockers
+  // below would cost a large diagram seconds.
+  if (flows.empty()) return;
   std::map<const Shape*, std::vector<Connection*>> by_shape;
   for (auto& [shape, c] : flows) by_shape[shape].push_back(c);
   // What a message must not run through: every placed shape and its name.
