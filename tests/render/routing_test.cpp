@@ -142,6 +142,51 @@ bool has_box_band(const Box& b) {
 }
 
 // Checks every route and label of the diagram; returns the faults found, one per line.
+// How long parallel segments of two routes run 0.5 to 6 px apart, where they read as one thick
+// line or a band of tracks rather than as one trunk or two routes.
+double band_length(const Connection& a, const Connection& b) {
+  double length = 0;
+  for (size_t i = 0; i + 1 < a.waypoints.size(); ++i) {
+    const Point& p = a.waypoints[i];
+    const Point& q = a.waypoints[i + 1];
+    for (size_t j = 0; j + 1 < b.waypoints.size(); ++j) {
+      const Point& u = b.waypoints[j];
+      const Point& v = b.waypoints[j + 1];
+      const bool across = p.y == q.y && u.y == v.y;
+      if (!across && !(p.x == q.x && u.x == v.x)) continue;
+      const double gap = across ? std::abs(p.y - u.y) : std::abs(p.x - u.x);
+      const double lo = across ? std::max(std::min(p.x, q.x), std::min(u.x, v.x))
+                               : std::max(std::min(p.y, q.y), std::min(u.y, v.y));
+      const double hi = across ? std::min(std::max(p.x, q.x), std::max(u.x, v.x))
+                               : std::min(std::max(p.y, q.y), std::max(u.y, v.y));
+      if (gap >= 0.5 && gap <= 6 && hi > lo) length += hi - lo;
+    }
+  }
+  return length;
+}
+
+// Pairs of routes with an end in common that run as a band (see band_length) rather than
+// sharing a trunk or running apart.
+int bands(const std::vector<std::unique_ptr<Pool>>& pools) {
+  int count = 0;
+  std::vector<const Connection*> routed;
+  for (Shape* s : shapes_of(pools)) {
+    for (const Connection& c : *s->connection_to) {
+      if (c.waypoints.size() >= 2) routed.push_back(&c);
+    }
+  }
+  for (size_t i = 0; i < routed.size(); ++i) {
+    for (size_t j = i + 1; j < routed.size(); ++j) {
+      const Connection& a = *routed[i];
+      const Connection& b = *routed[j];
+      const bool related = a.source == b.source || a.source == b.target || a.target == b.source ||
+                           a.target == b.target;
+      if (related && band_length(a, b) > 20) ++count;
+    }
+  }
+  return count;
+}
+
 std::string route_faults(const std::vector<std::unique_ptr<Pool>>& pools) {
   std::string faults;
   std::map<const Shape*, Box> pool_of;
@@ -464,6 +509,32 @@ TEST(ConnectionRouting, ForkBranchesShareOneTrunkInsteadOfParallelTracks) {
     EXPECT_TRUE(xs[i] == xs[i - 1] || xs[i] - xs[i - 1] >= 12) << xs[i - 1] << " " << xs[i];
   }
   EXPECT_EQ(route_faults(d.pools), "");
+}
+
+// A parallel split into four tasks whose many empty branches all run to the join as well:
+// branches that cannot share one trunk (they join the same two gateways) get tracks of their
+// own, never a band of lines a few pixels apart, even where the channel is crowded.
+TEST(ConnectionRouting, BranchesBetweenTheSameGatewaysRunApartNotAsABand) {
+  Swimboard board("Split", 100, 100, false, "DEFAULT", "png");
+  Lane& lane = board.add_pool("Company").add_lane("Warehouse", "", 0, "", "", "", "");
+  Shape& start = lane.add_element("Request received", ElementType::START);
+  Shape& split = lane.add_element("", ElementType::PARALLEL);
+  std::vector<Shape*> tasks;
+  for (const char* name : {"Confirm application", "Send claim", "Confirm offer", "Update stock"})
+    tasks.push_back(&lane.add_element(name, ElementType::TASK));
+  Shape& join = lane.add_element("", ElementType::PARALLEL);
+  Shape& next = lane.add_element("Create shipment", ElementType::TASK);
+  start.connect(split);
+  for (Shape* t : tasks) split.connect(*t);
+  for (Shape* t : tasks) {
+    split.connect(join);
+    t->connect(join);
+    split.connect(join);
+  }
+  join.connect(next);
+  board.draw();
+  EXPECT_EQ(bands(board._pools), 0);
+  EXPECT_EQ(route_faults(board._pools), "");
 }
 
 // A side the caller set is kept, and the caller's fields are left as they were; a side that

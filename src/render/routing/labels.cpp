@@ -149,7 +149,8 @@ void place_names(Problem& problem, const std::vector<DrawnRoute>& routes, Places
       }
     }
     // Else the first place clear of the shape's own routes, else of the routes leaving it (a
-    // name read along a flow as it leaves misleads most), among the candidates, then round it.
+    // name read along a flow as it leaves misleads most), among the candidates, then round it;
+    // in its lane, else (a lane too full round the shape) anywhere round it in its pool.
     const auto own_route_through = [&](const Box& box, bool leaving_only) {
       for (const DrawnRoute* r : at_node[n]) {
         const bool leaving =
@@ -158,23 +159,32 @@ void place_names(Problem& problem, const std::vector<DrawnRoute>& routes, Places
       }
       return false;
     };
-    for (const bool leaving_only : {false, true}) {
-      if (chosen && !own_route_through(*chosen, leaving_only)) break;
-      const auto fits = [&](const Box& c) {
-        return contains(lane, c) && places.solid_free(c) && !own_route_through(c, leaving_only);
-      };
-      const auto found = std::find_if(frames.begin(), frames.end(), fits);
-      std::optional<Box> clear;
-      if (found != frames.end()) {
-        clear = *found;
-      } else if (auto near = search_around({cx, cy}, w, h, last_reach(w, h),
-                                           [&](const Box& c) { return fits(framed(c)); })) {
-        clear = framed(*near);
-      }
-      if (clear) {
-        chosen = clear;
+    const Box pool = node.pool >= 0 && usable(problem.pools[static_cast<std::size_t>(node.pool)])
+                         ? problem.pools[static_cast<std::size_t>(node.pool)]
+                         : problem.bounds;
+    bool settled = false;
+    for (const Box* area : {&lane, &pool}) {
+      for (const bool leaving_only : {false, true}) {
+        if (chosen && !own_route_through(*chosen, leaving_only)) {
+          settled = true;
+          break;
+        }
+        const auto fits = [&](const Box& c) {
+          return contains(*area, c) && places.solid_free(c) && !own_route_through(c, leaving_only);
+        };
+        const auto found = std::find_if(frames.begin(), frames.end(), fits);
+        if (found != frames.end()) {
+          chosen = *found;
+        } else if (auto near = search_around({cx, cy}, w, h, last_reach(w, h),
+                                             [&](const Box& c) { return fits(framed(c)); })) {
+          chosen = framed(*near);
+        } else {
+          continue;
+        }
+        settled = true;
         break;
       }
+      if (settled) break;
     }
     node.shape->label_box = chosen.value_or(framed(ink));
     places.add_solid(node.shape->label_box);

@@ -874,14 +874,15 @@ class Pass {
     }
   }
 
-  // The unrelated pieces of two units placed too close, as crowded stretches of the lines
-  // the search laid them on.
+  // The pieces of two units placed too close, as crowded stretches of the lines the search
+  // laid them on. Pieces of one trunk are meant to meet; any other two, even of routes with an
+  // end in common, would read as a band of parallel tracks.
   void report_crowding(const Unit& a, const Unit& b) {
     for (int x : a.pieces) {
       for (int y : b.pieces) {
         const Piece& px = pieces_[static_cast<std::size_t>(x)];
         const Piece& py = pieces_[static_cast<std::size_t>(y)];
-        if (related(px, py)) continue;
+        if ((px.fork >= 0 && px.fork == py.fork) || (px.join >= 0 && px.join == py.join)) continue;
         const Interval along = intersect(px.along, py.along);
         if (along.length() <= 0) continue;
         const int lx = routes_[static_cast<std::size_t>(px.route)].link;
