@@ -1,9 +1,6 @@
 include(CMakePackageConfigHelpers)
 set(_orvane_libraries orvane_core orvane_layout orvane_render orvane_export orvane_swimboard
                         orvane_read)
-if(DEFINED ORVANE_BIN_RPATH)
-  set_target_properties(${_orvane_libraries} PROPERTIES INSTALL_RPATH "${ORVANE_LIB_RPATH}")
-endif()
 install(TARGETS ${_orvane_libraries}
         EXPORT orvaneTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}

@@ -48,6 +48,15 @@ function(orvane_add_library name)
   target_compile_features(${name} PUBLIC cxx_std_20)
   set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION}
                         SOVERSION ${PROJECT_VERSION_MAJOR} EXPORT_NAME ${_short})
+  # All libraries in one folder of the build tree, as when installed, so that each finds the
+  # others by the search path it is installed with ($ORIGIN). A build-tree search path that
+  # differs from the installed one gets a trailing empty entry from CMake (room for editing it
+  # at install), and the loader reads an empty entry as the current folder.
+  set_target_properties(${name} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib)
+  if(DEFINED ORVANE_LIB_RPATH)
+    set_target_properties(${name} PROPERTIES INSTALL_RPATH "${ORVANE_LIB_RPATH}"
+                                             BUILD_WITH_INSTALL_RPATH ON)
+  endif()
   orvane_target_defaults(${name})
 endfunction()
 
