@@ -392,16 +392,18 @@ int run_check(const std::string& file, const LoadOptions& options, const Verbosi
   return EXIT_OK;
 }
 
-// Writes the description of a diagram file (a BPMN document or a description) as YAML.
+// Writes the description of a diagram file (a BPMN document or a description) as YAML, to
+// standard output for "-".
 int run_convert(const std::string& file, const std::string& output, const LoadOptions& options,
                 const Verbosity& verbosity) {
+  const bool to_stdout = output == "-";
   const std::string ext = lower(std::filesystem::path(output).extension().string());
-  if (ext != ".yaml" && ext != ".yml") {
+  if (!to_stdout && ext != ".yaml" && ext != ".yml") {
     std::cerr << output << ": error: cannot tell the output format from the file name; use "
-              << ".yaml or .yml for a description\n";
+              << ".yaml or .yml for a description, or - for standard output\n";
     return EXIT_BAD_INPUT;
   }
-  check_output_places({output});
+  if (!to_stdout) check_output_places({output});
   const std::string text = read_description_file(file, options.limits);
   DiagramDescription description;
   if (input_format(file, text) == InputFormat::BPMN) {
@@ -410,6 +412,14 @@ int run_convert(const std::string& file, const std::string& output, const LoadOp
     description = std::move(reading.diagram);
   } else {
     description = parse_description(text, file, options.limits);
+  }
+  if (to_stdout) {
+    std::cout << description_to_yaml(description) << std::flush;
+    if (!std::cout) {
+      std::cerr << "-: error: cannot write the description to standard output\n";
+      return EXIT_WRITE_FAILED;
+    }
+    return EXIT_OK;
   }
   write_step(output, [&] { write_file_atomically(output, description_to_yaml(description)); });
   progress(verbosity) << "wrote " << output << "\n";
@@ -506,7 +516,9 @@ int main(int argc, char** argv) {
       "convert", "Write the description of a diagram file (BPMN or YAML) as a YAML description");
   convert_cmd->add_option("FILE", convert_file, "Diagram file: a YAML description or BPMN 2.0 XML")
       ->required();
-  convert_cmd->add_option("-o,--output", convert_output, "Description file (.yaml)")->required();
+  convert_cmd
+      ->add_option("-o,--output", convert_output, "Description file (.yaml), - for standard output")
+      ->required();
   LoadOptions convert_options;
   add_limit_options(convert_cmd, convert_options.limits);
 

@@ -332,6 +332,10 @@ TEST_F(Command, ABpmnFileIsDrawnLaidOutAndConvertedWhateverItsName) {
   ASSERT_EQ(run("render " + yaml.string() + " -o " + (dir_ / "y.png").string()).code, 0);
   EXPECT_EQ(slurp(dir_ / "y.png"), slurp(dir_ / "m.png"));
   EXPECT_EQ(run("convert " + model.string() + " -o " + (dir_ / "m.txt").string()).code, 2);
+  // "-" writes the same description to standard output, and nothing else there.
+  Result piped = run("convert " + model.string() + " -o -");
+  ASSERT_EQ(piped.code, 0) << piped.err;
+  EXPECT_EQ(piped.out, slurp(yaml));
 }
 
 TEST_F(Command, ABadBpmnFileExitsTwoNamingLineAndColumn) {
