@@ -191,7 +191,8 @@ class BpmnReader {
     reading_ = &reading;
     Target main{&reading.diagram, 0};
 
-    std::unordered_set<std::string> shown_processes;
+    // Each process shown with its contents, and the pool showing it.
+    std::unordered_map<std::string, std::string> shown_processes;
     if (collaboration) {
       std::vector<pugi::xml_node> participants = children(collaboration, "participant");
       sort_by_drawing(participants, true);
@@ -385,7 +386,7 @@ class BpmnReader {
   // ---- pools ----
 
   void read_participant(pugi::xml_node participant, Target& main,
-                        std::unordered_set<std::string>& shown_processes) {
+                        std::unordered_map<std::string, std::string>& shown_processes) {
     PoolDescription pool;
     pool.id = participant.attribute("id").value();
     pool.name = clean_text(participant.attribute("name").value());
@@ -403,14 +404,22 @@ class BpmnReader {
     }
     // A participant whose process is shown elsewhere, or holds nothing, is drawn as a band.
     const std::string process_id = process ? process.attribute("id").value() : "";
-    if (!process || shown_processes.count(process_id) != 0 || !has_flow_elements(process)) {
+    const auto shown = shown_processes.find(process_id);
+    if (process && shown != shown_processes.end()) {
+      reading_->not_drawn.push_back(
+          {pool.mark,
+           fmt::format("the process {} of participant {} is not drawn there: pool {} "
+                       "shows it; {} is drawn as a band",
+                       quote(process_id), quote(pool.id), quote(shown->second), quote(pool.id))});
+    }
+    if (!process || shown != shown_processes.end() || !has_flow_elements(process)) {
       pool.black_box = true;
       if (pool.name.empty()) pool.name = pool.id;
       black_boxes_.insert(pool.id);
       main.diagram->pools.push_back(std::move(pool));
       return;
     }
-    shown_processes.insert(process_id);
+    shown_processes.emplace(process_id, pool.id);
     shown_pools_.insert(pool.id);
     if (first_process_id_.empty()) first_process_id_ = process_id;
     main.diagram->pools.push_back(std::move(pool));

@@ -324,6 +324,29 @@ TEST(BpmnReader, MessageFlowsThatCannotBeDrawnAreListedWithTheirReason) {
   EXPECT_TRUE(load_bpmn_text(text, "m.bpmn").board != nullptr);
 }
 
+// A process is drawn once: a second participant showing it is drawn as a band, and says so.
+TEST(BpmnReader, ASecondParticipantOfAShownProcessIsABandAndListed) {
+  const std::string text = R"(<?xml version="1.0" encoding="UTF-8"?>
+<definitions xmlns="http://www.omg.org/spec/BPMN/20100524/MODEL" id="d">
+  <collaboration id="c">
+    <participant id="shop" name="Shop" processRef="p1"/>
+    <participant id="branch" name="Branch" processRef="p1"/>
+  </collaboration>
+  <process id="p1"><task id="order" name="Order"/></process>
+</definitions>
+)";
+  const BpmnReading reading = read_bpmn(text, "m.bpmn");
+  ASSERT_EQ(reading.diagram.pools.size(), 2u);
+  EXPECT_FALSE(reading.diagram.pools[0].black_box);
+  EXPECT_TRUE(reading.diagram.pools[1].black_box);
+  EXPECT_EQ(reading.diagram.pools[1].name, "Branch");
+  ASSERT_EQ(reading.not_drawn.size(), 1u);
+  EXPECT_EQ(reading.not_drawn[0].what,
+            "the process 'p1' of participant 'branch' is not drawn there: pool 'shop' shows it; "
+            "'branch' is drawn as a band");
+  EXPECT_EQ(reading.not_drawn[0].mark.line, 5);
+}
+
 TEST(BpmnInput, TheFormatIsKnownFromTheContent) {
   EXPECT_EQ(input_format("model.yaml", "\xEF\xBB\xBF  <?xml version=\"1.0\"?><a/>"),
             InputFormat::BPMN);
