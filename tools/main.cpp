@@ -454,7 +454,7 @@ int main(int argc, char** argv) {
   // The commands that draw start loading the fonts' configuration first of all: it goes on
   // while the arguments are parsed and the file is read.
   const std::string word = first_word(argc, argv);
-  if (word == "render" || word == "layout") PainterFactory::prepare_fonts();
+  if (word == "render" || word == "layout") PainterFactory::prepare_fonts_at_start();
   CLI::App app{
       "orvane draws swim-lane business-process diagrams from a YAML description or a BPMN 2.0 "
       "file.",

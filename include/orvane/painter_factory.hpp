@@ -29,6 +29,12 @@ class ORVANE_API PainterFactory {
   /// process's environment until it is done, so the program must not change its environment
   /// (setenv, putenv) until a painter has set text or drawn a picture, which waits for it.
   static void prepare_fonts();
+  /// Like prepare_fonts, for the start of a program, before anything in the process has used
+  /// fontconfig (a library, another painter): reads the font configuration itself, as fontconfig
+  /// would but without the descriptions it also reads for its listing tools, and makes it the
+  /// process's configuration. The same fonts are picked, and the same rule on the environment
+  /// holds. Later calls, and calls after prepare_fonts, do nothing.
+  static void prepare_fonts_at_start();
   /// Replaces the painters made by every factory of the process (a test seam that records the
   /// calls); an empty maker restores the cairo painters.
   static void set_override(Maker maker);

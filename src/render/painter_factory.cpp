@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "cairo_painter.hpp"
+#include "font_configuration.hpp"
 #include "svg_painter.hpp"
 
 namespace orvane {
@@ -37,7 +38,12 @@ std::unique_ptr<Painter> PainterFactory::get_painter(const std::string& painter_
 void PainterFactory::prepare_fonts() {
   // The thread's default font map, which every painter made on this thread measures with,
   // loads the configuration in the background from the moment it exists.
+  wait_for_font_configuration();
   pango_cairo_font_map_get_default();
+}
+
+void PainterFactory::prepare_fonts_at_start() {
+  start_loading_font_configuration();
 }
 
 void PainterFactory::set_override(Maker maker) {

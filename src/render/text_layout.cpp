@@ -7,6 +7,8 @@
 #include <optional>
 #include <utility>
 
+#include "font_configuration.hpp"
+
 namespace orvane {
 namespace {
 
@@ -173,6 +175,8 @@ std::string settable_text(const std::string& text) {
 }
 
 PangoFontMap* loaded_font_map() {
+  // A configuration loaded at the program's start is in place before pango starts its own.
+  wait_for_font_configuration();
   PangoFontMap* map = pango_cairo_font_map_get_default();
   // Asking for the configuration waits until pango's loading thread has it.
   if (PANGO_IS_FC_FONT_MAP(map)) pango_fc_font_map_get_config(PANGO_FC_FONT_MAP(map));

@@ -97,5 +97,29 @@ TEST(FontLoading, NoThreadReadsTheEnvironmentOnceFontsPreparedEarlyHaveSetText) 
   EXPECT_EQ(reads_elsewhere, 0);
 }
 
+TEST(FontLoading, NoThreadReadsTheEnvironmentOnceFontsPreparedAtStartHaveSetText) {
+  // The program's own loading of the configuration runs while it reads its input.
+  PainterFactory::prepare_fonts_at_start();
+  auto painter = PainterFactory().get_painter("png", 200, 100);
+  TextStyle style;
+  style.font_size = 13;
+  call([&] { EXPECT_GT(painter->measure_text("Check the order", style, 80).width, 0); });
+  call([&] { painter->draw_text("Ship and bill \u4e2d\u6587", {10, 10, 120, 60}, style); });
+  call([&] { EXPECT_NE(painter->render_as("png").size(), 0u); });
+  EXPECT_EQ(reads_elsewhere, 0);
+}
+
+TEST(FontLoading, FontsPreparedAtStartOnceTextIsSetChangeNothing) {
+  // Too late to load a configuration of its own: the one in use stays, and no thread starts.
+  auto painter = PainterFactory().get_painter("png", 200, 100);
+  double width = 0;
+  call([&] { width = painter->measure_text("Check the order", {}, 80).width; });
+  call([] { PainterFactory::prepare_fonts_at_start(); });
+  EXPECT_EQ(reads_elsewhere, 0);
+  auto later = PainterFactory().get_painter("png", 200, 100);
+  call([&] { EXPECT_EQ(later->measure_text("Check the order", {}, 80).width, width); });
+  EXPECT_EQ(reads_elsewhere, 0);
+}
+
 }  // namespace
 }  // namespace orvane
