@@ -290,6 +290,7 @@ Figures measure(const Diagram& d) {
       const Edge& b = d.edges[j];
       const bool rel = related(a, b);
       double close = 0;
+      double nearest = 1e9;  // the closest parallel run, for --faults
       bool on_top = false;
       for (std::size_t s = 0; s + 1 < a.points.size(); ++s) {
         const Point& p = a.points[s];
@@ -312,16 +313,23 @@ Figures measure(const Diagram& d) {
             if (!rel && along > 0.5) on_top = true;
           } else if (dist <= (rel ? 6.0 : 12.0)) {
             close += along;
+            nearest = std::min(nearest, dist);
           }
         }
       }
       if (rel && close > 20) {
         ++f.bands;
-        if (print_faults) std::printf("  band: %s and %s\n", a.id.c_str(), b.id.c_str());
+        if (print_faults) {
+          std::printf("  band: %s and %s, %g px apart for %g px\n", a.id.c_str(), b.id.c_str(),
+                      nearest, close);
+        }
       }
       if (!rel && close > 30) {
         ++f.alongside;
-        if (print_faults) std::printf("  alongside: %s and %s\n", a.id.c_str(), b.id.c_str());
+        if (print_faults) {
+          std::printf("  alongside: %s and %s, %g px apart for %g px\n", a.id.c_str(), b.id.c_str(),
+                      nearest, close);
+        }
       }
       if (on_top) {
         ++f.shared;
