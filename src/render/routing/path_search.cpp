@@ -158,9 +158,10 @@ void PathSearch::collect_starts(const Link& link, const std::optional<Via>& from
       const GraphRoute* r = laid_.route(other);
       if (r == nullptr) continue;
       const auto& v = r->vertices;
-      // Not on the other route's own join trunk, nor at its end.
-      const std::size_t end =
-          v.size() - static_cast<std::size_t>(std::max(laid_.shared_suffix(other), 1));
+      // Not on the other route's own join trunk, nor at its end. (A route kept from an earlier
+      // round of laying may claim a longer trunk than the other route, laid again, now has.)
+      const auto shared = static_cast<std::size_t>(std::max(laid_.shared_suffix(other), 1));
+      const std::size_t end = v.size() > shared ? v.size() - shared : 0;
       double along = 0;
       for (std::size_t t = 0; t < end; ++t) {
         if (t > 0) along += distance(graph_.point(v[t - 1]), graph_.point(v[t]));
