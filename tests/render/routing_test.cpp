@@ -663,6 +663,54 @@ TEST(ConnectionRouting, LabelsInATightBundleKeepOffTheOtherRoutes) {
   }
 }
 
+// How many times two routes cross.
+int crossings(const Connection& a, const Connection& b) {
+  int count = 0;
+  for (size_t i = 0; i + 1 < a.waypoints.size(); ++i) {
+    for (size_t j = 0; j + 1 < b.waypoints.size(); ++j) {
+      const Point& p = a.waypoints[i];
+      const Point& q = a.waypoints[i + 1];
+      const Point& u = b.waypoints[j];
+      const Point& v = b.waypoints[j + 1];
+      const bool across = p.y == q.y;
+      if (across == (u.y == v.y)) continue;
+      const Point& h0 = across ? p : u;
+      const Point& h1 = across ? q : v;
+      const Point& v0 = across ? u : p;
+      const Point& v1 = across ? v : q;
+      if (v0.x > std::min(h0.x, h1.x) && v0.x < std::max(h0.x, h1.x) &&
+          h0.y > std::min(v0.y, v1.y) && h0.y < std::max(v0.y, v1.y))
+        ++count;
+    }
+  }
+  return count;
+}
+
+// A flow across a wide lane, from one row to the other, past flows running up between the rows:
+// its long stretch runs along the lane's edge, where it crosses none of them, rather than down
+// the channel between the rows, nearer its ends but crossed by every one.
+TEST(ConnectionRouting, LongFlowTakesACorridorThatCrossesNoOtherRoute) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l = d.lane(p, "L", 2, 40);
+  Shape& from = d.shape(l, "from", ElementType::TASK, 0, 0);
+  Shape& to = d.shape(l, "to", ElementType::TASK, 1, 39);
+  for (int c = 10; c < 30; c += 2)
+    d.shape(l, "b" + std::to_string(c), ElementType::TASK, 1, c)
+        .connect(d.shape(l, "a" + std::to_string(c), ElementType::TASK, 0, c));
+  from.connect(to);
+  d.route();
+  const Connection& long_flow = from.connection_to->at(0);
+  int crossed = 0;
+  for (Shape* s : d.shapes()) {
+    for (const Connection& c : *s->connection_to) {
+      if (&c != &long_flow) crossed += crossings(long_flow, c);
+    }
+  }
+  EXPECT_EQ(crossed, 0);
+  EXPECT_EQ(route_faults(d.pools), "");
+}
+
 TEST(ConnectionRouting, UnplacedShapesGetNoRouteAndStaleRoutesAreCleared) {
   Diagram d;
   Pool& p = d.pool("P");

@@ -66,6 +66,18 @@ int Corridors::sharing(bool vertical, int line, double lo, double hi) const {
   return count;
 }
 
+int Corridors::near(bool vertical, int line, double lo, double hi) const {
+  const auto& lines = vertical ? columns_ : rows_;
+  const auto at = [&](int l) { return vertical ? graph_.x(l) : graph_.y(l); };
+  int count = 0;
+  for (int l = line - 1; l >= 0 && at(line) - at(l) < IDEAL_SEPARATION; --l)
+    count += sharing(vertical, l, lo, hi);
+  for (int l = line + 1; l < static_cast<int>(lines.size()) && at(l) - at(line) < IDEAL_SEPARATION;
+       ++l)
+    count += sharing(vertical, l, lo, hi);
+  return count;
+}
+
 std::optional<GraphRoute> Corridors::route(int link_index, PathSearch& search) {
   const Link& link = problem_.links[static_cast<std::size_t>(link_index)];
   const End from{problem_.nodes[static_cast<std::size_t>(link.source)].box, std::nullopt};
@@ -111,7 +123,8 @@ std::optional<GraphRoute> Corridors::along_corridor(int link_index, const End& f
 
   // The lines clear of shapes all the way, by cost: the way to them from both ends (a line
   // near one of them leaves only one part that runs far), the corridors already on them, the
-  // routes laid along them, the names they pass.
+  // routes laid along and across them, the stretches nudging found crowded, the names they
+  // pass.
   const LaidRoutes& laid = search.laid();
   const double step = (hi - lo) / (k1 - k0);  // the mean step along the corridor
   struct Candidate {
@@ -156,7 +169,10 @@ std::optional<GraphRoute> Corridors::along_corridor(int link_index, const End& f
     Candidate full = c;
     full.cost +=
         CORRIDOR_SHARE_COST * sharing(vertical, c.line, lo, hi) +
-        SHARE_COST * step * static_cast<double>(laid.steps_taken_along(vertical, c.line, k0, k1));
+        CORRIDOR_SHARE_COST * near(vertical, c.line, lo, hi) +
+        CROWD_COST * search.crowding().crowded_length(vertical, c.line, k0, k1) +
+        SHARE_COST * step * static_cast<double>(laid.steps_taken_along(vertical, c.line, k0, k1)) +
+        CROSSING_COST * static_cast<double>(laid.crossings_along(vertical, c.line, k0, k1));
     cheapest.insert(std::upper_bound(cheapest.begin(), cheapest.end(), full, cheaper), full);
     if (cheapest.size() > CORRIDOR_TRIES) cheapest.pop_back();
   }

@@ -47,6 +47,9 @@ class Corridors {
   std::optional<GraphRoute> along_corridor(int link, const End& from, const End& to, bool vertical,
                                            PathSearch& search, int depth);
   int sharing(bool vertical, int line, double lo, double hi) const;
+  // The same on the lines either side closer than IDEAL_SEPARATION, which nudging could only
+  // part as far as the room between them allows.
+  int near(bool vertical, int line, double lo, double hi) const;
 
   const Problem& problem_;
   const ChannelGraph& graph_;

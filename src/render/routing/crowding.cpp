@@ -26,6 +26,20 @@ void Crowding::add(const Crowded& stretch) {
   empty_ = false;
 }
 
+double Crowding::crowded_length(bool vertical, int line, int first, int last) const {
+  if (empty_) return 0;
+  const auto& runs = (vertical ? columns_ : rows_)[static_cast<std::size_t>(line)];
+  const auto at = [&](int k) { return vertical ? graph_.y(k) : graph_.x(k); };
+  double length = 0;
+  for (auto it = std::lower_bound(runs.begin(), runs.end(), first,
+                                  [](const Run&r, int k) { return r.last < k; });
+       it != runs.end() && it->first <= last; ++it) {
+    const int lo = std::max(it->first, first), hi = std::min(it->last, last);
+    if (hi > lo) length += at(hi) - at(lo);
+  }
+  return length;
+}
+
 bool Crowding::covered(const std::vector<Run>& runs, int first, int last) {
   const auto it = std::lower_bound(runs.begin(), runs.end(), first,
                                    [](const Run& r, int at) { return r.last < at; });

@@ -34,6 +34,10 @@ class Crowding {
   /// Marks the vertices of the stretch as crowded along its direction.
   void add(const Crowded& stretch);
 
+  /// How many pixels of the stretch of a line (a vertical one, else a horizontal one; from
+  /// vertex `first` to vertex `last` along it) are crowded.
+  double crowded_length(bool vertical, int line, int first, int last) const;
+
   /// The price of the step from `v` to its neighbour `w`: CROWD_COST a pixel when both lie on
   /// one crowded stretch of their line.
   double cost(Vertex v, Vertex w) const {

@@ -66,25 +66,43 @@ void LaidRoutes::add(const GraphRoute& route, int source_node, int target_node) 
   entering_[{target_node, route.target_side}].push_back(route.link);
 }
 
+std::uint64_t LaidRoutes::bits_from(bool vertical, std::size_t at) const {
+  const std::vector<std::uint64_t>& bits = vertical ? used_ : used_by_rows_;
+  const std::size_t word = at / 64, shift = at % 64;
+  if (word >= bits.size()) return 0;  // past the last vertex
+  std::uint64_t w = bits[word] >> shift;
+  if (shift != 0 && word + 1 < bits.size()) w |= bits[word + 1] << (64 - shift);
+  return w;
+}
+
 std::size_t LaidRoutes::steps_taken_along(bool vertical, int line, int first, int last) const {
   if (used_.empty() || first >= last) return 0;
-  const std::vector<std::uint64_t>& bits = vertical ? used_ : used_by_rows_;
-  // 64 bits from bit `at` on.
-  auto window = [&](std::size_t at) {
-    const std::size_t word = at / 64, shift = at % 64;
-    std::uint64_t w = bits[word] >> shift;
-    if (shift != 0 && word + 1 < bits.size()) w |= bits[word + 1] << (64 - shift);
-    return w;
-  };
   const std::size_t base = static_cast<std::size_t>(line) * (vertical ? rows_ : columns_);
   const std::size_t end = base + static_cast<std::size_t>(last);
   std::size_t count = 0;
   // Step k joins vertices k and k + 1: both passed.
   for (std::size_t k = base + static_cast<std::size_t>(first); k < end; k += 64) {
     const std::size_t n = std::min<std::size_t>(64, end - k);
-    std::uint64_t both = window(k) & window(k + 1);
+    std::uint64_t both = bits_from(vertical, k) & bits_from(vertical, k + 1);
     if (n < 64) both &= (std::uint64_t{1} << n) - 1;
     count += static_cast<std::size_t>(std::popcount(both));
+  }
+  return count;
+}
+
+std::size_t LaidRoutes::crossings_along(bool vertical, int line, int first, int last) const {
+  if (used_.empty() || first > last) return 0;
+  const std::size_t base = static_cast<std::size_t>(line) * (vertical ? rows_ : columns_);
+  const std::size_t end = base + static_cast<std::size_t>(last) + 1;
+  std::size_t count = 0;
+  // Vertex k passed, its neighbours along the line not (the stretch's ends look beyond it).
+  for (std::size_t k = base + static_cast<std::size_t>(first); k < end; k += 64) {
+    const std::size_t n = std::min<std::size_t>(64, end - k);
+    const std::uint64_t here = bits_from(vertical, k);
+    const std::uint64_t before = k > base ? bits_from(vertical, k - 1) : here << 1;
+    std::uint64_t lone = here & ~before & ~bits_from(vertical, k + 1);
+    if (n < 64) lone &= (std::uint64_t{1} << n) - 1;
+    count += static_cast<std::size_t>(std::popcount(lone));
   }
   return count;
 }

@@ -84,6 +84,9 @@ class LaidRoutes {
   /// routes already run along it (a route only crossing it passes a lone vertex). For graphs
   /// too large for the bitmaps, 0.
   std::size_t steps_taken_along(bool vertical, int line, int first, int last) const;
+  /// How many vertices of that stretch routes pass without running along it there: roughly,
+  /// how many routes cross it. For graphs too large for the bitmaps, 0.
+  std::size_t crossings_along(bool vertical, int line, int first, int last) const;
 
   /// The links laid so far that leave `node` by `side`, or enter it.
   const std::vector<int>& leaving(int node, Side side) const;
@@ -108,6 +111,8 @@ class LaidRoutes {
   std::size_t rows_ = 0;
   std::size_t columns_ = 0;
   std::vector<Entry> entries_;
+  // 64 bits of the bitmap by columns (`vertical`) or by rows, from bit `at` on.
+  std::uint64_t bits_from(bool vertical, std::size_t at) const;
   std::map<std::pair<int, Side>, std::vector<int>> leaving_;
   std::map<std::pair<int, Side>, std::vector<int>> entering_;
 };

@@ -39,6 +39,7 @@ class PathSearch {
 
   /// The routes laid so far, which the search prices.
   const LaidRoutes& laid() const { return laid_; }
+  const Crowding& crowding() const { return crowding_; }
 
   /// Whether the sides the caller asked for lead out of the shapes (a stub into another shape,
   /// or outside the connection's pool, cannot be used).
