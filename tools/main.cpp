@@ -293,11 +293,17 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
   return EXIT_OK;
 }
 
-int run_layout(const std::string& file, const LoadOptions& options) {
+int run_layout(const std::string& file, const LoadOptions& options, bool traced) {
   LoadedDiagram diagram = load_file(file, options);
   Swimboard& board = *diagram.board;
   try {
-    board.draw();
+    // The positions and routes need no picture; painting is done only for the trace of the
+    // drawing steps, when one is asked for.
+    if (traced) {
+      board.draw();
+    } else {
+      board.arrange();
+    }
   } catch (const std::exception& e) {
     throw DescriptionError(file, {}, fmt::format("cannot draw the diagram: {}", e.what()));
   }
@@ -573,7 +579,7 @@ int main(int argc, char** argv) {
 
   try {
     if (*render_cmd) return run_render(render, verbosity);
-    if (*layout_cmd) return run_layout(layout_file, layout_options);
+    if (*layout_cmd) return run_layout(layout_file, layout_options, !layout_trace.empty());
     if (*check_cmd) return run_check(check_file, check_options, verbosity);
     if (*convert_cmd) return run_convert(convert_file, convert_output, convert_options, verbosity);
     if (*themes_cmd) {

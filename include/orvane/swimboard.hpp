@@ -128,6 +128,10 @@ class ORVANE_API Swimboard {
   /// Validates, replaces generic events, lays out, positions and paints the whole diagram, then
   /// draws its subdiagrams.
   void draw();
+  /// What draw() does before painting: validates, replaces generic events, lays out and
+  /// positions the diagram and routes its connections (not its subdiagrams), for callers that
+  /// need the positions and routes without a picture. Call it or draw(), not both.
+  void arrange();
 
   /// Replacement of generic message, signal and conditional events by the start,
   /// intermediate or end kind their connections call for.

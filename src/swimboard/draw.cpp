@@ -93,7 +93,7 @@ Lane& Swimboard::lane_for_grid_id_(const std::string& lane_id) const {
   return *lane;
 }
 
-void Swimboard::draw() {
+void Swimboard::arrange() {
   _validate();
   _replace_elements();
   _set_draw_position();
@@ -102,7 +102,10 @@ void Swimboard::draw() {
   route_connections(_pools, painter());
   route_black_box_messages(_pools, painter());
   fit_groups(_pools, painter());
+}
 
+void Swimboard::draw() {
+  arrange();
   const std::vector<Shape*> all_shapes = _layout_grid.get_all_shapes();
   const ShapeSet placed(all_shapes.begin(), all_shapes.end());
   painter().set_description(_title ? _title->text : "", describe(_pools, all_shapes));

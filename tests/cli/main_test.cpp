@@ -220,6 +220,11 @@ TEST_F(Command, LayoutListsBoundaryEventsAnnotationsAndGroupsWithWhatTheyBelongT
   EXPECT_NE(r.out.find("\"on\":[\"s\",\"pay\"]"), std::string::npos);
   EXPECT_NE(r.out.find("\"kind\":\"timer_boundary\"}"), std::string::npos);
   EXPECT_NE(r.out.find("\"kind\":\"text_annotation\"}"), std::string::npos);
+  // Painting, done only for a trace of the drawing, changes no position or box.
+  Result traced = run("layout " + file.string() + " --trace draw,draw_connection");
+  ASSERT_EQ(traced.code, 0) << traced.err;
+  EXPECT_EQ(traced.out, r.out);
+  EXPECT_NE(traced.err.find("Drawing shape for"), std::string::npos) << traced.err;
 }
 
 TEST_F(Command, LayoutEscapesNamesAndKeepsReplacedEventIds) {
