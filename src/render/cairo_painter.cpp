@@ -198,7 +198,15 @@ void CairoPainter::draw_text(const std::string& text, const Box& box, const Text
         cairo_clip(cr);
         set_source(cr, c.rgba);
         cairo_move_to(cr, p.dx, p.dy);
-        {
+        // Pango sets the glyphs once (taking turns with the other thread); cairo shows them.
+        const std::vector<GlyphRun>* glyphs = nullptr;
+        if (!cairo_surface_has_show_text_glyphs(cairo_get_target(cr))) {
+          const auto lock = texts.lock();
+          glyphs = texts.glyphs(cr, id, fit, style, set.get());
+        }
+        if (glyphs != nullptr) {
+          show_glyph_runs(cr, *glyphs);
+        } else {
           const auto lock = texts.lock();
           pango_cairo_show_layout(cr, texts.layout(cr, id, fit, style, set.get()));
         }
@@ -211,6 +219,7 @@ CairoPainter::TextSetter::TextSetter(PangoFontMap* font_map)
     : font_map_(PANGO_FONT_MAP(g_object_ref(font_map))) {}
 
 CairoPainter::TextSetter::~TextSetter() {
+  glyphs_.clear();
   layouts_.clear();
   for (const Direction& d : directions_) g_object_unref(d.context);
   g_object_unref(font_map_);
@@ -240,6 +249,17 @@ PangoLayout* CairoPainter::TextSetter::layout(cairo_t* cr, std::size_t id, const
     found = layouts_.emplace(id, fitted_layout(it->context, fit, style)).first;
   }
   return found->second.get();
+}
+
+const std::vector<GlyphRun>* CairoPainter::TextSetter::glyphs(cairo_t* cr, std::size_t id,
+                                                              const TextFit& fit,
+                                                              const TextStyle& style,
+                                                              PangoLayout* measured) {
+  auto found = glyphs_.find(id);
+  if (found == glyphs_.end()) {
+    found = glyphs_.emplace(id, glyph_runs(layout(cr, id, fit, style, measured))).first;
+  }
+  return found->second ? &*found->second : nullptr;
 }
 
 void CairoPainter::record(Command command, const Region& bounds) {

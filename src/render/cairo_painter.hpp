@@ -8,10 +8,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "glyph_runs.hpp"
 #include "pango_painter.hpp"
 #include "png_writer.hpp"
 
@@ -42,7 +44,9 @@ class CairoPainter final : public PangoPainter {
  private:
   // The texts of one replay: a pango context per text direction, and each text's layout set on
   // first use and drawn again in every later strip, tile or page it touches. Pango is not
-  // thread-safe: the strips drawn on two threads take turns at it through lock().
+  // thread-safe: the strips drawn on two threads take turns at it through lock(). On pixel
+  // surfaces a text's glyphs are taken from pango once, and shown by cairo (which is
+  // thread-safe) without taking turns.
   class TextSetter {
    public:
     // Sets the texts with the fonts of `font_map`, where they were measured.
@@ -57,6 +61,11 @@ class CairoPainter final : public PangoPainter {
     PangoLayout* layout(cairo_t* cr, std::size_t id, const TextFit& fit, const TextStyle& style,
                         PangoLayout* measured);
 
+    // The glyphs of text `id` for a surface without text clusters (PNG), or null when pango
+    // must draw the text itself. Call with the lock held; the glyphs stay until the setter goes.
+    const std::vector<GlyphRun>* glyphs(cairo_t* cr, std::size_t id, const TextFit& fit,
+                                        const TextStyle& style, PangoLayout* measured);
+
    private:
     struct Direction {
       double xx;
@@ -69,6 +78,7 @@ class CairoPainter final : public PangoPainter {
     PangoFontMap* font_map_;
     std::vector<Direction> directions_;
     std::unordered_map<std::size_t, LayoutPtr> layouts_;
+    std::unordered_map<std::size_t, std::optional<std::vector<GlyphRun>>> glyphs_;
   };
   using Command = std::function<void(cairo_t*, TextSetter&)>;
   // How a vector picture is cut into pages of width x height units.
