@@ -84,6 +84,13 @@ class Diagram {
     return l;
   }
   void end_pool() { next_y_ += Configs::VSPACE_BETWEEN_POOLS; }
+  // Two pools of one one-row lane each (named by the pool's initial), one above the other.
+  std::pair<Lane*, Lane*> two_pools(const std::string& upper, const std::string& lower) {
+    Lane& a = lane(pool(upper), upper.substr(0, 1), 1);
+    end_pool();
+    Lane& b = lane(pool(lower), lower.substr(0, 1), 1);
+    return {&a, &b};
+  }
   Shape& shape(Lane& l, const std::string& name, ElementType type, int row, int col) {
     Shape& s = l.add_element(name, type);
     s.coord->x_pos = SHAPE_X0 + col * PITCH_X;
@@ -395,14 +402,10 @@ TEST(ConnectionRouting, LoopBackToAnEarlierColumnGoesOverTheRow) {
 
 TEST(ConnectionRouting, MessageFlowBetweenPoolsIsRouted) {
   Diagram d;
-  Pool& p1 = d.pool("Customer");
-  Lane& l1 = d.lane(p1, "C", 1);
-  d.end_pool();
-  Pool& p2 = d.pool("Shop");
-  Lane& l2 = d.lane(p2, "S", 1);
-  Shape& a = d.shape(l1, "order", ElementType::TASK, 0, 0);
-  Shape& b = d.shape(l2, "receive", ElementType::TASK, 0, 0);
-  Shape& e = d.shape(l2, "ship", ElementType::TASK, 0, 1);
+  const auto [l1, l2] = d.two_pools("Customer", "Shop");
+  Shape& a = d.shape(*l1, "order", ElementType::TASK, 0, 0);
+  Shape& b = d.shape(*l2, "receive", ElementType::TASK, 0, 0);
+  Shape& e = d.shape(*l2, "ship", ElementType::TASK, 0, 1);
   Connection& m = a.connect(b, "order");
   Connection& back = e.connect(a, "parcel");
   d.route();
@@ -633,14 +636,10 @@ TEST(ConnectionRouting, LabelsInATightBundleKeepOffTheOtherRoutes) {
   for (const int flows : {3, 4}) {
     SCOPED_TRACE(std::to_string(flows) + " flows");
     Diagram d;
-    Pool& p1 = d.pool("Buyer");
-    Lane& l1 = d.lane(p1, "B", 1);
-    d.end_pool();
-    Pool& p2 = d.pool("Seller");
-    Lane& l2 = d.lane(p2, "S", 1);
-    Shape& a = d.shape(l1, "Book offer", ElementType::TASK, 0, 1);
-    Shape& b = d.shape(l2, "Reject payment", ElementType::TASK, 0, 1);
-    Shape& start = d.shape(l2, "Payment due", ElementType::START, 0, 0);
+    const auto [l1, l2] = d.two_pools("Buyer", "Seller");
+    Shape& a = d.shape(*l1, "Book offer", ElementType::TASK, 0, 1);
+    Shape& b = d.shape(*l2, "Reject payment", ElementType::TASK, 0, 1);
+    Shape& start = d.shape(*l2, "Payment due", ElementType::START, 0, 0);
     start.connect(b);
     const std::vector<std::string> names = {"claim", "invoice", "payment", "reminder"};
     for (int k = 0; k < flows; ++k) {
