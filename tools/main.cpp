@@ -441,6 +441,21 @@ std::string first_word(int argc, char** argv) {
   return "";
 }
 
+// The commands that draw start loading the fonts' configuration first of all: it goes on while
+// the arguments are parsed and the file is read.
+void prepare_fonts_for(int argc, char** argv) {
+  const std::string word = first_word(argc, argv);
+  if (word == "render" || word == "layout") PainterFactory::prepare_fonts_at_start();
+}
+
+#ifdef __GLIBC__
+// As early as the program's own code can: glibc hands the arguments to constructors, which run
+// once the libraries are loaded, before the command's other static objects are made and main.
+__attribute__((constructor(101))) void prepare_fonts_before_main(int argc, char** argv, char**) {
+  prepare_fonts_for(argc, argv);
+}
+#endif
+
 }  // namespace
 
 // Fontconfig keeps its font caches until the process ends, and Debian's cairo loses two small
@@ -457,10 +472,8 @@ extern "C" __attribute__((visibility("default"))) const char* __lsan_default_opt
 }
 
 int main(int argc, char** argv) {
-  // The commands that draw start loading the fonts' configuration first of all: it goes on
-  // while the arguments are parsed and the file is read.
+  prepare_fonts_for(argc, argv);  // started already when a constructor did
   const std::string word = first_word(argc, argv);
-  if (word == "render" || word == "layout") PainterFactory::prepare_fonts_at_start();
   CLI::App app{
       "orvane draws swim-lane business-process diagrams from a YAML description or a BPMN 2.0 "
       "file.",

@@ -18,7 +18,11 @@ struct Loading {
     if (thread.joinable()) thread.join();
   }
 };
-Loading loading;
+// Made when first used, so that it is there for a program's constructors too.
+Loading& loading() {
+  static Loading instance;
+  return instance;
+}
 
 }  // namespace
 
@@ -42,11 +46,12 @@ FcConfig* load_font_configuration() {
 }
 
 void start_loading_font_configuration() {
-  const std::lock_guard<std::mutex> lock(loading.mutex);
-  if (loading.started) return;
-  loading.started = true;
+  Loading& l = loading();
+  const std::lock_guard<std::mutex> lock(l.mutex);
+  if (l.started) return;
+  l.started = true;
   try {
-    loading.thread = std::thread([] {
+    l.thread = std::thread([] {
       if (FcConfig* config = load_font_configuration()) {
         FcConfigSetCurrent(config);
         FcConfigDestroy(config);  // the process's configuration holds it now
@@ -58,10 +63,11 @@ void start_loading_font_configuration() {
 }
 
 void wait_for_font_configuration() {
-  const std::lock_guard<std::mutex> lock(loading.mutex);
+  Loading& l = loading();
+  const std::lock_guard<std::mutex> lock(l.mutex);
   // Pango is about to load fonts: from now on no configuration may replace the one in use.
-  loading.started = true;
-  if (loading.thread.joinable()) loading.thread.join();
+  l.started = true;
+  if (l.thread.joinable()) l.thread.join();
 }
 
 }  // namespace orvane
