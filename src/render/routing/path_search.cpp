@@ -213,7 +213,7 @@ void PathSearch::collect_goals(const Link& link, const std::optional<Via>& to) {
     }
     for (int other : trunks) {
       const GraphRoute* r = laid_.route(other);
-      if (r == nullptr) continue;
+      if (r == nullptr || r->vertices.empty()) continue;
       const auto& v = r->vertices;
       // Not on the other route's own fork trunk, nor at its start.
       const auto first = static_cast<std::size_t>(std::max(laid_.shared_prefix(other), 1));
