@@ -68,15 +68,20 @@ void call(Call body) {
   wait_for_library_threads();
 }
 
+// Measures, draws and renders a text, each call watched.
+void set_text(Painter& painter) {
+  TextStyle style;
+  style.font_size = 13;
+  call([&] { EXPECT_GT(painter.measure_text("Check the order", style, 80).width, 0); });
+  call([&] { painter.draw_text("Ship and bill \u4e2d\u6587", {10, 10, 120, 60}, style); });
+  call([&] { EXPECT_NE(painter.render_as("png").size(), 0u); });
+}
+
 TEST(FontLoading, NoThreadReadsTheEnvironmentBetweenThePaintersCalls) {
   // The first text measured makes the font map, whose configuration pango loads on a thread.
   std::unique_ptr<Painter> painter;
   call([&] { painter = PainterFactory().get_painter("png", 200, 100); });
-  TextStyle style;
-  style.font_size = 13;
-  call([&] { EXPECT_GT(painter->measure_text("Check the order", style, 80).width, 0); });
-  call([&] { painter->draw_text("Ship and bill \u4e2d\u6587", {10, 10, 120, 60}, style); });
-  call([&] { EXPECT_NE(painter->render_as("png").size(), 0u); });
+  set_text(*painter);
   EXPECT_EQ(reads_elsewhere, 0);
 }
 
@@ -101,11 +106,7 @@ TEST(FontLoading, NoThreadReadsTheEnvironmentOnceFontsPreparedAtStartHaveSetText
   // The program's own loading of the configuration runs while it reads its input.
   PainterFactory::prepare_fonts_at_start();
   auto painter = PainterFactory().get_painter("png", 200, 100);
-  TextStyle style;
-  style.font_size = 13;
-  call([&] { EXPECT_GT(painter->measure_text("Check the order", style, 80).width, 0); });
-  call([&] { painter->draw_text("Ship and bill \u4e2d\u6587", {10, 10, 120, 60}, style); });
-  call([&] { EXPECT_NE(painter->render_as("png").size(), 0u); });
+  set_text(*painter);
   EXPECT_EQ(reads_elsewhere, 0);
 }
 
