@@ -9,10 +9,12 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <iostream>
 #include <limits>
 #include <set>
 #include <sstream>
+#include <system_error>
 
 #include "diagram_check.hpp"
 #include "orvane/activity.hpp"
@@ -87,6 +89,16 @@ void apply_trace(const std::string& levels, bool show_grid) {
   Helper::show_layout_grid = show_grid || all || shown.count("layout_grid") != 0;
   Helper::show_x_position = all || shown.count("x_position") != 0;
   Helper::set_show_levels(std::move(shown));
+}
+
+// `make` run on a thread of its own, or here and now when no thread can be had.
+template <class F>
+std::future<std::string> in_background(F make) {
+  try {
+    return std::async(std::launch::async, make);
+  } catch (const std::system_error&) {
+    return std::async(std::launch::deferred, make);
+  }
 }
 
 // Runs one write step, turning any failure into a WriteError that names the file once.
@@ -277,12 +289,15 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
   try {
     write_step(output, [&] { board.save(output); });
     written.push_back(output);
+    // The drawio document is made on another thread while the BPMN one is made here.
+    std::future<std::string> drawio;
+    if (!args.drawio.empty()) drawio = in_background([&board] { return board.drawio_document(); });
     if (!args.bpmn.empty()) {
-      write_step(args.bpmn, [&] { board.export_to_bpmn(args.bpmn); });
+      write_step(args.bpmn, [&] { write_file_atomically(args.bpmn, board.bpmn_document()); });
       written.push_back(args.bpmn);
     }
     if (!args.drawio.empty()) {
-      write_step(args.drawio, [&] { board.export_to_drawio(args.drawio); });
+      write_step(args.drawio, [&] { write_file_atomically(args.drawio, drawio.get()); });
       written.push_back(args.drawio);
     }
   } catch (const WriteError&) {

@@ -153,6 +153,10 @@ class ORVANE_API Swimboard {
   void export_to_bpmn(const std::string& filename);
   /// Writes the diagram as a drawio document.
   void export_to_drawio(const std::string& filename);
+  /// The documents export_to_bpmn and export_to_drawio write. Both only read the drawn
+  /// diagram, so they may be made on two threads at once, and while its picture is saved.
+  std::string bpmn_document();
+  std::string drawio_document();
 
   /// The diagram's painter.
   Painter& painter() const { return *painter_; }

@@ -13,6 +13,7 @@
 #include "orvane/bpmn.hpp"
 #include "orvane/drawio.hpp"
 #include "orvane/event.hpp"
+#include "orvane/file_io.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/painter_factory.hpp"
 
@@ -314,19 +315,24 @@ void Swimboard::save(const std::string& filename) {
 }
 
 void Swimboard::export_to_bpmn(const std::string& filename) {
-  if (!bpmn_source) {
-    BPMN().export_to_xml(_pools, filename);
-    return;
-  }
+  write_file_atomically(filename, bpmn_document());
+}
+
+void Swimboard::export_to_drawio(const std::string& filename) {
+  write_file_atomically(filename, drawio_document());
+}
+
+std::string Swimboard::bpmn_document() {
+  if (!bpmn_source) return BPMN().to_xml(_pools);
   std::vector<BpmnPlane> planes{{bpmn_source->plane_element, &_pools}};
   for (const Subdiagram& sub : subdiagrams) {
     if (sub.board) planes.push_back({sub.element, &sub.board->_pools});
   }
-  BPMN().write_back(*bpmn_source, planes, filename);
+  return BPMN().write_back_xml(*bpmn_source, planes);
 }
 
-void Swimboard::export_to_drawio(const std::string& filename) {
-  DrawIO().export_to_xml(_pools, filename);
+std::string Swimboard::drawio_document() {
+  return DrawIO().to_xml(_pools);
 }
 
 std::ostream& operator<<(std::ostream& out, const Swimboard& board) {
