@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <vector>
 
 #include "channel_graph.hpp"
@@ -36,6 +36,7 @@ class LaidRoutes {
   /// Room for `links` routes on a graph of `columns` by `rows` lines.
   LaidRoutes(std::size_t links, int columns, int rows);
 
+  /// Records `route`, which must outlive this record (the laying keeps every route it found).
   void add(const GraphRoute& route, int source_node, int target_node);
   /// The route of `link`, when it has been laid.
   const GraphRoute* route(int link) const;
@@ -97,8 +98,7 @@ class LaidRoutes {
     Pass pass;
     int next = -1;
   };
-  std::vector<GraphRoute> routes_;
-  std::vector<char> laid_;
+  std::vector<const GraphRoute*> routes_;  // by link, null when not laid
   std::vector<int> prefix_;
   std::vector<int> suffix_;
   VertexMap<int> tallies_;
@@ -113,8 +113,9 @@ class LaidRoutes {
   std::vector<Entry> entries_;
   // 64 bits of the bitmap by columns (`vertical`) or by rows, from bit `at` on.
   std::uint64_t bits_from(bool vertical, std::size_t at) const;
-  std::map<std::pair<int, Side>, std::vector<int>> leaving_;
-  std::map<std::pair<int, Side>, std::vector<int>> entering_;
+  // By node and side (see side_key).
+  std::unordered_map<std::int64_t, std::vector<int>> leaving_;
+  std::unordered_map<std::int64_t, std::vector<int>> entering_;
 };
 
 }  // namespace orvane::routing
