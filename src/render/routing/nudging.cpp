@@ -25,7 +25,7 @@ constexpr double WIDE = 150;
 // meet end to end.
 constexpr double END_GAP = 2;
 // Grouping looks for units that may meet across their lines in bands this wide.
-constexpr double GROUP_BAND = 256;
+constexpr double GROUP_BAND = 64;
 // A group that cannot be parted (more of its units overlap at one point than its room holds
 // MIN_SEPARATION apart) is packed when its units times that depth exceed this: weighing each
 // overlapping pair (their turns, the widest gap) would cost far more than it can give there.
