@@ -1,9 +1,11 @@
 #include "labels.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <optional>
+#include <span>
 
 #include "box_index.hpp"
 #include "orvane/painter.hpp"
@@ -43,7 +45,7 @@ class Places {
 };
 
 // The first candidate clear of everything, else the first clear of solid things.
-std::optional<Box> first_free(const std::vector<Box>& candidates, const Places& places,
+std::optional<Box> first_free(std::span<const Box> candidates, const Places& places,
                               const Box& area) {
   std::optional<Box> on_a_line;
   for (const Box& b : candidates) {
@@ -118,24 +120,23 @@ void place_names(Problem& problem, const std::vector<DrawnRoute>& routes, Places
     // Where it is drawn; at that height beside a route that leaves through it from the middle
     // of the shape; above; beside where a route leaves downwards or upwards; then left or
     // right of the shape.
-    const std::vector<Box> candidates = {ink,
-                                         {cx - GAP - w, ink.y, w, h},
-                                         {cx + GAP, ink.y, w, h},
-                                         {ink.x, above, w, h},
-                                         {cx - GAP - w, below, w, h},
-                                         {cx + GAP, below, w, h},
-                                         {cx - GAP - w, above, w, h},
-                                         {cx + GAP, above, w, h},
-                                         {b.x - GAP - w, b.y - GAP - h, w, h},
-                                         {b.right() + GAP, b.y - GAP - h, w, h},
-                                         {b.x - GAP - w, b.bottom() + GAP, w, h},
-                                         {b.right() + GAP, b.bottom() + GAP, w, h},
-                                         {b.x - GAP - w, cy - GAP - h, w, h},
-                                         {b.right() + GAP, cy - GAP - h, w, h}};
+    const std::array<Box, 14> candidates = {{ink,
+                                             {cx - GAP - w, ink.y, w, h},
+                                             {cx + GAP, ink.y, w, h},
+                                             {ink.x, above, w, h},
+                                             {cx - GAP - w, below, w, h},
+                                             {cx + GAP, below, w, h},
+                                             {cx - GAP - w, above, w, h},
+                                             {cx + GAP, above, w, h},
+                                             {b.x - GAP - w, b.y - GAP - h, w, h},
+                                             {b.right() + GAP, b.y - GAP - h, w, h},
+                                             {b.x - GAP - w, b.bottom() + GAP, w, h},
+                                             {b.right() + GAP, b.bottom() + GAP, w, h},
+                                             {b.x - GAP - w, cy - GAP - h, w, h},
+                                             {b.right() + GAP, cy - GAP - h, w, h}}};
     // Each place as the name's box will be (see framed), which is what must keep clear.
-    std::vector<Box> frames;
-    frames.reserve(candidates.size());
-    for (const Box& c : candidates) frames.push_back(framed(c));
+    std::array<Box, candidates.size()> frames;
+    std::transform(candidates.begin(), candidates.end(), frames.begin(), framed);
     const Box lane = usable(node.lane) ? node.lane : framed(ink);
     std::optional<Box> chosen = first_free(frames, places, lane);
     if (chosen && !places.lines_free(*chosen)) {
