@@ -505,14 +505,20 @@ class Pass {
     return 0;
   }
 
+  // A unit's extent along its line, grown by half of END_GAP at each end: two units overlap
+  // (see overlapping) exactly when their reaches do.
+  Interval reach(int id) const {
+    const Interval& along = units_[static_cast<std::size_t>(id)].along;
+    return {along.lo - END_GAP / 2, along.hi + END_GAP / 2};
+  }
+
   // The most units that overlap at one point along their lines.
   std::size_t depth(const std::vector<int>& group) const {
     std::vector<std::pair<double, int>> events;
     events.reserve(group.size() * 2);
     for (const int id : group) {
-      const Unit& u = units_[static_cast<std::size_t>(id)];
-      events.emplace_back(u.along.lo - END_GAP / 2, 1);
-      events.emplace_back(u.along.hi + END_GAP / 2, -1);
+      events.emplace_back(reach(id).lo, 1);
+      events.emplace_back(reach(id).hi, -1);
     }
     // At one place, ends come before starts: units that only touch there do not overlap.
     std::sort(events.begin(), events.end());
@@ -526,14 +532,16 @@ class Pass {
 
   // Whether a group cannot be parted and is large enough to be packed (see PACKED_WORK).
   bool packed(const std::vector<int>& group) const {
+    // The depth is at most the group's size: most groups are too small to need measuring.
+    const auto n = static_cast<double>(group.size());
+    if (n * n <= PACKED_WORK) return false;
     Interval hull{1e18, -1e18};
     for (const int id : group) {
       const Interval& t = units_[static_cast<std::size_t>(id)].tight;
       hull = {std::min(hull.lo, t.lo), std::max(hull.hi, t.hi)};
     }
     const auto deepest = static_cast<double>(depth(group));
-    return (deepest - 1) * MIN_SEPARATION > hull.length() &&
-           static_cast<double>(group.size()) * deepest > PACKED_WORK;
+    return (deepest - 1) * MIN_SEPARATION > hull.length() && n * deepest > PACKED_WORK;
   }
 
   // A packed group: its units keep the order of the lines the search laid them on, each a
@@ -549,10 +557,8 @@ class Pass {
       if (ua.order != ub.order) return ua.order < ub.order;
       return a < b;
     });
-    auto begins = [&](int id) {
-      return units_[static_cast<std::size_t>(id)].along.lo - END_GAP / 2;
-    };
-    auto ends = [&](int id) { return units_[static_cast<std::size_t>(id)].along.hi + END_GAP / 2; };
+    auto begins = [&](int id) { return reach(id).lo; };
+    auto ends = [&](int id) { return reach(id).hi; };
     std::vector<double> marks;
     marks.reserve(group.size() * 2);
     for (const int id : group) {
