@@ -280,7 +280,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
     }
     if (crowded.empty() || round == CROWDING_ROUNDS) break;
     least_crowded = crowded.size();
-    least_crowded_routes = routes;
+    least_crowded_routes = std::move(routes);  // the next round draws its routes afresh
     std::fill(lay.begin(), lay.end(), 0);
     for (const Crowded& c : crowded) {
       crowding.add(c);
