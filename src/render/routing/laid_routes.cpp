@@ -17,9 +17,9 @@ std::size_t bit_count(std::uint64_t x) {
   return static_cast<std::size_t>((x * 0x0101010101010101ULL) >> 56);
 }
 
-// One key for a side of a node.
-std::int64_t side_key(int node, Side side) {
-  return std::int64_t{node} * 4 + static_cast<std::int64_t>(side);
+// Where a side of a node is listed.
+std::size_t side_index(int node, Side side) {
+  return static_cast<std::size_t>(node) * 4 + static_cast<std::size_t>(side);
 }
 
 }  // namespace
@@ -30,8 +30,13 @@ Dir direction(Vertex from, Vertex to) {
   return to.j > from.j ? Dir::SOUTH : Dir::NORTH;
 }
 
-LaidRoutes::LaidRoutes(std::size_t links, int columns, int rows)
-    : routes_(links, nullptr), prefix_(links, 0), suffix_(links, 0) {
+LaidRoutes::LaidRoutes(std::size_t links, std::size_t nodes, int columns, int rows)
+    : routes_(links, nullptr),
+      prefix_(links, 0),
+      suffix_(links, 0),
+      leaving_(nodes * 4),
+      entering_(nodes * 4) {
+  side_entries_.reserve(2 * links);
   const double bits = static_cast<double>(columns) * static_cast<double>(rows);
   if (bits <= 1 << 30) {
     rows_ = static_cast<std::size_t>(rows);
@@ -80,8 +85,26 @@ void LaidRoutes::add(const GraphRoute& route, int source_node, int target_node) 
       used_by_rows_[by_row / 64] |= std::uint64_t{1} << (by_row % 64);
     }
   }
-  leaving_[side_key(source_node, route.source_side)].push_back(route.link);
-  entering_[side_key(target_node, route.target_side)].push_back(route.link);
+  append(leaving_, source_node, route.source_side, route.link);
+  append(entering_, target_node, route.target_side, route.link);
+}
+
+void LaidRoutes::append(std::vector<SideList>& lists, int node, Side side, int link) {
+  SideList& list = lists[side_index(node, side)];
+  const int entry = static_cast<int>(side_entries_.size());
+  side_entries_.push_back({link, -1});
+  if (list.last >= 0) {
+    side_entries_[static_cast<std::size_t>(list.last)].next = entry;
+  } else {
+    list.first = entry;
+  }
+  list.last = entry;
+}
+
+LaidRoutes::SideLinks LaidRoutes::side_links(const std::vector<SideList>& lists, int node,
+                                             Side side) const {
+  const std::size_t at = side_index(node, side);
+  return {this, node < 0 || at >= lists.size() ? -1 : lists[at].first};
 }
 
 std::uint64_t LaidRoutes::bits_from(bool vertical, std::size_t at) const {
@@ -128,18 +151,6 @@ std::size_t LaidRoutes::crossings_along(bool vertical, int line, int first, int 
 const GraphRoute* LaidRoutes::route(int link) const {
   const auto index = static_cast<std::size_t>(link);
   return link < 0 || index >= routes_.size() ? nullptr : routes_[index];
-}
-
-const std::vector<int>& LaidRoutes::leaving(int node, Side side) const {
-  static const std::vector<int> none;
-  const auto it = leaving_.find(side_key(node, side));
-  return it == leaving_.end() ? none : it->second;
-}
-
-const std::vector<int>& LaidRoutes::entering(int node, Side side) const {
-  static const std::vector<int> none;
-  const auto it = entering_.find(side_key(node, side));
-  return it == entering_.end() ? none : it->second;
 }
 
 }  // namespace orvane::routing

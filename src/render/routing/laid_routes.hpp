@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "channel_graph.hpp"
@@ -33,8 +32,8 @@ Dir direction(Vertex from, Vertex to);
 
 class LaidRoutes {
  public:
-  /// Room for `links` routes on a graph of `columns` by `rows` lines.
-  LaidRoutes(std::size_t links, int columns, int rows);
+  /// Room for `links` routes between `nodes` shapes on a graph of `columns` by `rows` lines.
+  LaidRoutes(std::size_t links, std::size_t nodes, int columns, int rows);
 
   /// Records `route`, which must outlive this record (the laying keeps every route it found).
   void add(const GraphRoute& route, int source_node, int target_node);
@@ -89,9 +88,35 @@ class LaidRoutes {
   /// how many routes cross it. For graphs too large for the bitmaps, 0.
   std::size_t crossings_along(bool vertical, int line, int first, int last) const;
 
+  /// The links at one side of a shape, in the order they were laid.
+  class SideLinks {
+   public:
+    class iterator {
+     public:
+      iterator(const LaidRoutes* laid, int at) : laid_(laid), at_(at) {}
+      int operator*() const { return laid_->side_entries_[static_cast<std::size_t>(at_)].link; }
+      iterator& operator++() {
+        at_ = laid_->side_entries_[static_cast<std::size_t>(at_)].next;
+        return *this;
+      }
+      bool operator!=(const iterator& other) const { return at_ != other.at_; }
+
+     private:
+      const LaidRoutes* laid_;
+      int at_;
+    };
+    SideLinks(const LaidRoutes* laid, int first) : laid_(laid), first_(first) {}
+    iterator begin() const { return {laid_, first_}; }
+    iterator end() const { return {laid_, -1}; }
+    bool empty() const { return first_ < 0; }
+
+   private:
+    const LaidRoutes* laid_;
+    int first_;
+  };
   /// The links laid so far that leave `node` by `side`, or enter it.
-  const std::vector<int>& leaving(int node, Side side) const;
-  const std::vector<int>& entering(int node, Side side) const;
+  SideLinks leaving(int node, Side side) const { return side_links(leaving_, node, side); }
+  SideLinks entering(int node, Side side) const { return side_links(entering_, node, side); }
 
  private:
   struct Entry {
@@ -113,9 +138,21 @@ class LaidRoutes {
   std::vector<Entry> entries_;
   // 64 bits of the bitmap by columns (`vertical`) or by rows, from bit `at` on.
   std::uint64_t bits_from(bool vertical, std::size_t at) const;
-  // By node and side (see side_key).
-  std::unordered_map<std::int64_t, std::vector<int>> leaving_;
-  std::unordered_map<std::int64_t, std::vector<int>> entering_;
+  // The links at each side of each shape (four to a shape): lists threaded through one array,
+  // each from its first entry to its last (which is where the next one is appended).
+  struct SideEntry {
+    int link = -1;
+    int next = -1;
+  };
+  struct SideList {
+    int first = -1;
+    int last = -1;
+  };
+  std::vector<SideList> leaving_;
+  std::vector<SideList> entering_;
+  std::vector<SideEntry> side_entries_;
+  void append(std::vector<SideList>& lists, int node, Side side, int link);
+  SideLinks side_links(const std::vector<SideList>& lists, int node, Side side) const;
 };
 
 }  // namespace orvane::routing

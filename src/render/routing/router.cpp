@@ -232,7 +232,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   std::size_t least_crowded = std::numeric_limits<std::size_t>::max();
   for (int round = 0;; ++round) {
     // 3. Laying: the routes to lay in this round searched for, the others kept as they were.
-    LaidRoutes laid(problem.links.size(), graph.columns(), graph.rows());
+    LaidRoutes laid(problem.links.size(), problem.nodes.size(), graph.columns(), graph.rows());
     PathSearch search(problem, space, graph, laid, crowding);
     corridors.clear();
     for (int l : order) {
