@@ -2,7 +2,7 @@
 
 namespace orvane::routing {
 
-void BoxBands::add(const std::vector<Box>& boxes, int id) {
+void BoxBands::add(const std::vector<Box>& boxes, int id, bool later) {
   const Box& box = boxes[static_cast<std::size_t>(id)];
   for (std::int64_t band = band_of(first_band(box)); band <= band_of(last_band(box)); ++band) {
     bool inserted = false;
@@ -12,16 +12,41 @@ void BoxBands::add(const std::vector<Box>& boxes, int id) {
       bands_.emplace_back();
     }
     Band& list = bands_[static_cast<std::size_t>(at)];
+    list.longest = std::max(list.longest, end(box) - begin(box));
+    if (later) {
+      if (!list.unsettled) unsettled_.push_back(at);
+      list.unsettled = true;
+      list.ids.push_back(id);
+      continue;
+    }
     // Boxes mostly come in order, so the place is mostly at the end.
     const auto it = std::upper_bound(
         list.ids.begin(), list.ids.end(), begin(box),
         [&](double v, int other) { return v < begin(boxes[static_cast<std::size_t>(other)]); });
     list.ids.insert(it, id);
-    list.longest = std::max(list.longest, end(box) - begin(box));
   }
 }
 
-int BoxIndex::add(const Box& box) {
+void BoxBands::settle(const std::vector<Box>& boxes) {
+  for (int at : unsettled_) {
+    Band& list = bands_[static_cast<std::size_t>(at)];
+    // Stable: boxes beginning at the same place stay in the order they were added.
+    std::stable_sort(list.ids.begin(), list.ids.end(), [&](int a, int b) {
+      return begin(boxes[static_cast<std::size_t>(a)]) < begin(boxes[static_cast<std::size_t>(b)]);
+    });
+    list.unsettled = false;
+  }
+  unsettled_.clear();
+}
+
+void BoxIndex::add_all(const std::vector<Box>& boxes) {
+  boxes_.reserve(boxes_.size() + boxes.size());
+  for (const Box& b : boxes) add(b, true);
+  for (BoxBands* bands : {&small_rows_, &small_columns_, &long_rows_, &long_columns_})
+    bands->settle(boxes_);
+}
+
+int BoxIndex::add(const Box& box, bool later) {
   const int id = static_cast<int>(boxes_.size());
   boxes_.push_back(box);
   if (!usable(box)) {
@@ -33,10 +58,10 @@ int BoxIndex::add(const Box& box) {
   if (cells(box) > GRID_CELLS) {
     if (flat) {
       tier_.push_back(ROWS);
-      long_rows_.add(boxes_, id);
+      long_rows_.add(boxes_, id, later);
     } else if (narrow) {
       tier_.push_back(COLUMNS);
-      long_columns_.add(boxes_, id);
+      long_columns_.add(boxes_, id, later);
     } else {
       tier_.push_back(OTHER);
       others_.push_back(id);
@@ -44,8 +69,8 @@ int BoxIndex::add(const Box& box) {
     return id;
   }
   tier_.push_back(GRID);
-  small_rows_.add(boxes_, id);
-  small_columns_.add(boxes_, id);
+  small_rows_.add(boxes_, id, later);
+  small_columns_.add(boxes_, id, later);
   for (std::int64_t cy = cell_of(box.y); cy <= cell_of(box.bottom()); ++cy) {
     for (std::int64_t cx = cell_of(box.x); cx <= cell_of(box.right()); ++cx) {
       bool inserted = false;

@@ -31,7 +31,11 @@ class BoxBands {
                     : band_of(b.bottom()) - band_of(b.y) + 1;
   }
 
-  void add(const std::vector<Box>& boxes, int id);
+  /// Lists box `id` in its bands, in order; with `later`, at their ends, to be put in order by
+  /// settle() (many boxes at once are cheaper sorted than each inserted in its place).
+  void add(const std::vector<Box>& boxes, int id, bool later = false);
+  /// Puts in order the bands boxes were added to `later`.
+  void settle(const std::vector<Box>& boxes);
 
   /// Calls `f(id)` for the boxes meeting `region` (each once), until one returns true.
   template <typename F>
@@ -39,8 +43,9 @@ class BoxBands {
 
  private:
   struct Band {
-    std::vector<int> ids;  // by where they begin along the band
+    std::vector<int> ids;  // by where they begin along the band, ties by number
     double longest = 0;
+    bool unsettled = false;
   };
   double begin(const Box& b) const { return columns_ ? b.y : b.x; }
   double end(const Box& b) const { return columns_ ? b.bottom() : b.right(); }
@@ -53,6 +58,7 @@ class BoxBands {
   bool columns_;
   VertexMap<int> index_;  // band number to its place in bands_
   std::vector<Band> bands_;
+  std::vector<int> unsettled_;  // bands with boxes added to be put in order
 };
 
 template <typename F>
@@ -82,7 +88,9 @@ class BoxIndex {
   explicit BoxIndex(double cell = 64) : cell_(cell) {}
 
   /// Adds `box` (an unusable box is ignored) and returns its number.
-  int add(const Box& box);
+  int add(const Box& box) { return add(box, false); }
+  /// Adds many boxes at once, numbered in order.
+  void add_all(const std::vector<Box>& boxes);
   const Box& box(int id) const { return boxes_[static_cast<std::size_t>(id)]; }
   std::size_t size() const { return boxes_.size(); }
 
@@ -122,6 +130,8 @@ class BoxIndex {
   // Insides overlap; a region without width or height (a segment, a point) counts when it
   // passes through the inside of the box.
   static bool meets(const Box& a, const Box& region) { return overlaps(a, region); }
+
+  int add(const Box& box, bool later);
 
   // Where a box is kept.
   enum Tier : char { UNUSABLE, GRID, ROWS, COLUMNS, OTHER };

@@ -11,13 +11,17 @@ constexpr double NAME_CLEARANCE = 3;
 }  // namespace
 
 FreeSpace::FreeSpace(const Problem& problem) : shapes_(64), strips_(256), names_(64) {
-  for (const Node& n : problem.nodes) shapes_.add(n.box);
-  for (const Box& s : problem.strips) strips_.add(s);
+  std::vector<Box> boxes;
+  for (const Node& n : problem.nodes) boxes.push_back(n.box);
+  shapes_.add_all(boxes);
+  strips_.add_all(problem.strips);
+  boxes.clear();
   for (std::size_t i = 0; i < problem.nodes.size(); ++i) {
     if (!problem.nodes[i].name) continue;
-    names_.add(*problem.nodes[i].name);
+    boxes.push_back(*problem.nodes[i].name);
     name_node_.push_back(static_cast<int>(i));
   }
+  names_.add_all(boxes);
   for (const Border& b : problem.borders) {
     (b.horizontal ? horizontal_borders_ : vertical_borders_).push_back(b);
   }

@@ -26,9 +26,22 @@ class Places {
   Places() : solid_(64), lines_(128) {}
 
   void add_solid(const Box& b) { solid_.add(b); }
+  void add_solids(const std::vector<Box>& boxes) { solid_.add_all(boxes); }
   void add_line(const Point& a, const Point& b, int owner = -1) {
     lines_.add(segment_box(a, b, 1));
     owners_.push_back(owner);
+  }
+  /// Every segment of `routes`, each owned by its route.
+  void add_routes(const std::vector<DrawnRoute>& routes) {
+    std::vector<Box> boxes;
+    for (std::size_t r = 0; r < routes.size(); ++r) {
+      const auto& p = routes[r].points;
+      for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+        boxes.push_back(segment_box(p[i], p[i + 1], 1));
+        owners_.push_back(static_cast<int>(r));
+      }
+    }
+    lines_.add_all(boxes);
   }
 
   bool solid_free(const Box& b) const { return !solid_.hits(b); }
@@ -247,12 +260,11 @@ Point point_along(const std::vector<Point>& points, double distance) {
 
 void place_labels(Problem& problem, const std::vector<DrawnRoute>& routes, const Painter& painter) {
   Places places;
-  for (const Node& n : problem.nodes) places.add_solid(n.box);
-  for (const Box& s : problem.strips) places.add_solid(s);
-  for (const DrawnRoute& r : routes) {
-    for (std::size_t i = 0; i + 1 < r.points.size(); ++i)
-      places.add_line(r.points[i], r.points[i + 1], static_cast<int>(&r - routes.data()));
-  }
+  std::vector<Box> solids;
+  for (const Node& n : problem.nodes) solids.push_back(n.box);
+  solids.insert(solids.end(), problem.strips.begin(), problem.strips.end());
+  places.add_solids(solids);
+  places.add_routes(routes);
   place_names(problem, routes, places);
   // Connection labels also keep off the lines of pools and lanes where they can.
   for (const Border& b : problem.borders) {
