@@ -12,6 +12,7 @@
 #include "ports.hpp"
 #include "raise_tree.hpp"
 #include "settings.hpp"
+#include "vertex_map.hpp"
 
 namespace orvane::routing {
 namespace {
@@ -302,14 +303,20 @@ class Pass {
   // two unrelated overlapping pieces on one line: those run on lines of their own.
   void build_units() {
     DisjointSets sets(pieces_.size());
+    // The pieces of each set, kept only for sets that have been merged (a lone piece is its own
+    // set's only member).
     std::vector<std::vector<int>> members(pieces_.size());
-    for (std::size_t i = 0; i < pieces_.size(); ++i) members[i] = {static_cast<int>(i)};
+    auto members_of = [&](int root) -> std::vector<int>& {
+      auto& list = members[static_cast<std::size_t>(root)];
+      if (list.empty()) list.push_back(root);
+      return list;
+    };
     auto merge = [&](int a, int b) {
       a = sets.find(a);
       b = sets.find(b);
       if (a == b) return;
-      for (int x : members[static_cast<std::size_t>(a)]) {
-        for (int y : members[static_cast<std::size_t>(b)]) {
+      for (int x : members_of(a)) {
+        for (int y : members_of(b)) {
           const Piece& px = pieces_[static_cast<std::size_t>(x)];
           const Piece& py = pieces_[static_cast<std::size_t>(y)];
           if (overlap_length(px.along.lo, px.along.hi, py.along.lo, py.along.hi) > -END_GAP &&
@@ -320,19 +327,31 @@ class Pass {
       sets.join(a, b);
       const int root = sets.find(a);
       const int other = root == a ? b : a;
-      auto& into = members[static_cast<std::size_t>(root)];
-      auto& from = members[static_cast<std::size_t>(other)];
+      auto& into = members_of(root);
+      auto& from = members_of(other);
       into.insert(into.end(), from.begin(), from.end());
       from.clear();
+      from.shrink_to_fit();
     };
-    std::map<std::tuple<int, int, long long>, std::vector<int>> trunks;
+    // The pieces of each trunk line (fork or join, its number, the line), in order of those
+    // keys and, within one, of the pieces.
+    using TrunkKey = std::tuple<int, int, long long>;
+    std::vector<std::pair<TrunkKey, int>> on_trunks;
     for (std::size_t i = 0; i < pieces_.size(); ++i) {
       const Piece& p = pieces_[i];
       const long long line = std::llround(p.at * 2);
-      if (p.fork >= 0) trunks[{0, p.fork, line}].push_back(static_cast<int>(i));
-      if (p.join >= 0) trunks[{1, p.join, line}].push_back(static_cast<int>(i));
+      if (p.fork >= 0) on_trunks.push_back({{0, p.fork, line}, static_cast<int>(i)});
+      if (p.join >= 0) on_trunks.push_back({{1, p.join, line}, static_cast<int>(i)});
     }
-    for (auto& [key, list] : trunks) {
+    std::stable_sort(on_trunks.begin(), on_trunks.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<int> list;
+    for (std::size_t from = 0; from < on_trunks.size();) {
+      std::size_t to = from;
+      list.clear();
+      while (to < on_trunks.size() && on_trunks[to].first == on_trunks[from].first)
+        list.push_back(on_trunks[to++].second);
+      from = to;
       std::sort(list.begin(), list.end(), [&](int a, int b) {
         return pieces_[static_cast<std::size_t>(a)].along.lo <
                pieces_[static_cast<std::size_t>(b)].along.lo;
@@ -348,10 +367,12 @@ class Pass {
         last = id;
       }
     }
-    std::map<int, int> unit_of_root;
+    std::vector<int> unit_of_root(pieces_.size(), -1);
     for (std::size_t i = 0; i < pieces_.size(); ++i) {
       const int root = sets.find(static_cast<int>(i));
-      auto [it, fresh] = unit_of_root.emplace(root, static_cast<int>(units_.size()));
+      int& unit = unit_of_root[static_cast<std::size_t>(root)];
+      const bool fresh = unit < 0;
+      if (fresh) unit = static_cast<int>(units_.size());
       const Piece& p = pieces_[i];
       const int order =
           problem_.links[static_cast<std::size_t>(routes_[static_cast<std::size_t>(p.route)].link)]
@@ -367,7 +388,7 @@ class Pass {
         u.order = order;
         units_.push_back(u);
       }
-      Unit& u = units_[static_cast<std::size_t>(it->second)];
+      Unit& u = units_[static_cast<std::size_t>(unit)];
       u.along = {std::min(u.along.lo, p.along.lo), std::max(u.along.hi, p.along.hi)};
       u.room = intersect(u.room, p.room);
       u.tight = intersect(u.tight, p.tight);
@@ -412,36 +433,55 @@ class Pass {
       return begins(rects[static_cast<std::size_t>(a)]) <
              begins(rects[static_cast<std::size_t>(b)]);
     });
-    std::map<std::int64_t, std::vector<int>> active;
+    // The units still reaching the sweep, by band: each with its box and extent along, so
+    // that the scan reads them in a row instead of looking each up.
+    struct Active {
+      Box rect;
+      Interval along;
+      int unit;
+    };
+    VertexMap<int> band_index;  // band number to its list in `active`
+    std::vector<std::vector<Active>> active;
     DisjointSets sets(units_.size());
     for (const int i : by_begin) {
       const Box& r = rects[static_cast<std::size_t>(i)];
       if (!usable(r)) continue;
+      const Unit& unit = units_[static_cast<std::size_t>(i)];
       const double lo = vertical_ ? r.x : r.y, hi = vertical_ ? r.right() : r.bottom();
       for (std::int64_t band = band_of(lo); band <= band_of(hi); ++band) {
-        std::vector<int>& list = active[band];
+        bool inserted = false;
+        int& at = band_index.insert(static_cast<std::uint64_t>(band + (std::int64_t{1} << 40)), 0,
+                                    inserted);
+        if (inserted) {
+          at = static_cast<int>(active.size());
+          active.emplace_back();
+        }
+        std::vector<Active>& list = active[static_cast<std::size_t>(at)];
         for (std::size_t k = 0; k < list.size();) {
-          const int j = list[k];
-          const Box& q = rects[static_cast<std::size_t>(j)];
-          if (ends(q) <= begins(r)) {
+          const Active& q = list[k];
+          if (ends(q.rect) <= begins(r)) {
             list[k] = list.back();
             list.pop_back();
             continue;
           }
-          if (overlaps(r, q) && overlapping(units_[static_cast<std::size_t>(i)],
-                                            units_[static_cast<std::size_t>(j)])) {
-            sets.join(i, j);
+          if (overlaps(r, q.rect) &&
+              overlap_length(unit.along.lo, unit.along.hi, q.along.lo, q.along.hi) > -END_GAP) {
+            sets.join(i, q.unit);
           }
           ++k;
         }
-        list.push_back(i);
+        list.push_back({r, unit.along, i});
       }
     }
-    std::map<int, std::vector<int>> by_root;
+    // The groups in order of their roots.
+    std::vector<std::vector<int>> by_root(units_.size());
     for (std::size_t i = 0; i < units_.size(); ++i)
-      by_root[sets.find(static_cast<int>(i))].push_back(static_cast<int>(i));
+      by_root[static_cast<std::size_t>(sets.find(static_cast<int>(i)))].push_back(
+          static_cast<int>(i));
     std::vector<std::vector<int>> groups;
-    for (auto& [root, list] : by_root) groups.push_back(std::move(list));
+    for (auto& list : by_root) {
+      if (!list.empty()) groups.push_back(std::move(list));
+    }
     return groups;
   }
 
