@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <map>
 #include <numeric>
 #include <optional>
 #include <queue>
@@ -969,22 +968,27 @@ class Pass {
 std::vector<TrunkLengths> trunk_lengths(const std::vector<DrawnRoute>& routes,
                                         const Problem& problem) {
   std::vector<TrunkLengths> lengths(routes.size());
-  std::map<std::pair<int, int>, std::vector<std::size_t>> families;
-  for (std::size_t r = 0; r < routes.size(); ++r) {
-    if (routes[r].fork >= 0) families[{0, routes[r].fork}].push_back(r);
-    if (routes[r].join >= 0) families[{1, routes[r].join}].push_back(r);
-  }
-  for (const auto& [key, members] : families) {
-    const bool join = key.first == 1;
-    for (std::size_t a = 0; a < members.size(); ++a) {
-      for (std::size_t b = a + 1; b < members.size(); ++b) {
-        const Link& la = problem.links[static_cast<std::size_t>(routes[members[a]].link)];
-        const Link& lb = problem.links[static_cast<std::size_t>(routes[members[b]].link)];
-        if (!same_family(la, lb, !join)) continue;
-        const double l = shared_length(routes[members[a]].points, routes[members[b]].points, join);
-        for (std::size_t m : {members[a], members[b]}) {
-          double& length = join ? lengths[m].join : lengths[m].fork;
-          length = std::max(length, l);
+  for (const bool join : {false, true}) {
+    // The routes of each fork (or join), gathered by sorting on its number.
+    std::vector<std::pair<int, std::size_t>> members;
+    for (std::size_t r = 0; r < routes.size(); ++r) {
+      const int family = join ? routes[r].join : routes[r].fork;
+      if (family >= 0) members.push_back({family, r});
+    }
+    std::sort(members.begin(), members.end());
+    for (std::size_t from = 0, to = 0; from < members.size(); from = to) {
+      while (to < members.size() && members[to].first == members[from].first) ++to;
+      for (std::size_t a = from; a < to; ++a) {
+        for (std::size_t b = a + 1; b < to; ++b) {
+          const std::size_t ra = members[a].second, rb = members[b].second;
+          const Link& la = problem.links[static_cast<std::size_t>(routes[ra].link)];
+          const Link& lb = problem.links[static_cast<std::size_t>(routes[rb].link)];
+          if (!same_family(la, lb, !join)) continue;
+          const double l = shared_length(routes[ra].points, routes[rb].points, join);
+          for (std::size_t m : {ra, rb}) {
+            double& length = join ? lengths[m].join : lengths[m].fork;
+            length = std::max(length, l);
+          }
         }
       }
     }

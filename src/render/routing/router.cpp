@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <map>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -171,19 +170,29 @@ DrawnRoute drawn_from(const Problem& problem, const ChannelGraph& graph, const G
 // that may not share a trunk (same_family) are told apart by the family ids anyway: nudging only
 // keeps together what runs on together, and search never lays such a pair on one trunk.
 void mark_families(const Problem& problem, std::vector<DrawnRoute>& routes) {
-  std::map<std::pair<int, Side>, std::vector<std::size_t>> forks;
-  std::map<std::pair<int, Side>, std::vector<std::size_t>> joins;
+  // (shape, side, route) for every end of a sequence flow, sorted by shape and side: a run of
+  // two or more is a family. Ids count every shape and side with an end, forks first.
+  std::vector<std::tuple<int, Side, std::size_t>> forks, joins;
   for (std::size_t r = 0; r < routes.size(); ++r) {
     const Link& l = problem.links[static_cast<std::size_t>(routes[r].link)];
     if (l.kind != LinkKind::SEQUENCE || l.source == l.target) continue;
-    forks[{l.source, routes[r].source_side}].push_back(r);
-    joins[{l.target, routes[r].target_side}].push_back(r);
+    forks.emplace_back(l.source, routes[r].source_side, r);
+    joins.emplace_back(l.target, routes[r].target_side, r);
   }
   int id = 0;
-  for (auto* families : {&forks, &joins}) {
-    for (const auto& [key, members] : *families) {
-      if (members.size() >= 2) {
-        for (std::size_t r : members) (families == &forks ? routes[r].fork : routes[r].join) = id;
+  for (auto* ends : {&forks, &joins}) {
+    std::sort(ends->begin(), ends->end());
+    for (std::size_t from = 0, to = 0; from < ends->size(); from = to) {
+      const auto same_side = [&](std::size_t k) {
+        return std::get<0>((*ends)[k]) == std::get<0>((*ends)[from]) &&
+               std::get<1>((*ends)[k]) == std::get<1>((*ends)[from]);
+      };
+      while (to < ends->size() && same_side(to)) ++to;
+      if (to - from >= 2) {
+        for (std::size_t k = from; k < to; ++k) {
+          DrawnRoute& route = routes[std::get<2>((*ends)[k])];
+          (ends == &forks ? route.fork : route.join) = id;
+        }
       }
       ++id;
     }
