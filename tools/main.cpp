@@ -309,7 +309,12 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
 }
 
 int run_layout(const std::string& file, const LoadOptions& options, bool traced) {
-  LoadedDiagram diagram = load_file(file, options);
+  // The process ends when this returns, so the diagram is left for it to reclaim: freeing a
+  // large one object by object takes a noticeable share of the run (0.15 s of 10 s at 100,000
+  // shapes). Held by a static pointer, it is still reachable to leak checkers.
+  static LoadedDiagram* kept = nullptr;
+  kept = new LoadedDiagram(load_file(file, options));
+  LoadedDiagram& diagram = *kept;
   Swimboard& board = *diagram.board;
   try {
     // The positions and routes need no picture; painting is done only for the trace of the
