@@ -41,6 +41,7 @@ void BoxBands::settle(const std::vector<Box>& boxes) {
 
 void BoxIndex::add_all(const std::vector<Box>& boxes) {
   boxes_.reserve(boxes_.size() + boxes.size());
+  tier_.reserve(tier_.size() + boxes.size());
   for (const Box& b : boxes) add(b, true);
   for (BoxBands* bands : {&small_rows_, &small_columns_, &long_rows_, &long_columns_})
     bands->settle(boxes_);

@@ -30,13 +30,17 @@ Dir direction(Vertex from, Vertex to) {
   return to.j > from.j ? Dir::SOUTH : Dir::NORTH;
 }
 
-LaidRoutes::LaidRoutes(std::size_t links, std::size_t nodes, int columns, int rows)
+LaidRoutes::LaidRoutes(std::size_t links, std::size_t nodes, int columns, int rows,
+                       LaidSize expected)
     : routes_(links, nullptr),
       prefix_(links, 0),
       suffix_(links, 0),
       leaving_(nodes * 4),
       entering_(nodes * 4) {
   side_entries_.reserve(2 * links);
+  tallies_.reserve(expected.vertices);
+  tally_list_.reserve(expected.vertices);
+  entries_.reserve(expected.passes);
   const double bits = static_cast<double>(columns) * static_cast<double>(rows);
   if (bits <= 1 << 30) {
     rows_ = static_cast<std::size_t>(rows);

@@ -30,10 +30,19 @@ struct GraphRoute {
 /// The direction from one vertex to its neighbour.
 Dir direction(Vertex from, Vertex to);
 
+/// How large a record of laid routes grew: vertices passed and passes.
+struct LaidSize {
+  std::size_t vertices = 0;
+  std::size_t passes = 0;
+};
+
 class LaidRoutes {
  public:
-  /// Room for `links` routes between `nodes` shapes on a graph of `columns` by `rows` lines.
-  LaidRoutes(std::size_t links, std::size_t nodes, int columns, int rows);
+  /// Room for `links` routes between `nodes` shapes on a graph of `columns` by `rows` lines;
+  /// `expected` tells how large an earlier record of about the same routes grew.
+  LaidRoutes(std::size_t links, std::size_t nodes, int columns, int rows, LaidSize expected = {});
+  /// How large this record has grown.
+  LaidSize size() const { return {tally_list_.size(), entries_.size()}; }
 
   /// Records `route`, which must outlive this record (the laying keeps every route it found).
   void add(const GraphRoute& route, int source_node, int target_node);

@@ -239,9 +239,11 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   std::vector<DrawnRoute> routes;
   std::vector<DrawnRoute> least_crowded_routes;
   std::size_t least_crowded = std::numeric_limits<std::size_t>::max();
+  LaidSize laid_size;
   for (int round = 0;; ++round) {
     // 3. Laying: the routes to lay in this round searched for, the others kept as they were.
-    LaidRoutes laid(problem.links.size(), problem.nodes.size(), graph.columns(), graph.rows());
+    LaidRoutes laid(problem.links.size(), problem.nodes.size(), graph.columns(), graph.rows(),
+                    laid_size);
     PathSearch search(problem, space, graph, laid, crowding);
     corridors.clear();
     for (int l : order) {
@@ -259,6 +261,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
         corridors.note(*route);
       }
     }
+    laid_size = laid.size();
     routes.clear();
     for (int l : order) {
       const Link& link = problem.links[static_cast<std::size_t>(l)];

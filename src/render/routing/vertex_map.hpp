@@ -44,6 +44,13 @@ class VertexMap {
 
   std::size_t size() const { return used_.size(); }
 
+  /// Room for `n` keys without growing on the way.
+  void reserve(std::size_t n) {
+    std::size_t capacity = keys_.size();
+    while (2 * n > capacity) capacity *= 2;
+    if (capacity != keys_.size()) rehash(capacity);
+  }
+
   void clear() {
     for (std::uint32_t i : used_) keys_[i] = EMPTY;
     used_.clear();
