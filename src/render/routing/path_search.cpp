@@ -49,22 +49,34 @@ constexpr std::array<Dir, 4> DIRS = {Dir::EAST, Dir::WEST, Dir::NORTH, Dir::SOUT
 
 PathSearch::PathSearch(const Problem& problem, const FreeSpace& space, const ChannelGraph& graph,
                        const LaidRoutes& laid, const Crowding& crowding)
-    : problem_(problem), space_(space), graph_(graph), laid_(laid), crowding_(crowding) {}
+    : problem_(problem),
+      space_(space),
+      graph_(graph),
+      laid_(laid),
+      crowding_(crowding),
+      stubs_(problem.nodes.size() * 4) {}
 
 bool PathSearch::family(const Link& a, const Link& b, bool fork) const {
   return same_family(a, b, fork);
 }
 
 std::optional<Vertex> PathSearch::stub(const Link& link, int node, Side side) const {
-  const Box& box = problem_.nodes[static_cast<std::size_t>(node)].box;
-  for (const double reach : {STUB, SHORT_STUB}) {
-    const Vertex v = graph_.stub_end(box, side, reach);
-    if (v.i < 0 || v.j < 0) continue;
-    const Point end = graph_.point(v);
-    if (within(link.area, end) && !space_.blocked(end) &&
-        space_.clear(side_middle(box, side), end, 0, node)) {
-      return v;
+  SideStubs& known = stubs_[static_cast<std::size_t>(node) * 4 + static_cast<std::size_t>(side)];
+  if (!known.known) {
+    const Box& box = problem_.nodes[static_cast<std::size_t>(node)].box;
+    const std::array<double, 2> reaches{STUB, SHORT_STUB};
+    for (std::size_t k = 0; k < reaches.size(); ++k) {
+      const Vertex v = graph_.stub_end(box, side, reaches[k]);
+      if (v.i < 0 || v.j < 0) continue;
+      const Point end = graph_.point(v);
+      known.ends[k] = {v,
+                       !space_.blocked(end) && space_.clear(side_middle(box, side), end, 0, node)};
     }
+    known.known = true;
+  }
+  for (const StubEnd& e : known.ends) {
+    if (e.end.i < 0 || e.end.j < 0) continue;
+    if (within(link.area, graph_.point(e.end)) && e.free) return e.end;
   }
   return std::nullopt;
 }

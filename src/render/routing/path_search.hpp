@@ -95,6 +95,18 @@ class PathSearch {
   const ChannelGraph& graph_;
   const LaidRoutes& laid_;
   const Crowding& crowding_;
+  // The stub ends of each side of each node at both lengths, with whether each is free of
+  // obstacles, worked out on first use: they depend on the shapes alone, not on the link
+  // (whose area is checked each time).
+  struct StubEnd {
+    Vertex end{-1, -1};
+    bool free = false;
+  };
+  struct SideStubs {
+    bool known = false;
+    std::array<StubEnd, 2> ends;  // STUB long, SHORT_STUB long
+  };
+  mutable std::vector<SideStubs> stubs_;
   // The working state of one search, kept to reuse its memory.
   VertexMap<State> states_;
   VertexMap<int> goal_heads_;
