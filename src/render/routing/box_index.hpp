@@ -111,7 +111,7 @@ class BoxIndex {
   // A box reaching into more cells than this is not kept in the grid; a region reaching into
   // more is answered from the bands.
   static constexpr double GRID_CELLS = 64;
-  static constexpr double MAX_CELLS = 4096;
+  static constexpr double MAX_CELLS = 256;
   // A box or region reaching into at most this many bands across is flat (or narrow).
   static constexpr std::int64_t FEW_BANDS = 64;
 
