@@ -1,6 +1,7 @@
 #include "nudging.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <numeric>
@@ -66,6 +67,18 @@ struct Turn {
   int join = -1;
 };
 
+// The turns at a segment's two ends (none, one or two), kept in place.
+class EndTurns {
+ public:
+  void push_back(const Turn& t) { turns_[static_cast<std::size_t>(count_++)] = t; }
+  const Turn* begin() const { return turns_.data(); }
+  const Turn* end() const { return turns_.data() + count_; }
+
+ private:
+  std::array<Turn, 2> turns_{};
+  int count_ = 0;
+};
+
 // One segment of one route.
 struct Piece {
   int route = 0;
@@ -78,7 +91,7 @@ struct Piece {
   bool port = false;  // it starts or ends at a shape
   int fork = -1;      // the fork or join family whose trunk it is part of
   int join = -1;
-  std::vector<Turn> turns;
+  EndTurns turns;
 };
 
 struct Unit {
@@ -996,17 +1009,25 @@ std::vector<TrunkLengths> trunk_lengths(const std::vector<DrawnRoute>& routes,
   return lengths;
 }
 
-std::vector<Point> simplified(const std::vector<Point>& points) {
-  std::vector<Point> out;
-  for (const Point& p : points) {
-    if (!out.empty() && out.back() == p) continue;
-    if (out.size() >= 2) {
-      const Point& a = out[out.size() - 2];
-      const Point& b = out.back();
-      if ((a.x == b.x && b.x == p.x) || (a.y == b.y && b.y == p.y)) out.pop_back();
+void simplify(std::vector<Point>& points) {
+  // Written over in place: the points kept never outrun the points read.
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const Point p = points[i];
+    if (n > 0 && points[n - 1] == p) continue;
+    if (n >= 2) {
+      const Point& a = points[n - 2];
+      const Point& b = points[n - 1];
+      if ((a.x == b.x && b.x == p.x) || (a.y == b.y && b.y == p.y)) --n;
     }
-    out.push_back(p);
+    points[n++] = p;
   }
+  points.resize(n);
+}
+
+std::vector<Point> simplified(const std::vector<Point>& points) {
+  std::vector<Point> out = points;
+  simplify(out);
   return out;
 }
 
@@ -1026,7 +1047,7 @@ std::vector<Crowded> nudge(std::vector<DrawnRoute>& routes, const Problem& probl
   std::vector<Crowded> crowded;
   for (const bool vertical : {true, false}) {
     Pass(routes, problem, space, vertical, crowded, rooms).run();
-    for (DrawnRoute& r : routes) r.points = simplified(r.points);
+    for (DrawnRoute& r : routes) simplify(r.points);
   }
   return crowded;
 }

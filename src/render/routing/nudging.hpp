@@ -77,5 +77,7 @@ std::vector<TrunkLengths> trunk_lengths(const std::vector<DrawnRoute>& routes,
 
 /// The points without repeats and without the middle one of three on a line.
 std::vector<Point> simplified(const std::vector<Point>& points);
+/// The same, in place.
+void simplify(std::vector<Point>& points);
 
 }  // namespace orvane::routing

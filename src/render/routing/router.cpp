@@ -162,7 +162,7 @@ DrawnRoute drawn_from(const Problem& problem, const ChannelGraph& graph, const G
   add_port(drawn.points, source, route.source_side, graph.point(route.vertices.front()), true);
   for (const Vertex& v : route.vertices) drawn.points.push_back(graph.point(v));
   add_port(drawn.points, target, route.target_side, graph.point(route.vertices.back()), false);
-  drawn.points = simplified(drawn.points);
+  simplify(drawn.points);
   return drawn;
 }
 
@@ -212,7 +212,7 @@ void finish(const Problem& problem, DrawnRoute& route) {
                           horizontal(route.target_side) ? p.back().y : p.back().x);
   }
   for (Point& q : p) q = {std::round(q.x), std::round(q.y)};
-  p = simplified(p);
+  simplify(p);
   if (p.size() == 1) p.push_back(p.front());
 }
 
