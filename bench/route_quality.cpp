@@ -1,7 +1,7 @@
 // The route-quality report: reads the diagram interchange of BPMN files (ours or any modelling
 // tool's) and measures how their connections are drawn.
 //
-//   route_quality [--per-file] [--faults] [--name SET] FILE.bpmn|DIR ...
+//   route_quality [--per-file] [--faults] [--bends] [--name SET] FILE.bpmn|DIR ...
 //
 // Figures, over all files given:
 // - crossings: proper crossings between segments of two different connections, per connection;
@@ -16,6 +16,8 @@
 // Also counted, as faults that should never happen: segments through a shape ("through"),
 // unrelated connections on top of each other ("shared"), and shape names that a route, a shape
 // or another label covers ("name hits").
+// With --bends, each kind of connection's bends against the fewest its ends' places allow
+// (a straight line, an L past the other shapes, else two).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -50,6 +52,8 @@ struct Node {
   std::string id;
   Box box;
   std::optional<Box> label;
+  std::string kind;  // the element's name: "task", "exclusiveGateway", "startEvent", ...
+  std::string lane;  // the innermost lane holding it, if any
 };
 
 struct Edge {
@@ -62,7 +66,30 @@ struct Edge {
   std::optional<Box> label;
 };
 
+// The kinds of connection the bend breakdown (--bends) tells apart.
+enum Kind { SAME_LANE, HANDOVER, BACK, BRANCH, MESSAGE, DATA, KINDS };
+constexpr const char* KIND_NAMES[KINDS] = {"same lane",      "lane handover", "back edge",
+                                           "gateway branch", "message flow",  "data association"};
+
+// Bends of one kind of connection against the fewest their ends' places allow.
+struct BendTally {
+  int connections = 0;
+  int bends = 0;
+  int fewest = 0;
+  int excess = 0;
+  int over[3] = {};  // connections with 1, 2, and 3 or more bends too many
+
+  void add(const BendTally& t) {
+    connections += t.connections;
+    bends += t.bends;
+    fewest += t.fewest;
+    excess += t.excess;
+    for (int k = 0; k < 3; ++k) over[k] += t.over[k];
+  }
+};
+
 struct Figures {
+  BendTally by_kind[KINDS];
   int files = 0;
   int shapes = 0;
   int connections = 0;
@@ -79,6 +106,7 @@ struct Figures {
   int shared = 0;
 
   void add(const Figures& f) {
+    for (int k = 0; k < KINDS; ++k) by_kind[k].add(f.by_kind[k]);
     files += f.files;
     shapes += f.shapes;
     connections += f.connections;
@@ -164,6 +192,14 @@ Diagram read(const fs::path& file) {
     }
   }
   std::map<std::string, Box> pool_bounds;
+  // Each flow node's innermost lane: nested lanes come after the lane holding them.
+  std::map<std::string, std::string> lane_of;
+  for (pugi::xpath_node x : doc.select_nodes("//*[local-name()='lane']")) {
+    for (pugi::xml_node c : x.node().children()) {
+      if (local(c.name()) == "flowNodeRef")
+        lane_of[c.text().get()] = x.node().attribute("id").value();
+    }
+  }
   Diagram d;
   // The first diagram is the process map; further ones draw the insides of sub-processes, each
   // on its own plane.
@@ -178,7 +214,7 @@ Diagram read(const fs::path& file) {
       pool_bounds[it->first] = *box;
     } else if (kind != "lane" && kind != "group") {
       // A group is a frame round shapes that routes may cross.
-      d.nodes.push_back({it->first, *box, label_of(di)});
+      d.nodes.push_back({it->first, *box, label_of(di), kind, lane_of[it->first]});
     }
   }
   for (pugi::xpath_node x :
@@ -275,8 +311,124 @@ bool related(const Edge& a, const Edge& b) {
 }
 
 // With --faults, each route through a shape and each pair of unrelated routes on top of each
-// other is printed.
+// other is printed; with --bends too, each connection with more bends than it needs.
 bool print_faults = false;
+bool bend_breakdown = false;
+
+bool ends_with(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool round_outline(const Node& n) {
+  return ends_with(n.kind, "Event") || ends_with(n.kind, "Gateway");
+}
+
+// Where along a side (along x for top and bottom) a route may meet a shape: the side but for
+// 10 px at each end on a rectangle, the middle half on a round or diamond outline.
+std::pair<double, double> port_span(const Node& n, bool along_x) {
+  const double lo = along_x ? n.box.x : n.box.y;
+  const double length = along_x ? n.box.w : n.box.h;
+  if (round_outline(n)) return {lo + length / 4, lo + 3 * length / 4};
+  const double margin = std::min(10.0, length / 4);
+  return {lo + margin, lo + length - margin};
+}
+
+// A few places across a span, its middle first.
+std::vector<double> samples(std::pair<double, double> span) {
+  std::vector<double> out{(span.first + span.second) / 2};
+  for (int k = 0; k <= 4; ++k) out.push_back(span.first + (span.second - span.first) * k / 4);
+  return out;
+}
+
+// The fewest bends a route between `a` and `b` needs where they stand: 0 where a straight line
+// joins two facing sides past every other shape, 1 where an L does, else 2 (a lower bound: a
+// route may need more round the shapes between).
+int fewest_bends(const Node& a, const Node& b, const std::vector<const Node*>& others) {
+  auto clear = [&](const std::vector<Point>& path) {
+    for (std::size_t s = 0; s + 1 < path.size(); ++s) {
+      for (const Node* n : others) {
+        if (through(path[s], path[s + 1], n->box)) return false;
+      }
+    }
+    return true;
+  };
+  // Straight, across or down.
+  for (const bool down : {true, false}) {
+    const auto pa = port_span(a, down), pb = port_span(b, down);
+    const std::pair span{std::max(pa.first, pb.first), std::min(pa.second, pb.second)};
+    if (span.first > span.second) continue;
+    const double a_lo = down ? a.box.y : a.box.x, a_hi = down ? a.box.bottom() : a.box.right();
+    const double b_lo = down ? b.box.y : b.box.x, b_hi = down ? b.box.bottom() : b.box.right();
+    if (a_hi > b_lo && b_hi > a_lo) continue;  // they overlap: no facing sides
+    const double from = a_hi <= b_lo ? a_hi : a_lo, to = a_hi <= b_lo ? b_lo : b_hi;
+    for (const double c : samples(span)) {
+      if (down ? clear({{c, from}, {c, to}}) : clear({{from, c}, {to, c}})) return 0;
+    }
+  }
+  // An L: out of one side of `a` across (or down), into `b` down (or across).
+  for (const bool across_first : {true, false}) {
+    for (const double u : samples(port_span(a, !across_first))) {
+      for (const double v : samples(port_span(b, across_first))) {
+        // Across first: the route leaves `a` at y = u and turns down at x = v.
+        const Point corner = across_first ? Point{v, u} : Point{u, v};
+        const Box& ab = a.box;
+        const Box& bb = b.box;
+        const bool beside_a =
+            across_first ? (v > ab.right() || v < ab.x) : (v > ab.bottom() || v < ab.y);
+        const bool beside_b =
+            across_first ? (u > bb.bottom() || u < bb.y) : (u > bb.right() || u < bb.x);
+        if (!beside_a || !beside_b) continue;
+        const Point out = across_first ? Point{v > ab.right() ? ab.right() : ab.x, u}
+                                       : Point{u, v > ab.bottom() ? ab.bottom() : ab.y};
+        const Point in = across_first ? Point{v, u > bb.bottom() ? bb.bottom() : bb.y}
+                                      : Point{u > bb.right() ? bb.right() : bb.x, v};
+        if (clear({out, corner, in})) return 1;
+      }
+    }
+  }
+  return 2;
+}
+
+Kind kind_of(const Edge& e, const Node& source, const Node& target) {
+  if (e.kind == "messageFlow") return MESSAGE;
+  if (e.kind != "sequenceFlow") return DATA;
+  if (target.box.x + target.box.w / 2 < source.box.x + source.box.w / 2 - 1) return BACK;
+  if (ends_with(source.kind, "Gateway")) return BRANCH;
+  return source.lane != target.lane ? HANDOVER : SAME_LANE;
+}
+
+// Each connection's bends against the fewest its ends' places allow, by kind.
+void measure_bends(const Diagram& d, Figures& f) {
+  std::map<std::string, const Node*> by_id;
+  for (const Node& n : d.nodes) by_id[n.id] = &n;
+  for (const Edge& e : d.edges) {
+    const auto s = by_id.find(e.source), t = by_id.find(e.target);
+    if (s == by_id.end() || t == by_id.end() || e.points.size() < 2) continue;
+    const Node& a = *s->second;
+    const Node& b = *t->second;
+    // Only the shapes within the hull of the two ends can block a straight line or an L.
+    const Box hull{std::min(a.box.x, b.box.x), std::min(a.box.y, b.box.y),
+                   std::max(a.box.right(), b.box.right()) - std::min(a.box.x, b.box.x),
+                   std::max(a.box.bottom(), b.box.bottom()) - std::min(a.box.y, b.box.y)};
+    std::vector<const Node*> others;
+    for (const Node& n : d.nodes) {
+      if (&n != &a && &n != &b && overlap(n.box, hull)) others.push_back(&n);
+    }
+    const int bends = static_cast<int>(e.points.size()) - 2;
+    const int fewest = &a == &b ? 3 : fewest_bends(a, b, others);
+    const int excess = std::max(0, bends - fewest);
+    BendTally& tally = f.by_kind[kind_of(e, a, b)];
+    ++tally.connections;
+    tally.bends += bends;
+    tally.fewest += fewest;
+    tally.excess += excess;
+    if (excess > 0) ++tally.over[std::min(excess, 3) - 1];
+    if (print_faults && excess > 0) {
+      std::printf("  bends: %s (%s) %d, fewest %d\n", e.id.c_str(), KIND_NAMES[kind_of(e, a, b)],
+                  bends, fewest);
+    }
+  }
+}
 
 Figures measure(const Diagram& d) {
   Figures f;
@@ -284,6 +436,7 @@ Figures measure(const Diagram& d) {
   f.shapes = static_cast<int>(d.nodes.size());
   f.connections = static_cast<int>(d.edges.size());
   for (const Edge& e : d.edges) f.bends += std::max(0, static_cast<int>(e.points.size()) - 2);
+  if (bend_breakdown) measure_bends(d, f);
   for (std::size_t i = 0; i < d.edges.size(); ++i) {
     const Edge& a = d.edges[i];
     for (std::size_t j = i + 1; j < d.edges.size(); ++j) {
@@ -442,6 +595,22 @@ void print_row(const std::string& name, const Figures& f) {
               f.shared);
 }
 
+void print_bends(const Figures& f) {
+  std::printf("\n%-18s %6s %7s %9s %9s %14s\n", "bends by kind", "conns", "bend/c", "fewest/c",
+              "excess/c", "over 1/2/3+");
+  BendTally all;
+  auto row = [](const char* name, const BendTally& t) {
+    const double c = std::max(1, t.connections);
+    std::printf("%-18s %6d %7.3f %9.3f %9.3f %6d/%d/%d\n", name, t.connections, t.bends / c,
+                t.fewest / c, t.excess / c, t.over[0], t.over[1], t.over[2]);
+  };
+  for (int k = 0; k < KINDS; ++k) {
+    row(KIND_NAMES[k], f.by_kind[k]);
+    all.add(f.by_kind[k]);
+  }
+  row("all", all);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -454,6 +623,8 @@ int main(int argc, char** argv) {
       per_file = true;
     } else if (arg == "--faults") {
       print_faults = true;
+    } else if (arg == "--bends") {
+      bend_breakdown = true;
     } else if (arg == "--name" && i + 1 < argc) {
       set = argv[++i];
     } else if (fs::is_directory(arg)) {
@@ -465,7 +636,8 @@ int main(int argc, char** argv) {
     }
   }
   if (files.empty()) {
-    std::cerr << "usage: route_quality [--per-file] [--faults] [--name SET] FILE.bpmn|DIR ...\n";
+    std::cerr << "usage: route_quality [--per-file] [--faults] [--bends] [--name SET] "
+                 "FILE.bpmn|DIR ...\n";
     return 2;
   }
   std::sort(files.begin(), files.end());
@@ -491,5 +663,6 @@ int main(int argc, char** argv) {
     for (const auto& [bucket, f] : by_size) print_row(sizes[bucket], f);
   }
   print_row(set, total);
+  if (bend_breakdown) print_bends(total);
   return 0;
 }

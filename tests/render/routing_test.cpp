@@ -382,6 +382,25 @@ TEST(ConnectionRouting, FlowToAnotherLaneTurnsOnceOrInTheChannelBetweenColumns) 
   EXPECT_EQ(route_faults(d.pools), "");
 }
 
+// A handover from an event down two lanes to a gateway in the next column: one bend (out of
+// the event's bottom into the gateway's left corner, or out of its right into the top), not a
+// step right, down and right again. (Stubs reach different distances out of the sides; the
+// route's length counts them.)
+TEST(ConnectionRouting, HandoverDownToTheNextColumnTurnsOnce) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l1 = d.lane(p, "L1", 1);
+  d.lane(p, "L2", 1);
+  Lane& l3 = d.lane(p, "L3", 1);
+  Shape& e = d.shape(l1, "Alarm raised", ElementType::SIGNAL_INTERMEDIATE, 0, 0);
+  Shape& g = d.shape(l3, "", ElementType::PARALLEL, 0, 1);
+  Connection& c = e.connect(g);
+  d.route();
+  EXPECT_EQ(c.waypoints.size(), 3u);
+  EXPECT_EQ(c.drawn_source_side == "bottom" ? "left" : "top", c.drawn_target_side);
+  EXPECT_EQ(route_faults(d.pools), "");
+}
+
 TEST(ConnectionRouting, LoopBackToAnEarlierColumnGoesOverTheRow) {
   Diagram d;
   Pool& p = d.pool("P");

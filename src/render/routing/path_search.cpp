@@ -81,6 +81,11 @@ std::optional<Vertex> PathSearch::stub(const Link& link, int node, Side side) co
   return std::nullopt;
 }
 
+double PathSearch::stub_length(const Box& box, Side side, Vertex end) const {
+  const Point from = side_middle(box, side), to = graph_.point(end);
+  return horizontal(side) ? std::abs(to.x - from.x) : std::abs(to.y - from.y);
+}
+
 bool PathSearch::stub_usable(const Link& link, int node, Side side) const {
   return stub(link, node, side).has_value();
 }
@@ -151,7 +156,7 @@ void PathSearch::collect_starts(const Link& link, const std::optional<Via>& from
     if (!out) continue;
     // A side a black-box message runs through is left to it, unless the caller asked for it.
     if (source.taken[static_cast<std::size_t>(side)] && !link.source_side) continue;
-    double base = side_cost(link, side, true) + STUB;
+    double base = side_cost(link, side, true) + stub_length(source.box, side, *out);
     if (!laid_.entering(link.source, side).empty()) base += SIDE_CONFLICT_COST;
     std::vector<int> trunks;
     for (int other : laid_.leaving(link.source, side)) {
@@ -206,7 +211,7 @@ void PathSearch::collect_goals(const Link& link, const std::optional<Via>& to) {
     const std::optional<Vertex> in = stub(link, link.target, side);
     if (!in) continue;
     if (target.taken[static_cast<std::size_t>(side)] && !link.target_side) continue;
-    double base = side_cost(link, side, false) + STUB;
+    double base = side_cost(link, side, false) + stub_length(target.box, side, *in);
     if (!laid_.leaving(link.target, side).empty()) base += SIDE_CONFLICT_COST;
     std::vector<int> trunks;
     for (int other : laid_.entering(link.target, side)) {

@@ -76,6 +76,9 @@ class PathSearch {
   // the link's area, else SHORT_STUB long where that is; nothing when neither is.
   std::optional<Vertex> stub(const Link& link, int node, Side side) const;
   bool stub_usable(const Link& link, int node, Side side) const;
+  // How long the stub from `side` of `box` to its end `end` is: it is part of the route's
+  // length, and stubs differ (to the first line of the graph beyond STUB).
+  double stub_length(const Box& box, Side side, Vertex end) const;
   void collect_starts(const Link& link, const std::optional<Via>& from,
                       std::vector<Start>& starts) const;
   void collect_goals(const Link& link, const std::optional<Via>& to);
