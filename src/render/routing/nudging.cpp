@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <numeric>
 #include <optional>
 #include <queue>
 #include <set>
+#include <tuple>
 
 #include "ports.hpp"
 #include "raise_tree.hpp"
@@ -173,6 +175,7 @@ class Pass {
         rooms_(rooms) {}
 
   void run() {
+    if (!vertical_) index_cross_segments();
     collect_pieces();
     build_units();
     std::vector<std::vector<int>> groups = build_groups();
@@ -269,6 +272,7 @@ class Pass {
       }
       rooms_.keep(route.link, segment, {piece.room, piece.tight});
     }
+    if (!vertical_) keep_cross_ends_apart(piece, route, k);
     // The neighbouring segments keep their direction: a stub at least STUB long, any other at
     // most half way towards the segment beyond it (which moves in this pass too).
     auto keep = [&](int other_end, bool neighbour_is_port) {
@@ -964,10 +968,102 @@ class Pass {
     }
   }
 
+  // The segments across this pass's (laid in the pass before, which is over): moving a segment
+  // stretches or shortens the two beside it along their lines, and a stretched one must not
+  // reach an unrelated segment on its line, which nothing would part again.
+  struct Cross {
+    long long line = 0;  // in half pixels
+    Interval along;
+    int route = 0;
+  };
+
+  static long long line_key(double at) { return std::llround(at * 2); }
+
+  void index_cross_segments() {
+    for (std::size_t r = 0; r < routes_.size(); ++r) {
+      const auto& p = routes_[r].points;
+      for (std::size_t k = 0; k + 1 < p.size(); ++k) {
+        const double a = position(p[k], !vertical_), b = position(p[k + 1], !vertical_);
+        if (coordinate(p[k], !vertical_) != coordinate(p[k + 1], !vertical_) || a == b) continue;
+        cross_by_lo_.push_back({line_key(coordinate(p[k], !vertical_)),
+                                {std::min(a, b), std::max(a, b)},
+                                static_cast<int>(r)});
+      }
+    }
+    std::sort(cross_by_lo_.begin(), cross_by_lo_.end(), [](const Cross& x, const Cross& y) {
+      return std::tie(x.line, x.along.lo, x.route) < std::tie(y.line, y.along.lo, y.route);
+    });
+    cross_by_hi_ = cross_by_lo_;
+    std::sort(cross_by_hi_.begin(), cross_by_hi_.end(), [](const Cross& x, const Cross& y) {
+      return std::tie(x.line, x.along.hi, x.route) < std::tie(y.line, y.along.hi, y.route);
+    });
+  }
+
+  bool unrelated(int route_a, int route_b) const {
+    const Link& la =
+        problem_.links[static_cast<std::size_t>(routes_[static_cast<std::size_t>(route_a)].link)];
+    const Link& lb =
+        problem_.links[static_cast<std::size_t>(routes_[static_cast<std::size_t>(route_b)].link)];
+    return la.source != lb.source && la.source != lb.target && la.target != lb.source &&
+           la.target != lb.target;
+  }
+
+  // Narrows the piece's rooms so that neither segment beside it grows onto an unrelated one
+  // that it does not meet yet (within REACH of its end): at most half way towards it, since
+  // the other one may grow in this pass as well.
+  void keep_cross_ends_apart(Piece& piece, const DrawnRoute& route, int k) const {
+    const auto& p = route.points;
+    const auto n = static_cast<int>(p.size());
+    const int r = piece.route;
+    auto limit_on = [&](long long line, double fixed) {
+      const Interval extent{std::min(fixed, piece.at), std::max(fixed, piece.at)};
+      // Beyond its far end: the nearest unrelated segment that starts past it.
+      const Cross past{line, {extent.hi + END_GAP, extent.hi + END_GAP}, INT_MAX};
+      for (auto s = std::upper_bound(cross_by_lo_.begin(), cross_by_lo_.end(), past,
+                                     [](const Cross&v, const Cross&c) {
+                                       return std::tie(v.line, v.along.lo) <
+                                              std::tie(c.line, c.along.lo);
+                                     });
+           s != cross_by_lo_.end() && s->line == line && s->along.lo <= extent.hi + REACH; ++s) {
+        if (s->route == r || !unrelated(r, s->route)) continue;
+        for (Interval* room : {&piece.room, &piece.tight})
+          room->hi = std::min(room->hi, (extent.hi + s->along.lo) / 2 - END_GAP);
+        break;
+      }
+      // Before its near end: the nearest unrelated segment that ends before it.
+      const Cross before{line, {extent.lo - END_GAP, extent.lo - END_GAP}, INT_MIN};
+      auto s = std::lower_bound(
+          cross_by_hi_.begin(), cross_by_hi_.end(), before, [](const Cross& c, const Cross& v) {
+            return std::tie(c.line, c.along.hi) < std::tie(v.line, v.along.hi);
+          });
+      while (s != cross_by_hi_.begin()) {
+        --s;
+        if (s->line != line || s->along.hi < extent.lo - REACH) break;
+        if (s->route == r || !unrelated(r, s->route)) continue;
+        for (Interval* room : {&piece.room, &piece.tight})
+          room->lo = std::max(room->lo, (extent.lo + s->along.hi) / 2 + END_GAP);
+        break;
+      }
+    };
+    // Lines less than a pixel apart count as one: ends are rounded to whole pixels at last.
+    auto limit = [&](double line, double fixed) {
+      for (long long key = line_key(line) - 2; key <= line_key(line) + 2; ++key)
+        limit_on(key, fixed);
+    };
+    if (k > 0)
+      limit(coordinate(p[static_cast<std::size_t>(k)], !vertical_),
+            position(p[static_cast<std::size_t>(k) - 1], !vertical_));
+    if (k + 2 < n)
+      limit(coordinate(p[static_cast<std::size_t>(k) + 1], !vertical_),
+            position(p[static_cast<std::size_t>(k) + 2], !vertical_));
+  }
+
   std::vector<DrawnRoute>& routes_;
   const Problem& problem_;
   const FreeSpace& space_;
   const bool vertical_;
+  std::vector<Cross> cross_by_lo_;  // by line, then along.lo
+  std::vector<Cross> cross_by_hi_;  // by line, then along.hi
   std::vector<double> fork_length_;
   std::vector<double> join_length_;
   std::vector<Piece> pieces_;
