@@ -1,6 +1,7 @@
 // Collects the routing problem from the element model.
 #include "problem.hpp"
 
+#include <algorithm>
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
@@ -31,6 +32,39 @@ Outline outline_of(const Shape& shape) {
 bool name_outside(const Shape& shape) {
   return shape.kind() == ShapeKind::EVENT || shape.kind() == ShapeKind::GATEWAY ||
          shape.kind() == ShapeKind::DATA;
+}
+
+// A vertical line a message to or from a black-box pool runs along, between two heights.
+struct Passing {
+  double x = 0;
+  double y0 = 0;
+  double y1 = 0;
+};
+
+// Takes the top and bottom of every shape that one of the lines passes through. Shapes sorted by
+// their left edge: each line looks only at those starting less than the widest shape before it.
+void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
+  if (lines.empty()) return;
+  std::vector<std::size_t> by_left(problem.nodes.size());
+  double widest = 0;
+  for (std::size_t k = 0; k < by_left.size(); ++k) {
+    by_left[k] = k;
+    widest = std::max(widest, problem.nodes[k].box.width);
+  }
+  std::sort(by_left.begin(), by_left.end(), [&](std::size_t a, std::size_t b) {
+    return problem.nodes[a].box.x < problem.nodes[b].box.x;
+  });
+  for (const Passing& line : lines) {
+    auto it = std::lower_bound(by_left.begin(), by_left.end(), line.x - widest,
+                               [&](std::size_t k, double x) { return problem.nodes[k].box.x < x; });
+    for (; it != by_left.end() && problem.nodes[*it].box.x < line.x; ++it) {
+      Node& node = problem.nodes[*it];
+      const Box& b = node.box;
+      if (b.right() <= line.x || b.bottom() <= line.y0 || b.y >= line.y1) continue;
+      node.taken[static_cast<std::size_t>(Side::TOP)] = true;
+      node.taken[static_cast<std::size_t>(Side::BOTTOM)] = true;
+    }
+  }
 }
 
 Box band_box(const Coordinate& at, int width, int height) {
@@ -163,6 +197,7 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
     }
   }
   // The sides that messages to and from black-box pools take: the one facing the pool's band.
+  std::vector<Passing> passing;
   for (const auto& pool : pools) {
     const Shape* band = pool ? pool->participant() : nullptr;
     if (band == nullptr) continue;
@@ -173,6 +208,12 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
       Node& node = problem.nodes[static_cast<std::size_t>(n->second)];
       const Side side = across.centre_y() < node.box.centre_y() ? Side::TOP : Side::BOTTOM;
       node.taken[static_cast<std::size_t>(side)] = true;
+      // The message runs straight between the band and the side's middle (round a shape in its
+      // way, later): the sides of a shape on that line are its too.
+      const double x = node.box.centre_x();
+      const double y0 = side == Side::TOP ? across.bottom() : node.box.bottom();
+      const double y1 = side == Side::TOP ? node.box.y : across.y;
+      passing.push_back({x, y0, y1});
     };
     for (const Connection& c : *band->connection_to) take(c.target);
     for (Shape* shape : sources) {
@@ -181,6 +222,7 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
       }
     }
   }
+  take_passed_sides(problem, passing);
   return problem;
 }
 
