@@ -38,7 +38,7 @@ inline constexpr double CORRIDOR_NAME_COST = 200;
 
 // The cost of a route: its length, plus these.
 /// Each bend.
-inline constexpr double BEND_COST = 40;
+inline constexpr double BEND_COST = 60;
 /// Each crossing of another route.
 inline constexpr double CROSSING_COST = 80;
 /// A route turning on another route, or touching its corner: it would read as joined.
