@@ -341,8 +341,8 @@ std::vector<double> samples(std::pair<double, double> span) {
 }
 
 // The fewest bends a route between `a` and `b` needs where they stand: 0 where a straight line
-// joins two facing sides past every other shape, 1 where an L does, else 2 (a lower bound: a
-// route may need more round the shapes between).
+// joins two facing sides past every other shape (`others`, grown by the routes' clearance), 1
+// where an L does, else 2 (a lower bound: a route may need more round the shapes between).
 int fewest_bends(const Node& a, const Node& b, const std::vector<const Node*>& others) {
   auto clear = [&](const std::vector<Point>& path) {
     for (std::size_t s = 0; s + 1 < path.size(); ++s) {
@@ -410,10 +410,15 @@ void measure_bends(const Diagram& d, Figures& f) {
     const Box hull{std::min(a.box.x, b.box.x), std::min(a.box.y, b.box.y),
                    std::max(a.box.right(), b.box.right()) - std::min(a.box.x, b.box.x),
                    std::max(a.box.bottom(), b.box.bottom()) - std::min(a.box.y, b.box.y)};
-    std::vector<const Node*> others;
+    // Routes keep 10 px off other shapes.
+    std::vector<Node> kept_off;
     for (const Node& n : d.nodes) {
-      if (&n != &a && &n != &b && overlap(n.box, hull)) others.push_back(&n);
+      Node grown = n;
+      grown.box = {n.box.x - 10, n.box.y - 10, n.box.w + 20, n.box.h + 20};
+      if (&n != &a && &n != &b && overlap(grown.box, hull)) kept_off.push_back(grown);
     }
+    std::vector<const Node*> others;
+    for (const Node& n : kept_off) others.push_back(&n);
     const int bends = static_cast<int>(e.points.size()) - 2;
     const int fewest = &a == &b ? 3 : fewest_bends(a, b, others);
     const int excess = std::max(0, bends - fewest);
