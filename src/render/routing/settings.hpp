@@ -49,8 +49,9 @@ inline constexpr double SHARE_COST = 0.8;
 inline constexpr double NAME_COST = 30;
 inline constexpr double NAME_COST_PER_PIXEL = 1;
 /// Leaving or entering a shape by a side that another route uses the other way round, or that
-/// an unrelated route uses.
-inline constexpr double SIDE_CONFLICT_COST = 150;
+/// an unrelated route uses: less than two bends, so that a loop back into a gateway whose
+/// facing corner already takes a flow does not go all the way round it instead.
+inline constexpr double SIDE_CONFLICT_COST = 110;
 /// Leaving by the side of an earlier branch of the same fork (joining its trunk) rather than
 /// by a free side; the same for joins.
 inline constexpr double TRUNK_REUSE_COST = 30;
