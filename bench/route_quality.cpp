@@ -1,7 +1,7 @@
 // The route-quality report: reads the diagram interchange of BPMN files (ours or any modelling
 // tool's) and measures how their connections are drawn.
 //
-//   route_quality [--per-file] [--faults] [--bends] [--name SET] FILE.bpmn|DIR ...
+//   route_quality [--per-file] [--faults] [--bends] [--crossings] [--name SET] FILE.bpmn|DIR ...
 //
 // Figures, over all files given:
 // - crossings: proper crossings between segments of two different connections, per connection;
@@ -18,6 +18,9 @@
 // or another label covers ("name hits").
 // With --bends, each kind of connection's bends against the fewest its ends' places allow
 // (a straight line, an L past the other shapes, else two).
+// With --crossings, the crossings by the kinds of connection involved, by whether their ends lie
+// far apart (more than 3,000 px across or down: "long"), and for long ones by whether the
+// crossing falls on a horizontal or a vertical segment; by size of diagram.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -88,8 +91,27 @@ struct BendTally {
   }
 };
 
+// The crossings by what crosses (--crossings). Each crossing counts once for each of its two
+// connections in `by_kind`.
+struct CrossingTally {
+  int by_kind[KINDS][2] = {};  // short, long
+  int long_horizontal = 0;     // crossings on a horizontal segment of a long connection
+  int long_vertical = 0;
+  int pairs[3] = {};  // crossings of two short connections, one long and one short, two long
+
+  void add(const CrossingTally& t) {
+    for (int k = 0; k < KINDS; ++k) {
+      for (int l = 0; l < 2; ++l) by_kind[k][l] += t.by_kind[k][l];
+    }
+    long_horizontal += t.long_horizontal;
+    long_vertical += t.long_vertical;
+    for (int k = 0; k < 3; ++k) pairs[k] += t.pairs[k];
+  }
+};
+
 struct Figures {
   BendTally by_kind[KINDS];
+  CrossingTally crossing_kinds;
   int files = 0;
   int shapes = 0;
   int connections = 0;
@@ -107,6 +129,7 @@ struct Figures {
 
   void add(const Figures& f) {
     for (int k = 0; k < KINDS; ++k) by_kind[k].add(f.by_kind[k]);
+    crossing_kinds.add(f.crossing_kinds);
     files += f.files;
     shapes += f.shapes;
     connections += f.connections;
@@ -314,6 +337,7 @@ bool related(const Edge& a, const Edge& b) {
 // other is printed; with --bends too, each connection with more bends than it needs.
 bool print_faults = false;
 bool bend_breakdown = false;
+bool crossing_breakdown = false;
 
 bool ends_with(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -435,8 +459,35 @@ void measure_bends(const Diagram& d, Figures& f) {
   }
 }
 
+// How far apart two boxes lie along one axis (negative where they overlap along it).
+double gap(const Box& a, const Box& b, bool vertical) {
+  return vertical ? std::max(a.y, b.y) - std::min(a.bottom(), b.bottom())
+                  : std::max(a.x, b.x) - std::min(a.right(), b.right());
+}
+
+// Each connection's kind and whether its ends lie far apart, for the crossing breakdown.
+std::vector<std::pair<Kind, bool>> crossing_roles(const Diagram& d) {
+  std::map<std::string, const Node*> by_id;
+  for (const Node& n : d.nodes) by_id[n.id] = &n;
+  std::vector<std::pair<Kind, bool>> roles;
+  for (const Edge& e : d.edges) {
+    const auto s = by_id.find(e.source), t = by_id.find(e.target);
+    if (s == by_id.end() || t == by_id.end()) {
+      roles.emplace_back(e.kind == "messageFlow" ? MESSAGE : DATA, false);
+      continue;
+    }
+    const Box& a = s->second->box;
+    const Box& b = t->second->box;
+    roles.emplace_back(kind_of(e, *s->second, *t->second),
+                       gap(a, b, false) > 3000 || gap(a, b, true) > 3000);
+  }
+  return roles;
+}
+
 Figures measure(const Diagram& d) {
   Figures f;
+  const std::vector<std::pair<Kind, bool>> roles =
+      crossing_breakdown ? crossing_roles(d) : std::vector<std::pair<Kind, bool>>{};
   f.files = 1;
   f.shapes = static_cast<int>(d.nodes.size());
   f.connections = static_cast<int>(d.edges.size());
@@ -456,7 +507,19 @@ Figures measure(const Diagram& d) {
         for (std::size_t t = 0; t + 1 < b.points.size(); ++t) {
           const Point& u = b.points[t];
           const Point& v = b.points[t + 1];
-          if (proper_crossing(p, q, u, v)) ++f.crossings;
+          if (proper_crossing(p, q, u, v)) {
+            ++f.crossings;
+            if (crossing_breakdown) {
+              CrossingTally& t = f.crossing_kinds;
+              ++t.pairs[static_cast<int>(roles[i].second) + static_cast<int>(roles[j].second)];
+              for (const auto& [role, horizontal] :
+                   {std::pair{roles[i], std::abs(p.y - q.y) < 0.01},
+                    std::pair{roles[j], std::abs(u.y - v.y) < 0.01}}) {
+                ++t.by_kind[role.first][static_cast<int>(role.second)];
+                if (role.second) ++(horizontal ? t.long_horizontal : t.long_vertical);
+              }
+            }
+          }
           const bool ah = std::abs(p.y - q.y) < 0.01, bh = std::abs(u.y - v.y) < 0.01;
           const bool av = std::abs(p.x - q.x) < 0.01, bv = std::abs(u.x - v.x) < 0.01;
           if (!((ah && bh) || (av && bv))) continue;
@@ -616,6 +679,19 @@ void print_bends(const Figures& f) {
   row("all", all);
 }
 
+void print_crossings(const char* set, const Figures& f) {
+  const CrossingTally& t = f.crossing_kinds;
+  std::printf(
+      "\ncrossings, %s: %d (two short connections %d, a long and a short %d, two long %d)\n", set,
+      f.crossings, t.pairs[0], t.pairs[1], t.pairs[2]);
+  std::printf("  on long connections' horizontal segments %d, vertical segments %d\n",
+              t.long_horizontal, t.long_vertical);
+  std::printf("  %-18s %7s %7s   (each crossing counts for both connections)\n", "by kind", "short",
+              "long");
+  for (int k = 0; k < KINDS; ++k)
+    std::printf("  %-18s %7d %7d\n", KIND_NAMES[k], t.by_kind[k][0], t.by_kind[k][1]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -630,6 +706,8 @@ int main(int argc, char** argv) {
       print_faults = true;
     } else if (arg == "--bends") {
       bend_breakdown = true;
+    } else if (arg == "--crossings") {
+      crossing_breakdown = true;
     } else if (arg == "--name" && i + 1 < argc) {
       set = argv[++i];
     } else if (fs::is_directory(arg)) {
@@ -641,8 +719,8 @@ int main(int argc, char** argv) {
     }
   }
   if (files.empty()) {
-    std::cerr << "usage: route_quality [--per-file] [--faults] [--bends] [--name SET] "
-                 "FILE.bpmn|DIR ...\n";
+    std::cerr << "usage: route_quality [--per-file] [--faults] [--bends] [--crossings] "
+                 "[--name SET] FILE.bpmn|DIR ...\n";
     return 2;
   }
   std::sort(files.begin(), files.end());
@@ -669,5 +747,8 @@ int main(int argc, char** argv) {
   }
   print_row(set, total);
   if (bend_breakdown) print_bends(total);
+  if (crossing_breakdown) {
+    for (const auto& [bucket, f] : by_size) print_crossings(sizes[bucket] + 2, f);
+  }
   return 0;
 }

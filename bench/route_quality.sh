@@ -4,7 +4,8 @@
 # the BPMN exports' diagram interchange (bench/route_quality.cpp tells the figures).
 #   bench/route_quality.sh [build-dir] [seeds]
 # BENCH_DIR keeps the descriptions, pictures and exports for a look; --per-file lines come with
-# PER_FILE=1, the corpus's bends by kind of connection (--bends) with BENDS=1.
+# PER_FILE=1, the corpus's bends by kind of connection (--bends) with BENDS=1, the breakdown of
+# its crossings (--crossings) with CROSSINGS=1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -48,5 +49,6 @@ flags=()
 [ "${PER_FILE:-0}" = 1 ] && flags+=(--per-file)
 corpus_flags=("${flags[@]}")
 [ "${BENDS:-0}" = 1 ] && corpus_flags+=(--bends)
+[ "${CROSSINGS:-0}" = 1 ] && corpus_flags+=(--crossings)
 "$build/bench/route_quality" "${corpus_flags[@]}" --name "corpus ($seeds seeds)" "$work/corpus"
 "$build/bench/route_quality" "${flags[@]}" --name examples "$work/examples" | tail -n 1
