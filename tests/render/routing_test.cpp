@@ -729,6 +729,42 @@ TEST(ConnectionRouting, LongFlowTakesACorridorThatCrossesNoOtherRoute) {
   EXPECT_EQ(route_faults(d.pools), "");
 }
 
+// How many times `flow` crosses the other routes of the diagram.
+int crossings_of(const Diagram& d, const Connection& flow) {
+  int crossed = 0;
+  for (Shape* s : d.shapes()) {
+    for (const Connection& c : *s->connection_to) {
+      if (&c != &flow) crossed += crossings(flow, c);
+    }
+  }
+  return crossed;
+}
+
+// A flow across a tall lane, between two shapes of its middle row, past columns of flows
+// running down the lane: every channel between rows near its ends is crossed by all of them,
+// while the lane's top and bottom edges, further off, are crossed by none. The long stretch
+// runs along an edge.
+TEST(ConnectionRouting, LongFlowLooksForAQuietCorridorBeyondTheRowsNearItsEnds) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  constexpr int ROWS = 10;
+  Lane& l = d.lane(p, "L", ROWS, 40);
+  Shape& from = d.shape(l, "from", ElementType::TASK, 4, 0);
+  Shape& to = d.shape(l, "to", ElementType::TASK, 4, 39);
+  for (int c = 5; c <= 35; ++c) {
+    Shape* above = &d.shape(l, fmt::format("r0c{}", c), ElementType::TASK, 0, c);
+    for (int r = 1; r < ROWS; ++r) {
+      Shape& below = d.shape(l, fmt::format("r{}c{}", r, c), ElementType::TASK, r, c);
+      above->connect(below);
+      above = &below;
+    }
+  }
+  from.connect(to);
+  d.route();
+  EXPECT_EQ(crossings_of(d, from.connection_to->at(0)), 0);
+  EXPECT_EQ(route_faults(d.pools), "");
+}
+
 TEST(ConnectionRouting, UnplacedShapesGetNoRouteAndStaleRoutesAreCleared) {
   Diagram d;
   Pool& p = d.pool("P");

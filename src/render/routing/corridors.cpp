@@ -6,12 +6,19 @@
 #include "settings.hpp"
 
 namespace orvane::routing {
+
 namespace {
 
 // How many corridors a part tries, cheapest first, before it is given up.
 constexpr int CORRIDOR_TRIES = 3;
 // Corridors within corridors: a part far apart across, then down, needs two.
 constexpr int CORRIDOR_DEPTH = 2;
+// How far in from the edge of a lane or pool its edge lines are looked for: the margin between
+// the edge and the shapes.
+constexpr double EDGE_REACH = 2 * STUB;
+// ...and how far off the ends an edge may lie: the parts to one further off would be searched for
+// through much of a tall pool.
+constexpr double EDGE_FAR = 8 * SEARCH_MARGIN;
 
 // How far apart two boxes lie along one axis (negative when they overlap along it).
 double gap(const Box& a, const Box& b, bool vertical) {
@@ -123,60 +130,146 @@ std::optional<GraphRoute> Corridors::along_corridor(int link_index, const End& f
 
   // The lines clear of shapes all the way, by cost: the way to them from both ends (a line
   // near one of them leaves only one part that runs far), the corridors already on them, the
-  // routes laid along and across them, the stretches nudging found crowded, the names they
-  // pass.
+  // routes laid along and across them, the routes the parts from the ends to them cross, the
+  // stretches nudging found crowded, the names they pass.
   const LaidRoutes& laid = search.laid();
   const double step = (hi - lo) / (k1 - k0);  // the mean step along the corridor
+  // The lines across the corridor (in the other direction) that the part from an end may run
+  // to it on: through the end's middle (leaving by the side facing the corridor) or where it
+  // joins the corridor. A part's crossings are counted on the quieter of the two.
+  auto middle_line = [&](const Box& x) {
+    const double at = vertical ? x.centre_y() : x.centre_x();
+    const auto [l0, l1] =
+        vertical ? graph_.rows_within(at - 4, at + 4) : graph_.columns_within(at - 4, at + 4);
+    return l0 <= l1 ? l0 : -1;
+  };
+  const int a_lines[2] = {forward ? k0 : k1, middle_line(a)};
+  const int b_lines[2] = {forward ? k1 : k0, middle_line(b)};
+  auto lines_between = [&](double p, double q) {
+    return vertical ? graph_.columns_within(std::min(p, q), std::max(p, q))
+                    : graph_.rows_within(std::min(p, q), std::max(p, q));
+  };
+  // The routes a part from an end to the line would cross, on the quieter of its two lines.
+  auto leg_crossings = [&](const int(&across)[2], double from, double to_line) {
+    const auto [m0, m1] = lines_between(from, to_line);
+    std::size_t least = 0;
+    for (int k = 0; k < 2; ++k) {
+      if (across[k] < 0) continue;
+      const std::size_t count = laid.crossings_along(!vertical, across[k], m0, m1);
+      least = k == 0 ? count : std::min(least, count);
+    }
+    return least;
+  };
   struct Candidate {
     double cost = 0;
     int line = 0;
   };
-  std::vector<Candidate> candidates;
+  auto cheaper = [](const Candidate& p, const Candidate& q) {
+    return p.cost < q.cost || (p.cost == q.cost && p.line < q.line);
+  };
+  // The routes crossing a line, or either neighbour of it: routes that cross one line but not
+  // the next end between the two, at a shape's side, and that last stretch from the end of a
+  // route's stub into its shape is not on the graph (nor is the corridor's place in its
+  // channel fixed before nudging).
+  const int line_count = vertical ? graph_.columns() : graph_.rows();
+  // (Neighbouring candidates share lines: each line's count is kept.)
+  std::vector<std::pair<int, std::size_t>> counted;
+  auto crossings_on = [&](int line) {
+    for (const auto& [l, n] : counted) {
+      if (l == line) return n;
+    }
+    counted.emplace_back(line, laid.crossings_along(vertical, line, k0, k1));
+    return counted.back().second;
+  };
+  auto crossed = [&](int line) {
+    std::size_t most = 0;
+    for (int n = std::max(line - 1, 0); n <= std::min(line + 1, line_count - 1); ++n)
+      most = std::max(most, crossings_on(n));
+    return most;
+  };
+  // How far routes already run along a line, and along the lines either side
+  // closer than IDEAL_SEPARATION, which nudging could only part as far as the room allows.
+  auto alongside = [&](int line) {
+    std::size_t steps = laid.steps_taken_along(vertical, line, k0, k1);
+    const double at = vertical ? graph_.x(line) : graph_.y(line);
+    for (const int n : {line - 1, line + 1}) {
+      if (n < 0 || n >= line_count) continue;
+      if (std::abs((vertical ? graph_.x(n) : graph_.y(n)) - at) < IDEAL_SEPARATION)
+        steps += laid.steps_taken_along(vertical, n, k0, k1);
+    }
+    return steps;
+  };
+  // What the routes already there add to a line's cost so far.
+  auto full_cost = [&](Candidate c) {
+    const double at = vertical ? graph_.x(c.line) : graph_.y(c.line);
+    const std::size_t legs =
+        leg_crossings(a_lines, mid_across(a), at) + leg_crossings(b_lines, mid_across(b), at);
+    c.cost += CORRIDOR_SHARE_COST * sharing(vertical, c.line, lo, hi) +
+              CORRIDOR_SHARE_COST * near(vertical, c.line, lo, hi) +
+              CROWD_COST * search.crowding().crowded_length(vertical, c.line, k0, k1) +
+              SHARE_COST * step * static_cast<double>(alongside(c.line)) +
+              CROSSING_COST * static_cast<double>(crossed(c.line) + legs);
+    return c;
+  };
   // Lines near the ends first: the band across both of them, widened until it holds a clear
   // line or the whole area the route may use.
   const Interval area = vertical ? Interval{link.area.x, link.area.right()}
                                  : Interval{link.area.y, link.area.bottom()};
   const Interval ends{std::min(mid_across(a), mid_across(b)),
                       std::max(mid_across(a), mid_across(b))};
+  std::vector<Candidate> fresh;
+  auto consider = [&](int line) {
+    if (!graph_.line_clear(vertical, line, lo, hi, false)) return;
+    const double at = vertical ? graph_.x(line) : graph_.y(line);
+    const double to_a = std::abs(at - mid_across(a)), to_b = std::abs(at - mid_across(b));
+    double cost = to_a + to_b + std::min(to_a, to_b);
+    if (!graph_.line_clear(vertical, line, lo, hi, true)) cost += CORRIDOR_NAME_COST;
+    fresh.push_back({cost, line});
+  };
   int seen_lo = 0, seen_hi = -1;  // the lines looked at so far
   double reach = 2 * SEARCH_MARGIN;
-  for (int widened = 0; widened < 16 && candidates.empty(); ++widened, reach *= 4) {
+  for (int widened = 0; widened < 16 && fresh.empty(); ++widened, reach *= 4) {
     const Interval band = intersect({ends.lo - reach, ends.hi + reach}, area);
     const auto [l0, l1] =
         vertical ? graph_.columns_within(band.lo, band.hi) : graph_.rows_within(band.lo, band.hi);
     for (int line = l0; line <= l1; ++line) {
-      if (line >= seen_lo && line <= seen_hi) continue;
-      if (!graph_.line_clear(vertical, line, lo, hi, false)) continue;
-      const double at = vertical ? graph_.x(line) : graph_.y(line);
-      const double to_a = std::abs(at - mid_across(a)), to_b = std::abs(at - mid_across(b));
-      double cost = to_a + to_b + std::min(to_a, to_b);
-      if (!graph_.line_clear(vertical, line, lo, hi, true)) cost += CORRIDOR_NAME_COST;
-      candidates.push_back({cost, line});
+      if (line < seen_lo || line > seen_hi) consider(line);
     }
     seen_lo = l0;
     seen_hi = l1;
     if (band.lo <= area.lo && band.hi >= area.hi) break;
   }
-  // Then what the routes already there add, worked out for the lines in order of the cost so
-  // far until no line left can be among the cheapest (those costs only add).
-  auto cheaper = [](const Candidate& p, const Candidate& q) {
-    return p.cost < q.cost || (p.cost == q.cost && p.line < q.line);
-  };
-  std::sort(candidates.begin(), candidates.end(), cheaper);
-  std::vector<Candidate> cheapest;
-  for (const Candidate& c : candidates) {
-    if (cheapest.size() == CORRIDOR_TRIES && c.cost > cheapest.back().cost) break;
-    Candidate full = c;
-    full.cost +=
-        CORRIDOR_SHARE_COST * sharing(vertical, c.line, lo, hi) +
-        CORRIDOR_SHARE_COST * near(vertical, c.line, lo, hi) +
-        CROWD_COST * search.crowding().crowded_length(vertical, c.line, k0, k1) +
-        SHARE_COST * step * static_cast<double>(laid.steps_taken_along(vertical, c.line, k0, k1)) +
-        CROSSING_COST * static_cast<double>(laid.crossings_along(vertical, c.line, k0, k1));
-    cheapest.insert(std::upper_bound(cheapest.begin(), cheapest.end(), full, cheaper), full);
-    if (cheapest.size() > CORRIDOR_TRIES) cheapest.pop_back();
+  // Then the lines along the edges of the ends' lanes and of the area, wherever they lie: few
+  // routes run there (modellers draw long loops and skips above or below the rows), and the
+  // parts from the ends cross only what lies between.
+  std::vector<double> edges{area.lo, area.hi};
+  if (!vertical) {
+    for (int node : {link.source, link.target}) {
+      const Box& lane = problem_.nodes[static_cast<std::size_t>(node)].lane;
+      if (usable(lane)) edges.insert(edges.end(), {lane.y, lane.bottom()});
+    }
   }
-  candidates = std::move(cheapest);
+  for (std::size_t e = 0; e < edges.size(); ++e) {
+    if (edges[e] < ends.lo - EDGE_FAR || edges[e] > ends.hi + EDGE_FAR) continue;
+    const double inward = e % 2 == 0 ? EDGE_REACH : -EDGE_REACH;
+    const auto [m0, m1] = lines_between(edges[e], edges[e] + inward);
+    for (int line = m0; line <= m1; ++line) {
+      if (line < seen_lo || line > seen_hi) consider(line);
+    }
+  }
+  // What the routes already there add, worked out for the lines in order of the cost so far
+  // until no line left can be among the cheapest (those costs only add).
+  std::sort(fresh.begin(), fresh.end(), cheaper);
+  fresh.erase(std::unique(fresh.begin(), fresh.end(),
+                          [](const Candidate& p, const Candidate& q) { return p.line == q.line; }),
+              fresh.end());
+  std::vector<Candidate> candidates;  // the cheapest CORRIDOR_TRIES, cheapest first
+  for (const Candidate& c : fresh) {
+    if (candidates.size() == CORRIDOR_TRIES && c.cost > candidates.back().cost) break;
+    const Candidate full = full_cost(c);
+    candidates.insert(std::upper_bound(candidates.begin(), candidates.end(), full, cheaper), full);
+    if (candidates.size() > CORRIDOR_TRIES) candidates.pop_back();
+  }
 
   for (const Candidate& c : candidates) {
     auto vertex = [&](int k) { return vertical ? Vertex{c.line, k} : Vertex{k, c.line}; };

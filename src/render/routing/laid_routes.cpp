@@ -47,6 +47,8 @@ LaidRoutes::LaidRoutes(std::size_t links, std::size_t nodes, int columns, int ro
     columns_ = static_cast<std::size_t>(columns);
     used_.assign(static_cast<std::size_t>(bits) / 64 + 1, 0);
     used_by_rows_.assign(static_cast<std::size_t>(bits) / 64 + 1, 0);
+    across_rows_.assign(static_cast<std::size_t>(bits) / 64 + 1, 0);
+    across_columns_.assign(static_cast<std::size_t>(bits) / 64 + 1, 0);
   }
 }
 
@@ -87,6 +89,14 @@ void LaidRoutes::add(const GraphRoute& route, int source_node, int target_node) 
       const std::size_t by_row =
           static_cast<std::size_t>(v[t].j) * columns_ + static_cast<std::size_t>(v[t].i);
       used_by_rows_[by_row / 64] |= std::uint64_t{1} << (by_row % 64);
+      // Straight across: down or up through a row, along or back through a column.
+      if (pass.in == pass.out) {
+        if (horizontal(pass.in)) {
+          across_columns_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+        } else {
+          across_rows_[by_row / 64] |= std::uint64_t{1} << (by_row % 64);
+        }
+      }
     }
   }
   append(leaving_, source_node, route.source_side, route.link);
@@ -112,7 +122,10 @@ LaidRoutes::SideLinks LaidRoutes::side_links(const std::vector<SideList>& lists,
 }
 
 std::uint64_t LaidRoutes::bits_from(bool vertical, std::size_t at) const {
-  const std::vector<std::uint64_t>& bits = vertical ? used_ : used_by_rows_;
+  return bits_of(vertical ? used_ : used_by_rows_, at);
+}
+
+std::uint64_t LaidRoutes::bits_of(const std::vector<std::uint64_t>& bits, std::size_t at) {
   const std::size_t word = at / 64, shift = at % 64;
   if (word >= bits.size()) return 0;  // past the last vertex
   std::uint64_t w = bits[word] >> shift;
@@ -137,17 +150,15 @@ std::size_t LaidRoutes::steps_taken_along(bool vertical, int line, int first, in
 
 std::size_t LaidRoutes::crossings_along(bool vertical, int line, int first, int last) const {
   if (used_.empty() || first > last) return 0;
+  const std::vector<std::uint64_t>& bits = vertical ? across_columns_ : across_rows_;
   const std::size_t base = static_cast<std::size_t>(line) * (vertical ? rows_ : columns_);
   const std::size_t end = base + static_cast<std::size_t>(last) + 1;
   std::size_t count = 0;
-  // Vertex k passed, its neighbours along the line not (the stretch's ends look beyond it).
   for (std::size_t k = base + static_cast<std::size_t>(first); k < end; k += 64) {
     const std::size_t n = std::min<std::size_t>(64, end - k);
-    const std::uint64_t here = bits_from(vertical, k);
-    const std::uint64_t before = k > base ? bits_from(vertical, k - 1) : here << 1;
-    std::uint64_t lone = here & ~before & ~bits_from(vertical, k + 1);
-    if (n < 64) lone &= (std::uint64_t{1} << n) - 1;
-    count += bit_count(lone);
+    std::uint64_t w = bits_of(bits, k);
+    if (n < 64) w &= (std::uint64_t{1} << n) - 1;
+    count += bit_count(w);
   }
   return count;
 }

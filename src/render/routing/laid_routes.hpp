@@ -93,8 +93,8 @@ class LaidRoutes {
   /// routes already run along it (a route only crossing it passes a lone vertex). For graphs
   /// too large for the bitmaps, 0.
   std::size_t steps_taken_along(bool vertical, int line, int first, int last) const;
-  /// How many vertices of that stretch routes pass without running along it there: roughly,
-  /// how many routes cross it. For graphs too large for the bitmaps, 0.
+  /// At how many vertices of that stretch a route goes straight across it: roughly, how many
+  /// routes cross it. For graphs too large for the bitmaps, 0.
   std::size_t crossings_along(bool vertical, int line, int first, int last) const;
 
   /// The links at one side of a shape, in the order they were laid.
@@ -142,11 +142,16 @@ class LaidRoutes {
   std::vector<std::uint64_t> used_;
   // The same by rows (one row's vertices in a run of bits), for counting along a row.
   std::vector<std::uint64_t> used_by_rows_;
+  // The vertices a route goes straight across a column at (by columns, as `used_`), and
+  // straight across a row at (by rows): for counting the routes crossing a line.
+  std::vector<std::uint64_t> across_columns_;
+  std::vector<std::uint64_t> across_rows_;
   std::size_t rows_ = 0;
   std::size_t columns_ = 0;
   std::vector<Entry> entries_;
   // 64 bits of the bitmap by columns (`vertical`) or by rows, from bit `at` on.
   std::uint64_t bits_from(bool vertical, std::size_t at) const;
+  static std::uint64_t bits_of(const std::vector<std::uint64_t>& bits, std::size_t at);
   // The links at each side of each shape (four to a shape): lists threaded through one array,
   // each from its first entry to its last (which is where the next one is appended).
   struct SideEntry {
