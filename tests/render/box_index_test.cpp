@@ -11,7 +11,8 @@ namespace orvane::routing {
 namespace {
 
 // Boxes of every kind the index keeps apart: small ones in the grid, long flat and tall
-// narrow ones in bands, large ones looked at on every query, and unusable ones.
+// narrow ones in bands (the longest in pieces), large ones looked at on every query, and
+// unusable ones.
 std::vector<Box> random_boxes(std::mt19937& rng, std::size_t count) {
   auto real = [&](double lo, double hi) { return std::uniform_real_distribution<>(lo, hi)(rng); };
   std::vector<Box> boxes;
@@ -19,10 +20,11 @@ std::vector<Box> random_boxes(std::mt19937& rng, std::size_t count) {
     const double x = std::round(real(-2000, 20000)), y = std::round(real(-500, 3000));
     switch (k % 7) {
       case 0:
-        boxes.push_back({x, y, std::round(real(1, 6000)), 1});  // a long horizontal line
+        // A horizontal line, at times long enough to be listed in pieces.
+        boxes.push_back({x, y, std::round(real(1, k % 2 == 0 ? 6000 : 60000)), 1});
         break;
       case 1:
-        boxes.push_back({x, y, 1, std::round(real(1, 3000))});  // a long vertical line
+        boxes.push_back({x, y, 1, std::round(real(1, k % 2 == 0 ? 3000 : 40000))});
         break;
       case 2:
         boxes.push_back({x, y, real(2000, 9000), real(2000, 9000)});
@@ -66,7 +68,7 @@ TEST(BoxIndex, AddingAllAtOnceAnswersAsAddingOneByOne) {
     const double x = real(-2500, 21000), y = real(-800, 3500);
     // Points, segments, small regions and regions long one way or both.
     const std::vector<Box> regions = {{x, y, 0, 0},
-                                      {x, y, real(0, 20000), 0},
+                                      {x, y, real(0, 70000), 0},
                                       {x, y, 0, real(0, 4000)},
                                       {x, y, real(1, 300), real(1, 300)},
                                       {x, y, real(1, 25000), real(1, 600)},

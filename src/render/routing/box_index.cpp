@@ -4,6 +4,7 @@ namespace orvane::routing {
 
 void BoxBands::add(const std::vector<Box>& boxes, int id, bool later) {
   const Box& box = boxes[static_cast<std::size_t>(id)];
+  const int count = pieces(box);
   for (std::int64_t band = band_of(first_band(box)); band <= band_of(last_band(box)); ++band) {
     bool inserted = false;
     int& at = index_.insert(key(band), 0, inserted);
@@ -12,10 +13,23 @@ void BoxBands::add(const std::vector<Box>& boxes, int id, bool later) {
       bands_.emplace_back();
     }
     Band& list = bands_[static_cast<std::size_t>(at)];
+    if (later && !list.unsettled) {
+      unsettled_.push_back(at);
+      list.unsettled = true;
+    }
+    if (count > 1) {
+      // The pieces come in order: appended, then merged in after the pieces beginning no later.
+      const auto mid = static_cast<std::ptrdiff_t>(list.pieces.size());
+      for (int piece = 0; piece < count; ++piece)
+        list.pieces.push_back({begin(box) + piece * CHUNK, id, piece});
+      if (!later) {
+        std::inplace_merge(list.pieces.begin(), list.pieces.begin() + mid, list.pieces.end(),
+                           [](const Piece& a, const Piece& b) { return a.from < b.from; });
+      }
+      continue;
+    }
     list.longest = std::max(list.longest, end(box) - begin(box));
     if (later) {
-      if (!list.unsettled) unsettled_.push_back(at);
-      list.unsettled = true;
       list.ids.push_back(id);
       continue;
     }
@@ -34,6 +48,8 @@ void BoxBands::settle(const std::vector<Box>& boxes) {
     std::stable_sort(list.ids.begin(), list.ids.end(), [&](int a, int b) {
       return begin(boxes[static_cast<std::size_t>(a)]) < begin(boxes[static_cast<std::size_t>(b)]);
     });
+    std::stable_sort(list.pieces.begin(), list.pieces.end(),
+                     [](const Piece& a, const Piece& b) { return a.from < b.from; });
     list.unsettled = false;
   }
   unsettled_.clear();

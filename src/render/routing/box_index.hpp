@@ -16,10 +16,14 @@
 
 namespace orvane::routing {
 
-/// Boxes listed by the bands they reach into, across one axis, sorted along the other.
+/// Boxes listed by the bands they reach into, across one axis, sorted along the other. A box
+/// longer than CHUNK along the bands is listed in pieces CHUNK long, apart from the others, so
+/// that a query need look back only that far for boxes that began before it (a route's
+/// segment may run the whole diagram's width).
 class BoxBands {
  public:
   static constexpr double BAND = 256;
+  static constexpr double CHUNK = 16384;
 
   /// `columns`: bands are vertical (by x), their boxes sorted by top edge; else horizontal.
   explicit BoxBands(bool columns) : columns_(columns) {}
@@ -42,11 +46,26 @@ class BoxBands {
   bool find(const std::vector<Box>& boxes, const Box& region, F&& f) const;
 
  private:
+  // One piece of a box longer than CHUNK: where it begins along the band, the box, and which
+  // piece it is.
+  struct Piece {
+    double from = 0;
+    int id = 0;
+    int piece = 0;
+  };
   struct Band {
-    std::vector<int> ids;  // by where they begin along the band, ties by number
+    std::vector<int> ids;  // boxes up to CHUNK long, by where they begin, ties by number
     double longest = 0;
+    std::vector<Piece> pieces;  // the longer ones, by where the pieces begin, ties by number
     bool unsettled = false;
   };
+  // How many pieces a box is listed in, and the piece where `v` along it lies.
+  int pieces(const Box& b) const {
+    return std::max(1, static_cast<int>(std::ceil((end(b) - begin(b)) / CHUNK)));
+  }
+  int piece_at(const Box& b, double v) const {
+    return std::clamp(static_cast<int>(std::floor((v - begin(b)) / CHUNK)), 0, pieces(b) - 1);
+  }
   double begin(const Box& b) const { return columns_ ? b.y : b.x; }
   double end(const Box& b) const { return columns_ ? b.bottom() : b.right(); }
   double first_band(const Box& b) const { return columns_ ? b.x : b.y; }
@@ -78,6 +97,17 @@ bool BoxBands::find(const std::vector<Box>& boxes, const Box& region, F&& f) con
       // Report a box only in the first band where it and the region meet.
       if (std::max(band_of(first_band(b)), b0) != band) continue;
       if (overlaps(b, region) && f(*it)) return true;
+    }
+    auto piece = std::lower_bound(list.pieces.begin(), list.pieces.end(), begin(region) - CHUNK,
+                                  [](const Piece& p, double v) { return p.from < v; });
+    for (; piece != list.pieces.end(); ++piece) {
+      if (piece->from >= end(region)) break;
+      const Box& b = boxes[static_cast<std::size_t>(piece->id)];
+      // ...and there in the piece where they begin to meet.
+      if (std::max(band_of(first_band(b)), b0) != band ||
+          piece->piece != piece_at(b, std::max(begin(region), begin(b))))
+        continue;
+      if (overlaps(b, region) && f(piece->id)) return true;
     }
   }
   return false;
