@@ -121,46 +121,46 @@ LaidRoutes::SideLinks LaidRoutes::side_links(const std::vector<SideList>& lists,
   return {this, node < 0 || at >= lists.size() ? -1 : lists[at].first};
 }
 
-std::uint64_t LaidRoutes::bits_from(bool vertical, std::size_t at) const {
-  return bits_of(vertical ? used_ : used_by_rows_, at);
+namespace {
+
+// How many bits are set in positions [from, to) of the words `word(i)`, read a word at a time.
+template <typename Word>
+std::size_t count_bits(std::size_t from, std::size_t to, const Word& word) {
+  if (from >= to) return 0;
+  std::size_t count = 0;
+  const std::size_t first = from / 64, last = (to - 1) / 64;
+  for (std::size_t i = first; i <= last; ++i) {
+    std::uint64_t w = word(i);
+    if (i == first) w &= ~std::uint64_t{0} << (from % 64);
+    if (i == last && to % 64 != 0) w &= (std::uint64_t{1} << (to % 64)) - 1;
+    count += bit_count(w);
+  }
+  return count;
 }
 
-std::uint64_t LaidRoutes::bits_of(const std::vector<std::uint64_t>& bits, std::size_t at) {
-  const std::size_t word = at / 64, shift = at % 64;
-  if (word >= bits.size()) return 0;  // past the last vertex
-  std::uint64_t w = bits[word] >> shift;
-  if (shift != 0 && word + 1 < bits.size()) w |= bits[word + 1] << (64 - shift);
-  return w;
-}
+}  // namespace
 
 std::size_t LaidRoutes::steps_taken_along(bool vertical, int line, int first, int last) const {
   if (used_.empty() || first >= last) return 0;
+  const std::vector<std::uint64_t>& bits = vertical ? used_ : used_by_rows_;
   const std::size_t base = static_cast<std::size_t>(line) * (vertical ? rows_ : columns_);
-  const std::size_t end = base + static_cast<std::size_t>(last);
-  std::size_t count = 0;
-  // Step k joins vertices k and k + 1: both passed.
-  for (std::size_t k = base + static_cast<std::size_t>(first); k < end; k += 64) {
-    const std::size_t n = std::min<std::size_t>(64, end - k);
-    std::uint64_t both = bits_from(vertical, k) & bits_from(vertical, k + 1);
-    if (n < 64) both &= (std::uint64_t{1} << n) - 1;
-    count += bit_count(both);
-  }
-  return count;
+  // Step k joins vertices k and k + 1: both passed (bit k of a word and of the word shifted
+  // down by one, which takes the next word's lowest bit as its highest).
+  return count_bits(base + static_cast<std::size_t>(first), base + static_cast<std::size_t>(last),
+                    [&](std::size_t i) {
+                      if (i >= bits.size()) return std::uint64_t{0};
+                      const std::uint64_t next = i + 1 < bits.size() ? bits[i + 1] << 63 : 0;
+                      return bits[i] & ((bits[i] >> 1) | next);
+                    });
 }
 
 std::size_t LaidRoutes::crossings_along(bool vertical, int line, int first, int last) const {
   if (used_.empty() || first > last) return 0;
   const std::vector<std::uint64_t>& bits = vertical ? across_columns_ : across_rows_;
   const std::size_t base = static_cast<std::size_t>(line) * (vertical ? rows_ : columns_);
-  const std::size_t end = base + static_cast<std::size_t>(last) + 1;
-  std::size_t count = 0;
-  for (std::size_t k = base + static_cast<std::size_t>(first); k < end; k += 64) {
-    const std::size_t n = std::min<std::size_t>(64, end - k);
-    std::uint64_t w = bits_of(bits, k);
-    if (n < 64) w &= (std::uint64_t{1} << n) - 1;
-    count += bit_count(w);
-  }
-  return count;
+  return count_bits(base + static_cast<std::size_t>(first),
+                    base + static_cast<std::size_t>(last) + 1,
+                    [&](std::size_t i) { return i < bits.size() ? bits[i] : std::uint64_t{0}; });
 }
 
 const GraphRoute* LaidRoutes::route(int link) const {

@@ -149,9 +149,6 @@ class LaidRoutes {
   std::size_t rows_ = 0;
   std::size_t columns_ = 0;
   std::vector<Entry> entries_;
-  // 64 bits of the bitmap by columns (`vertical`) or by rows, from bit `at` on.
-  std::uint64_t bits_from(bool vertical, std::size_t at) const;
-  static std::uint64_t bits_of(const std::vector<std::uint64_t>& bits, std::size_t at);
   // The links at each side of each shape (four to a shape): lists threaded through one array,
   // each from its first entry to its last (which is where the next one is appended).
   struct SideEntry {
