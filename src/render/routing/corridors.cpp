@@ -121,9 +121,10 @@ std::optional<GraphRoute> Corridors::along_corridor(int link_index, const End& f
   // The corridor runs between the windows round the two ends.
   const double start = forward ? hi_of(a) + SEARCH_MARGIN : lo_of(a) - SEARCH_MARGIN;
   const double stop = forward ? lo_of(b) - SEARCH_MARGIN : hi_of(b) + SEARCH_MARGIN;
-  const auto [k0, k1] = vertical
-                            ? graph_.rows_within(std::min(start, stop), std::max(start, stop))
-                            : graph_.columns_within(std::min(start, stop), std::max(start, stop));
+  // Plain variables, not a structured binding: lambdas below capture them.
+  const auto lines = vertical ? graph_.rows_within(std::min(start, stop), std::max(start, stop))
+                              : graph_.columns_within(std::min(start, stop), std::max(start, stop));
+  const int k0 = lines.first, k1 = lines.second;
   if (k1 <= k0) return std::nullopt;
   const double lo = vertical ? graph_.y(k0) : graph_.x(k0);
   const double hi = vertical ? graph_.y(k1) : graph_.x(k1);
