@@ -22,6 +22,21 @@ std::size_t side_index(int node, Side side) {
   return static_cast<std::size_t>(node) * 4 + static_cast<std::size_t>(side);
 }
 
+// How many bits are set in positions [from, to) of the words `word(i)`, read a word at a time.
+template <typename Word>
+std::size_t count_bits(std::size_t from, std::size_t to, const Word& word) {
+  if (from >= to) return 0;
+  std::size_t count = 0;
+  const std::size_t first = from / 64, last = (to - 1) / 64;
+  for (std::size_t i = first; i <= last; ++i) {
+    std::uint64_t w = word(i);
+    if (i == first) w &= ~std::uint64_t{0} << (from % 64);
+    if (i == last && to % 64 != 0) w &= (std::uint64_t{1} << (to % 64)) - 1;
+    count += bit_count(w);
+  }
+  return count;
+}
+
 }  // namespace
 
 Dir direction(Vertex from, Vertex to) {
@@ -120,25 +135,6 @@ LaidRoutes::SideLinks LaidRoutes::side_links(const std::vector<SideList>& lists,
   const std::size_t at = side_index(node, side);
   return {this, node < 0 || at >= lists.size() ? -1 : lists[at].first};
 }
-
-namespace {
-
-// How many bits are set in positions [from, to) of the words `word(i)`, read a word at a time.
-template <typename Word>
-std::size_t count_bits(std::size_t from, std::size_t to, const Word& word) {
-  if (from >= to) return 0;
-  std::size_t count = 0;
-  const std::size_t first = from / 64, last = (to - 1) / 64;
-  for (std::size_t i = first; i <= last; ++i) {
-    std::uint64_t w = word(i);
-    if (i == first) w &= ~std::uint64_t{0} << (from % 64);
-    if (i == last && to % 64 != 0) w &= (std::uint64_t{1} << (to % 64)) - 1;
-    count += bit_count(w);
-  }
-  return count;
-}
-
-}  // namespace
 
 std::size_t LaidRoutes::steps_taken_along(bool vertical, int line, int first, int last) const {
   if (used_.empty() || first >= last) return 0;
