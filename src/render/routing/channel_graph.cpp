@@ -99,6 +99,12 @@ ChannelGraph::ChannelGraph(const Problem& problem) {
     x_middles.push_back(s.centre_x());
     y_middles.push_back(s.centre_y());
   }
+  // Through the captions of groups, so that a route across one meets a point inside it and
+  // pays for it as for entering a shape's name.
+  for (const Box& c : problem.captions) {
+    x_middles.push_back(c.centre_x());
+    y_middles.push_back(c.centre_y());
+  }
   // Round and between the pools, for routes that leave them.
   std::vector<Box> pools;
   for (const Box& p : problem.pools) {
@@ -124,6 +130,7 @@ ChannelGraph::ChannelGraph(const Problem& problem) {
   for (std::size_t k = 0; k < problem.nodes.size(); ++k) {
     if (problem.nodes[k].name) mark(names_, *problem.nodes[k].name, static_cast<int>(k));
   }
+  for (const Box& c : problem.captions) mark(names_, c, -1);
   for (auto* lines : {&blocked_, &names_}) {
     for (auto& l : *lines) {
       std::sort(l.begin(), l.end(), [](const Stretch& a, const Stretch& b) { return a.lo < b.lo; });
@@ -133,6 +140,7 @@ ChannelGraph::ChannelGraph(const Problem& problem) {
   for (const Node& n : problem.nodes) {
     if (n.name) mark(named_columns_, *n.name, -1);
   }
+  for (const Box& c : problem.captions) mark(named_columns_, c, -1);
   blocked_rows_.resize(ys_.size());
   for (const Node& n : problem.nodes) mark_rows(blocked_rows_, inflate(n.box, CLEARANCE));
   for (const Box& s : problem.strips) mark_rows(blocked_rows_, inflate(s, CLEARANCE));
@@ -140,6 +148,7 @@ ChannelGraph::ChannelGraph(const Problem& problem) {
   for (const Node& n : problem.nodes) {
     if (n.name) mark_rows(named_rows_, *n.name);
   }
+  for (const Box& c : problem.captions) mark_rows(named_rows_, c);
   for (auto* lines : {&named_columns_, &blocked_rows_, &named_rows_}) {
     for (auto& l : *lines) {
       std::sort(l.begin(), l.end(), [](const Stretch& a, const Stretch& b) { return a.lo < b.lo; });

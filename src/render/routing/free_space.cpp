@@ -21,6 +21,10 @@ FreeSpace::FreeSpace(const Problem& problem) : shapes_(64), strips_(256), names_
     boxes.push_back(*problem.nodes[i].name);
     name_node_.push_back(static_cast<int>(i));
   }
+  for (const Box& c : problem.captions) {
+    boxes.push_back(c);
+    name_node_.push_back(-1);
+  }
   names_.add_all(boxes);
   for (const Border& b : problem.borders) {
     (b.horizontal ? horizontal_borders_ : vertical_borders_).push_back(b);
@@ -132,7 +136,7 @@ double FreeSpace::in_names(const Point& a, const Point& b, int a_node, int b_nod
   double inside_length = 0;
   names_.find(span(a.x, a.y, b.x, b.y), [&](int id) {
     const int node = name_node_[static_cast<std::size_t>(id)];
-    if (node == a_node || node == b_node) return false;
+    if (node >= 0 && (node == a_node || node == b_node)) return false;
     const Box& n = names_.box(id);
     inside_length += a.x == b.x ? std::max(0.0, overlap_length(a.y, b.y, n.y, n.bottom()))
                                 : std::max(0.0, overlap_length(a.x, b.x, n.x, n.right()));
@@ -148,7 +152,7 @@ namespace orvane::routing {
 bool FreeSpace::in_name(const Point& p, int a_node, int b_node) const {
   return names_.find({p.x, p.y, 0, 0}, [&](int id) {
     const int node = name_node_[static_cast<std::size_t>(id)];
-    return node != a_node && node != b_node;
+    return node < 0 || (node != a_node && node != b_node);
   });
 }
 

@@ -56,7 +56,7 @@ class FreeSpace {
   BoxIndex shapes_;
   BoxIndex strips_;
   BoxIndex names_;
-  std::vector<int> name_node_;
+  std::vector<int> name_node_;  // the node of each name; -1 for a group's caption
   // Borders by direction, sorted by where they lie.
   std::vector<Border> vertical_borders_;
   std::vector<Border> horizontal_borders_;

@@ -263,6 +263,7 @@ void place_labels(Problem& problem, const std::vector<DrawnRoute>& routes, const
   std::vector<Box> solids;
   for (const Node& n : problem.nodes) solids.push_back(n.box);
   solids.insert(solids.end(), problem.strips.begin(), problem.strips.end());
+  solids.insert(solids.end(), problem.captions.begin(), problem.captions.end());
   places.add_solids(solids);
   places.add_routes(routes);
   place_names(problem, routes, places);

@@ -132,6 +132,11 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
         if (shape->kind() == ShapeKind::ANNOTATION && usable(shape->box)) {
           problem.strips.push_back(shape->box);
         }
+        if (shape->kind() == ShapeKind::GROUP && !shape->name.empty() && usable(shape->label_box)) {
+          const Box ink =
+              painter.text_bounds(shape->name, shape->label_box, shape->name_style(painter));
+          if (usable(ink)) problem.captions.push_back(ink);
+        }
       }
       for (Shape* shape : members) {
         if (shape == nullptr || !seen.insert(shape).second) continue;

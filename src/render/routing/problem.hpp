@@ -84,6 +84,9 @@ struct Problem {
   std::vector<Box> pools;
   /// Obstacles that end no route: the name strips of pools and lanes, and text annotations.
   std::vector<Box> strips;
+  /// The captions of groups: names that belong to no route's ends, which routes and labels
+  /// keep off as they keep off the names of shapes.
+  std::vector<Box> captions;
   std::vector<Border> borders;
   /// The whole drawing with room around it for routes that go round everything.
   Box bounds;
