@@ -419,6 +419,43 @@ TEST(ConnectionRouting, LoopBackToAnEarlierColumnGoesOverTheRow) {
   EXPECT_EQ(route_faults(d.pools), "");
 }
 
+// In a pool of two lanes of one height, the border between them halves the pool: routes keep
+// as far off it as off shapes (a loop back ran a few pixels beside it, as if on it).
+TEST(ConnectionRouting, RoutesRunInsideLanesNotAlongTheirBorders) {
+  Swimboard board("Loop", 100, 100, false, "DEFAULT", "png");
+  Pool& pool = board.add_pool("Support");
+  Lane& upper = pool.add_lane("First level", "", 0, "", "", "", "");
+  Lane& lower = pool.add_lane("Second level", "", 0, "", "", "", "");
+  Shape& start = upper.add_element("Incident reported", ElementType::START);
+  Shape& analyse = lower.add_element("Analyse root cause", ElementType::TASK);
+  Shape& fix = lower.add_element("Develop fix", ElementType::TASK);
+  Shape& test = lower.add_element("Test fix", ElementType::TASK);
+  Shape& end = upper.add_element("Incident resolved", ElementType::END);
+  start.connect(analyse);
+  analyse.connect(fix);
+  fix.connect(test);
+  test.connect(analyse, "failed");
+  test.connect(end, "passed");
+  board.draw();
+  const double border = lower.coord.y_pos;
+  ASSERT_EQ(border, upper.coord.y_pos + upper.height);
+  int checked = 0;
+  for (Shape* s : {&start, &analyse, &fix, &test, &end}) {
+    for (const Connection& c : *s->connection_to) {
+      for (std::size_t k = 0; k + 1 < c.waypoints.size(); ++k) {
+        const Point& a = c.waypoints[k];
+        const Point& b = c.waypoints[k + 1];
+        if (a.y != b.y || std::fabs(a.x - b.x) <= 30) continue;
+        ++checked;
+        EXPECT_GE(std::fabs(a.y - border), 10)
+            << c.label << ": segment " << k << " runs along the border at y " << a.y;
+      }
+    }
+  }
+  EXPECT_GT(checked, 0);
+  EXPECT_EQ(route_faults(board._pools), "");
+}
+
 TEST(ConnectionRouting, MessageFlowBetweenPoolsIsRouted) {
   Diagram d;
   const auto [l1, l2] = d.two_pools("Customer", "Shop");

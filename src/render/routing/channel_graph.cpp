@@ -1,6 +1,7 @@
 #include "channel_graph.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 
@@ -83,6 +84,20 @@ std::vector<double> lines_of(std::vector<double> middles, const std::vector<doub
   return kept;
 }
 
+// The line through the middle of an obstacle from `lo` to `hi` across it, moved BESIDE_BORDER
+// off a border it would run along, to the side that stays inside the obstacle (a pool's name
+// strip has its middle on the border between its lanes when they split it in equal halves).
+double middle_off_borders(double lo, double hi, const std::vector<double>& borders) {
+  const double middle = (lo + hi) / 2;
+  for (const double b : borders) {
+    if (std::abs(b - middle) > BORDER_KEEP_OFF) continue;
+    for (const double moved : {b + BESIDE_BORDER, b - BESIDE_BORDER}) {
+      if (moved > lo && moved < hi) return moved;
+    }
+  }
+  return middle;
+}
+
 }  // namespace
 
 ChannelGraph::ChannelGraph(const Problem& problem) {
@@ -94,10 +109,11 @@ ChannelGraph::ChannelGraph(const Problem& problem) {
     x_sides.insert(x_sides.end(), {{n.box.x, -1}, {n.box.right(), 1}});
     y_sides.insert(y_sides.end(), {{n.box.y, -1}, {n.box.bottom(), 1}});
   }
-  // Through the name strips, which are obstacles like shapes.
+  for (const Border& b : problem.borders) (b.horizontal ? y_borders : x_borders).push_back(b.at);
+  // Through the name strips, which are obstacles like shapes; routes run along no border.
   for (const Box& s : problem.strips) {
-    x_middles.push_back(s.centre_x());
-    y_middles.push_back(s.centre_y());
+    x_middles.push_back(middle_off_borders(s.x, s.right(), x_borders));
+    y_middles.push_back(middle_off_borders(s.y, s.bottom(), y_borders));
   }
   // Through the captions of groups, so that a route across one meets a point inside it and
   // pays for it as for entering a shape's name.
@@ -119,7 +135,6 @@ ChannelGraph::ChannelGraph(const Problem& problem) {
       y_pools.push_back((p.bottom() + pools[k + 1].y) / 2);
     }
   }
-  for (const Border& b : problem.borders) (b.horizontal ? y_borders : x_borders).push_back(b.at);
   xs_ = lines_of(std::move(x_middles), x_pools, x_sides, std::move(x_borders));
   ys_ = lines_of(std::move(y_middles), y_pools, y_sides, std::move(y_borders));
 
