@@ -24,7 +24,9 @@ ORVANE_API void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Pain
 
 /// Routes the message flows to and from black-box pools, which no lane holds: a straight
 /// vertical line between the shape's top or bottom (whichever faces the pool) and the pool's
-/// band, side by side when a shape has several, the label beside the line. Run after the router.
+/// band, side by side when a shape has several; round the shapes in the way on a line no other
+/// route runs close beside; the label beside the line where it covers no shape, name, route or
+/// label. Run after the router.
 ORVANE_API void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
                                          const Painter& painter);
 

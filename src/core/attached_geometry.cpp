@@ -27,16 +27,6 @@ constexpr double GROUP_PADDING = 10;
 constexpr double ANNOTATION_MAX_WIDTH = 150;
 constexpr double ANNOTATION_GAP = 14;
 
-bool placed(const Box& box) {
-  return box.width > 0 && box.height > 0 && std::isfinite(box.x) && std::isfinite(box.y);
-}
-
-Box unite(const Box& a, const Box& b) {
-  const double x = std::min(a.x, b.x);
-  const double y = std::min(a.y, b.y);
-  return {x, y, std::max(a.right(), b.right()) - x, std::max(a.bottom(), b.bottom()) - y};
-}
-
 double overlap_area(const Box& a, const Box& b) {
   const double w = std::min(a.right(), b.right()) - std::max(a.x, b.x);
   const double h = std::min(a.bottom(), b.bottom()) - std::max(a.y, b.y);
@@ -279,122 +269,6 @@ void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painte
     for (const auto& lane : pool->lanes) {
       for (Shape* shape : lane->attached) {
         if (auto* group = dynamic_cast<Group*>(shape)) place_group(*group, painter);
-      }
-    }
-  }
-}
-
-namespace {
-
-// The point of a shape's top or bottom outline at `x` (events are circles, gateways diamonds).
-Point outline_at(const Shape& shape, double x, bool top) {
-  const Box& b = shape.box;
-  const double dx = std::clamp(x - b.centre_x(), -b.width / 2, b.width / 2);
-  double dy = b.height / 2;
-  if (shape.kind() == ShapeKind::EVENT) {
-    const double r = b.width / 2;
-    dy = std::sqrt(std::max(0.0, r * r - dx * dx));
-  } else if (shape.kind() == ShapeKind::GATEWAY) {
-    dy = b.height / 2 * (1 - std::fabs(dx) / (b.width / 2));
-  }
-  return {b.centre_x() + dx, top ? b.centre_y() - dy : b.centre_y() + dy};
-}
-
-}  // namespace
-
-void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
-                              const Painter& painter) {
-  // Every message flow with a band at one end, grouped by the shape at the other end.
-  std::vector<std::pair<Shape*, Connection*>> flows;
-  for (const auto& pool : pools) {
-    Shape* band = pool ? pool->participant() : nullptr;
-    if (band == nullptr) continue;
-    for (Connection& c : *band->connection_to) {
-      if (c.target != nullptr) flows.emplace_back(c.target, &c);
-    }
-  }
-  for (const auto& pool : pools) {
-    if (!pool) continue;
-    for (const auto& lane : pool->lanes) {
-      for (Shape* shape : lane->every_shape()) {
-        for (Connection& c : *shape->connection_to) {
-          if (c.target != nullptr && c.target->kind() == ShapeKind::PARTICIPANT) {
-            flows.emplace_back(shape, &c);
-          }
-        }
-      }
-    }
-  }
-  // Without such flows there is nothing to route, and measuring every name for the blockers
-  // below would cost a large diagram seconds.
-  if (flows.empty()) return;
-  std::map<const Shape*, std::vector<Connection*>> by_shape;
-  for (auto& [shape, c] : flows) by_shape[shape].push_back(c);
-  // What a message must not run through: every placed shape and its name.
-  std::vector<std::pair<const Shape*, Box>> blockers;
-  for (const auto& pool : pools) {
-    if (!pool) continue;
-    for (const auto& lane : pool->lanes) {
-      for (const Shape* shape : lane->every_shape()) {
-        if (!placed(shape->box) || shape->kind() == ShapeKind::GROUP) continue;
-        blockers.emplace_back(shape, shape->box);
-        const Box ink = name_ink(*shape, painter);
-        if (placed(ink) && !(ink == shape->box)) blockers.emplace_back(shape, ink);
-      }
-    }
-  }
-  // The boxes a vertical run at x between y0 and y1 passes through, other than `own`'s.
-  auto hits = [&](const Shape* own, double x, double y0, double y1) {
-    std::vector<Box> out;
-    for (const auto& [shape, b] : blockers) {
-      if (shape == own || !(b.x < x && x < b.right())) continue;
-      if (b.y < std::max(y0, y1) && std::min(y0, y1) < b.bottom()) out.push_back(b);
-    }
-    return out;
-  };
-  const TextStyle style = connection_label_style(painter);
-  for (auto& [shape, connections] : by_shape) {
-    const std::size_t n = connections.size();
-    for (std::size_t i = 0; i < n; ++i) {
-      Connection& c = *connections[i];
-      c.waypoints.clear();
-      c.label_box.reset();
-      const bool from_band = c.source != shape;
-      const Shape* band = from_band ? c.source : c.target;
-      if (!placed(shape->box) || band == nullptr || !placed(band->box)) continue;
-      const double spread = std::min(12.0, shape->box.width / static_cast<double>(n + 1));
-      double x = shape->box.centre_x() + (static_cast<double>(i) - (n - 1) / 2.0) * spread;
-      x = std::clamp(x, band->box.x + Configs::POOL_TEXT_WIDTH + 4, band->box.right() - 4);
-      const bool band_above = band->box.bottom() <= shape->box.y;
-      const Point at_shape = outline_at(*shape, x, band_above);
-      const double band_y = band_above ? band->box.bottom() : band->box.y;
-      std::vector<Point> route{at_shape, {at_shape.x, band_y}};
-      // A shape in the way: out of this shape into the gap before it, round it through the
-      // gap beside it, then straight on to the band.
-      const std::vector<Box> in_way = hits(shape, at_shape.x, at_shape.y, band_y);
-      if (!in_way.empty()) {
-        Box around = in_way.front();
-        for (const Box& b : in_way) around = unite(around, b);
-        const double near_edge = band_above ? around.bottom() : around.y;
-        const double turn_y = (at_shape.y + near_edge) / 2;
-        for (const double side_x : {around.right() + 15, around.x - 15}) {
-          if (hits(shape, side_x, turn_y, band_y).empty()) {
-            route = {at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
-            break;
-          }
-        }
-      }
-      if (from_band) std::reverse(route.begin(), route.end());
-      c.waypoints = route;
-      if (!c.label.empty()) {
-        const TextExtent text = painter.measure_text(c.label, style, CONNECTION_LABEL_MAX_WIDTH);
-        // A little room to spare: modellers set labels in their own fonts within these bounds.
-        const double w = std::ceil(std::min(text.width, CONNECTION_LABEL_MAX_WIDTH)) + 12;
-        const double h = std::ceil(text.height) + 2;
-        // Beside the last stretch, the one reaching the band.
-        const Point& a = from_band ? route[0] : route[route.size() - 2];
-        const Point& b = from_band ? route[1] : route.back();
-        c.label_box = Box{a.x + 4, (a.y + b.y) / 2 - h / 2, w, h};
       }
     }
   }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "orvane/constants.hpp"
@@ -41,6 +42,18 @@ inline Box square(double cx, double cy, double size) {
 
 inline bool overlaps(const Box& a, const Box& b) {
   return a.x < b.right() && b.x < a.right() && a.y < b.bottom() && b.y < a.bottom();
+}
+
+/// Whether a box has been given a place: a size and a finite position.
+inline bool placed(const Box& box) {
+  return box.width > 0 && box.height > 0 && std::isfinite(box.x) && std::isfinite(box.y);
+}
+
+/// The smallest box holding both.
+inline Box unite(const Box& a, const Box& b) {
+  const double x = std::min(a.x, b.x);
+  const double y = std::min(a.y, b.y);
+  return {x, y, std::max(a.right(), b.right()) - x, std::max(a.bottom(), b.bottom()) - y};
 }
 
 /// The text style of a shape's name: its own font, else the painter's element font.

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "orvane/artifact.hpp"
 #include "orvane/constants.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/lane.hpp"
@@ -454,6 +455,63 @@ TEST(ConnectionRouting, RoutesRunInsideLanesNotAlongTheirBorders) {
   }
   EXPECT_GT(checked, 0);
   EXPECT_EQ(route_faults(board._pools), "");
+}
+
+// Three branches stacked in one column each send a message to a black-box pool above: the lower
+// two go round the shapes above them, each on a line of its own (they shared one), and every
+// label keeps off the routes.
+TEST(ConnectionRouting, MessagesToABlackBoxPoolRunOnLinesOfTheirOwn) {
+  Swimboard board("Messages", 100, 100, false, "DEFAULT", "png");
+  Pool& customer = board.add_pool("Customer");
+  Participant& band = customer.make_black_box();
+  Lane& lane = board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "", "");
+  Shape& start = lane.add_element("Order received", ElementType::START);
+  Shape& split = lane.add_element("Which answer?", ElementType::EXCLUSIVE);
+  std::vector<Connection*> messages;
+  for (const char* name : {"Send rejection", "Send confirmation", "Send quote"}) {
+    Shape& task = lane.add_element(name, ElementType::TASK);
+    split.connect(task, name);
+    messages.push_back(&task.connect(band, "answer"));
+  }
+  start.connect(split);
+  board.draw();
+
+  std::vector<std::pair<const Connection*, Box>> verticals;
+  std::vector<std::pair<const Connection*, Box>> segments;
+  for (Shape* s : lane.shapes) {
+    for (const Connection& c : *s->connection_to) {
+      ASSERT_GE(c.waypoints.size(), 2u) << c.label;
+      for (std::size_t k = 0; k + 1 < c.waypoints.size(); ++k) {
+        const Point& a = c.waypoints[k];
+        const Point& b = c.waypoints[k + 1];
+        const Box box{std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(a.x - b.x),
+                      std::fabs(a.y - b.y)};
+        segments.emplace_back(&c, box);
+        if (a.x == b.x && c.target == &band) verticals.emplace_back(&c, box);
+      }
+    }
+  }
+  int detours = 0;
+  for (const Connection* m : messages) detours += m->waypoints.size() > 2 ? 1 : 0;
+  EXPECT_EQ(detours, 2);
+  for (std::size_t i = 0; i < verticals.size(); ++i) {
+    for (std::size_t j = i + 1; j < verticals.size(); ++j) {
+      const auto& [ci, a] = verticals[i];
+      const auto& [cj, b] = verticals[j];
+      if (ci == cj || a.y >= b.bottom() || b.y >= a.bottom()) continue;
+      EXPECT_GE(std::fabs(a.x - b.x), 12) << "two messages run side by side at x " << a.x;
+    }
+  }
+  for (const Connection* m : messages) {
+    ASSERT_TRUE(m->label_box.has_value());
+    const Box& l = *m->label_box;
+    for (const auto& [c, seg] : segments) {
+      if (c == m) continue;
+      const bool hit =
+          seg.x < l.right() && l.x < seg.right() && seg.y < l.bottom() && l.y < seg.bottom();
+      EXPECT_FALSE(hit) << "the label of a message lies on the route of " << c->label;
+    }
+  }
 }
 
 TEST(ConnectionRouting, MessageFlowBetweenPoolsIsRouted) {

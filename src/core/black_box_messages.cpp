@@ -1,0 +1,232 @@
+// Message flows to and from black-box pools: a vertical run between the shape and the pool's
+// band, round the shapes in the way, on a line of its own, with its label where it hides
+// nothing.
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "orvane/artifact.hpp"
+#include "orvane/attached_geometry.hpp"
+#include "orvane/lane.hpp"
+#include "orvane/pool.hpp"
+#include "orvane/routing.hpp"
+#include "paint_support.hpp"
+
+namespace orvane {
+
+using namespace paint;
+
+namespace {
+
+// A run round a shape in the way lies this far beside it, and further out in steps of
+// RUN_SPACING while an earlier run or route's vertical stretch lies closer than that.
+constexpr double DETOUR_OFFSET = 15;
+constexpr double RUN_SPACING = 12;
+constexpr int DETOUR_STEPS = 6;
+
+// The point of a shape's top or bottom outline at `x` (events are circles, gateways diamonds).
+Point outline_at(const Shape& shape, double x, bool top) {
+  const Box& b = shape.box;
+  const double dx = std::clamp(x - b.centre_x(), -b.width / 2, b.width / 2);
+  double dy = b.height / 2;
+  if (shape.kind() == ShapeKind::EVENT) {
+    const double r = b.width / 2;
+    dy = std::sqrt(std::max(0.0, r * r - dx * dx));
+  } else if (shape.kind() == ShapeKind::GATEWAY) {
+    dy = b.height / 2 * (1 - std::fabs(dx) / (b.width / 2));
+  }
+  return {b.centre_x() + dx, top ? b.centre_y() - dy : b.centre_y() + dy};
+}
+
+// A segment's box, at least a pixel thick.
+Box segment_box(const Point& a, const Point& b) {
+  return {std::min(a.x, b.x) - 0.5, std::min(a.y, b.y) - 0.5, std::fabs(a.x - b.x) + 1,
+          std::fabs(a.y - b.y) + 1};
+}
+
+// What is drawn already: the shapes and their names, the routes and their labels.
+class Drawn {
+ public:
+  // The boxes a vertical run at x between y0 and y1 passes through, other than `own`'s.
+  std::vector<Box> blocking(const Shape* own, double x, double y0, double y1) const {
+    std::vector<Box> out;
+    for (const auto& [shape, b] : blockers_) {
+      if (shape == own || !(b.x < x && x < b.right())) continue;
+      if (b.y < std::max(y0, y1) && std::min(y0, y1) < b.bottom()) out.push_back(b);
+    }
+    return out;
+  }
+  // Whether a vertical run at x between y0 and y1 would lie closer than RUN_SPACING beside a
+  // drawn vertical stretch.
+  bool crowded(double x, double y0, double y1) const {
+    const double lo = std::min(y0, y1), hi = std::max(y0, y1);
+    return std::any_of(verticals_.begin(), verticals_.end(), [&](const Box& v) {
+      return std::fabs(v.centre_x() - x) < RUN_SPACING && v.y < hi && lo < v.bottom();
+    });
+  }
+  // Whether `label` would cover a shape, a name, a route or another label.
+  bool covers(const Box& label) const {
+    auto hit = [&](const Box& b) { return overlaps(label, b); };
+    return std::any_of(blockers_.begin(), blockers_.end(),
+                       [&](const auto& blocker) { return hit(blocker.second); }) ||
+           std::any_of(segments_.begin(), segments_.end(), hit) ||
+           std::any_of(labels_.begin(), labels_.end(), hit);
+  }
+
+  void add_blocker(const Shape* shape, const Box& b) { blockers_.emplace_back(shape, b); }
+  void add_route(const std::vector<Point>& points) {
+    for (std::size_t k = 0; k + 1 < points.size(); ++k) {
+      const Box b = segment_box(points[k], points[k + 1]);
+      segments_.push_back(b);
+      if (points[k].x == points[k + 1].x) verticals_.push_back(b);
+    }
+  }
+  void add_label(const Box& b) { labels_.push_back(b); }
+
+ private:
+  std::vector<std::pair<const Shape*, Box>> blockers_;
+  std::vector<Box> segments_;
+  std::vector<Box> verticals_;
+  std::vector<Box> labels_;
+};
+
+// Everything on the picture before the messages to black-box pools are laid.
+Drawn drawn_before(const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter) {
+  Drawn drawn;
+  for (const auto& pool : pools) {
+    if (!pool) continue;
+    for (const auto& lane : pool->lanes) {
+      for (const Shape* shape : lane->every_shape()) {
+        if (!placed(shape->box) || shape->kind() == ShapeKind::GROUP) continue;
+        drawn.add_blocker(shape, shape->box);
+        const Box ink = name_ink(*shape, painter);
+        if (placed(ink) && !(ink == shape->box)) drawn.add_blocker(shape, ink);
+        for (const Connection& c : *shape->connection_to) {
+          if (c.target != nullptr && c.target->kind() == ShapeKind::PARTICIPANT) continue;
+          drawn.add_route(c.waypoints);
+          if (c.label_box) drawn.add_label(*c.label_box);
+        }
+      }
+    }
+  }
+  return drawn;
+}
+
+// The route from `at_shape` to the band at `band_y`: straight, or, with a shape in the way, out
+// into the gap before it, round it through the gap beside it on a line no other run or route
+// lies close beside, then straight on to the band.
+std::vector<Point> message_route(const Shape& shape, const Point& at_shape, double band_y,
+                                 const Drawn& drawn) {
+  const std::vector<Box> in_way = drawn.blocking(&shape, at_shape.x, at_shape.y, band_y);
+  if (in_way.empty()) return {at_shape, {at_shape.x, band_y}};
+  Box around = in_way.front();
+  for (const Box& b : in_way) around = unite(around, b);
+  const bool band_above = band_y < at_shape.y;
+  const double near_edge = band_above ? around.bottom() : around.y;
+  const double turn_y = (at_shape.y + near_edge) / 2;
+  std::optional<double> first_clear;
+  for (int step = 0; step < DETOUR_STEPS; ++step) {
+    const double out = DETOUR_OFFSET + step * RUN_SPACING;
+    for (const double side_x : {around.right() + out, around.x - out}) {
+      if (!drawn.blocking(&shape, side_x, turn_y, band_y).empty()) continue;
+      if (!first_clear) first_clear = side_x;
+      if (!drawn.crowded(side_x, turn_y, band_y)) {
+        return {at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
+      }
+    }
+  }
+  if (first_clear) {
+    return {at_shape, {at_shape.x, turn_y}, {*first_clear, turn_y}, {*first_clear, band_y}};
+  }
+  return {at_shape, {at_shape.x, band_y}};
+}
+
+// The label beside the stretch from `a` to `b` (the one reaching the band): right of it half
+// way along, or else the first place along it, on either side, that hides nothing drawn.
+Box message_label(const Point& a, const Point& b, double w, double h, const Drawn& drawn) {
+  const Box usual{a.x + 4, (a.y + b.y) / 2 - h / 2, w, h};
+  for (const double t : {0.5, 0.35, 0.65, 0.2, 0.8}) {
+    const double y = a.y + (b.y - a.y) * t - h / 2;
+    for (const double x : {a.x + 4, a.x - 4 - w}) {
+      const Box box{x, y, w, h};
+      if (!drawn.covers(box)) return box;
+    }
+  }
+  return usual;
+}
+
+}  // namespace
+
+void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
+                              const Painter& painter) {
+  // Every message flow with a band at one end, grouped by the shape at the other end.
+  std::vector<std::pair<Shape*, Connection*>> flows;
+  for (const auto& pool : pools) {
+    Shape* band = pool ? pool->participant() : nullptr;
+    if (band == nullptr) continue;
+    for (Connection& c : *band->connection_to) {
+      if (c.target != nullptr) flows.emplace_back(c.target, &c);
+    }
+  }
+  for (const auto& pool : pools) {
+    if (!pool) continue;
+    for (const auto& lane : pool->lanes) {
+      for (Shape* shape : lane->every_shape()) {
+        for (Connection& c : *shape->connection_to) {
+          if (c.target != nullptr && c.target->kind() == ShapeKind::PARTICIPANT) {
+            flows.emplace_back(shape, &c);
+          }
+        }
+      }
+    }
+  }
+  // Without such flows there is nothing to route, and measuring every name for the blockers
+  // would cost a large diagram seconds.
+  if (flows.empty()) return;
+  // Grouped in the order the flows were found: each route depends on those laid before it, so
+  // the order must not depend on where the shapes lie in memory.
+  std::vector<std::pair<Shape*, std::vector<Connection*>>> by_shape;
+  std::unordered_map<const Shape*, std::size_t> group_of;
+  for (auto& [shape, c] : flows) {
+    const auto [it, added] = group_of.emplace(shape, by_shape.size());
+    if (added) by_shape.emplace_back(shape, std::vector<Connection*>{});
+    by_shape[it->second].second.push_back(c);
+  }
+  Drawn drawn = drawn_before(pools, painter);
+  const TextStyle style = connection_label_style(painter);
+  for (auto& [shape, connections] : by_shape) {
+    const std::size_t n = connections.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      Connection& c = *connections[i];
+      c.waypoints.clear();
+      c.label_box.reset();
+      const bool from_band = c.source != shape;
+      const Shape* band = from_band ? c.source : c.target;
+      if (!placed(shape->box) || band == nullptr || !placed(band->box)) continue;
+      const double spread = std::min(12.0, shape->box.width / static_cast<double>(n + 1));
+      double x = shape->box.centre_x() + (static_cast<double>(i) - (n - 1) / 2.0) * spread;
+      x = std::clamp(x, band->box.x + Configs::POOL_TEXT_WIDTH + 4, band->box.right() - 4);
+      const bool band_above = band->box.bottom() <= shape->box.y;
+      const Point at_shape = outline_at(*shape, x, band_above);
+      const double band_y = band_above ? band->box.bottom() : band->box.y;
+      std::vector<Point> route = message_route(*shape, at_shape, band_y, drawn);
+      if (from_band) std::reverse(route.begin(), route.end());
+      c.waypoints = route;
+      drawn.add_route(route);
+      if (!c.label.empty()) {
+        const TextExtent text = painter.measure_text(c.label, style, CONNECTION_LABEL_MAX_WIDTH);
+        // A little room to spare: modellers set labels in their own fonts within these bounds.
+        const double w = std::ceil(std::min(text.width, CONNECTION_LABEL_MAX_WIDTH)) + 12;
+        const double h = std::ceil(text.height) + 2;
+        const Point& a = from_band ? route[0] : route[route.size() - 2];
+        const Point& b = from_band ? route[1] : route.back();
+        c.label_box = message_label(a, b, w, h, drawn);
+        drawn.add_label(*c.label_box);
+      }
+    }
+  }
+}
+
+}  // namespace orvane
