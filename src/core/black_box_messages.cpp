@@ -196,6 +196,7 @@ void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
   }
   Drawn drawn = drawn_before(pools, painter);
   const TextStyle style = connection_label_style(painter);
+  std::vector<std::pair<Connection*, bool>> labelled;  // and whether each comes from the band
   for (auto& [shape, connections] : by_shape) {
     const std::size_t n = connections.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -215,17 +216,20 @@ void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
       if (from_band) std::reverse(route.begin(), route.end());
       c.waypoints = route;
       drawn.add_route(route);
-      if (!c.label.empty()) {
-        const TextExtent text = painter.measure_text(c.label, style, CONNECTION_LABEL_MAX_WIDTH);
-        // A little room to spare: modellers set labels in their own fonts within these bounds.
-        const double w = std::ceil(std::min(text.width, CONNECTION_LABEL_MAX_WIDTH)) + 12;
-        const double h = std::ceil(text.height) + 2;
-        const Point& a = from_band ? route[0] : route[route.size() - 2];
-        const Point& b = from_band ? route[1] : route.back();
-        c.label_box = message_label(a, b, w, h, drawn);
-        drawn.add_label(*c.label_box);
-      }
+      if (!c.label.empty()) labelled.emplace_back(&c, from_band);
     }
+  }
+  // The labels once every message is laid, so that none lies on a message laid after it.
+  for (const auto& [c, from_band] : labelled) {
+    const TextExtent text = painter.measure_text(c->label, style, CONNECTION_LABEL_MAX_WIDTH);
+    // A little room to spare: modellers set labels in their own fonts within these bounds.
+    const double w = std::ceil(std::min(text.width, CONNECTION_LABEL_MAX_WIDTH)) + 12;
+    const double h = std::ceil(text.height) + 2;
+    const std::vector<Point>& route = c->waypoints;
+    const Point& a = from_band ? route[0] : route[route.size() - 2];
+    const Point& b = from_band ? route[1] : route.back();
+    c->label_box = message_label(a, b, w, h, drawn);
+    drawn.add_label(*c->label_box);
   }
 }
 
