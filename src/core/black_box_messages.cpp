@@ -25,6 +25,8 @@ namespace {
 constexpr double DETOUR_OFFSET = 15;
 constexpr double RUN_SPACING = 12;
 constexpr int DETOUR_STEPS = 6;
+// A label keeps this far off what it must not cover, so that it reads as its own route's.
+constexpr double LABEL_MARGIN = 3;
 
 // The point of a shape's top or bottom outline at `x` (events are circles, gateways diamonds).
 Point outline_at(const Shape& shape, double x, bool top) {
@@ -66,12 +68,16 @@ class Drawn {
       return std::fabs(v.centre_x() - x) < RUN_SPACING && v.y < hi && lo < v.bottom();
     });
   }
-  // Whether `label` would cover a shape, a name, a route or another label.
+  // Whether `label` would cover (or come within LABEL_MARGIN of) a shape, a name, a route, a
+  // pool or lane border or another label.
   bool covers(const Box& label) const {
-    auto hit = [&](const Box& b) { return overlaps(label, b); };
+    const Box near{label.x - LABEL_MARGIN, label.y - LABEL_MARGIN, label.width + 2 * LABEL_MARGIN,
+                   label.height + 2 * LABEL_MARGIN};
+    auto hit = [&](const Box& b) { return overlaps(near, b); };
     return std::any_of(blockers_.begin(), blockers_.end(),
                        [&](const auto& blocker) { return hit(blocker.second); }) ||
            std::any_of(segments_.begin(), segments_.end(), hit) ||
+           std::any_of(borders_.begin(), borders_.end(), hit) ||
            std::any_of(labels_.begin(), labels_.end(), hit);
   }
 
@@ -84,20 +90,36 @@ class Drawn {
     }
   }
   void add_label(const Box& b) { labels_.push_back(b); }
+  // The four edges of a pool's or lane's band.
+  void add_band(const Box& b) {
+    for (const Point& p : {Point{b.x, b.y}, Point{b.x, b.bottom()}}) {
+      borders_.push_back(segment_box(p, {b.right(), p.y}));
+    }
+    for (const Point& p : {Point{b.x, b.y}, Point{b.right(), b.y}}) {
+      borders_.push_back(segment_box(p, {p.x, b.bottom()}));
+    }
+  }
 
  private:
   std::vector<std::pair<const Shape*, Box>> blockers_;
   std::vector<Box> segments_;
   std::vector<Box> verticals_;
   std::vector<Box> labels_;
+  std::vector<Box> borders_;
 };
 
 // Everything on the picture before the messages to black-box pools are laid.
 Drawn drawn_before(const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter) {
   Drawn drawn;
+  auto band = [](const Coordinate& at, int width, int height) {
+    return Box{static_cast<double>(at.x_pos), static_cast<double>(at.y_pos),
+               static_cast<double>(width), static_cast<double>(height)};
+  };
   for (const auto& pool : pools) {
     if (!pool) continue;
+    drawn.add_band(band(pool->coord, pool->width, pool->height));
     for (const auto& lane : pool->lanes) {
+      drawn.add_band(band(lane->coord, lane->width, lane->height));
       for (const Shape* shape : lane->every_shape()) {
         if (!placed(shape->box) || shape->kind() == ShapeKind::GROUP) continue;
         drawn.add_blocker(shape, shape->box);
@@ -147,7 +169,7 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
 // way along, or else the first place along it, on either side, that hides nothing drawn.
 Box message_label(const Point& a, const Point& b, double w, double h, const Drawn& drawn) {
   const Box usual{a.x + 4, (a.y + b.y) / 2 - h / 2, w, h};
-  for (const double t : {0.5, 0.35, 0.65, 0.2, 0.8}) {
+  for (const double t : {0.5, 0.35, 0.65, 0.2, 0.8, 0.1, 0.9}) {
     const double y = a.y + (b.y - a.y) * t - h / 2;
     for (const double x : {a.x + 4, a.x - 4 - w}) {
       const Box box{x, y, w, h};

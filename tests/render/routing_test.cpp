@@ -511,6 +511,12 @@ TEST(ConnectionRouting, MessagesToABlackBoxPoolRunOnLinesOfTheirOwn) {
           seg.x < l.right() && l.x < seg.right() && seg.y < l.bottom() && l.y < seg.bottom();
       EXPECT_FALSE(hit) << "the label of a message lies on the route of " << c->label;
     }
+    // Nor on the lane's borders or the black-box pool's band.
+    for (const double y : {static_cast<double>(lane.coord.y_pos),
+                           static_cast<double>(lane.coord.y_pos + lane.height),
+                           static_cast<double>(customer.coord.y_pos + customer.height)}) {
+      EXPECT_FALSE(l.y < y && y < l.bottom()) << "a message's label lies on the border at y " << y;
+    }
   }
 }
 
