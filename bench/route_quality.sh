@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# The route-quality report over the generated corpus and the examples: writes the corpus's
+# The route-quality report over the generated corpus, the examples and a few hand-written
+# processes of the kind people keep (bench/processes: collaborations with black-box pools,
+# loops, event-based gateways, boundary events, data): writes the corpus's
 # descriptions, draws each with the command (SVG, which has no size limit, plus BPMN export) and measures the routes in
 # the BPMN exports' diagram interchange (bench/route_quality.cpp tells the figures).
 #   bench/route_quality.sh [build-dir] [seeds]
@@ -25,7 +27,7 @@ else
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
 fi
-mkdir -p "$work/corpus" "$work/examples"
+mkdir -p "$work/corpus" "$work/examples" "$work/processes"
 
 "$build/bench/route_corpus" "$work/corpus" --seeds "$seeds"
 draw() {
@@ -44,6 +46,7 @@ export -f draw
 export build
 ls "$work"/corpus/*.yaml | xargs -P 2 -I{} bash -c 'draw "$1" "$2"' _ {} "$work/corpus"
 for yaml in examples/*.yaml; do draw "$yaml" "$work/examples"; done
+for yaml in bench/processes/*.yaml; do draw "$yaml" "$work/processes"; done
 
 flags=()
 [ "${PER_FILE:-0}" = 1 ] && flags+=(--per-file)
@@ -52,3 +55,4 @@ corpus_flags=("${flags[@]}")
 [ "${CROSSINGS:-0}" = 1 ] && corpus_flags+=(--crossings)
 "$build/bench/route_quality" "${corpus_flags[@]}" --name "corpus ($seeds seeds)" "$work/corpus"
 "$build/bench/route_quality" "${flags[@]}" --name examples "$work/examples" | tail -n 1
+"$build/bench/route_quality" "${flags[@]}" --name processes "$work/processes" | tail -n 1
