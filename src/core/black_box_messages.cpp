@@ -3,6 +3,7 @@
 // nothing.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -48,24 +49,34 @@ Box segment_box(const Point& a, const Point& b) {
           std::fabs(a.y - b.y) + 1};
 }
 
-// What is drawn already: the shapes and their names, the routes and their labels.
+// What is drawn already: the shapes and their names, the routes, their labels and the pools'
+// and lanes' borders, listed by the square cells they reach into, so that a look round a place
+// costs what lies near it, not what the whole diagram holds.
 class Drawn {
  public:
-  // The boxes a vertical run at x between y0 and y1 passes through, other than `own`'s.
+  // The boxes of shapes and names a vertical run at x between y0 and y1 passes through, other
+  // than `own`'s.
   std::vector<Box> blocking(const Shape* own, double x, double y0, double y1) const {
     std::vector<Box> out;
-    for (const auto& [shape, b] : blockers_) {
-      if (shape == own || !(b.x < x && x < b.right())) continue;
-      if (b.y < std::max(y0, y1) && std::min(y0, y1) < b.bottom()) out.push_back(b);
-    }
+    const double lo = std::min(y0, y1), hi = std::max(y0, y1);
+    visit({x, lo, 0, hi - lo}, [&](const Item& item) {
+      const Box& b = item.box;
+      if (item.kind == BLOCKER && item.owner != own && b.x < x && x < b.right() && b.y < hi &&
+          lo < b.bottom()) {
+        out.push_back(b);
+      }
+      return false;
+    });
     return out;
   }
   // Whether a vertical run at x between y0 and y1 would lie closer than RUN_SPACING beside a
   // drawn vertical stretch.
   bool crowded(double x, double y0, double y1) const {
     const double lo = std::min(y0, y1), hi = std::max(y0, y1);
-    return std::any_of(verticals_.begin(), verticals_.end(), [&](const Box& v) {
-      return std::fabs(v.centre_x() - x) < RUN_SPACING && v.y < hi && lo < v.bottom();
+    return visit({x - RUN_SPACING, lo, 2 * RUN_SPACING, hi - lo}, [&](const Item& item) {
+      const Box& v = item.box;
+      return item.kind == VERTICAL && std::fabs(v.centre_x() - x) < RUN_SPACING && v.y < hi &&
+             lo < v.bottom();
     });
   }
   // Whether `label` would cover (or come within LABEL_MARGIN of) a shape, a name, a route, a
@@ -73,39 +84,88 @@ class Drawn {
   bool covers(const Box& label) const {
     const Box near{label.x - LABEL_MARGIN, label.y - LABEL_MARGIN, label.width + 2 * LABEL_MARGIN,
                    label.height + 2 * LABEL_MARGIN};
-    auto hit = [&](const Box& b) { return overlaps(near, b); };
-    return std::any_of(blockers_.begin(), blockers_.end(),
-                       [&](const auto& blocker) { return hit(blocker.second); }) ||
-           std::any_of(segments_.begin(), segments_.end(), hit) ||
-           std::any_of(borders_.begin(), borders_.end(), hit) ||
-           std::any_of(labels_.begin(), labels_.end(), hit);
+    return visit(near, [&](const Item& item) { return overlaps(near, item.box); });
   }
 
-  void add_blocker(const Shape* shape, const Box& b) { blockers_.emplace_back(shape, b); }
+  void add_blocker(const Shape* shape, const Box& b) { add({b, shape, BLOCKER}); }
   void add_route(const std::vector<Point>& points) {
     for (std::size_t k = 0; k + 1 < points.size(); ++k) {
-      const Box b = segment_box(points[k], points[k + 1]);
-      segments_.push_back(b);
-      if (points[k].x == points[k + 1].x) verticals_.push_back(b);
+      const bool vertical = points[k].x == points[k + 1].x;
+      add({segment_box(points[k], points[k + 1]), nullptr, vertical ? VERTICAL : LINE});
     }
   }
-  void add_label(const Box& b) { labels_.push_back(b); }
+  void add_label(const Box& b) { add({b, nullptr, LINE}); }
   // The four edges of a pool's or lane's band.
   void add_band(const Box& b) {
     for (const Point& p : {Point{b.x, b.y}, Point{b.x, b.bottom()}}) {
-      borders_.push_back(segment_box(p, {b.right(), p.y}));
+      add({segment_box(p, {b.right(), p.y}), nullptr, LINE});
     }
     for (const Point& p : {Point{b.x, b.y}, Point{b.right(), b.y}}) {
-      borders_.push_back(segment_box(p, {p.x, b.bottom()}));
+      add({segment_box(p, {p.x, b.bottom()}), nullptr, LINE});
     }
   }
 
  private:
-  std::vector<std::pair<const Shape*, Box>> blockers_;
-  std::vector<Box> segments_;
-  std::vector<Box> verticals_;
-  std::vector<Box> labels_;
-  std::vector<Box> borders_;
+  // BLOCKER: a shape or its name; VERTICAL: a route's vertical stretch; LINE: anything else a
+  // label must keep off.
+  enum Kind : char { BLOCKER, VERTICAL, LINE };
+  struct Item {
+    Box box;
+    const Shape* owner = nullptr;
+    Kind kind = LINE;
+  };
+  static constexpr double CELL = 256;
+
+  static std::int64_t cell_of(double v) { return static_cast<std::int64_t>(std::floor(v / CELL)); }
+  static std::uint64_t key(std::int64_t cx, std::int64_t cy) {
+    constexpr std::int64_t OFFSET = std::int64_t{1} << 30;
+    return (static_cast<std::uint64_t>(cy + OFFSET) << 32) |
+           (static_cast<std::uint64_t>(cx + OFFSET) & 0xffffffffU);
+  }
+  // Whether the box lies where cells can be numbered (a finite place within a billion pixels).
+  static bool indexable(const Box& b) {
+    return std::isfinite(b.x) && std::isfinite(b.y) && std::isfinite(b.right()) &&
+           std::isfinite(b.bottom()) && std::fabs(b.x) < 1e9 && std::fabs(b.y) < 1e9 &&
+           std::fabs(b.right()) < 1e9 && std::fabs(b.bottom()) < 1e9;
+  }
+
+  void add(const Item& item) {
+    if (!indexable(item.box)) return;
+    const int id = static_cast<int>(items_.size());
+    items_.push_back(item);
+    seen_.push_back(0);
+    for (std::int64_t cy = cell_of(item.box.y); cy <= cell_of(item.box.bottom()); ++cy) {
+      for (std::int64_t cx = cell_of(item.box.x); cx <= cell_of(item.box.right()); ++cx) {
+        cells_[key(cx, cy)].push_back(id);
+      }
+    }
+  }
+  // Calls `f(item)` once for each item listed in a cell that `region` reaches into, until one
+  // call returns true; returns whether one did.
+  template <typename F>
+  bool visit(const Box& region, F&& f) const {
+    if (!indexable(region)) return false;
+    ++stamp_;
+    for (std::int64_t cy = cell_of(region.y); cy <= cell_of(region.bottom()); ++cy) {
+      for (std::int64_t cx = cell_of(region.x); cx <= cell_of(region.right()); ++cx) {
+        const auto cell = cells_.find(key(cx, cy));
+        if (cell == cells_.end()) continue;
+        for (const int id : cell->second) {
+          auto& seen = seen_[static_cast<std::size_t>(id)];
+          if (seen == stamp_) continue;
+          seen = stamp_;
+          if (f(items_[static_cast<std::size_t>(id)])) return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  std::vector<Item> items_;
+  std::unordered_map<std::uint64_t, std::vector<int>> cells_;
+  // Which look last met each item, so that one met in several cells counts once.
+  mutable std::vector<std::uint64_t> seen_;
+  mutable std::uint64_t stamp_ = 0;
 };
 
 // Everything on the picture before the messages to black-box pools are laid.
