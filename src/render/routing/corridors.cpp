@@ -51,18 +51,32 @@ void Corridors::clear() {
   }
 }
 
-void Corridors::note(const GraphRoute& route) {
+template <typename F>
+void Corridors::each_corridor(const GraphRoute& route, F&& f) {
   const auto& v = route.vertices;
   for (std::size_t t = 1; t < v.size(); ++t) {
     const Vertex a = v[t - 1], b = v[t];
     if (a.j == b.j && std::abs(a.i - b.i) > 1) {
-      rows_[static_cast<std::size_t>(a.j)].push_back(
-          {graph_.x(std::min(a.i, b.i)), graph_.x(std::max(a.i, b.i))});
+      f(rows_[static_cast<std::size_t>(a.j)],
+        Interval{graph_.x(std::min(a.i, b.i)), graph_.x(std::max(a.i, b.i))});
     } else if (a.i == b.i && std::abs(a.j - b.j) > 1) {
-      columns_[static_cast<std::size_t>(a.i)].push_back(
-          {graph_.y(std::min(a.j, b.j)), graph_.y(std::max(a.j, b.j))});
+      f(columns_[static_cast<std::size_t>(a.i)],
+        Interval{graph_.y(std::min(a.j, b.j)), graph_.y(std::max(a.j, b.j))});
     }
   }
+}
+
+void Corridors::note(const GraphRoute& route) {
+  each_corridor(route, [](std::vector<Interval>& line, Interval run) { line.push_back(run); });
+}
+
+void Corridors::forget(const GraphRoute& route) {
+  each_corridor(route, [](std::vector<Interval>& line, Interval run) {
+    const auto it = std::find_if(line.begin(), line.end(), [&](const Interval& i) {
+      return i.lo == run.lo && i.hi == run.hi;
+    });
+    if (it != line.end()) line.erase(it);
+  });
 }
 
 int Corridors::sharing(bool vertical, int line, double lo, double hi) const {
@@ -209,7 +223,7 @@ std::optional<GraphRoute> Corridors::along_corridor(int link_index, const End& f
               CORRIDOR_SHARE_COST * near(vertical, c.line, lo, hi) +
               CROWD_COST * search.crowding().crowded_length(vertical, c.line, k0, k1) +
               SHARE_COST * step * static_cast<double>(alongside(c.line)) +
-              CROSSING_COST * static_cast<double>(crossed(c.line) + legs);
+              search.crossing_cost() * static_cast<double>(crossed(c.line) + legs);
     return c;
   };
   // Lines near the ends first: the band across both of them, widened until it holds a clear

@@ -33,6 +33,8 @@ class Corridors {
   /// Notes the corridors a laid route runs along (the straight runs between two vertices of
   /// its that are not neighbours), so that later long routes take other lines.
   void note(const GraphRoute& route);
+  /// Forgets the corridors of a route noted before (it is laid again).
+  void forget(const GraphRoute& route);
   /// Forgets every corridor noted (a new round of laying).
   void clear();
 
@@ -47,6 +49,9 @@ class Corridors {
   std::optional<GraphRoute> along_corridor(int link, const End& from, const End& to, bool vertical,
                                            PathSearch& search, int depth);
   int sharing(bool vertical, int line, double lo, double hi) const;
+  // Calls f(line's corridors, run) for each corridor of `route`.
+  template <typename F>
+  void each_corridor(const GraphRoute& route, F&& f);
   // The same on the lines either side closer than IDEAL_SEPARATION, which nudging could only
   // part as far as the room between them allows.
   int near(bool vertical, int line, double lo, double hi) const;

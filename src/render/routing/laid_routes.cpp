@@ -118,6 +118,70 @@ void LaidRoutes::add(const GraphRoute& route, int source_node, int target_node) 
   append(entering_, target_node, route.target_side, route.link);
 }
 
+void LaidRoutes::remove(const GraphRoute& route, int source_node, int target_node) {
+  routes_[static_cast<std::size_t>(route.link)] = nullptr;
+  const auto& v = route.vertices;
+  for (std::size_t t = 0; t < v.size(); ++t) {
+    const Dir in = t == 0 ? outward(route.source_side) : direction(v[t - 1], v[t]);
+    const Dir out = t + 1 == v.size() ? inward(route.target_side) : direction(v[t], v[t + 1]);
+    const int* index = tallies_.find(ChannelGraph::key(v[t]));
+    if (index == nullptr) continue;
+    Tally& tally = tally_list_[static_cast<std::size_t>(*index)];
+    // The pass out of the vertex's list.
+    for (int e = tally.head, previous = -1; e >= 0;
+         previous = e, e = entries_[static_cast<std::size_t>(e)].next) {
+      const Pass& pass = entries_[static_cast<std::size_t>(e)].pass;
+      if (pass.link != route.link || pass.in != in || pass.out != out) continue;
+      const int next = entries_[static_cast<std::size_t>(e)].next;
+      if (previous < 0) {
+        tally.head = next;
+      } else {
+        entries_[static_cast<std::size_t>(previous)].next = next;
+      }
+      std::uint16_t& count = tally.count[static_cast<int>(in)][static_cast<int>(out)];
+      if (count > 0 && count < UINT16_MAX) --count;
+      break;
+    }
+    if (used_.empty()) continue;
+    // The bitmaps say again what the vertex's remaining passes say.
+    int total = 0, across_column = 0, across_row = 0;
+    for (int a = 0; a < 4; ++a) {
+      for (int b = 0; b < 4; ++b) total += tally.count[a][b];
+      (horizontal(static_cast<Dir>(a)) ? across_column : across_row) += tally.count[a][a];
+    }
+    const std::size_t bit =
+        static_cast<std::size_t>(v[t].i) * rows_ + static_cast<std::size_t>(v[t].j);
+    const std::size_t by_row =
+        static_cast<std::size_t>(v[t].j) * columns_ + static_cast<std::size_t>(v[t].i);
+    const auto set = [](std::vector<std::uint64_t>& bits, std::size_t at, bool on) {
+      const std::uint64_t mask = std::uint64_t{1} << (at % 64);
+      bits[at / 64] = on ? bits[at / 64] | mask : bits[at / 64] & ~mask;
+    };
+    set(used_, bit, total > 0);
+    set(used_by_rows_, by_row, total > 0);
+    set(across_columns_, bit, across_column > 0);
+    set(across_rows_, by_row, across_row > 0);
+  }
+  unlink(leaving_, source_node, route.source_side, route.link);
+  unlink(entering_, target_node, route.target_side, route.link);
+}
+
+void LaidRoutes::unlink(std::vector<SideList>& lists, int node, Side side, int link) {
+  SideList& list = lists[side_index(node, side)];
+  for (int e = list.first, previous = -1; e >= 0;
+       previous = e, e = side_entries_[static_cast<std::size_t>(e)].next) {
+    if (side_entries_[static_cast<std::size_t>(e)].link != link) continue;
+    const int next = side_entries_[static_cast<std::size_t>(e)].next;
+    if (previous < 0) {
+      list.first = next;
+    } else {
+      side_entries_[static_cast<std::size_t>(previous)].next = next;
+    }
+    if (list.last == e) list.last = previous;
+    return;
+  }
+}
+
 void LaidRoutes::append(std::vector<SideList>& lists, int node, Side side, int link) {
   SideList& list = lists[side_index(node, side)];
   const int entry = static_cast<int>(side_entries_.size());

@@ -46,6 +46,9 @@ class LaidRoutes {
 
   /// Records `route`, which must outlive this record (the laying keeps every route it found).
   void add(const GraphRoute& route, int source_node, int target_node);
+  /// Takes back a route recorded with add() (to lay it again knowing every other route): the
+  /// record reads as if it had never been added, but for the trunk lengths shared with it.
+  void remove(const GraphRoute& route, int source_node, int target_node);
   /// The route of `link`, when it has been laid.
   const GraphRoute* route(int link) const;
 
@@ -163,6 +166,7 @@ class LaidRoutes {
   std::vector<SideList> entering_;
   std::vector<SideEntry> side_entries_;
   void append(std::vector<SideList>& lists, int node, Side side, int link);
+  void unlink(std::vector<SideList>& lists, int node, Side side, int link);
   SideLinks side_links(const std::vector<SideList>& lists, int node, Side side) const;
 };
 

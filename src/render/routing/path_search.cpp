@@ -268,7 +268,7 @@ double PathSearch::pass_cost(Vertex v, Dir in, Dir out, const Link& link, int sk
       const Link& other = problem_.links[static_cast<std::size_t>(p.link)];
       if (family(link, other, skip == SKIP_FORK)) return;
       if (straight && p.in == p.out) {
-        if (horizontal(in) != horizontal(p.in)) cost += CROSSING_COST;
+        if (horizontal(in) != horizontal(p.in)) cost += crossing_cost_;
       } else if (!(p.in == in && p.out == out)) {
         cost += TOUCH_COST;
       }
@@ -289,7 +289,7 @@ double PathSearch::pass_cost(Vertex v, Dir in, Dir out, const Link& link, int sk
   }
   // Running through on the same line is priced on the lines, and so is turning together; going
   // across a route is a crossing; any other meeting is a touch.
-  if (straight) return CROSSING_COST * crossing + TOUCH_COST * (total - crossing - along);
+  if (straight) return crossing_cost_ * crossing + TOUCH_COST * (total - crossing - along);
   return TOUCH_COST * (total - c[static_cast<int>(in)][static_cast<int>(out)]);
 }
 

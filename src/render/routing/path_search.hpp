@@ -15,6 +15,7 @@
 #include "free_space.hpp"
 #include "laid_routes.hpp"
 #include "problem.hpp"
+#include "settings.hpp"
 #include "vertex_map.hpp"
 
 namespace orvane::routing {
@@ -36,6 +37,10 @@ class PathSearch {
   /// target).
   std::optional<GraphRoute> find(int link, const Box& window, const std::optional<Via>& from = {},
                                  const std::optional<Via>& to = {});
+
+  /// What a crossing of a laid route costs (CROSSING_COST unless set).
+  double crossing_cost() const { return crossing_cost_; }
+  void set_crossing_cost(double cost) { crossing_cost_ = cost; }
 
   /// The routes laid so far, which the search prices.
   const LaidRoutes& laid() const { return laid_; }
@@ -139,6 +144,7 @@ class PathSearch {
   // How much the estimate counts against the cost so far: above 1, the search looks at fewer
   // alternatives, at most that factor off the cheapest (more so the longer the connection).
   double weight_ = 1;
+  double crossing_cost_ = CROSSING_COST;
 };
 
 }  // namespace orvane::routing

@@ -8,7 +8,10 @@
 //   4. nudging: segments sharing channels are ordered and spread, trunks kept together; where
 //      a channel cannot hold its routes MIN_SEPARATION apart, the stretch costs more and the
 //      later laid routes on it are laid again (steps 3 and 4, at most CROWDING_ROUNDS times,
-//      while that leaves fewer crowded stretches);
+//      while that leaves fewer crowded stretches, keeping only the routes that got better when
+//      the round as a whole did not); then the routes other routes cross are taken up and laid
+//      again one by one, each knowing every other route (at most RELAYING_ROUNDS times), and
+//      each kept only where its own crossings, bends and crowding did not get worse;
 //   5. ends onto the shapes' outlines, coordinates to whole pixels;
 //   6. labels: names out of the routes' way, connection labels beside their routes;
 //   7. the result stored on the connections, where painting and the exports read it.
@@ -21,6 +24,7 @@
 
 #include "channel_graph.hpp"
 #include "corridors.hpp"
+#include "crossings.hpp"
 #include "crowding.hpp"
 #include "free_space.hpp"
 #include "labels.hpp"
@@ -216,6 +220,104 @@ void finish(const Problem& problem, DrawnRoute& route) {
   if (p.size() == 1) p.push_back(p.front());
 }
 
+// What a route's drawing came to after nudging: the stretches where it could not be parted from
+// another route, the crossings of other routes, its bends and its length.
+struct RouteFigures {
+  int crowded = 0;
+  int crossings = 0;
+  int bends = 0;
+  double length = 0;
+  // How far it runs through names of shapes and captions of groups other than its ends' (worked
+  // out only for the routes laid again, see Drawing::weigh_names).
+  double in_names = 0;
+
+  double cost() const {
+    return length + BEND_COST * bends + RELAID_CROSSING_COST * crossings + CROWDED_COST * crowded;
+  }
+  // How many crossings and crowded stretches fewer than `old` (negative: more).
+  int fewer_faults(const RouteFigures& old) const {
+    return old.crossings - crossings + old.crowded - crowded;
+  }
+  // The bends a route may add for `fewer` crossings and crowded stretches fewer: one, for two or
+  // more (a route winding round others reads worse than one crossing them).
+  static int bends_for(int fewer) { return fewer >= 2 ? 1 : 0; }
+  // Better: fewer crossings, crowded stretches or bends, neither more crossings nor more
+  // crowding, not too many more bends, and cheaper.
+  bool better_than(const RouteFigures& old) const {
+    const int fewer = fewer_faults(old);
+    return (fewer > 0 || bends < old.bends) && crowded <= old.crowded &&
+           crossings <= old.crossings && bends <= old.bends + bends_for(fewer) &&
+           cost() < old.cost() - 0.5;
+  }
+  // Worse: more crowding or crossings, too many more bends, further through names, or dearer.
+  bool worse_than(const RouteFigures& old) const {
+    return crowded > old.crowded || crossings > old.crossings ||
+           bends > old.bends + bends_for(fewer_faults(old)) || in_names > old.in_names + 0.5 ||
+           cost() > old.cost() + 0.5;
+  }
+};
+
+// The routes as drawn after nudging, the crowded stretches nudging left, and each link's figures.
+struct Drawing {
+  std::vector<DrawnRoute> routes;
+  std::vector<Crowded> crowded;
+  std::vector<RouteFigures> figures;  // by link
+  std::vector<std::size_t> where;     // by link, its route's place in `routes`
+
+  void measure(std::size_t links) {
+    figures.assign(links, {});
+    where.assign(links, 0);
+    for (std::size_t k = 0; k < routes.size(); ++k)
+      where[static_cast<std::size_t>(routes[k].link)] = k;
+    for (const Crowded& c : crowded) {
+      ++figures[static_cast<std::size_t>(c.link_a)].crowded;
+      ++figures[static_cast<std::size_t>(c.link_b)].crowded;
+    }
+    const std::vector<int> crossings = crossings_per_link(routes, links);
+    for (const DrawnRoute& r : routes) {
+      RouteFigures& f = figures[static_cast<std::size_t>(r.link)];
+      f.crossings = crossings[static_cast<std::size_t>(r.link)];
+      f.bends = r.points.size() > 2 ? static_cast<int>(r.points.size()) - 2 : 0;
+      for (std::size_t k = 0; k + 1 < r.points.size(); ++k) {
+        f.length += std::abs(r.points[k].x - r.points[k + 1].x) +
+                    std::abs(r.points[k].y - r.points[k + 1].y);
+      }
+    }
+  }
+  // Works out how far the route of `link` runs through names (RouteFigures::in_names).
+  void weigh_names(std::size_t link, const Problem& problem, const FreeSpace& space) {
+    const DrawnRoute& r = routes[where[link]];
+    const Link& l = problem.links[link];
+    double length = 0;
+    for (std::size_t k = 0; k + 1 < r.points.size(); ++k)
+      length += space.in_names(r.points[k], r.points[k + 1], l.source, l.target);
+    figures[link].in_names = length;
+  }
+  // The whole drawing's cost (a crossing or crowded stretch counts for both its routes).
+  double total() const {
+    double sum = 0;
+    for (const RouteFigures& f : figures) sum += f.cost();
+    return sum;
+  }
+  // Better as a whole: fewer crowded stretches, crossings or bends, cheaper, with no more crowded
+  // stretches, and at most one more bend for every two crossings fewer.
+  bool better_than(const Drawing& old) const {
+    int bends = 0, crossings = 0;
+    for (const RouteFigures& f : figures) {
+      bends += f.bends;
+      crossings += f.crossings;
+    }
+    for (const RouteFigures& f : old.figures) {
+      bends -= f.bends;
+      crossings -= f.crossings;
+    }
+    // Each crossing counts for both its routes: -crossings / 2 is how many fewer there are.
+    const bool fewer = crowded.size() < old.crowded.size() || crossings < 0 || bends < 0;
+    return fewer && crowded.size() <= old.crowded.size() && 4 * bends <= -crossings &&
+           total() < old.total() - 0.5;
+  }
+};
+
 }  // namespace
 }  // namespace routing
 
@@ -227,42 +329,64 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   const FreeSpace space(problem);
   const ChannelGraph graph(problem);
   Crowding crowding(graph);
+  const Crowding uncrowded(graph);
   Corridors corridors(problem, graph);
   const std::vector<int> order = laying_order(problem);
   std::vector<std::optional<GraphRoute>> found(problem.links.size());
-  std::vector<char> lay(problem.links.size(), 1);
   std::vector<int> rank(problem.links.size());
   for (std::size_t k = 0; k < order.size(); ++k)
     rank[static_cast<std::size_t>(order[k])] = static_cast<int>(k);
 
   RoomMemo rooms(problem.links.size());
-  std::vector<DrawnRoute> routes;
-  std::vector<DrawnRoute> least_crowded_routes;
-  std::size_t least_crowded = std::numeric_limits<std::size_t>::max();
   LaidSize laid_size;
-  for (int round = 0;; ++round) {
-    // 3. Laying: the routes to lay in this round searched for, the others kept as they were.
+  // 3. Laying. The first round lays every route in turn, each knowing the routes laid before it;
+  // a crowding round lays the routes marked in `relay` again the same way; a rip-up round lays
+  // them again one by one, each taken out of the record of every route and laid again knowing
+  // all the others (a route that finds no path keeps its old one).
+  bool first_round = true;
+  auto lay_routes = [&](const std::vector<char>& relay, bool rip_up) {
     LaidRoutes laid(problem.links.size(), problem.nodes.size(), graph.columns(), graph.rows(),
                     laid_size);
-    PathSearch search(problem, space, graph, laid, crowding);
+    PathSearch search(problem, space, graph, laid, rip_up ? uncrowded : crowding);
+    if (rip_up) search.set_crossing_cost(RELAID_CROSSING_COST);
     corridors.clear();
-    for (int l : order) {
-      Link& link = problem.links[static_cast<std::size_t>(l)];
-      auto& route = found[static_cast<std::size_t>(l)];
-      if (lay[static_cast<std::size_t>(l)] != 0) {
-        if (round == 0) check_asked_sides(search, link);
-        route.reset();
-        if (is_long(problem, link)) route = corridors.route(l, search);
-        if (!route) route = search.find(l, intersect_box(search_window(problem, link), link.area));
-        if (!route) route = search.find(l, link.area);
-      }
-      if (route) {
+    auto add = [&](int l) {
+      const Link& link = problem.links[static_cast<std::size_t>(l)];
+      if (const auto& route = found[static_cast<std::size_t>(l)]) {
         laid.add(*route, link.source, link.target);
         corridors.note(*route);
       }
+    };
+    if (rip_up) {
+      for (int l : order) add(l);
+    }
+    for (int l : order) {
+      if (relay[static_cast<std::size_t>(l)] == 0) {
+        if (!rip_up) add(l);
+        continue;
+      }
+      Link& link = problem.links[static_cast<std::size_t>(l)];
+      auto& route = found[static_cast<std::size_t>(l)];
+      if (first_round) check_asked_sides(search, link);
+      std::optional<GraphRoute> old;
+      if (rip_up && route) {
+        laid.remove(*route, link.source, link.target);
+        corridors.forget(*route);
+        old = std::move(route);
+      }
+      route.reset();
+      if (is_long(problem, link)) route = corridors.route(l, search);
+      if (!route) route = search.find(l, intersect_box(search_window(problem, link), link.area));
+      if (!route) route = search.find(l, link.area);
+      if (!route) route = std::move(old);
+      add(l);
     }
     laid_size = laid.size();
-    routes.clear();
+    first_round = false;
+  };
+  // 4. Nudging, and what each route's drawing came to.
+  auto draw = [&]() {
+    Drawing drawing;
     for (int l : order) {
       const Link& link = problem.links[static_cast<std::size_t>(l)];
       DrawnRoute drawn;
@@ -272,37 +396,124 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
         drawn.link = l;
         direct_sides(problem, link, drawn);
       }
-      routes.push_back(std::move(drawn));
+      drawing.routes.push_back(std::move(drawn));
     }
     // Labels and the stored result follow the diagram's order.
-    std::sort(routes.begin(), routes.end(), [&](const DrawnRoute& a, const DrawnRoute& b) {
-      return problem.links[static_cast<std::size_t>(a.link)].order <
-             problem.links[static_cast<std::size_t>(b.link)].order;
-    });
+    std::sort(drawing.routes.begin(), drawing.routes.end(),
+              [&](const DrawnRoute& a, const DrawnRoute& b) {
+                return problem.links[static_cast<std::size_t>(a.link)].order <
+                       problem.links[static_cast<std::size_t>(b.link)].order;
+              });
+    mark_families(problem, drawing.routes);
+    drawing.crowded = nudge(drawing.routes, problem, space, rooms);
+    drawing.measure(problem.links.size());
+    return drawing;
+  };
 
-    // 4. Nudging. Where it could not part two routes, the stretch is priced and the later laid
-    // of the two is laid again, at most CROWDING_ROUNDS times. A round that leaves no fewer
-    // crowded stretches than the best before it ends the rounds (the channels have no room to
-    // spare, and laying again only costs time); the least crowded round's routes stand.
-    mark_families(problem, routes);
-    const std::vector<Crowded> crowded = nudge(routes, problem, space, rooms);
-    if (crowded.size() >= least_crowded) {
-      routes = std::move(least_crowded_routes);
-      break;
+  std::vector<char> relay(problem.links.size(), 1);
+  lay_routes(relay, false);
+  Drawing best = draw();
+  // Lays the routes marked in `relay` again and draws the result; `before` keeps what they were.
+  std::vector<std::pair<std::size_t, std::optional<GraphRoute>>> before;
+  auto relay_round = [&](bool all_known) {
+    before.clear();
+    for (std::size_t l = 0; l < relay.size(); ++l) {
+      if (relay[l] != 0) before.emplace_back(l, found[l]);
     }
-    if (crowded.empty() || round == CROWDING_ROUNDS) break;
-    least_crowded = crowded.size();
-    least_crowded_routes = std::move(routes);  // the next round draws its routes afresh
-    std::fill(lay.begin(), lay.end(), 0);
-    for (const Crowded& c : crowded) {
+    lay_routes(relay, all_known);
+    return draw();
+  };
+  auto restore = [&]() {
+    for (auto& entry : before) found[entry.first] = std::move(entry.second);
+  };
+  // Keeps the routes laid again whose own figures got better in `next`, and puts the others back
+  // as they were; whether any was kept.
+  auto keep_better = [&](Drawing& next) {
+    bool kept = false;
+    for (const auto& [l, route] : before) {
+      best.weigh_names(l, problem, space);
+      next.weigh_names(l, problem, space);
+      if (next.figures[l].better_than(best.figures[l])) {
+        kept = true;
+      } else {
+        found[l] = route;
+      }
+    }
+    return kept;
+  };
+  // Crowding rounds: the later laid route of each crowded pair laid again, its stretch now
+  // priced, while that leaves fewer crowded stretches.
+  for (int round = 1; round <= CROWDING_ROUNDS && !best.crowded.empty(); ++round) {
+    std::fill(relay.begin(), relay.end(), 0);
+    for (const Crowded& c : best.crowded) {
       crowding.add(c);
       const int later =
           rank[static_cast<std::size_t>(c.link_a)] > rank[static_cast<std::size_t>(c.link_b)]
               ? c.link_a
               : c.link_b;
-      lay[static_cast<std::size_t>(later)] = 1;
+      relay[static_cast<std::size_t>(later)] = 1;
     }
+    Drawing next = relay_round(false);
+    if (next.crowded.size() >= best.crowded.size()) {
+      // Not better as a whole: keep the routes that got better, the others as they were.
+      if (!keep_better(next)) {
+        restore();
+        break;
+      }
+      next = draw();
+      if (next.crowded.size() >= best.crowded.size()) {
+        restore();
+        break;
+      }
+    }
+    best = std::move(next);
   }
+  // Crossing rounds: every route that others cross is taken up and laid again knowing every
+  // other route, crossings priced above the usual and crowded stretches not at all (their price
+  // would drive a route across many others: crowding is judged on the drawing instead). A route
+  // that came out worse goes back as it was; the round stands when the whole drawing got better.
+  // Each route is laid again at most RELAY_TRIES times, and once more only when put back.
+  std::vector<char> tried(problem.links.size(), 0);
+  for (int round = 1; round <= RELAYING_ROUNDS; ++round) {
+    std::fill(relay.begin(), relay.end(), 0);
+    bool any = false;
+    for (std::size_t l = 0; l < relay.size(); ++l) {
+      if (tried[l] < RELAY_TRIES && best.figures[l].crossings >= RELAY_CROSSINGS) {
+        relay[l] = 1;
+        any = true;
+      }
+    }
+    if (!any) break;
+    Drawing next = relay_round(true);
+    for (const auto& entry : before) ++tried[entry.first];
+    // The routes laid again that came out worse go back as they were, twice at most (putting
+    // some back moves others).
+    std::vector<char> back(before.size(), 0);
+    for (int pass = 0; pass < 2; ++pass) {
+      bool reverted = false;
+      for (std::size_t k = 0; k < before.size(); ++k) {
+        const std::size_t l = before[k].first;
+        if (back[k] != 0) continue;
+        best.weigh_names(l, problem, space);
+        next.weigh_names(l, problem, space);
+        if (!next.figures[l].worse_than(best.figures[l])) continue;
+        found[l] = before[k].second;
+        back[k] = 1;
+        reverted = true;
+      }
+      if (!reverted) break;
+      next = draw();
+    }
+    if (!next.better_than(best)) {
+      restore();
+      break;
+    }
+    for (std::size_t k = 0; k < before.size(); ++k) {
+      if (back[k] == 0) tried[before[k].first] = RELAY_TRIES;
+    }
+    best = std::move(next);
+  }
+  std::vector<DrawnRoute> routes = std::move(best.routes);
   // 5. Ends and pixels.
   for (DrawnRoute& r : routes) finish(problem, r);
   // 6. Labels.

@@ -64,5 +64,17 @@ inline constexpr double CROWD_COST = 2;
 /// How many times the routes of crowded stretches are laid again (on large diagrams a round
 /// costs about as much as the first laying).
 inline constexpr int CROWDING_ROUNDS = 2;
+/// How many rounds lay the routes crossed most again, knowing every other route.
+inline constexpr int RELAYING_ROUNDS = 3;
+/// A route crossed this many times or more is laid again, knowing every other route.
+inline constexpr int RELAY_CROSSINGS = 1;
+/// ...at most this many times.
+inline constexpr int RELAY_TRIES = 2;
+/// What a stretch where a route could not be parted from another counts against it, when
+/// deciding whether a route laid again got better.
+inline constexpr double CROWDED_COST = 200;
+/// ...and what each crossing counts (more than laying prices it: a route laid again may take a
+/// longer way round to cross fewer routes).
+inline constexpr double RELAID_CROSSING_COST = 2 * CROSSING_COST;
 
 }  // namespace orvane::routing
