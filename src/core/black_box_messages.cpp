@@ -115,6 +115,9 @@ class Drawn {
     Kind kind = LINE;
   };
   static constexpr double CELL = 256;
+  // An item reaching into more cells than this is looked at by every look instead (a pool's
+  // border, a shape a caller made huge); a look reaching into more looks at every item.
+  static constexpr double MAX_CELLS = 4096;
 
   static std::int64_t cell_of(double v) { return static_cast<std::int64_t>(std::floor(v / CELL)); }
   static std::uint64_t key(std::int64_t cx, std::int64_t cy) {
@@ -129,11 +132,20 @@ class Drawn {
            std::fabs(b.right()) < 1e9 && std::fabs(b.bottom()) < 1e9;
   }
 
+  static double cells(const Box& b) {
+    return static_cast<double>(cell_of(b.right()) - cell_of(b.x) + 1) *
+           static_cast<double>(cell_of(b.bottom()) - cell_of(b.y) + 1);
+  }
+
   void add(const Item& item) {
     if (!indexable(item.box)) return;
     const int id = static_cast<int>(items_.size());
     items_.push_back(item);
     seen_.push_back(0);
+    if (cells(item.box) > MAX_CELLS) {
+      large_.push_back(id);
+      return;
+    }
     for (std::int64_t cy = cell_of(item.box.y); cy <= cell_of(item.box.bottom()); ++cy) {
       for (std::int64_t cx = cell_of(item.box.x); cx <= cell_of(item.box.right()); ++cx) {
         cells_[key(cx, cy)].push_back(id);
@@ -145,6 +157,12 @@ class Drawn {
   template <typename F>
   bool visit(const Box& region, F&& f) const {
     if (!indexable(region)) return false;
+    if (cells(region) > MAX_CELLS) {
+      return std::any_of(items_.begin(), items_.end(), [&](const Item& item) { return f(item); });
+    }
+    for (const int id : large_) {
+      if (f(items_[static_cast<std::size_t>(id)])) return true;
+    }
     ++stamp_;
     for (std::int64_t cy = cell_of(region.y); cy <= cell_of(region.bottom()); ++cy) {
       for (std::int64_t cx = cell_of(region.x); cx <= cell_of(region.right()); ++cx) {
@@ -162,6 +180,7 @@ class Drawn {
   }
 
   std::vector<Item> items_;
+  std::vector<int> large_;
   std::unordered_map<std::uint64_t, std::vector<int>> cells_;
   // Which look last met each item, so that one met in several cells counts once.
   mutable std::vector<std::uint64_t> seen_;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "orvane/artifact.hpp"
+#include "orvane/attached_geometry.hpp"
 #include "orvane/constants.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/lane.hpp"
@@ -961,6 +962,28 @@ TEST(ConnectionRouting, OddBoxesDoNotCrashTheRouter) {
   EXPECT_TRUE(a.connection_to->at(1).waypoints.empty());  // to the shape without a real box
   EXPECT_TRUE(huge.connection_to->at(0).waypoints.empty());
   EXPECT_GE(b.connection_to->at(0).waypoints.size(), 2u);
+}
+
+// Messages to a black-box pool from shapes a caller gave a huge or a broken box end, and those
+// from the other shapes are still drawn.
+TEST(ConnectionRouting, MessagesToABlackBoxPoolSurviveOddBoxes) {
+  Swimboard board("Odd", 100, 100, false, "DEFAULT", "png");
+  Participant& band = board.add_pool("Customer").make_black_box();
+  Lane& lane = board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "", "");
+  Shape& a = lane.add_element("a", ElementType::TASK);
+  Shape& huge = lane.add_element("huge", ElementType::TASK);
+  Shape& broken = lane.add_element("broken", ElementType::TASK);
+  a.connect(huge);
+  huge.connect(broken);
+  Connection& from_a = a.connect(band, "note");
+  huge.connect(band, "wide");
+  Connection& reply = band.connect(broken, "reply");
+  board.draw();
+  huge.box = {-1e8, -1e8, 2e8, 2e8};
+  broken.box = {std::nan(""), 0, 10, 10};
+  EXPECT_NO_THROW(route_black_box_messages(board._pools, board.painter()));
+  EXPECT_GE(from_a.waypoints.size(), 2u);
+  EXPECT_TRUE(reply.waypoints.empty());  // no place to start from
 }
 
 // Reports the faults of random diagram `i`, drawing it for a look; counts the failures.
