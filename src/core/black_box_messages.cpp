@@ -70,13 +70,14 @@ class Drawn {
     return out;
   }
   // Whether a vertical run at x between y0 and y1 would lie closer than RUN_SPACING beside a
-  // drawn vertical stretch.
+  // drawn vertical stretch, or pass through a label.
   bool crowded(double x, double y0, double y1) const {
     const double lo = std::min(y0, y1), hi = std::max(y0, y1);
     return visit({x - RUN_SPACING, lo, 2 * RUN_SPACING, hi - lo}, [&](const Item& item) {
-      const Box& v = item.box;
-      return item.kind == VERTICAL && std::fabs(v.centre_x() - x) < RUN_SPACING && v.y < hi &&
-             lo < v.bottom();
+      const Box& b = item.box;
+      if (!(b.y < hi && lo < b.bottom())) return false;
+      if (item.kind == LABEL) return b.x < x && x < b.right();
+      return item.kind == VERTICAL && std::fabs(b.centre_x() - x) < RUN_SPACING;
     });
   }
   // Whether `label` would cover (or come within LABEL_MARGIN of) a shape, a name, a route, a
@@ -94,7 +95,7 @@ class Drawn {
       add({segment_box(points[k], points[k + 1]), nullptr, vertical ? VERTICAL : LINE});
     }
   }
-  void add_label(const Box& b) { add({b, nullptr, LINE}); }
+  void add_label(const Box& b) { add({b, nullptr, LABEL}); }
   // The four edges of a pool's or lane's band.
   void add_band(const Box& b) {
     for (const Point& p : {Point{b.x, b.y}, Point{b.x, b.bottom()}}) {
@@ -106,9 +107,9 @@ class Drawn {
   }
 
  private:
-  // BLOCKER: a shape or its name; VERTICAL: a route's vertical stretch; LINE: anything else a
-  // label must keep off.
-  enum Kind : char { BLOCKER, VERTICAL, LINE };
+  // BLOCKER: a shape or its name; VERTICAL: a route's vertical stretch; LABEL: a connection's
+  // label; LINE: anything else a label must keep off.
+  enum Kind : char { BLOCKER, VERTICAL, LABEL, LINE };
   struct Item {
     Box box;
     const Shape* owner = nullptr;

@@ -964,6 +964,34 @@ TEST(ConnectionRouting, OddBoxesDoNotCrashTheRouter) {
   EXPECT_GE(b.connection_to->at(0).waypoints.size(), 2u);
 }
 
+// A message from a black-box pool below comes up into an event's bottom, where its name sits:
+// the name moves off the message's way, and no label lies on it.
+TEST(ConnectionRouting, NamesAndLabelsKeepOffMessagesToABlackBoxPool) {
+  Swimboard board("Vendor", 100, 100, false, "DEFAULT", "png");
+  Lane& lane = board.add_pool("Support").add_lane("Second level", "", 0, "", "", "", "");
+  Participant& vendor = board.add_pool("Vendor").make_black_box();
+  Shape& request = lane.add_element("Request vendor fix", ElementType::TASK);
+  Shape& received = lane.add_element("Vendor fix received", ElementType::MESSAGE_INTERMEDIATE);
+  Shape& test = lane.add_element("Test fix", ElementType::TASK);
+  request.connect(received);
+  received.connect(test, "patched");
+  Connection& patch = vendor.connect(received, "patch");
+  board.draw();
+  ASSERT_GE(patch.waypoints.size(), 2u);
+  const auto& patched = received.connection_to->at(0).label_box;
+  ASSERT_TRUE(patched.has_value());
+  for (std::size_t k = 0; k + 1 < patch.waypoints.size(); ++k) {
+    const Point& a = patch.waypoints[k];
+    const Point& b = patch.waypoints[k + 1];
+    for (const Box& box : {received.label_box, *patched}) {
+      const bool through = std::max(a.x, b.x) > box.x && std::min(a.x, b.x) < box.right() &&
+                           std::max(a.y, b.y) > box.y && std::min(a.y, b.y) < box.bottom();
+      EXPECT_FALSE(through) << "the message runs through a name or label at " << box.x << ","
+                            << box.y;
+    }
+  }
+}
+
 // Messages to a black-box pool from shapes a caller gave a huge or a broken box end, and those
 // from the other shapes are still drawn.
 TEST(ConnectionRouting, MessagesToABlackBoxPoolSurviveOddBoxes) {

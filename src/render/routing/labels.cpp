@@ -266,6 +266,7 @@ void place_labels(Problem& problem, const std::vector<DrawnRoute>& routes, const
   solids.insert(solids.end(), problem.captions.begin(), problem.captions.end());
   places.add_solids(solids);
   places.add_routes(routes);
+  for (const auto& [a, b] : problem.message_runs) places.add_line(a, b);
   place_names(problem, routes, places);
   // Connection labels also keep off the lines of pools and lanes where they can.
   for (const Border& b : problem.borders) {

@@ -228,6 +228,8 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
     }
   }
   take_passed_sides(problem, passing);
+  for (const Passing& run : passing)
+    problem.message_runs.push_back({{run.x, run.y0}, {run.x, run.y1}});
   return problem;
 }
 

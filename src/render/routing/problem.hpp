@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry.hpp"
@@ -87,6 +88,9 @@ struct Problem {
   /// The captions of groups: names that belong to no route's ends, which routes and labels
   /// keep off as they keep off the names of shapes.
   std::vector<Box> captions;
+  /// The straight runs of the messages to and from black-box pools, which are drawn after the
+  /// routes (between the band and a shape's side): names and labels keep off them too.
+  std::vector<std::pair<Point, Point>> message_runs;
   std::vector<Border> borders;
   /// The whole drawing with room around it for routes that go round everything.
   Box bounds;
