@@ -43,6 +43,12 @@ double distance_to(const Box& b, const Point& p) {
   return dx + dy;
 }
 
+// Using a side of `node` that a route already laid uses the same way, not as part of one fork
+// or join: a rectangle's side has room for several, apart; a round or diamond shape's has not.
+double side_share_cost(const Node& node) {
+  return node.outline == Outline::RECTANGLE ? RECTANGLE_SIDE_SHARE_COST : SIDE_CONFLICT_COST;
+}
+
 constexpr std::array<Dir, 4> DIRS = {Dir::EAST, Dir::WEST, Dir::NORTH, Dir::SOUTH};
 
 }  // namespace
@@ -96,6 +102,19 @@ bool PathSearch::source_side_usable(const Link& link, Side side) const {
 
 bool PathSearch::target_side_usable(const Link& link, Side side) const {
   return stub_usable(link, link.target, side);
+}
+
+double PathSearch::other_way_cost(const Link& link, const Node& node,
+                                  const LaidRoutes::SideLinks& others) const {
+  if (others.empty()) return 0;
+  if (node.outline != Outline::RECTANGLE) return SIDE_CONFLICT_COST;
+  if (link.kind == LinkKind::SEQUENCE) {
+    for (int other : others) {
+      if (problem_.links[static_cast<std::size_t>(other)].kind == LinkKind::SEQUENCE)
+        return SIDE_CONFLICT_COST;
+    }
+  }
+  return RECTANGLE_SIDE_SHARE_COST;
 }
 
 bool PathSearch::vertex_open(Vertex v, const Link& link) const {
@@ -157,14 +176,13 @@ void PathSearch::collect_starts(const Link& link, const std::optional<Via>& from
     // A side a black-box message runs through is left to it, unless the caller asked for it.
     if (source.taken[static_cast<std::size_t>(side)] && !link.source_side) continue;
     double base = side_cost(link, side, true) + stub_length(source.box, side, *out);
-    if (!laid_.entering(link.source, side).empty()) base += SIDE_CONFLICT_COST;
+    base += other_way_cost(link, source, laid_.entering(link.source, side));
     std::vector<int> trunks;
     for (int other : laid_.leaving(link.source, side)) {
       if (family(link, problem_.links[static_cast<std::size_t>(other)], true)) {
         trunks.push_back(other);
       } else {
-        // A rectangle's side has room for both; a round or diamond shape's has not.
-        base += source.outline == Outline::RECTANGLE ? 20 : SIDE_CONFLICT_COST;
+        base += side_share_cost(source);
       }
     }
     if (trunks.empty()) {
@@ -212,13 +230,13 @@ void PathSearch::collect_goals(const Link& link, const std::optional<Via>& to) {
     if (!in) continue;
     if (target.taken[static_cast<std::size_t>(side)] && !link.target_side) continue;
     double base = side_cost(link, side, false) + stub_length(target.box, side, *in);
-    if (!laid_.leaving(link.target, side).empty()) base += SIDE_CONFLICT_COST;
+    base += other_way_cost(link, target, laid_.leaving(link.target, side));
     std::vector<int> trunks;
     for (int other : laid_.entering(link.target, side)) {
       if (family(link, problem_.links[static_cast<std::size_t>(other)], false)) {
         trunks.push_back(other);
       } else {
-        base += target.outline == Outline::RECTANGLE ? 20 : SIDE_CONFLICT_COST;
+        base += side_share_cost(target);
       }
     }
     if (trunks.empty()) {
@@ -302,6 +320,82 @@ double PathSearch::share_cost(Dir dir, double length) const {
   int sharing = -c[back][d];
   for (int k = 0; k < 4; ++k) sharing += c[k][d] + c[back][k];
   return SHARE_COST * length * sharing;
+}
+
+double PathSearch::path_cost(const std::vector<Vertex>& path, const Ends& ends, const Link& link) {
+  double cost = 0;
+  Dir d = ends.from;
+  int here = vertex_state(path.front(), link);
+  for (std::size_t k = 0; k + 1 < path.size(); ++k) {
+    const Vertex v = path[k], w = path[k + 1];
+    const Dir m = direction(v, w);
+    const int there = vertex_state(w, link);
+    const double length = distance(graph_.point(v), graph_.point(w));
+    here_ = laid_.tally(v);
+    cost += length + (m != d ? BEND_COST : 0) +
+            NAME_COST_PER_PIXEL * length * ((here == 2) + (there == 2)) / 2 + crowding_.cost(v, w) +
+            pass_cost(v, d, m, link, k == 0 && ends.on_fork ? SKIP_FORK : SKIP_NONE) +
+            share_cost(m, length);
+    d = m;
+    here = there;
+  }
+  here_ = laid_.tally(path.back());
+  return cost + (d != ends.to ? BEND_COST : 0) +
+         pass_cost(path.back(), d, ends.to, link, ends.on_join ? SKIP_JOIN : SKIP_NONE);
+}
+
+std::optional<std::vector<Vertex>> PathSearch::trace(const std::vector<Vertex>& corners,
+                                                     const Ends& ends, const Link& link) {
+  std::vector<Vertex> path{corners.front()};
+  Dir d = ends.from;
+  for (std::size_t k = 1; k < corners.size(); ++k) {
+    if (corners[k] == path.back()) continue;
+    const Dir m = direction(path.back(), corners[k]);
+    if (m == opposite(d)) return std::nullopt;
+    for (Vertex v = path.back(); !(v == corners[k]);) {
+      graph_.step(v, m, v);
+      if (vertex_state(v, link) == 0) return std::nullopt;
+      path.push_back(v);
+    }
+    d = m;
+  }
+  if (d == opposite(ends.to)) return std::nullopt;
+  return path;
+}
+
+void PathSearch::straighten(std::vector<Vertex>& path, const Ends& ends, const Link& link) {
+  double cost = path_cost(path, ends, link);
+  for (bool changed = true; changed;) {
+    changed = false;
+    // The first vertex, every turn, the last.
+    std::vector<Vertex> c{path.front()};
+    for (std::size_t k = 1; k + 1 < path.size(); ++k) {
+      if (direction(path[k - 1], path[k]) != direction(path[k], path[k + 1])) c.push_back(path[k]);
+    }
+    if (path.size() > 1) c.push_back(path.back());
+    // A jog: segments k and k + 2 run the same way, k + 1 steps across between their lines.
+    // Either of them may move onto the other's line, the segment before or after it growing
+    // or shrinking to match.
+    for (std::size_t k = 0; k + 3 < c.size() && !changed; ++k) {
+      if (direction(c[k], c[k + 1]) != direction(c[k + 2], c[k + 3])) continue;
+      const int di = c[k + 2].i - c[k + 1].i, dj = c[k + 2].j - c[k + 1].j;
+      for (const Vertex moved :
+           {Vertex{c[k].i + di, c[k].j + dj}, Vertex{c[k + 3].i - di, c[k + 3].j - dj}}) {
+        std::vector<Vertex> corners(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+        corners.push_back(moved);
+        corners.insert(corners.end(), c.begin() + static_cast<std::ptrdiff_t>(k) + 3, c.end());
+        auto candidate = trace(corners, ends, link);
+        if (!candidate) continue;
+        const double candidate_cost = path_cost(*candidate, ends, link);
+        if (candidate_cost < cost - 1e-6) {
+          path = std::move(*candidate);
+          cost = candidate_cost;
+          changed = true;
+          break;
+        }
+      }
+    }
+  }
 }
 
 bool PathSearch::plain(Vertex w, Dir m, const Link& link) const {
@@ -466,6 +560,8 @@ std::optional<GraphRoute> PathSearch::find(int link_index, const Box& window,
   std::reverse(path.begin(), path.end());
   const Start& begin = starts[static_cast<std::size_t>(start)];
   const Goal& end = goals_[static_cast<std::size_t>(goal_index)].first;
+
+  straighten(path, {begin.dir, end.dir, begin.fork_of >= 0, end.join_of >= 0}, link);
 
   GraphRoute route;
   route.link = link_index;

@@ -4,7 +4,8 @@
 // or on the trunk of an earlier route of the same join. Its cost is its length plus a price for
 // each bend, each crossing of a laid route, each touch of one, every pixel run on a laid
 // route's line, along a crowded stretch or through a shape's name, and for its sides
-// (settings.hpp). The search stays inside a window around the connection's ends.
+// (settings.hpp). The search stays inside a window around the connection's ends; the jogs it
+// settles for where one straight line would have cost less are taken out afterwards.
 #pragma once
 
 #include <optional>
@@ -90,6 +91,11 @@ class PathSearch {
   // 0: not usable; 1: free; 2: free but inside a shape's name.
   int vertex_state(Vertex v, const Link& link);
   bool vertex_open(Vertex v, const Link& link) const;
+  // Using a side of `node` that `others` use the other way round: a round or diamond shape's
+  // side has no room for both; a rectangle's has, but a sequence flow in and another out by one
+  // side read as one flow passing by, so only messages and associations share it cheaply.
+  double other_way_cost(const Link& link, const Node& node,
+                        const LaidRoutes::SideLinks& others) const;
   // Whether a run straight on (heading `m`) may go past `w` without stopping: no laid route
   // passes it, no goal is on it or on its line across, and the obstacles beside the line
   // neither begin nor end there.
@@ -97,6 +103,24 @@ class PathSearch {
   double estimate(Vertex v, Dir d) const;
   double pass_cost(Vertex v, Dir in, Dir out, const Link& link, int skip_family) const;
   double share_cost(Dir dir, double length) const;
+  // Where a route starts on a fork's trunk or ends on a join's, and so passes the other routes of
+  // the fork or join there at no cost.
+  struct Ends {
+    Dir from = Dir::EAST;  // the direction the route leaves its first vertex
+    Dir to = Dir::EAST;    // and goes on in from its last
+    bool on_fork = false;
+    bool on_join = false;
+  };
+  // The cost of a route along `path` (every vertex on it), counted as the search counts it.
+  double path_cost(const std::vector<Vertex>& path, const Ends& ends, const Link& link);
+  // The vertices along `corners`, or nothing when that path turns back on itself (or against
+  // its ends' directions) or runs through a vertex the link may not use.
+  std::optional<std::vector<Vertex>> trace(const std::vector<Vertex>& corners, const Ends& ends,
+                                           const Link& link);
+  // Takes out the jogs of `path` that cost more than they save: the search weighs its estimate
+  // above the cost so far, so on a long route it may settle for a step from one line to the next
+  // and back to its direction where one line the whole way was cheaper.
+  void straighten(std::vector<Vertex>& path, const Ends& ends, const Link& link);
 
   const Problem& problem_;
   const FreeSpace& space_;

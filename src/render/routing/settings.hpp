@@ -48,10 +48,15 @@ inline constexpr double SHARE_COST = 0.8;
 /// Entering the name of a shape, and each pixel run inside it.
 inline constexpr double NAME_COST = 30;
 inline constexpr double NAME_COST_PER_PIXEL = 1;
-/// Leaving or entering a shape by a side that another route uses the other way round, or that
-/// an unrelated route uses: less than two bends, so that a loop back into a gateway whose
-/// facing corner already takes a flow does not go all the way round it instead.
+/// Leaving or entering a shape by a side that another route uses the other way round, or a round
+/// or diamond shape's side that an unrelated route uses: less than two bends, so that a loop back
+/// into a gateway whose facing corner already takes a flow does not go all the way round it
+/// instead.
 inline constexpr double SIDE_CONFLICT_COST = 110;
+/// ...but a rectangle's side has room for several routes: each unrelated one already there the
+/// same way costs this, and so do routes the other way round where one of the two is a message
+/// flow or an association (a request and its reply side by side).
+inline constexpr double RECTANGLE_SIDE_SHARE_COST = 20;
 /// Leaving by the side of an earlier branch of the same fork (joining its trunk) rather than
 /// by a free side; the same for joins.
 inline constexpr double TRUNK_REUSE_COST = 30;
