@@ -10,7 +10,8 @@
 //      later laid routes on it are laid again (steps 3 and 4, at most CROWDING_ROUNDS times,
 //      while that leaves fewer crowded stretches, keeping only the routes that got better when
 //      the round as a whole did not); then the routes other routes cross are taken up and laid
-//      again one by one, each knowing every other route (at most RELAYING_ROUNDS times), and
+//      again one by one, each knowing every other route (at most RELAYING_ROUNDS times, on
+//      diagrams of at most RELAY_MAX_LINKS links), and
 //      each kept only where its own crossings, bends and crowding did not get worse;
 //   5. ends onto the shapes' outlines, coordinates to whole pixels;
 //   6. labels: names out of the routes' way, connection labels beside their routes;
@@ -406,7 +407,8 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
               });
     mark_families(problem, drawing.routes);
     drawing.crowded = nudge(drawing.routes, problem, space, rooms);
-    drawing.measure(problem.links.size());
+    // Each route's figures judge the routes laid again, which the largest diagrams skip.
+    if (problem.links.size() <= RELAY_MAX_LINKS) drawing.measure(problem.links.size());
     return drawing;
   };
 
@@ -455,8 +457,9 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
     }
     Drawing next = relay_round(false);
     if (next.crowded.size() >= best.crowded.size()) {
-      // Not better as a whole: keep the routes that got better, the others as they were.
-      if (!keep_better(next)) {
+      // Not better as a whole: keep the routes that got better, the others as they were (not
+      // on the largest diagrams, where drawing them again costs as much as laying them did).
+      if (problem.links.size() > RELAY_MAX_LINKS || !keep_better(next)) {
         restore();
         break;
       }
@@ -474,7 +477,8 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   // that came out worse goes back as it was; the round stands when the whole drawing got better.
   // Each route is laid again at most RELAY_TRIES times, and once more only when put back.
   std::vector<char> tried(problem.links.size(), 0);
-  for (int round = 1; round <= RELAYING_ROUNDS; ++round) {
+  const int relaying_rounds = problem.links.size() <= RELAY_MAX_LINKS ? RELAYING_ROUNDS : 0;
+  for (int round = 1; round <= relaying_rounds; ++round) {
     std::fill(relay.begin(), relay.end(), 0);
     bool any = false;
     for (std::size_t l = 0; l < relay.size(); ++l) {
