@@ -992,6 +992,33 @@ TEST(ConnectionRouting, NamesAndLabelsKeepOffMessagesToABlackBoxPool) {
   }
 }
 
+// A message to a black-box pool above goes round the shape stacked above its own: that shape's
+// bottom is the message's, but its top stays free for a loop coming back over the row.
+TEST(ConnectionRouting, AMessageGoingRoundAShapeLeavesItsFarSideFree) {
+  Swimboard board("Rework", 100, 100, false, "DEFAULT", "png");
+  Participant& customer = board.add_pool("Customer").make_black_box();
+  Lane& lane = board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "", "");
+  Shape& start = lane.add_element("Order received", ElementType::START);
+  Shape& split = lane.add_element("In stock?", ElementType::EXCLUSIVE);
+  Shape& pick = lane.add_element("Pick goods", ElementType::TASK);
+  Shape& order = lane.add_element("Order goods", ElementType::TASK);
+  Shape& join = lane.add_element("", ElementType::EXCLUSIVE);
+  Shape& check = lane.add_element("Complete?", ElementType::EXCLUSIVE);
+  start.connect(split);
+  split.connect(pick, "yes");
+  split.connect(order, "no");
+  pick.connect(join);
+  order.connect(join);
+  join.connect(check);
+  Connection& rework = check.connect(pick, "rework");
+  Connection& message = order.connect(customer, "order");
+  board.draw();
+  ASSERT_EQ(pick.box.centre_x(), order.box.centre_x()) << "the branches are no longer stacked";
+  ASSERT_LT(pick.box.y, order.box.y);
+  EXPECT_GT(message.waypoints.size(), 2u);  // round Pick goods
+  EXPECT_EQ(rework.drawn_target_side, "top");
+}
+
 // Messages to a black-box pool from shapes a caller gave a huge or a broken box end, and those
 // from the other shapes are still drawn.
 TEST(ConnectionRouting, MessagesToABlackBoxPoolSurviveOddBoxes) {

@@ -34,15 +34,20 @@ bool name_outside(const Shape& shape) {
          shape.kind() == ShapeKind::DATA;
 }
 
-// A vertical line a message to or from a black-box pool runs along, between two heights.
+// A vertical line a message to or from a black-box pool runs along, between two heights, and
+// whether it leaves its shape upwards (from y1 towards y0) or downwards (from y0 towards y1).
 struct Passing {
   double x = 0;
   double y0 = 0;
   double y1 = 0;
+  bool up = false;
 };
 
-// Takes the top and bottom of every shape that one of the lines passes through. Shapes sorted by
-// their left edge: each line looks only at those starting less than the widest shape before it.
+// What the messages to and from black-box pools take before the routes are laid. A message runs
+// straight from its shape towards the band until a shape stands in its way, then turns round
+// it (see route_black_box_messages): the side of that first shape facing the message is the
+// message's, and names and labels keep off the straight run up to there. Shapes sorted by their
+// left edge: each line looks only at those starting less than the widest shape before it.
 void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
   if (lines.empty()) return;
   std::vector<std::size_t> by_left(problem.nodes.size());
@@ -55,15 +60,24 @@ void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
     return problem.nodes[a].box.x < problem.nodes[b].box.x;
   });
   for (const Passing& line : lines) {
+    // The shape in the way nearest the message's own shape, if any.
+    Node* first = nullptr;
     auto it = std::lower_bound(by_left.begin(), by_left.end(), line.x - widest,
                                [&](std::size_t k, double x) { return problem.nodes[k].box.x < x; });
     for (; it != by_left.end() && problem.nodes[*it].box.x < line.x; ++it) {
       Node& node = problem.nodes[*it];
       const Box& b = node.box;
       if (b.right() <= line.x || b.bottom() <= line.y0 || b.y >= line.y1) continue;
-      node.taken[static_cast<std::size_t>(Side::TOP)] = true;
-      node.taken[static_cast<std::size_t>(Side::BOTTOM)] = true;
+      if (first == nullptr || (line.up ? b.bottom() > first->box.bottom() : b.y < first->box.y)) {
+        first = &node;
+      }
     }
+    double y0 = line.y0, y1 = line.y1;
+    if (first != nullptr) {
+      first->taken[static_cast<std::size_t>(line.up ? Side::BOTTOM : Side::TOP)] = true;
+      (line.up ? y0 : y1) = line.up ? first->box.bottom() : first->box.y;
+    }
+    problem.message_runs.push_back({{line.x, y0}, {line.x, y1}});
   }
 }
 
@@ -213,12 +227,12 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
       Node& node = problem.nodes[static_cast<std::size_t>(n->second)];
       const Side side = across.centre_y() < node.box.centre_y() ? Side::TOP : Side::BOTTOM;
       node.taken[static_cast<std::size_t>(side)] = true;
-      // The message runs straight between the band and the side's middle (round a shape in its
-      // way, later): the sides of a shape on that line are its too.
+      // The message runs straight between the side's middle and the band, or round the first
+      // shape in its way (see take_passed_sides).
       const double x = node.box.centre_x();
       const double y0 = side == Side::TOP ? across.bottom() : node.box.bottom();
       const double y1 = side == Side::TOP ? node.box.y : across.y;
-      passing.push_back({x, y0, y1});
+      passing.push_back({x, y0, y1, side == Side::TOP});
     };
     for (const Connection& c : *band->connection_to) take(c.target);
     for (Shape* shape : sources) {
@@ -228,8 +242,6 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
     }
   }
   take_passed_sides(problem, passing);
-  for (const Passing& run : passing)
-    problem.message_runs.push_back({{run.x, run.y0}, {run.x, run.y1}});
   return problem;
 }
 

@@ -89,7 +89,8 @@ struct Problem {
   /// keep off as they keep off the names of shapes.
   std::vector<Box> captions;
   /// The straight runs of the messages to and from black-box pools, which are drawn after the
-  /// routes (between the band and a shape's side): names and labels keep off them too.
+  /// routes (from a shape's side towards the band, up to the first shape in the way): names and
+  /// labels keep off them too.
   std::vector<std::pair<Point, Point>> message_runs;
   std::vector<Border> borders;
   /// The whole drawing with room around it for routes that go round everything.
