@@ -488,14 +488,27 @@ TEST(ConnectionRouting, RoutesRunInsideLanesNotAlongTheirBorders) {
   EXPECT_EQ(route_faults(board._pools), "");
 }
 
+// A diagram of one lane in a pool beside a black-box pool, above it or below it.
+struct BlackBoxBoard {
+  Swimboard board{"Messages", 100, 100, false, "DEFAULT", "png"};
+  Participant* band = nullptr;
+  Lane* lane = nullptr;
+
+  explicit BlackBoxBoard(bool band_above) {
+    if (band_above) band = &board.add_pool("Partner").make_black_box();
+    lane = &board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "", "");
+    if (!band_above) band = &board.add_pool("Partner").make_black_box();
+  }
+};
+
 // Three branches stacked in one column each send a message to a black-box pool above: the lower
 // two go round the shapes above them, each on a line of its own (they shared one), and every
 // label keeps off the routes.
 TEST(ConnectionRouting, MessagesToABlackBoxPoolRunOnLinesOfTheirOwn) {
-  Swimboard board("Messages", 100, 100, false, "DEFAULT", "png");
-  Pool& customer = board.add_pool("Customer");
-  Participant& band = customer.make_black_box();
-  Lane& lane = board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "", "");
+  BlackBoxBoard d(true);
+  Swimboard& board = d.board;
+  Participant& band = *d.band;
+  Lane& lane = *d.lane;
   Shape& start = lane.add_element("Order received", ElementType::START);
   Shape& split = lane.add_element("Which answer?", ElementType::EXCLUSIVE);
   std::vector<Connection*> messages;
@@ -543,9 +556,9 @@ TEST(ConnectionRouting, MessagesToABlackBoxPoolRunOnLinesOfTheirOwn) {
       EXPECT_FALSE(hit) << "the label of a message lies on the route of " << c->label;
     }
     // Nor on the lane's borders or the black-box pool's band.
-    for (const double y : {static_cast<double>(lane.coord.y_pos),
-                           static_cast<double>(lane.coord.y_pos + lane.height),
-                           static_cast<double>(customer.coord.y_pos + customer.height)}) {
+    for (const double y :
+         {static_cast<double>(lane.coord.y_pos),
+          static_cast<double>(lane.coord.y_pos + lane.height), band.box.bottom()}) {
       EXPECT_FALSE(l.y < y && y < l.bottom()) << "a message's label lies on the border at y " << y;
     }
   }
@@ -967,9 +980,10 @@ TEST(ConnectionRouting, OddBoxesDoNotCrashTheRouter) {
 // A message from a black-box pool below comes up into an event's bottom, where its name sits:
 // the name moves off the message's way, and no label lies on it.
 TEST(ConnectionRouting, NamesAndLabelsKeepOffMessagesToABlackBoxPool) {
-  Swimboard board("Vendor", 100, 100, false, "DEFAULT", "png");
-  Lane& lane = board.add_pool("Support").add_lane("Second level", "", 0, "", "", "", "");
-  Participant& vendor = board.add_pool("Vendor").make_black_box();
+  BlackBoxBoard d(false);
+  Swimboard& board = d.board;
+  Participant& vendor = *d.band;
+  Lane& lane = *d.lane;
   Shape& request = lane.add_element("Request vendor fix", ElementType::TASK);
   Shape& received = lane.add_element("Vendor fix received", ElementType::MESSAGE_INTERMEDIATE);
   Shape& test = lane.add_element("Test fix", ElementType::TASK);
@@ -995,9 +1009,10 @@ TEST(ConnectionRouting, NamesAndLabelsKeepOffMessagesToABlackBoxPool) {
 // A message to a black-box pool above goes round the shape stacked above its own: that shape's
 // bottom is the message's, but its top stays free for a loop coming back over the row.
 TEST(ConnectionRouting, AMessageGoingRoundAShapeLeavesItsFarSideFree) {
-  Swimboard board("Rework", 100, 100, false, "DEFAULT", "png");
-  Participant& customer = board.add_pool("Customer").make_black_box();
-  Lane& lane = board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "", "");
+  BlackBoxBoard d(true);
+  Swimboard& board = d.board;
+  Participant& customer = *d.band;
+  Lane& lane = *d.lane;
   Shape& start = lane.add_element("Order received", ElementType::START);
   Shape& split = lane.add_element("In stock?", ElementType::EXCLUSIVE);
   Shape& pick = lane.add_element("Pick goods", ElementType::TASK);
@@ -1022,9 +1037,10 @@ TEST(ConnectionRouting, AMessageGoingRoundAShapeLeavesItsFarSideFree) {
 // Messages to a black-box pool from shapes a caller gave a huge or a broken box end, and those
 // from the other shapes are still drawn.
 TEST(ConnectionRouting, MessagesToABlackBoxPoolSurviveOddBoxes) {
-  Swimboard board("Odd", 100, 100, false, "DEFAULT", "png");
-  Participant& band = board.add_pool("Customer").make_black_box();
-  Lane& lane = board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "", "");
+  BlackBoxBoard d(true);
+  Swimboard& board = d.board;
+  Participant& band = *d.band;
+  Lane& lane = *d.lane;
   Shape& a = lane.add_element("a", ElementType::TASK);
   Shape& huge = lane.add_element("huge", ElementType::TASK);
   Shape& broken = lane.add_element("broken", ElementType::TASK);
