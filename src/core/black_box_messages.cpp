@@ -26,6 +26,8 @@ namespace {
 constexpr double DETOUR_OFFSET = 15;
 constexpr double RUN_SPACING = 12;
 constexpr int DETOUR_STEPS = 6;
+// A message's turn round the shapes in its way keeps this far inside the gap before them.
+constexpr double TURN_CLEARANCE = 8;
 // A label keeps this far off what it must not cover, so that it reads as its own route's.
 constexpr double LABEL_MARGIN = 3;
 
@@ -80,6 +82,31 @@ class Drawn {
       return item.kind == VERTICAL && std::fabs(b.centre_x() - x) < RUN_SPACING;
     });
   }
+  // How far a vertical run at x between y0 and y1 lies from the nearest drawn vertical stretch
+  // beside it, up to RUN_SPACING.
+  double clearance(double x, double y0, double y1) const {
+    const double lo = std::min(y0, y1), hi = std::max(y0, y1);
+    double nearest = RUN_SPACING;
+    visit({x - RUN_SPACING, lo, 2 * RUN_SPACING, hi - lo}, [&](const Item& item) {
+      const Box& b = item.box;
+      if (item.kind == VERTICAL && b.y < hi && lo < b.bottom()) {
+        nearest = std::min(nearest, std::fabs(b.centre_x() - x));
+      }
+      return false;
+    });
+    return nearest;
+  }
+  // Whether a horizontal run at y between x0 and x1 would lie closer than RUN_SPACING beside a
+  // drawn horizontal stretch, or pass through a label.
+  bool crowded_across(double y, double x0, double x1) const {
+    const double lo = std::min(x0, x1), hi = std::max(x0, x1);
+    return visit({lo, y - RUN_SPACING, hi - lo, 2 * RUN_SPACING}, [&](const Item& item) {
+      const Box& b = item.box;
+      if (!(b.x < hi && lo < b.right())) return false;
+      if (item.kind == LABEL) return b.y < y && y < b.bottom();
+      return item.kind == HORIZONTAL && std::fabs(b.centre_y() - y) < RUN_SPACING;
+    });
+  }
   // Whether `label` would cover (or come within LABEL_MARGIN of) a shape, a name, a route, a
   // pool or lane border or another label.
   bool covers(const Box& label) const {
@@ -92,7 +119,7 @@ class Drawn {
   void add_route(const std::vector<Point>& points) {
     for (std::size_t k = 0; k + 1 < points.size(); ++k) {
       const bool vertical = points[k].x == points[k + 1].x;
-      add({segment_box(points[k], points[k + 1]), nullptr, vertical ? VERTICAL : LINE});
+      add({segment_box(points[k], points[k + 1]), nullptr, vertical ? VERTICAL : HORIZONTAL});
     }
   }
   void add_label(const Box& b) { add({b, nullptr, LABEL}); }
@@ -107,9 +134,9 @@ class Drawn {
   }
 
  private:
-  // BLOCKER: a shape or its name; VERTICAL: a route's vertical stretch; LABEL: a connection's
-  // label; LINE: anything else a label must keep off.
-  enum Kind : char { BLOCKER, VERTICAL, LABEL, LINE };
+  // BLOCKER: a shape or its name; VERTICAL, HORIZONTAL: a route's stretch; LABEL: a
+  // connection's label; LINE: a border, which labels keep off.
+  enum Kind : char { BLOCKER, VERTICAL, HORIZONTAL, LABEL, LINE };
   struct Item {
     Box box;
     const Shape* owner = nullptr;
@@ -227,20 +254,36 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
   for (const Box& b : in_way) around = unite(around, b);
   const bool band_above = band_y < at_shape.y;
   const double near_edge = band_above ? around.bottom() : around.y;
-  const double turn_y = (at_shape.y + near_edge) / 2;
-  std::optional<double> first_clear;
+  // The turn half way across the gap before the shapes in the way, or else RUN_SPACING steps
+  // either side of that while they stay TURN_CLEARANCE inside the gap, off the routes running
+  // along it.
+  const double middle = (at_shape.y + near_edge) / 2;
+  const double half_gap = std::fabs(near_edge - at_shape.y) / 2 - TURN_CLEARANCE;
+  std::vector<double> turns{middle};
+  for (double off = RUN_SPACING; off <= half_gap; off += RUN_SPACING) {
+    turns.push_back(middle - off);
+    turns.push_back(middle + off);
+  }
+  // The first way round that crowds nothing, else the first whose turn crowds nothing (a run
+  // beside another reads better than one on top of it), else the first at all.
+  std::optional<std::pair<double, double>> first_clear, first_across;  // turn and side
   for (int step = 0; step < DETOUR_STEPS; ++step) {
     const double out = DETOUR_OFFSET + step * RUN_SPACING;
     for (const double side_x : {around.right() + out, around.x - out}) {
-      if (!drawn.blocking(&shape, side_x, turn_y, band_y).empty()) continue;
-      if (!first_clear) first_clear = side_x;
-      if (!drawn.crowded(side_x, turn_y, band_y)) {
-        return {at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
+      for (const double turn_y : turns) {
+        if (!drawn.blocking(&shape, side_x, turn_y, band_y).empty()) continue;
+        if (!first_clear) first_clear = {turn_y, side_x};
+        if (drawn.crowded_across(turn_y, at_shape.x, side_x)) continue;
+        if (!first_across) first_across = {turn_y, side_x};
+        if (!drawn.crowded(side_x, turn_y, band_y)) {
+          return {at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
+        }
       }
     }
   }
-  if (first_clear) {
-    return {at_shape, {at_shape.x, turn_y}, {*first_clear, turn_y}, {*first_clear, band_y}};
+  if (const auto& way = first_across ? first_across : first_clear) {
+    const auto [turn_y, side_x] = *way;
+    return {at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
   }
   return {at_shape, {at_shape.x, band_y}};
 }
@@ -312,8 +355,26 @@ void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
       double x = shape->box.centre_x() + (static_cast<double>(i) - (n - 1) / 2.0) * spread;
       x = std::clamp(x, band->box.x + Configs::POOL_TEXT_WIDTH + 4, band->box.right() - 4);
       const bool band_above = band->box.bottom() <= shape->box.y;
-      const Point at_shape = outline_at(*shape, x, band_above);
       const double band_y = band_above ? band->box.bottom() : band->box.y;
+      Point at_shape = outline_at(*shape, x, band_above);
+      // A route running close along the straight way to the band: a place a step or two along
+      // the side whose straight way is clear, if there is one.
+      if (drawn.blocking(shape, x, at_shape.y, band_y).empty() &&
+          drawn.crowded(x, at_shape.y, band_y)) {
+        double farthest = drawn.clearance(x, at_shape.y, band_y);
+        for (const double off : {RUN_SPACING, -RUN_SPACING, 2 * RUN_SPACING, -2 * RUN_SPACING,
+                                 RUN_SPACING / 2, -RUN_SPACING / 2}) {
+          const double moved = x + off;
+          if (moved < shape->box.x + 4 || moved > shape->box.right() - 4) continue;
+          const Point at = outline_at(*shape, moved, band_above);
+          if (!drawn.blocking(shape, moved, at.y, band_y).empty()) continue;
+          const double clear = drawn.clearance(moved, at.y, band_y);
+          if (clear > farthest) {
+            farthest = clear;
+            at_shape = at;
+          }
+        }
+      }
       std::vector<Point> route = message_route(*shape, at_shape, band_y, drawn);
       if (from_band) std::reverse(route.begin(), route.end());
       c.waypoints = route;
