@@ -7,6 +7,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "orvane/artifact.hpp"
 #include "orvane/element_type.hpp"
 
 namespace orvane::bench {
@@ -76,6 +77,7 @@ class Generator {
     }
     for (int p = 0; p < pools; ++p) grow_pool(p, budgets[static_cast<std::size_t>(p)]);
     add_message_flows();
+    add_black_box_pool(seed);
   }
 
   CorpusDiagram take() { return std::move(diagram_); }
@@ -263,6 +265,48 @@ class Generator {
     }
   }
 
+  // A party outside, drawn as a black-box pool above or below the others, exchanging a few
+  // messages with tasks and events of the process. Drawn from a stream of its own, so that the
+  // rest of each seed's diagram stays as it was without it.
+  void add_black_box_pool(std::uint32_t seed) {
+    std::mt19937 rng(seed ^ 0x5bd1e995U);
+    auto pick_here = [&](int lo, int hi) {
+      return std::uniform_int_distribution<int>(lo, hi)(rng);
+    };
+    if (pick_here(0, 99) >= 30) return;
+    std::vector<std::string> ends;
+    for (const CorpusShape& shape : diagram_.shapes) {
+      if (shape.type == "task" || shape.type == "subprocess" ||
+          shape.type == "message_intermediate") {
+        ends.push_back(shape.id);
+      }
+    }
+    if (ends.empty()) return;
+    CorpusPool pool;
+    pool.name = pick_here(0, 1) == 0 ? "Customer (external)" : "Tax office";
+    pool.black_box = true;
+    pool.id = "outside";
+    const bool above = pick_here(0, 1) == 0;
+    diagram_.pools.insert(above ? diagram_.pools.begin() : diagram_.pools.end(), std::move(pool));
+    if (above) {
+      for (CorpusShape& shape : diagram_.shapes) ++shape.pool;  // the pools below move down one
+    }
+    const int flows = pick_here(1, 4);
+    for (int f = 0; f < flows; ++f) {
+      const std::string& end =
+          ends[static_cast<std::size_t>(pick_here(0, static_cast<int>(ends.size()) - 1))];
+      const std::string label =
+          pick_here(0, 1) == 0
+              ? NOUNS[static_cast<std::size_t>(pick_here(0, static_cast<int>(NOUNS.size()) - 1))]
+              : "";
+      if (pick_here(0, 1) == 0) {
+        diagram_.connections.push_back({end, "outside", label});
+      } else {
+        diagram_.connections.push_back({"outside", end, label});
+      }
+    }
+  }
+
   void add_message_flows() {
     for (std::size_t p = 1; p < pool_tasks_.size(); ++p) {
       const auto& mine = pool_tasks_[p];
@@ -320,6 +364,11 @@ CorpusDiagram generate_diagram(std::uint32_t seed, const CorpusOptions& options,
 std::string to_description(const CorpusDiagram& diagram) {
   std::string out = "title: " + quoted(diagram.title) + "\nauto_size: true\npools:\n";
   for (std::size_t p = 0; p < diagram.pools.size(); ++p) {
+    if (diagram.pools[p].black_box) {
+      out += "  - name: " + quoted(diagram.pools[p].name) + "\n    id: " + diagram.pools[p].id +
+             "\n    black_box: true\n";
+      continue;
+    }
     out += "  - name: " + quoted(diagram.pools[p].name) + "\n    lanes:\n";
     for (std::size_t l = 0; l < diagram.pools[p].lanes.size(); ++l) {
       out += "      - name: " + quoted(diagram.pools[p].lanes[l].name) + "\n        shapes:";
@@ -344,14 +393,18 @@ std::string to_description(const CorpusDiagram& diagram) {
 
 void build_board(const CorpusDiagram& diagram, Swimboard& board) {
   std::vector<std::vector<Lane*>> lanes;
+  std::map<std::string, Shape*> by_id;
   for (const CorpusPool& p : diagram.pools) {
     Pool& pool = board.add_pool(p.name);
     lanes.emplace_back();
+    if (p.black_box) {
+      by_id[p.id] = &pool.make_black_box();
+      continue;
+    }
     for (const CorpusLane& l : p.lanes) {
       lanes.back().push_back(&pool.add_lane(l.name, "", 0, "", "", "centre", ""));
     }
   }
-  std::map<std::string, Shape*> by_id;
   for (const CorpusShape& s : diagram.shapes) {
     Lane& lane = *lanes[static_cast<std::size_t>(s.pool)][static_cast<std::size_t>(s.lane)];
     by_id[s.id] = &lane.add_element(s.name, type_of(s.type));

@@ -1,7 +1,7 @@
 // Generated process diagrams that look like the ones people model: one or more pools with
 // lanes, a flow from a start event through tasks, gateways whose branches join again, loops
-// back, intermediate events, data objects and stores, message flows between pools, short and
-// long names. The same seed always gives the same diagram.
+// back, intermediate events, data objects and stores, message flows between pools and to
+// black-box pools, short and long names. The same seed always gives the same diagram.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +33,10 @@ struct CorpusLane {
 struct CorpusPool {
   std::string name;
   std::vector<CorpusLane> lanes;
+  /// A black-box pool (a party whose process is not shown) has no lanes and is known by `id`,
+  /// which message flows name as their end.
+  bool black_box = false;
+  std::string id;
 };
 
 struct CorpusDiagram {
