@@ -385,6 +385,9 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
     laid_size = laid.size();
     first_round = false;
   };
+  // Whether routes are judged one by one after drawing: laying crossed routes again, keeping
+  // part of a crowding round. The largest diagrams skip it (see RELAY_MAX_LINKS).
+  const bool judge_routes = problem.links.size() <= RELAY_MAX_LINKS;
   // 4. Nudging, and what each route's drawing came to.
   auto draw = [&]() {
     Drawing drawing;
@@ -407,8 +410,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
               });
     mark_families(problem, drawing.routes);
     drawing.crowded = nudge(drawing.routes, problem, space, rooms);
-    // Each route's figures judge the routes laid again, which the largest diagrams skip.
-    if (problem.links.size() <= RELAY_MAX_LINKS) drawing.measure(problem.links.size());
+    if (judge_routes) drawing.measure(problem.links.size());
     return drawing;
   };
 
@@ -459,7 +461,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
     if (next.crowded.size() >= best.crowded.size()) {
       // Not better as a whole: keep the routes that got better, the others as they were (not
       // on the largest diagrams, where drawing them again costs as much as laying them did).
-      if (problem.links.size() > RELAY_MAX_LINKS || !keep_better(next)) {
+      if (!judge_routes || !keep_better(next)) {
         restore();
         break;
       }
@@ -477,8 +479,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   // that came out worse goes back as it was; the round stands when the whole drawing got better.
   // Each route is laid again at most RELAY_TRIES times, and once more only when put back.
   std::vector<char> tried(problem.links.size(), 0);
-  const int relaying_rounds = problem.links.size() <= RELAY_MAX_LINKS ? RELAYING_ROUNDS : 0;
-  for (int round = 1; round <= relaying_rounds; ++round) {
+  for (int round = 1; judge_routes && round <= RELAYING_ROUNDS; ++round) {
     std::fill(relay.begin(), relay.end(), 0);
     bool any = false;
     for (std::size_t l = 0; l < relay.size(); ++l) {
