@@ -125,7 +125,8 @@ class ORVANE_API Shape {
   /// follows from the ends: a data association when one end is a data object or store, an
   /// association from a compensation boundary event (whose target is then marked as the
   /// compensating activity), otherwise a message flow between two pools and a sequence flow
-  /// inside one.
+  /// inside one. The reference is valid until the next connection from this shape is added
+  /// (the list may move as it grows); keep the index into connection_to to find it later.
   Connection& connect(Shape& target, const std::string& label = "");
 
   /// Completes the drawn box from `coord` (the top-left of the shape's grid cell), centred in
