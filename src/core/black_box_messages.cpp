@@ -96,6 +96,20 @@ class Drawn {
     });
     return nearest;
   }
+  // How far a horizontal run at y between x0 and x1 lies from the nearest drawn horizontal
+  // stretch beside it, up to RUN_SPACING; 0 through a label.
+  double clearance_across(double y, double x0, double x1) const {
+    const double lo = std::min(x0, x1), hi = std::max(x0, x1);
+    double nearest = RUN_SPACING;
+    visit({lo, y - RUN_SPACING, hi - lo, 2 * RUN_SPACING}, [&](const Item& item) {
+      const Box& b = item.box;
+      if (!(b.x < hi && lo < b.right())) return false;
+      if (item.kind == LABEL && b.y < y && y < b.bottom()) nearest = 0;
+      if (item.kind == HORIZONTAL) nearest = std::min(nearest, std::fabs(b.centre_y() - y));
+      return nearest == 0;
+    });
+    return nearest;
+  }
   // Whether a horizontal run at y between x0 and x1 would lie closer than RUN_SPACING beside a
   // drawn horizontal stretch, or pass through a label.
   bool crowded_across(double y, double x0, double x1) const {
@@ -109,9 +123,9 @@ class Drawn {
   }
   // Whether `label` would cover (or come within LABEL_MARGIN of) a shape, a name, a route, a
   // pool or lane border or another label.
-  bool covers(const Box& label) const {
-    const Box near{label.x - LABEL_MARGIN, label.y - LABEL_MARGIN, label.width + 2 * LABEL_MARGIN,
-                   label.height + 2 * LABEL_MARGIN};
+  bool covers(const Box& label, double margin = LABEL_MARGIN) const {
+    const Box near{label.x - margin, label.y - margin, label.width + 2 * margin,
+                   label.height + 2 * margin};
     return visit(near, [&](const Item& item) { return overlaps(near, item.box); });
   }
 
@@ -264,39 +278,71 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
     turns.push_back(middle - off);
     turns.push_back(middle + off);
   }
-  // The first way round that crowds nothing, else the first whose turn crowds nothing (a run
-  // beside another reads better than one on top of it), else the first at all.
-  std::optional<std::pair<double, double>> first_clear, first_across;  // turn and side
   for (int step = 0; step < DETOUR_STEPS; ++step) {
     const double out = DETOUR_OFFSET + step * RUN_SPACING;
     for (const double side_x : {around.right() + out, around.x - out}) {
       for (const double turn_y : turns) {
-        if (!drawn.blocking(&shape, side_x, turn_y, band_y).empty()) continue;
-        if (!first_clear) first_clear = {turn_y, side_x};
-        if (drawn.crowded_across(turn_y, at_shape.x, side_x)) continue;
-        if (!first_across) first_across = {turn_y, side_x};
-        if (!drawn.crowded(side_x, turn_y, band_y)) {
+        if (drawn.blocking(&shape, side_x, turn_y, band_y).empty() &&
+            !drawn.crowded_across(turn_y, at_shape.x, side_x) &&
+            !drawn.crowded(side_x, turn_y, band_y)) {
           return {at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
         }
       }
     }
   }
-  if (const auto& way = first_across ? first_across : first_clear) {
-    const auto [turn_y, side_x] = *way;
+  // No way round crowds nothing: the way whose turn and run lie farthest from what is drawn
+  // beside them, trying every few pixels across the gap, so that a message runs beside a route
+  // where it must, never on top of it.
+  const double edge_room = std::max(0.0, std::fabs(near_edge - at_shape.y) / 2 - 2);
+  std::optional<std::pair<double, double>> best;  // turn and side
+  double best_clearance = -1;
+  for (int step = 0; step < DETOUR_STEPS; ++step) {
+    const double out = DETOUR_OFFSET + step * RUN_SPACING;
+    for (const double side_x : {around.right() + out, around.x - out}) {
+      for (double off = 0; off <= edge_room; off += 2) {
+        for (const double turn_y : {middle - off, middle + off}) {
+          if (!drawn.blocking(&shape, side_x, turn_y, band_y).empty()) continue;
+          const double clear = std::min(drawn.clearance_across(turn_y, at_shape.x, side_x),
+                                        drawn.clearance(side_x, turn_y, band_y));
+          if (clear > best_clearance) {
+            best_clearance = clear;
+            best = {turn_y, side_x};
+          }
+          if (off == 0) break;
+        }
+      }
+    }
+  }
+  if (best) {
+    const auto [turn_y, side_x] = *best;
     return {at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
   }
   return {at_shape, {at_shape.x, band_y}};
 }
 
 // The label beside the stretch from `a` to `b` (the one reaching the band): right of it half
-// way along, or else the first place along it, on either side, that hides nothing drawn.
+// way along, or else the first place along it, on either side, that hides nothing drawn; on a
+// crowded stretch, places further along and further off it, then places that merely touch
+// nothing.
 Box message_label(const Point& a, const Point& b, double w, double h, const Drawn& drawn) {
   const Box usual{a.x + 4, (a.y + b.y) / 2 - h / 2, w, h};
-  for (const double t : {0.5, 0.35, 0.65, 0.2, 0.8, 0.1, 0.9}) {
+  auto at = [&](double t, double off, bool right) {
     const double y = a.y + (b.y - a.y) * t - h / 2;
-    for (const double x : {a.x + 4, a.x - 4 - w}) {
-      const Box box{x, y, w, h};
-      if (!drawn.covers(box)) return box;
+    return Box{right ? a.x + off : a.x - off - w, y, w, h};
+  };
+  for (const double t : {0.5, 0.35, 0.65, 0.2, 0.8, 0.1, 0.9}) {
+    for (const bool right : {true, false}) {
+      if (!drawn.covers(at(t, 4, right))) return at(t, 4, right);
+    }
+  }
+  for (const double margin : {LABEL_MARGIN, 0.0}) {
+    for (const double off : {4.0, 10.0, 16.0}) {
+      for (int k = 0; k <= 20; ++k) {
+        for (const bool right : {true, false}) {
+          const Box box = at(k / 20.0, off, right);
+          if (!drawn.covers(box, margin)) return box;
+        }
+      }
     }
   }
   return usual;

@@ -1034,6 +1034,49 @@ TEST(ConnectionRouting, AMessageGoingRoundAShapeLeavesItsFarSideFree) {
   EXPECT_EQ(rework.drawn_target_side, "top");
 }
 
+// Where the gap before the shape in a message's way holds routes every 12 px, so no turn keeps
+// clear of them all, the message turns between two of them, never on top of one.
+TEST(ConnectionRouting, AMessageTurnsBetweenRoutesFillingItsGap) {
+  BlackBoxBoard d(true);
+  Swimboard& board = d.board;
+  Participant& band = *d.band;
+  Lane& lane = *d.lane;
+  Shape& start = lane.add_element("Order received", ElementType::START);
+  Shape& split = lane.add_element("In stock?", ElementType::EXCLUSIVE);
+  Shape& pick = lane.add_element("Pick goods", ElementType::TASK);
+  Shape& order = lane.add_element("Order goods", ElementType::TASK);
+  start.connect(split);
+  split.connect(pick, "yes");
+  split.connect(order, "no");
+  for (int k = 0; k < 12; ++k) start.connect(pick);
+  Connection& message = order.connect(band, "order");
+  board.draw();
+  std::vector<Connection*> fillers;
+  for (Connection& c : *start.connection_to) {
+    if (c.target == &pick) fillers.push_back(&c);
+  }
+  ASSERT_EQ(pick.box.centre_x(), order.box.centre_x()) << "the branches are no longer stacked";
+  ASSERT_LT(pick.box.bottom(), order.box.y);
+  // Routes across the whole gap between the two tasks, 12 px apart through its middle.
+  const double middle = (pick.box.bottom() + order.box.y) / 2;
+  const double x0 = pick.box.x - 200, x1 = pick.box.right() + 200;
+  for (std::size_t k = 0; k < fillers.size(); ++k) {
+    const double y = middle + 12 * (static_cast<double>(k) - 6);
+    fillers[k]->waypoints = {{x0, y}, {x1, y}};
+    fillers[k]->label_box.reset();
+  }
+  route_black_box_messages(board._pools, board.painter());
+  ASSERT_GT(message.waypoints.size(), 2u);  // round Pick goods
+  for (std::size_t k = 0; k + 1 < message.waypoints.size(); ++k) {
+    const Point& a = message.waypoints[k];
+    const Point& b = message.waypoints[k + 1];
+    if (a.y != b.y) continue;
+    for (const Connection* f : fillers) {
+      EXPECT_NE(a.y, f->waypoints.front().y) << "the message's turn runs on top of a route";
+    }
+  }
+}
+
 // Messages to a black-box pool from shapes a caller gave a huge or a broken box end, and those
 // from the other shapes are still drawn.
 TEST(ConnectionRouting, MessagesToABlackBoxPoolSurviveOddBoxes) {
