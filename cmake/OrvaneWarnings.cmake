@@ -17,6 +17,13 @@ function(orvane_target_defaults target)
                                              -fno-sanitize-recover=undefined)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
   endif()
+  # In the fuzzing build the libraries carry the fuzzer's coverage and the sanitizers too, so
+  # that a fuzzer linking them is guided through them and catches their faults.
+  if(ORVANE_FUZZ)
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+                                             -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
   if(ORVANE_SANITIZE_THREAD)
     target_compile_options(${target} PRIVATE -fsanitize=thread -fno-omit-frame-pointer)
     target_link_options(${target} PRIVATE -fsanitize=thread)
