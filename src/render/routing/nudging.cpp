@@ -775,7 +775,8 @@ class Pass {
     };
     // Each overlapping pair keeps the order of its tracks, `gap` apart: the largest gap up to
     // IDEAL_SEPARATION that the rooms allow, with the usual clearance where that gives at least
-    // MIN_SEPARATION, else with the tight one (as far as needed for MIN_SEPARATION).
+    // MIN_SEPARATION, else with the tight one (as far as needed for a pixel more than
+    // MIN_SEPARATION, so that routes pressed together still read as apart, not just at it).
     auto own = [&](std::size_t i, bool tight) -> const Interval& {
       return tight ? unit(i).tight : unit(i).room;
     };
@@ -827,7 +828,7 @@ class Pass {
       Spacing best{widest_gap(false), false};
       if (best.gap < MIN_SEPARATION) {
         const double tight_gap = widest_gap(true);
-        if (tight_gap > best.gap) best = {std::min(tight_gap, MIN_SEPARATION), true};
+        if (tight_gap > best.gap) best = {std::min(tight_gap, MIN_SEPARATION + 1), true};
       }
       return best;
     };
