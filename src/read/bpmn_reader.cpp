@@ -215,6 +215,7 @@ class BpmnReader {
     if (reading.diagram.pools.empty()) {
       xml_.fail(root, "the document holds no process and no participant to draw");
     }
+    read_data_associations_across(main);
     if (collaboration) {
       read_message_flows(collaboration, main);
       read_artifacts(collaboration, main);
@@ -851,15 +852,61 @@ class BpmnReader {
       if ((!input && name != "dataOutputAssociation") || xml_.namespace_of(association) != MODEL) {
         continue;
       }
+      bool drawn = false;
       for (pugi::xml_node ref : children(association, input ? "sourceRef" : "targetRef")) {
         const std::string data = clean_text(ref.text().get());
         const Placed* end = end_of(association, input ? "sourceRef" : "targetRef", data);
         if (end == nullptr || end->diagram != target.index) continue;
         add_connection(
             target, input ? connection(association, data, id) : connection(association, id, data));
+        drawn = true;
         break;  // the association's id goes to one drawn connection
       }
+      // Data on another plane (a store outside a sub-process, read before or after it): looked
+      // at again once every shape is placed.
+      if (!drawn) pending_data_.push_back({association, id, input});
     }
+  }
+
+  // The data associations whose data lies on another plane than their activity. Data in the
+  // main diagram linked with an activity inside a collapsed sub-process is drawn to the
+  // sub-process, as message flows are; any other is named as not drawn.
+  void read_data_associations_across(Target main) {
+    for (const PendingData& p : pending_data_) {
+      const Placed& node = placed_.at(p.node);
+      const char* role = p.input ? "sourceRef" : "targetRef";
+      std::string data;
+      bool drawn = false;
+      for (pugi::xml_node ref : children(p.association, role)) {
+        data = clean_text(ref.text().get());
+        const Placed* end = end_of(p.association, role, data);
+        if (end == nullptr) continue;
+        std::string from = data, to = p.node;
+        Target target = main;
+        if (end->diagram == node.diagram) {
+          if (node.diagram > 0) {
+            const auto slot = static_cast<std::size_t>(node.diagram - 1);
+            target = {&reading_->subdiagrams[slot].diagram, node.diagram};
+          }
+        } else if (end->diagram == 0 && node.diagram > 0 && !node.in_main.empty()) {
+          to = node.in_main;
+        } else {
+          continue;
+        }
+        if (!p.input) std::swap(from, to);
+        add_connection(target, connection(p.association, from, to));
+        drawn = true;
+        break;
+      }
+      if (drawn) continue;
+      const std::string id = p.association.attribute("id").value();
+      reading_->not_drawn.push_back(
+          {xml_.mark(p.association),
+           fmt::format("data association {} of {} is not drawn: its data {} is {}", quote(id),
+                       quote(p.node), quote(data),
+                       data.empty() ? "not named" : "not drawn on a plane that shows both")});
+    }
+    pending_data_.clear();
   }
 
   void read_message_flows(pugi::xml_node collaboration, Target main) {
@@ -992,6 +1039,15 @@ class BpmnReader {
     gather(target.diagram->lanes);
     if (!g.members.empty()) target.diagram->groups.push_back(std::move(g));
   }
+
+  // A data association not drawn where its activity was read: the association, the activity's
+  // id, and whether the data flows into the activity.
+  struct PendingData {
+    pugi::xml_node association;
+    std::string node;
+    bool input = false;
+  };
+  std::vector<PendingData> pending_data_;
 
   void add_connection(Target target, ConnectionDescription c) {
     target.diagram->connections.push_back(std::move(c));

@@ -324,6 +324,46 @@ TEST(BpmnReader, MessageFlowsThatCannotBeDrawnAreListedWithTheirReason) {
   EXPECT_TRUE(load_bpmn_text(text, "m.bpmn").board != nullptr);
 }
 
+// Data outside a sub-process linked with a task inside it is drawn to the collapsed
+// sub-process (the store may come before or after it in the file); data inside one linked with
+// a task outside has no plane showing both, and is listed as not drawn.
+TEST(BpmnSubprocesses, DataOutsideASubprocessIsLinkedToItsCollapsedShape) {
+  const std::string text = R"(<?xml version="1.0" encoding="UTF-8"?>
+<definitions xmlns="http://www.omg.org/spec/BPMN/20100524/MODEL" id="d">
+  <process id="p">
+    <dataStoreReference id="before" name="Policies"/>
+    <task id="outer" name="Archive">
+      <dataInputAssociation id="in_out"><sourceRef>notes</sourceRef></dataInputAssociation>
+    </task>
+    <subProcess id="check" name="Check claim">
+      <task id="verify" name="Verify policy">
+        <dataInputAssociation id="read"><sourceRef>before</sourceRef></dataInputAssociation>
+        <dataOutputAssociation id="write"><targetRef>after</targetRef></dataOutputAssociation>
+      </task>
+      <dataObjectReference id="notes" name="Notes" dataObjectRef="n"/>
+      <dataObject id="n"/>
+      <sequenceFlow id="s" sourceRef="verify" targetRef="verify"/>
+    </subProcess>
+    <dataStoreReference id="after" name="Claims"/>
+    <sequenceFlow id="f" sourceRef="outer" targetRef="check"/>
+  </process>
+</definitions>
+)";
+  const BpmnReading reading = read_bpmn(text, "m.bpmn");
+  std::map<std::string, std::pair<std::string, std::string>> ends;
+  for (const ConnectionDescription& c : reading.diagram.connections) ends[c.id] = {c.from, c.to};
+  EXPECT_EQ(ends, (std::map<std::string, std::pair<std::string, std::string>>{
+                      {"f", {"outer", "check"}},
+                      {"read", {"before", "check"}},
+                      {"write", {"check", "after"}}}));
+  ASSERT_EQ(reading.not_drawn.size(), 1u);
+  EXPECT_EQ(reading.not_drawn[0].what,
+            "data association 'in_out' of 'outer' is not drawn: its data 'notes' is not drawn on "
+            "a plane that shows both");
+  LoadedDiagram d = load_bpmn_text(text, "m.bpmn");
+  EXPECT_NO_THROW(d.board->draw());
+}
+
 // A process is drawn once: a second participant showing it is drawn as a band, and says so.
 TEST(BpmnReader, ASecondParticipantOfAShownProcessIsABandAndListed) {
   const std::string text = R"(<?xml version="1.0" encoding="UTF-8"?>
