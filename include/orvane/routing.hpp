@@ -34,6 +34,21 @@ inline TextStyle connection_label_style(const Painter& painter) {
 
 /// Widest a connection label grows before it wraps, in pixels.
 inline constexpr double CONNECTION_LABEL_MAX_WIDTH = 100;
+/// Most lines a connection label's box holds: a longer text is set smaller or cut to fit, as
+/// shape names are, rather than running down the whole picture.
+inline constexpr int CONNECTION_LABEL_MAX_LINES = 4;
+
+/// The size of a connection label's text in `style`: at most CONNECTION_LABEL_MAX_WIDTH wide
+/// and CONNECTION_LABEL_MAX_LINES lines high.
+inline TextExtent connection_label_extent(const Painter& painter, const std::string& label,
+                                          const TextStyle& style) {
+  TextExtent text = painter.measure_text(label, style, CONNECTION_LABEL_MAX_WIDTH);
+  const TextExtent line = painter.measure_text("Hg", style, CONNECTION_LABEL_MAX_WIDTH);
+  if (line.height > 0 && text.height > CONNECTION_LABEL_MAX_LINES * line.height) {
+    text.height = CONNECTION_LABEL_MAX_LINES * line.height;
+  }
+  return text;
+}
 
 /// An SVG picture of the routing instance (shape boxes, shape label boxes, routes and
 /// connection labels) for looking at a routing problem.

@@ -430,7 +430,7 @@ void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
   }
   // The labels once every message is laid, so that none lies on a message laid after it.
   for (const auto& [c, from_band] : labelled) {
-    const TextExtent text = painter.measure_text(c->label, style, CONNECTION_LABEL_MAX_WIDTH);
+    const TextExtent text = connection_label_extent(painter, c->label, style);
     // A little room to spare: modellers set labels in their own fonts within these bounds.
     const double w = std::ceil(std::min(text.width, CONNECTION_LABEL_MAX_WIDTH)) + 12;
     const double h = std::ceil(text.height) + 2;

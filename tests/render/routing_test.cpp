@@ -1077,6 +1077,32 @@ TEST(ConnectionRouting, AMessageTurnsBetweenRoutesFillingItsGap) {
   }
 }
 
+// A label of thousands of characters, on a flow and on a message to a black-box pool, takes a
+// box of a few lines beside its route (it ran down the whole picture).
+TEST(ConnectionRouting, AVeryLongLabelTakesAFewLines) {
+  BlackBoxBoard d(true);
+  Swimboard& board = d.board;
+  Lane& lane = *d.lane;
+  Shape& a = lane.add_element("Receive", ElementType::TASK);
+  Shape& b = lane.add_element("Answer", ElementType::TASK);
+  const std::string text(2000, 'x');
+  a.connect(b, text);
+  b.connect(*d.band, text);
+  board.draw();
+  const TextStyle style = connection_label_style(board.painter());
+  const double line = board.painter().measure_text("Hg", style, 100).height;
+  int labels = 0;
+  for (Shape* s : {&a, &b}) {
+    for (const Connection& c : *s->connection_to) {
+      ASSERT_TRUE(c.label_box.has_value());
+      ++labels;
+      EXPECT_LE(c.label_box->height, 4 * line + 8);
+      EXPECT_LE(c.label_box->bottom(), board.height);
+    }
+  }
+  EXPECT_EQ(labels, 2);
+}
+
 // Messages to a black-box pool from shapes a caller gave a huge or a broken box end, and those
 // from the other shapes are still drawn.
 TEST(ConnectionRouting, MessagesToABlackBoxPoolSurviveOddBoxes) {

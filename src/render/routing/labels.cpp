@@ -287,9 +287,7 @@ void place_labels(Problem& problem, const std::vector<DrawnRoute>& routes, const
     if (c.label.empty() || route.points.size() < 2) continue;
     auto known = extents.find(c.label);
     if (known == extents.end()) {
-      known =
-          extents.emplace(c.label, painter.measure_text(c.label, style, CONNECTION_LABEL_MAX_WIDTH))
-              .first;
+      known = extents.emplace(c.label, connection_label_extent(painter, c.label, style)).first;
     }
     const double w = std::ceil(std::max(known->second.width, 1.0) + 2 * PAD);
     const double h = std::ceil(std::max(known->second.height, 1.0) + 2 * PAD);
