@@ -50,6 +50,21 @@ inline TextExtent connection_label_extent(const Painter& painter, const std::str
   return text;
 }
 
+/// Where along a shape's side (from `lo` to `hi`) a message to or from a black-box pool looks
+/// for a way straight to the band when the way from `x` is blocked: steps of 12 px either side of
+/// `x`, nearest first, 10 px inside the side's ends, at most 40 steps each way.
+inline std::vector<double> black_box_straight_xs(double x, double lo, double hi) {
+  std::vector<double> out;
+  if (!(lo <= x && x <= hi)) return out;
+  for (int step = 1; step <= 40; ++step) {
+    const double off = 12.0 * step;
+    if (x + off > hi - 10 && x - off < lo + 10) break;
+    if (x + off <= hi - 10) out.push_back(x + off);
+    if (x - off >= lo + 10) out.push_back(x - off);
+  }
+  return out;
+}
+
 /// An SVG picture of the routing instance (shape boxes, shape label boxes, routes and
 /// connection labels) for looking at a routing problem.
 ORVANE_API std::string routing_debug_svg(const std::vector<std::unique_ptr<Pool>>& pools);

@@ -403,6 +403,20 @@ void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
       const bool band_above = band->box.bottom() <= shape->box.y;
       const double band_y = band_above ? band->box.bottom() : band->box.y;
       Point at_shape = outline_at(*shape, x, band_above);
+      // A shape or name in the way: a place along an activity's side whose way straight to the
+      // band is clear and uncrowded, if there is one, rather than a turn round what is in the way.
+      if (shape->kind() == ShapeKind::ACTIVITY &&
+          !drawn.blocking(shape, x, at_shape.y, band_y).empty()) {
+        for (const double moved : black_box_straight_xs(x, shape->box.x, shape->box.right())) {
+          const Point at = outline_at(*shape, moved, band_above);
+          if (drawn.blocking(shape, moved, at.y, band_y).empty() &&
+              !drawn.crowded(moved, at.y, band_y)) {
+            x = moved;
+            at_shape = at;
+            break;
+          }
+        }
+      }
       // A route running close along the straight way to the band: a place a step or two along
       // the side whose straight way is clear, if there is one.
       if (drawn.blocking(shape, x, at_shape.y, band_y).empty() &&

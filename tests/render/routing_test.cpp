@@ -1034,6 +1034,37 @@ TEST(ConnectionRouting, AMessageGoingRoundAShapeLeavesItsFarSideFree) {
   EXPECT_EQ(rework.drawn_target_side, "top");
 }
 
+// A message from a task with a small event right above its middle leaves the task's top beside
+// the event and runs straight to the band, instead of going round the event.
+TEST(ConnectionRouting, AMessageMovesAlongItsSideToRunStraight) {
+  BlackBoxBoard d(true);
+  Swimboard& board = d.board;
+  Lane& lane = *d.lane;
+  Shape& start = lane.add_element("Request received", ElementType::START);
+  Shape& check = lane.add_element("Check request", ElementType::TASK);
+  Shape& split = lane.add_element("Valid?", ElementType::EXCLUSIVE);
+  Shape& end = lane.add_element("", ElementType::END);
+  Shape& answer = lane.add_element("Send answer", ElementType::TASK);
+  start.connect(check);
+  check.connect(split);
+  split.connect(end, "no");
+  split.connect(answer, "yes");
+  Connection& message = answer.connect(*d.band, "answer");
+  board.draw();
+  ASSERT_EQ(end.box.centre_x(), answer.box.centre_x()) << "the event is no longer above the task";
+  ASSERT_LT(end.box.bottom(), answer.box.y);
+  ASSERT_EQ(message.waypoints.size(), 2u) << "the message goes round the event";
+  const Point& a = message.waypoints.front();
+  EXPECT_GT(a.x, answer.box.x);
+  EXPECT_LT(a.x, answer.box.right());
+  EXPECT_TRUE(a.x <= end.box.x - 4 || a.x >= end.box.right() + 4);
+  for (const Shape* s : lane.shapes) {
+    if (s == &answer) continue;
+    EXPECT_FALSE(s->box.x < a.x && a.x < s->box.right() && s->box.y < a.y)
+        << "the message runs through " << s->name;
+  }
+}
+
 // Where the gap before the shape in a message's way holds routes every 12 px, so no turn keeps
 // clear of them all, the message turns between two of them, never on top of one.
 TEST(ConnectionRouting, AMessageTurnsBetweenRoutesFillingItsGap) {

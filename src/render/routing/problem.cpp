@@ -12,6 +12,7 @@
 #include "orvane/lane.hpp"
 #include "orvane/painter.hpp"
 #include "orvane/pool.hpp"
+#include "orvane/routing.hpp"
 #include "orvane/shape.hpp"
 #include "settings.hpp"
 
@@ -36,40 +37,79 @@ bool name_outside(const Shape& shape) {
 
 // A vertical line a message to or from a black-box pool runs along, between two heights, and
 // whether it leaves its shape upwards (from y1 towards y0) or downwards (from y0 towards y1).
+// The line may move along the shape's side, from `x_lo` to `x_hi`, to find a way clear to the
+// band (see black_box_straight_x).
 struct Passing {
   double x = 0;
+  double x_lo = 0;
+  double x_hi = 0;
   double y0 = 0;
   double y1 = 0;
   bool up = false;
+  int node = -1;
 };
 
 // What the messages to and from black-box pools take before the routes are laid. A message runs
-// straight from its shape towards the band until a shape stands in its way, then turns round
-// it (see route_black_box_messages): the side of that first shape facing the message is the
-// message's, and names and labels keep off the straight run up to there. Shapes sorted by their
-// left edge: each line looks only at those starting less than the widest shape before it.
+// straight from its shape towards the band, where it can along its shape's side, else until a
+// shape stands in its way, then turns round it (see route_black_box_messages): the side of that
+// first shape facing the message is the message's, and names and labels keep off the straight
+// run up to there. Shapes sorted by their left edge: each line looks only at those starting
+// less than the widest shape (or name) before it.
 void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
   if (lines.empty()) return;
   std::vector<std::size_t> by_left(problem.nodes.size());
   double widest = 0;
+  // A node's box with its name beside it.
+  auto reach = [&](const Node& node) {
+    if (!node.name) return node.box;
+    const Box& a = node.box;
+    const Box& b = *node.name;
+    const double x = std::min(a.x, b.x), y = std::min(a.y, b.y);
+    return Box{x, y, std::max(a.right(), b.right()) - x, std::max(a.bottom(), b.bottom()) - y};
+  };
   for (std::size_t k = 0; k < by_left.size(); ++k) {
     by_left[k] = k;
-    widest = std::max(widest, problem.nodes[k].box.width);
+    widest = std::max(widest, reach(problem.nodes[k]).width);
   }
   std::sort(by_left.begin(), by_left.end(), [&](std::size_t a, std::size_t b) {
-    return problem.nodes[a].box.x < problem.nodes[b].box.x;
+    return reach(problem.nodes[a]).x < reach(problem.nodes[b]).x;
   });
-  for (const Passing& line : lines) {
-    // The shape in the way nearest the message's own shape, if any.
+  // The shape in the way of a vertical line at x nearest the message's own shape, if any;
+  // `blocked` tells whether anything (a shape or a name) stands in the way at all.
+  auto first_in_way = [&](const Passing& line, double x, bool& blocked) {
     Node* first = nullptr;
-    auto it = std::lower_bound(by_left.begin(), by_left.end(), line.x - widest,
-                               [&](std::size_t k, double x) { return problem.nodes[k].box.x < x; });
-    for (; it != by_left.end() && problem.nodes[*it].box.x < line.x; ++it) {
+    blocked = false;
+    auto it =
+        std::lower_bound(by_left.begin(), by_left.end(), x - widest,
+                         [&](std::size_t k, double v) { return reach(problem.nodes[k]).x < v; });
+    for (; it != by_left.end() && reach(problem.nodes[*it]).x < x; ++it) {
+      if (static_cast<int>(*it) == line.node) continue;
       Node& node = problem.nodes[*it];
+      for (const Box& b : {node.box, node.name.value_or(node.box)}) {
+        if (b.right() <= x || b.x >= x || b.bottom() <= line.y0 || b.y >= line.y1) continue;
+        blocked = true;
+      }
       const Box& b = node.box;
-      if (b.right() <= line.x || b.bottom() <= line.y0 || b.y >= line.y1) continue;
+      if (b.right() <= x || b.x >= x || b.bottom() <= line.y0 || b.y >= line.y1) continue;
       if (first == nullptr || (line.up ? b.bottom() > first->box.bottom() : b.y < first->box.y)) {
         first = &node;
+      }
+    }
+    return first;
+  };
+  for (const Passing& line : lines) {
+    bool blocked = false;
+    double x = line.x;
+    Node* first = first_in_way(line, x, blocked);
+    if (blocked) {
+      for (const double moved : black_box_straight_xs(line.x, line.x_lo, line.x_hi)) {
+        bool moved_blocked = false;
+        first_in_way(line, moved, moved_blocked);
+        if (!moved_blocked) {
+          x = moved;
+          first = nullptr;
+          break;
+        }
       }
     }
     double y0 = line.y0, y1 = line.y1;
@@ -77,7 +117,7 @@ void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
       first->taken[static_cast<std::size_t>(line.up ? Side::BOTTOM : Side::TOP)] = true;
       (line.up ? y0 : y1) = line.up ? first->box.bottom() : first->box.y;
     }
-    problem.message_runs.push_back({{line.x, y0}, {line.x, y1}});
+    problem.message_runs.push_back({{x, y0}, {x, y1}});
   }
 }
 
@@ -232,7 +272,9 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
       const double x = node.box.centre_x();
       const double y0 = side == Side::TOP ? across.bottom() : node.box.bottom();
       const double y1 = side == Side::TOP ? node.box.y : across.y;
-      passing.push_back({x, y0, y1, side == Side::TOP});
+      const bool along = node.shape->kind() == ShapeKind::ACTIVITY;
+      passing.push_back({x, along ? node.box.x : x, along ? node.box.right() : x, y0, y1,
+                         side == Side::TOP, n->second});
     };
     for (const Connection& c : *band->connection_to) take(c.target);
     for (Shape* shape : sources) {
