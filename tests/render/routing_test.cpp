@@ -1034,6 +1034,37 @@ TEST(ConnectionRouting, AMessageGoingRoundAShapeLeavesItsFarSideFree) {
   EXPECT_EQ(rework.drawn_target_side, "top");
 }
 
+// A flow into a gateway from up and to the left is laid before the gateway's branch to a task
+// straight above it (three lanes up, so further away): it comes in by the left, leaving the top
+// to the branch, rather than taking the top so that the branch leaves where it comes in.
+TEST(ConnectionRouting, AFlowLaidFirstLeavesTheSideALaterBranchFacesFree) {
+  Swimboard board{"Sides", 100, 100, false, "DEFAULT", "png"};
+  Pool& pool = board.add_pool("Shop");
+  Lane& top = pool.add_lane("Sales", "", 0, "", "", "", "");
+  Lane& between = pool.add_lane("Legal", "", 0, "", "", "", "");
+  Lane& middle = pool.add_lane("Billing", "", 0, "", "", "", "");
+  Lane& bottom = pool.add_lane("Shipping", "", 0, "", "", "", "");
+  Shape& report = top.add_element("Report", ElementType::TASK);
+  Shape& start = middle.add_element("Order received", ElementType::START);
+  Shape& bill = middle.add_element("Bill order", ElementType::TASK);
+  Shape& urgent = bottom.add_element("Urgent?", ElementType::EXCLUSIVE);
+  Shape& ship = bottom.add_element("Ship", ElementType::TASK);
+  Shape& file = between.add_element("File", ElementType::TASK);
+  start.connect(bill);
+  ship.connect(file);
+  Connection& in = bill.connect(urgent);
+  urgent.connect(ship, "no");
+  urgent.connect(report, "yes");
+  board.draw();
+  const Connection& up = (*urgent.connection_to)[1];
+  ASSERT_EQ(up.target, &report);
+  ASSERT_EQ(report.box.centre_x(), urgent.box.centre_x()) << "the task is no longer above";
+  ASSERT_LT(bill.box.right(), urgent.box.x);
+  EXPECT_EQ(up.drawn_source_side, "top");
+  EXPECT_NE(in.drawn_target_side, "top");
+  EXPECT_EQ(route_faults(board._pools), "");
+}
+
 // A message from a task with a small event right above its middle leaves the task's top beside
 // the event and runs straight to the band, instead of going round the event.
 TEST(ConnectionRouting, AMessageMovesAlongItsSideToRunStraight) {

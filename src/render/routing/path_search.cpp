@@ -51,6 +51,18 @@ double side_share_cost(const Node& node) {
 
 constexpr std::array<Dir, 4> DIRS = {Dir::EAST, Dir::WEST, Dir::NORTH, Dir::SOUTH};
 
+// The side of `node` that faces `far` squarely (the two overlap across that side's direction),
+// if one does.
+std::optional<Side> facing_side(const Box& node, const Box& far) {
+  const bool rows = far.y < node.bottom() && node.y < far.bottom();
+  const bool columns = far.x < node.right() && node.x < far.right();
+  if (rows && far.right() <= node.x) return Side::LEFT;
+  if (rows && far.x >= node.right()) return Side::RIGHT;
+  if (columns && far.bottom() <= node.y) return Side::TOP;
+  if (columns && far.y >= node.bottom()) return Side::BOTTOM;
+  return std::nullopt;
+}
+
 }  // namespace
 
 PathSearch::PathSearch(const Problem& problem, const FreeSpace& space, const ChannelGraph& graph,
@@ -60,7 +72,28 @@ PathSearch::PathSearch(const Problem& problem, const FreeSpace& space, const Cha
       graph_(graph),
       laid_(laid),
       crowding_(crowding),
-      stubs_(problem.nodes.size() * 4) {}
+      stubs_(problem.nodes.size() * 4) {
+  leaving_links_.build(problem, true);
+  entering_links_.build(problem, false);
+}
+
+void PathSearch::NodeLinks::build(const Problem& problem, bool leaving) {
+  first.assign(problem.nodes.size() + 1, 0);
+  auto node_of = [&](const Link& link) {
+    return static_cast<std::size_t>(leaving ? link.source : link.target);
+  };
+  for (const Link& link : problem.links) {
+    if (link.source != link.target) ++first[node_of(link) + 1];
+  }
+  for (std::size_t n = 0; n + 1 < first.size(); ++n) first[n + 1] += first[n];
+  links.assign(static_cast<std::size_t>(first.back()), 0);
+  std::vector<int> next(first.begin(), first.end() - 1);
+  for (std::size_t l = 0; l < problem.links.size(); ++l) {
+    const Link& link = problem.links[l];
+    if (link.source == link.target) continue;
+    links[static_cast<std::size_t>(next[node_of(link)]++)] = static_cast<int>(l);
+  }
+}
 
 bool PathSearch::family(const Link& a, const Link& b, bool fork) const {
   return same_family(a, b, fork);
@@ -115,6 +148,29 @@ double PathSearch::other_way_cost(const Link& link, const Node& node,
     }
   }
   return RECTANGLE_SIDE_SHARE_COST;
+}
+
+double PathSearch::expected_way_cost(const Link& link, int node, Side side, bool leaving) const {
+  const Node& n = problem_.nodes[static_cast<std::size_t>(node)];
+  const NodeLinks& others = leaving ? entering_links_ : leaving_links_;
+  const auto n_index = static_cast<std::size_t>(node);
+  for (int k = others.first[n_index]; k < others.first[n_index + 1]; ++k) {
+    const int o = others.links[static_cast<std::size_t>(k)];
+    const Link& other = problem_.links[static_cast<std::size_t>(o)];
+    if (&other == &link || laid_.route(o) != nullptr) continue;
+    if (n.outline == Outline::RECTANGLE &&
+        (link.kind != LinkKind::SEQUENCE || other.kind != LinkKind::SEQUENCE)) {
+      continue;
+    }
+    std::optional<Side> expected = leaving ? other.target_side : other.source_side;
+    if (!expected) {
+      const Box& far =
+          problem_.nodes[static_cast<std::size_t>(leaving ? other.source : other.target)].box;
+      expected = facing_side(n.box, far);
+    }
+    if (expected == side) return SIDE_CONFLICT_COST;
+  }
+  return 0;
 }
 
 bool PathSearch::vertex_open(Vertex v, const Link& link) const {
@@ -176,7 +232,8 @@ void PathSearch::collect_starts(const Link& link, const std::optional<Via>& from
     // A side a black-box message runs through is left to it, unless the caller asked for it.
     if (source.taken[static_cast<std::size_t>(side)] && !link.source_side) continue;
     double base = side_cost(link, side, true) + stub_length(source.box, side, *out);
-    base += other_way_cost(link, source, laid_.entering(link.source, side));
+    base += std::max(other_way_cost(link, source, laid_.entering(link.source, side)),
+                     expected_way_cost(link, link.source, side, true));
     std::vector<int> trunks;
     for (int other : laid_.leaving(link.source, side)) {
       if (family(link, problem_.links[static_cast<std::size_t>(other)], true)) {
@@ -230,7 +287,8 @@ void PathSearch::collect_goals(const Link& link, const std::optional<Via>& to) {
     if (!in) continue;
     if (target.taken[static_cast<std::size_t>(side)] && !link.target_side) continue;
     double base = side_cost(link, side, false) + stub_length(target.box, side, *in);
-    base += other_way_cost(link, target, laid_.leaving(link.target, side));
+    base += std::max(other_way_cost(link, target, laid_.leaving(link.target, side)),
+                     expected_way_cost(link, link.target, side, false));
     std::vector<int> trunks;
     for (int other : laid_.entering(link.target, side)) {
       if (family(link, problem_.links[static_cast<std::size_t>(other)], false)) {

@@ -96,6 +96,11 @@ class PathSearch {
   // side read as one flow passing by, so only messages and associations share it cheaply.
   double other_way_cost(const Link& link, const Node& node,
                         const LaidRoutes::SideLinks& others) const;
+  // The same for the routes not laid yet that will likely use `side` of `node` the other way
+  // round (leaving: those entering the node; else those leaving it): the side their caller asked
+  // for, else the side facing their other end squarely, so that the first route laid at a shape
+  // does not take the side a later one comes in by.
+  double expected_way_cost(const Link& link, int node, Side side, bool leaving) const;
   // Whether a run straight on (heading `m`) may go past `w` without stopping: no laid route
   // passes it, no goal is on it or on its line across, and the obstacles beside the line
   // neither begin nor end there.
@@ -139,6 +144,15 @@ class PathSearch {
     std::array<StubEnd, 2> ends;  // STUB long, SHORT_STUB long
   };
   mutable std::vector<SideStubs> stubs_;
+  // Per node, the links leaving it and the links entering it: node n's are
+  // links_[first_[n] .. first_[n + 1]) of each.
+  struct NodeLinks {
+    std::vector<int> first;
+    std::vector<int> links;
+    void build(const Problem& problem, bool leaving);
+  };
+  NodeLinks leaving_links_;
+  NodeLinks entering_links_;
   // The working state of one search, kept to reuse its memory.
   VertexMap<State> states_;
   VertexMap<int> goal_heads_;
