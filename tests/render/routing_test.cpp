@@ -501,6 +501,23 @@ struct BlackBoxBoard {
   }
 };
 
+// A split whose two branches, "Pick goods" and "Order goods", stand stacked in one column.
+struct StackedBranches {
+  Shape& start;
+  Shape& split;
+  Shape& pick;
+  Shape& order;
+  explicit StackedBranches(Lane& lane)
+      : start(lane.add_element("Order received", ElementType::START)),
+        split(lane.add_element("In stock?", ElementType::EXCLUSIVE)),
+        pick(lane.add_element("Pick goods", ElementType::TASK)),
+        order(lane.add_element("Order goods", ElementType::TASK)) {
+    start.connect(split);
+    split.connect(pick, "yes");
+    split.connect(order, "no");
+  }
+};
+
 // Three branches stacked in one column each send a message to a black-box pool above: the lower
 // two go round the shapes above them, each on a line of its own (they shared one), and every
 // label keeps off the routes.
@@ -1013,15 +1030,11 @@ TEST(ConnectionRouting, AMessageGoingRoundAShapeLeavesItsFarSideFree) {
   Swimboard& board = d.board;
   Participant& customer = *d.band;
   Lane& lane = *d.lane;
-  Shape& start = lane.add_element("Order received", ElementType::START);
-  Shape& split = lane.add_element("In stock?", ElementType::EXCLUSIVE);
-  Shape& pick = lane.add_element("Pick goods", ElementType::TASK);
-  Shape& order = lane.add_element("Order goods", ElementType::TASK);
+  StackedBranches branches(lane);
+  Shape& pick = branches.pick;
+  Shape& order = branches.order;
   Shape& join = lane.add_element("", ElementType::EXCLUSIVE);
   Shape& check = lane.add_element("Complete?", ElementType::EXCLUSIVE);
-  start.connect(split);
-  split.connect(pick, "yes");
-  split.connect(order, "no");
   pick.connect(join);
   order.connect(join);
   join.connect(check);
@@ -1103,13 +1116,10 @@ TEST(ConnectionRouting, AMessageTurnsBetweenRoutesFillingItsGap) {
   Swimboard& board = d.board;
   Participant& band = *d.band;
   Lane& lane = *d.lane;
-  Shape& start = lane.add_element("Order received", ElementType::START);
-  Shape& split = lane.add_element("In stock?", ElementType::EXCLUSIVE);
-  Shape& pick = lane.add_element("Pick goods", ElementType::TASK);
-  Shape& order = lane.add_element("Order goods", ElementType::TASK);
-  start.connect(split);
-  split.connect(pick, "yes");
-  split.connect(order, "no");
+  StackedBranches branches(lane);
+  Shape& start = branches.start;
+  Shape& pick = branches.pick;
+  Shape& order = branches.order;
   for (int k = 0; k < 12; ++k) start.connect(pick);
   Connection& message = order.connect(band, "order");
   board.draw();
