@@ -527,8 +527,10 @@ class BpmnReader {
         in_lane[unlaned].push_back(node);
       }
     }
+    const std::unordered_map<std::string, std::size_t> linked =
+        data_lanes_by_link(container, lane_of);
     for (pugi::xml_node data : data_nodes) {
-      in_lane[data_lane(data, leaves, container)].push_back(data);
+      in_lane[data_lane(data, leaves, linked)].push_back(data);
     }
 
     PoolDescription& pool = diagram.pools[static_cast<std::size_t>(pool_index)];
@@ -573,9 +575,9 @@ class BpmnReader {
   }
 
   // The lane a data element stands in: the drawn lane holding its centre (or the nearest), the
-  // lane of an activity it is linked with, or the first.
+  // lane of an activity it is linked with (`linked`, see data_lanes_by_link), or the first.
   std::size_t data_lane(pugi::xml_node data, const std::vector<LeafLane>& leaves,
-                        pugi::xml_node container) const {
+                        const std::unordered_map<std::string, std::size_t>& linked) const {
     if (leaves.empty()) return 0;
     if (const Drawn* d = drawn(data.attribute("id").value())) {
       std::optional<std::size_t> best;
@@ -592,22 +594,40 @@ class BpmnReader {
       }
       if (best) return *best;
     }
-    const std::string id = data.attribute("id").value();
+    const auto it = linked.find(data.attribute("id").value());
+    return it != linked.end() ? it->second : 0;
+  }
+
+  // For each data element named by a data association of an activity of `container` in a lane
+  // (or of one inside a sub-process there, whose association is drawn to the sub-process), the
+  // lane of the first such activity; one pass over the container.
+  static std::unordered_map<std::string, std::size_t> data_lanes_by_link(
+      pugi::xml_node container, const std::unordered_map<std::string, std::size_t>& lane_of) {
+    std::unordered_map<std::string, std::size_t> out;
+    std::vector<pugi::xml_node> open;
     for (pugi::xml_node node : container.children()) {
-      for (pugi::xml_node association : node.children()) {
-        const std::string_view name = XmlFile::local_name(association);
-        if (name != "dataInputAssociation" && name != "dataOutputAssociation") continue;
-        for (pugi::xml_node ref : association.children()) {
-          if (clean_text(ref.text().get()) != id) continue;
-          const std::string node_id = node.attribute("id").value();
-          for (std::size_t l = 0; l < leaves.size(); ++l) {
-            const auto& refs = leaves[l].refs;
-            if (std::find(refs.begin(), refs.end(), node_id) != refs.end()) return l;
+      const auto lane = lane_of.find(node.attribute("id").value());
+      if (node.type() != pugi::node_element || lane == lane_of.end()) continue;
+      open.assign(1, node);
+      while (!open.empty()) {
+        const pugi::xml_node element = open.back();
+        open.pop_back();
+        for (pugi::xml_node child : element.children()) {
+          if (child.type() != pugi::node_element) continue;
+          const std::string_view name = XmlFile::local_name(child);
+          if (name == "dataInputAssociation" || name == "dataOutputAssociation") {
+            for (pugi::xml_node ref : child.children()) {
+              out.emplace(clean_text(ref.text().get()), lane->second);
+            }
+          } else if (XmlFile::local_name(element) == "subProcess" ||
+                     XmlFile::local_name(element) == "transaction" ||
+                     XmlFile::local_name(element) == "adHocSubProcess" || element == node) {
+            open.push_back(child);
           }
         }
       }
     }
-    return 0;
+    return out;
   }
 
   // ---- shapes ----

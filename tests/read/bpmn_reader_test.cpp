@@ -364,6 +364,38 @@ TEST(BpmnSubprocesses, DataOutsideASubprocessIsLinkedToItsCollapsedShape) {
   EXPECT_NO_THROW(d.board->draw());
 }
 
+// Data without diagram interchange stands in the lane of the activity it is linked with, also
+// when that activity is inside a sub-process (the lane of the sub-process).
+TEST(BpmnSubprocesses, DataStandsInTheLaneOfTheSubprocessItsActivityIsIn) {
+  const std::string text = R"(<?xml version="1.0" encoding="UTF-8"?>
+<definitions xmlns="http://www.omg.org/spec/BPMN/20100524/MODEL" id="d">
+  <process id="p">
+    <laneSet>
+      <lane id="front" name="Front"><flowNodeRef>archive</flowNodeRef></lane>
+      <lane id="back" name="Back"><flowNodeRef>check</flowNodeRef></lane>
+    </laneSet>
+    <dataStoreReference id="policies" name="Policies"/>
+    <task id="archive" name="Archive"/>
+    <subProcess id="check" name="Check claim">
+      <subProcess id="inner" name="Verify">
+        <task id="verify" name="Verify policy">
+          <dataInputAssociation id="read"><sourceRef>policies</sourceRef></dataInputAssociation>
+        </task>
+      </subProcess>
+    </subProcess>
+    <sequenceFlow id="f" sourceRef="archive" targetRef="check"/>
+  </process>
+</definitions>
+)";
+  LoadedDiagram d = load_bpmn_text(text, "m.bpmn");
+  ASSERT_EQ(lane_names(*d.board->_pools[0]), (std::vector<std::string>{"Front", "Back"}));
+  EXPECT_EQ(shape_ids(*d.board->_pools[0]->lanes[1]),
+            (std::vector<std::string>{"check", "policies"}));
+  const Connection* read = connection(d, "read");
+  ASSERT_NE(read, nullptr);
+  EXPECT_EQ(read->target, d.shapes_by_id.at("check"));
+}
+
 // A process is drawn once: a second participant showing it is drawn as a band, and says so.
 TEST(BpmnReader, ASecondParticipantOfAShownProcessIsABandAndListed) {
   const std::string text = R"(<?xml version="1.0" encoding="UTF-8"?>
