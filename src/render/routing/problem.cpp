@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "box_index.hpp"
 #include "orvane/artifact.hpp"
 #include "orvane/constants.hpp"
 #include "orvane/helper.hpp"
@@ -57,44 +58,32 @@ struct Passing {
 // less than the widest shape (or name) before it.
 void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
   if (lines.empty()) return;
-  std::vector<std::size_t> by_left(problem.nodes.size());
-  double widest = 0;
-  // A node's box with its name beside it.
-  auto reach = [&](const Node& node) {
-    if (!node.name) return node.box;
-    const Box& a = node.box;
-    const Box& b = *node.name;
-    const double x = std::min(a.x, b.x), y = std::min(a.y, b.y);
-    return Box{x, y, std::max(a.right(), b.right()) - x, std::max(a.bottom(), b.bottom()) - y};
-  };
-  for (std::size_t k = 0; k < by_left.size(); ++k) {
-    by_left[k] = k;
-    widest = std::max(widest, reach(problem.nodes[k]).width);
+  // The shapes, and apart from them the names beside them, in spatial indexes (numbered as the
+  // nodes; a node without a name outside has its box in the names' index too).
+  BoxIndex shapes, names;
+  for (const Node& node : problem.nodes) {
+    shapes.add(node.box);
+    names.add(node.name.value_or(node.box));
   }
-  std::sort(by_left.begin(), by_left.end(), [&](std::size_t a, std::size_t b) {
-    return reach(problem.nodes[a]).x < reach(problem.nodes[b]).x;
-  });
   // The shape in the way of a vertical line at x nearest the message's own shape, if any;
   // `blocked` tells whether anything (a shape or a name) stands in the way at all.
   auto first_in_way = [&](const Passing& line, double x, bool& blocked) {
     Node* first = nullptr;
-    blocked = false;
-    auto it =
-        std::lower_bound(by_left.begin(), by_left.end(), x - widest,
-                         [&](std::size_t k, double v) { return reach(problem.nodes[k]).x < v; });
-    for (; it != by_left.end() && reach(problem.nodes[*it]).x < x; ++it) {
-      if (static_cast<int>(*it) == line.node) continue;
-      Node& node = problem.nodes[*it];
-      for (const Box& b : {node.box, node.name.value_or(node.box)}) {
-        if (b.right() <= x || b.x >= x || b.bottom() <= line.y0 || b.y >= line.y1) continue;
-        blocked = true;
-      }
-      const Box& b = node.box;
-      if (b.right() <= x || b.x >= x || b.bottom() <= line.y0 || b.y >= line.y1) continue;
-      if (first == nullptr || (line.up ? b.bottom() > first->box.bottom() : b.y < first->box.y)) {
+    const Box along{x - 0.5, line.y0, 1, line.y1 - line.y0};
+    auto in_way = [&](const Box& b) {
+      return b.x < x && x < b.right() && b.y < line.y1 && line.y0 < b.bottom();
+    };
+    shapes.find(along, [&](int id) {
+      Node& node = problem.nodes[static_cast<std::size_t>(id)];
+      if (id == line.node || !in_way(node.box)) return false;
+      if (first == nullptr ||
+          (line.up ? node.box.bottom() > first->box.bottom() : node.box.y < first->box.y)) {
         first = &node;
       }
-    }
+      return false;
+    });
+    blocked = first != nullptr ||
+              names.find(along, [&](int id) { return id != line.node && in_way(names.box(id)); });
     return first;
   };
   for (const Passing& line : lines) {
