@@ -28,6 +28,8 @@ constexpr double RUN_SPACING = 12;
 constexpr int DETOUR_STEPS = 6;
 // A message's turn round the shapes in its way keeps this far inside the gap before them.
 constexpr double TURN_CLEARANCE = 8;
+// A turn is looked for at most this far either side of the gap's middle.
+constexpr double MAX_TURN_REACH = 600;
 // A label keeps this far off what it must not cover, so that it reads as its own route's.
 constexpr double LABEL_MARGIN = 3;
 
@@ -272,7 +274,10 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
   // either side of that while they stay TURN_CLEARANCE inside the gap, off the routes running
   // along it.
   const double middle = (at_shape.y + near_edge) / 2;
-  const double half_gap = std::fabs(near_edge - at_shape.y) / 2 - TURN_CLEARANCE;
+  // (Within MAX_TURN_REACH of the middle: a wider gap has room for a turn near its middle, and a
+  // caller's huge box must not make the looks countless.)
+  const double half_gap =
+      std::min(std::fabs(near_edge - at_shape.y) / 2 - TURN_CLEARANCE, MAX_TURN_REACH);
   std::vector<double> turns{middle};
   for (double off = RUN_SPACING; off <= half_gap; off += RUN_SPACING) {
     turns.push_back(middle - off);
@@ -293,7 +298,8 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
   // No way round crowds nothing: the way whose turn and run lie farthest from what is drawn
   // beside them, trying every few pixels across the gap, so that a message runs beside a route
   // where it must, never on top of it.
-  const double edge_room = std::max(0.0, std::fabs(near_edge - at_shape.y) / 2 - 2);
+  const double edge_room =
+      std::clamp(std::fabs(near_edge - at_shape.y) / 2 - 2, 0.0, MAX_TURN_REACH);
   std::optional<std::pair<double, double>> best;  // turn and side
   double best_clearance = -1;
   for (int step = 0; step < DETOUR_STEPS; ++step) {

@@ -1198,6 +1198,33 @@ TEST(ConnectionRouting, MessagesToABlackBoxPoolSurviveOddBoxes) {
   EXPECT_TRUE(reply.waypoints.empty());  // no place to start from
 }
 
+// A message from a shape a caller moved 10^8 px below the band, walled in on every side of its
+// way, looks for a turn near the middle of the gap only (it looked across the whole gap, which
+// took minutes), and is still drawn from its shape to the band.
+TEST(ConnectionRouting, AMessageWalledInAcrossAHugeGapIsDrawnQuickly) {
+  BlackBoxBoard d(true);
+  Swimboard& board = d.board;
+  Lane& lane = *d.lane;
+  Shape& a = lane.add_element("a", ElementType::TASK);
+  std::vector<Shape*> walls;
+  for (const char* name : {"w1", "w2", "w3"})
+    walls.push_back(&lane.add_element(name, ElementType::TASK));
+  a.connect(*walls[0]);
+  walls[0]->connect(*walls[1]);
+  walls[1]->connect(*walls[2]);
+  Connection& message = a.connect(*d.band, "note");
+  board.draw();
+  const double x = a.box.centre_x();
+  a.box = {x - 50, 1e8, 100, 80};
+  // One across the way, and one beside it either side, from the band down past the shape.
+  walls[0]->box = {x - 100, 1000, 200, 1000};
+  walls[1]->box = {x + 110, 0, 300, 2e8};
+  walls[2]->box = {x - 410, 0, 300, 2e8};
+  route_black_box_messages(board._pools, board.painter());
+  ASSERT_GE(message.waypoints.size(), 2u);
+  EXPECT_EQ(message.waypoints.front().y, a.box.y);
+}
+
 // Reports the faults of random diagram `i`, drawing it for a look; counts the failures.
 void report_faults(const std::string& faults, const std::string& kind, int i,
                    const std::vector<std::unique_ptr<Pool>>& pools, int& failures) {
