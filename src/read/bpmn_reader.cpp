@@ -619,9 +619,7 @@ class BpmnReader {
             for (pugi::xml_node ref : child.children()) {
               out.emplace(clean_text(ref.text().get()), lane->second);
             }
-          } else if (XmlFile::local_name(element) == "subProcess" ||
-                     XmlFile::local_name(element) == "transaction" ||
-                     XmlFile::local_name(element) == "adHocSubProcess" || element == node) {
+          } else if (element == node || is_subprocess_element(XmlFile::local_name(element))) {
             open.push_back(child);
           }
         }

@@ -39,7 +39,7 @@ bool name_outside(const Shape& shape) {
 // A vertical line a message to or from a black-box pool runs along, between two heights, and
 // whether it leaves its shape upwards (from y1 towards y0) or downwards (from y0 towards y1).
 // The line may move along the shape's side, from `x_lo` to `x_hi`, to find a way clear to the
-// band (see black_box_straight_x).
+// band (see black_box_straight_xs).
 struct Passing {
   double x = 0;
   double x_lo = 0;
@@ -54,8 +54,7 @@ struct Passing {
 // straight from its shape towards the band, where it can along its shape's side, else until a
 // shape stands in its way, then turns round it (see route_black_box_messages): the side of that
 // first shape facing the message is the message's, and names and labels keep off the straight
-// run up to there. Shapes sorted by their left edge: each line looks only at those starting
-// less than the widest shape (or name) before it.
+// run up to there.
 void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
   if (lines.empty()) return;
   // The shapes, and apart from them the names beside them, in spatial indexes (numbered as the
