@@ -7,6 +7,7 @@
 
 namespace orvane {
 
+struct Connection;
 class Painter;
 class Pool;
 
@@ -26,8 +27,9 @@ ORVANE_API void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Pain
 /// vertical line between the shape's top or bottom (whichever faces the pool) and the pool's
 /// band, side by side when a shape has several; round the shapes in the way on a line no other
 /// route runs close beside; the label beside the line where it covers no shape, name, route or
-/// label. Run after the router.
-ORVANE_API void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
-                                         const Painter& painter);
+/// label. The router runs it once its own routes and the names are placed, before the other
+/// connections' labels; returns the messages it laid.
+ORVANE_API std::vector<const Connection*> route_black_box_messages(
+    const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter);
 
 }  // namespace orvane

@@ -123,6 +123,28 @@ class Drawn {
       return item.kind == HORIZONTAL && std::fabs(b.centre_y() - y) < RUN_SPACING;
     });
   }
+  // How many drawn routes' stretches the stretches of `points` cross.
+  int crossings(const std::vector<Point>& points) const {
+    int count = 0;
+    for (std::size_t k = 0; k + 1 < points.size(); ++k) {
+      const Point& a = points[k];
+      const Point& b = points[k + 1];
+      const bool vertical = a.x == b.x;
+      const double lo = vertical ? std::min(a.y, b.y) : std::min(a.x, b.x);
+      const double hi = vertical ? std::max(a.y, b.y) : std::max(a.x, b.x);
+      visit(segment_box(a, b), [&](const Item& item) {
+        if (item.kind != (vertical ? HORIZONTAL : VERTICAL)) return false;
+        // The drawn stretch's line and its extent along it (its box is half a pixel wider).
+        const double at = vertical ? item.box.centre_y() : item.box.centre_x();
+        const double from = (vertical ? item.box.x : item.box.y) + 0.5;
+        const double to = (vertical ? item.box.right() : item.box.bottom()) - 0.5;
+        const double mine = vertical ? a.x : a.y;
+        if (lo < at && at < hi && from < mine && mine < to) ++count;
+        return false;
+      });
+    }
+    return count;
+  }
   // Whether `label` would cover (or come within LABEL_MARGIN of) a shape, a name, a route, a
   // pool or lane border or another label.
   bool covers(const Box& label, double margin = LABEL_MARGIN) const {
@@ -283,6 +305,10 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
     turns.push_back(middle - off);
     turns.push_back(middle + off);
   }
+  // On each side, at each distance out, the first such way; of those, the one crossing the
+  // fewest routes, the nearest first.
+  std::vector<Point> chosen;
+  int fewest = 0;
   for (int step = 0; step < DETOUR_STEPS; ++step) {
     const double out = DETOUR_OFFSET + step * RUN_SPACING;
     for (const double side_x : {around.right() + out, around.x - out}) {
@@ -290,11 +316,20 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
         if (drawn.blocking(&shape, side_x, turn_y, band_y).empty() &&
             !drawn.crowded_across(turn_y, at_shape.x, side_x) &&
             !drawn.crowded(side_x, turn_y, band_y)) {
-          return {at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
+          std::vector<Point> way{
+              at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
+          const int crossed = drawn.crossings(way);
+          if (chosen.empty() || crossed < fewest) {
+            chosen = std::move(way);
+            fewest = crossed;
+          }
+          break;
         }
       }
+      if (!chosen.empty() && fewest == 0) return chosen;
     }
   }
+  if (!chosen.empty()) return chosen;
   // No way round crowds nothing: the way whose turn and run lie farthest from what is drawn
   // beside them, trying every few pixels across the gap, so that a message runs beside a route
   // where it must, never on top of it.
@@ -327,10 +362,11 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
 }
 
 // The label beside the stretch from `a` to `b` (the one reaching the band): right of it half
-// way along, or else the first place along it, on either side, that hides nothing drawn; on a
-// crowded stretch, places further along and further off it, then places that merely touch
-// nothing.
-Box message_label(const Point& a, const Point& b, double w, double h, const Drawn& drawn) {
+// way along, or else the first place along it, on either side, that hides nothing drawn; else
+// inside the band (a black-box pool is empty) beside the stretch's end there; on a crowded
+// stretch, places further along and further off it, then places that merely touch nothing.
+Box message_label(const Point& a, const Point& b, const Box& band, double w, double h,
+                  const Drawn& drawn) {
   const Box usual{a.x + 4, (a.y + b.y) / 2 - h / 2, w, h};
   auto at = [&](double t, double off, bool right) {
     const double y = a.y + (b.y - a.y) * t - h / 2;
@@ -340,6 +376,16 @@ Box message_label(const Point& a, const Point& b, double w, double h, const Draw
     for (const bool right : {true, false}) {
       if (!drawn.covers(at(t, 4, right))) return at(t, 4, right);
     }
+  }
+  const bool band_above = band.bottom() <= std::min(a.y, b.y) + 0.5;
+  const double end_y = band_above ? band.bottom() : band.y;
+  const Box room{band.x + Configs::POOL_TEXT_WIDTH + 2, band.y + 2,
+                 band.width - Configs::POOL_TEXT_WIDTH - 4, band.height - 4};
+  for (const bool right : {true, false}) {
+    const Box box{right ? a.x + 4 : a.x - 4 - w, band_above ? end_y - 4 - h : end_y + 4, w, h};
+    const bool inside = room.x <= box.x && box.right() <= room.right() && room.y <= box.y &&
+                        box.bottom() <= room.bottom();
+    if (inside && !drawn.covers(box)) return box;
   }
   for (const double margin : {LABEL_MARGIN, 0.0}) {
     for (const double off : {4.0, 10.0, 16.0}) {
@@ -356,8 +402,8 @@ Box message_label(const Point& a, const Point& b, double w, double h, const Draw
 
 }  // namespace
 
-void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
-                              const Painter& painter) {
+std::vector<const Connection*> route_black_box_messages(
+    const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter) {
   // Every message flow with a band at one end, grouped by the shape at the other end.
   std::vector<std::pair<Shape*, Connection*>> flows;
   for (const auto& pool : pools) {
@@ -381,7 +427,7 @@ void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
   }
   // Without such flows there is nothing to route, and measuring every name for the blockers
   // would cost a large diagram seconds.
-  if (flows.empty()) return;
+  if (flows.empty()) return {};
   // Grouped in the order the flows were found: each route depends on those laid before it, so
   // the order must not depend on where the shapes lie in memory.
   std::vector<std::pair<Shape*, std::vector<Connection*>>> by_shape;
@@ -457,9 +503,14 @@ void route_black_box_messages(const std::vector<std::unique_ptr<Pool>>& pools,
     const std::vector<Point>& route = c->waypoints;
     const Point& a = from_band ? route[0] : route[route.size() - 2];
     const Point& b = from_band ? route[1] : route.back();
-    c->label_box = message_label(a, b, w, h, drawn);
+    c->label_box = message_label(a, b, (from_band ? c->source : c->target)->box, w, h, drawn);
     drawn.add_label(*c->label_box);
   }
+  std::vector<const Connection*> laid;
+  for (const auto& [shape, c] : flows) {
+    if (!c->waypoints.empty()) laid.push_back(c);
+  }
+  return laid;
 }
 
 }  // namespace orvane

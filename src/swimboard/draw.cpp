@@ -100,7 +100,6 @@ void Swimboard::arrange() {
   // Routes are computed once from the final boxes, so the picture and the exports agree; each
   // lane traces its routes when it paints them.
   route_connections(_pools, painter());
-  route_black_box_messages(_pools, painter());
   fit_groups(_pools, painter());
 }
 

@@ -1481,6 +1481,84 @@ TEST(ConnectionRouting, RandomSwimboardDiagramsKeepEveryRoutingRule) {
   EXPECT_GT(routed, 10 * drawn);
 }
 
+// Random collaborations with a black-box pool that exchanges labelled messages with the
+// process: no label, of a flow or of a message, lies over another connection's route. (Messages
+// run straight to their band: labels are placed once they are laid.)
+TEST(ConnectionRouting, RandomCollaborationsKeepLabelsOffEveryRoute) {
+  std::mt19937 rng(9122026);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const std::vector<ElementType> types = {
+      ElementType::TASK,      ElementType::TASK,     ElementType::SUBPROCESS,
+      ElementType::EXCLUSIVE, ElementType::PARALLEL, ElementType::MESSAGE_INTERMEDIATE,
+      ElementType::END,       ElementType::TIMER};
+  const std::vector<std::string> labels = {"", "yes", "no", "approved", "after two days"};
+  int labelled = 0;
+  std::string hits;
+  for (int i = 0; i < 150; ++i) {
+    Swimboard board("Random", 100, 100, false, "DEFAULT", "png");
+    const bool above = pick(0, 1) == 0;
+    Participant* band = above ? &board.add_pool("Partner").make_black_box() : nullptr;
+    Pool& pool = board.add_pool("Company");
+    std::vector<Lane*> lanes;
+    for (int l = pick(1, 3); l > 0; --l) {
+      lanes.push_back(&pool.add_lane("lane " + std::to_string(l), "", 0, "", "", "", ""));
+    }
+    if (!above) band = &board.add_pool("Partner").make_black_box();
+    std::vector<Shape*> shapes;
+    const int n = pick(6, 22);
+    for (int k = 0; k < n; ++k) {
+      Lane* lane = k < static_cast<int>(lanes.size())
+                       ? lanes[static_cast<size_t>(k)]
+                       : lanes[static_cast<size_t>(pick(0, static_cast<int>(lanes.size()) - 1))];
+      const ElementType type =
+          k == 0 ? ElementType::START
+                 : types[static_cast<size_t>(pick(0, static_cast<int>(types.size()) - 1))];
+      shapes.push_back(&lane->add_element(fmt::format("s{}", k), type));
+      if (k > 0) {
+        shapes[static_cast<size_t>(pick(std::max(0, k - 3), k - 1))]->connect(
+            *shapes.back(), labels[static_cast<size_t>(pick(0, 4))]);
+      }
+    }
+    for (int m = pick(2, 5); m > 0; --m) {
+      Shape& s = *shapes[static_cast<size_t>(pick(1, n - 1))];
+      if (s.kind() != ShapeKind::ACTIVITY && s.kind() != ShapeKind::EVENT) continue;
+      if (pick(0, 1) == 0) {
+        s.connect(*band, "order");
+      } else {
+        band->connect(s, "answer");
+      }
+    }
+    try {
+      board.draw();
+    } catch (const std::exception&) {
+      continue;  // diagrams the layout refuses are not the router's concern
+    }
+    std::vector<const Connection*> all;
+    for (const Connection& c : *band->connection_to) all.push_back(&c);
+    for (Shape* s : shapes_of(board._pools)) {
+      for (const Connection& c : *s->connection_to) all.push_back(&c);
+    }
+    for (const Connection* c : all) {
+      if (c->label.empty() || !c->label_box) continue;
+      ++labelled;
+      for (const Connection* other : all) {
+        if (other == c) continue;
+        const auto& w = other->waypoints;
+        for (size_t k = 0; k + 1 < w.size(); ++k) {
+          if (crosses(w[k], w[k + 1], *c->label_box)) {
+            hits += fmt::format("diagram {}: \"{}\" of {}->{} lies on {}->{}\n", i, c->label,
+                                c->source->name, c->target->name, other->source->name,
+                                other->target->name);
+            break;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(labelled, 1000);
+  EXPECT_EQ(hits, "");
+}
+
 TEST(ConnectionPainting, SequenceFlowIsSolidWithAFilledArrowAtTheTarget) {
   Diagram d;
   Pool& p = d.pool("P");

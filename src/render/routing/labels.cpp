@@ -13,10 +13,6 @@
 #include "orvane/shape.hpp"
 
 namespace orvane::routing {
-namespace {
-
-constexpr double GAP = 4;  // between a name and its shape, a label and its route
-constexpr double PAD = 2;  // around a measured connection label
 
 // What is already placed: solid things (shapes, name strips, names, labels) that nothing may
 // cover, and lines (routes, lane borders) that labels prefer to keep off. A route's lines know
@@ -56,6 +52,11 @@ class Places {
   BoxIndex lines_;
   std::vector<int> owners_;  // by line number: the route, or -1
 };
+
+namespace {
+
+constexpr double GAP = 4;  // between a name and its shape, a label and its route
+constexpr double PAD = 2;  // around a measured connection label
 
 // The first candidate clear of everything, else the first clear of solid things.
 std::optional<Box> first_free(std::span<const Box> candidates, const Places& places,
@@ -258,16 +259,32 @@ Point point_along(const std::vector<Point>& points, double distance) {
 
 }  // namespace
 
-void place_labels(Problem& problem, const std::vector<DrawnRoute>& routes, const Painter& painter) {
-  Places places;
+LabelPlacer::LabelPlacer(Problem& problem, const std::vector<DrawnRoute>& routes)
+    : problem_(problem), routes_(routes), places_(std::make_unique<Places>()) {
   std::vector<Box> solids;
   for (const Node& n : problem.nodes) solids.push_back(n.box);
   solids.insert(solids.end(), problem.strips.begin(), problem.strips.end());
   solids.insert(solids.end(), problem.captions.begin(), problem.captions.end());
-  places.add_solids(solids);
-  places.add_routes(routes);
-  for (const auto& [a, b] : problem.message_runs) places.add_line(a, b);
-  place_names(problem, routes, places);
+  places_->add_solids(solids);
+  places_->add_routes(routes);
+  for (const auto& [a, b] : problem.message_runs) places_->add_line(a, b);
+}
+
+LabelPlacer::~LabelPlacer() = default;
+
+void LabelPlacer::place_names() {
+  orvane::routing::place_names(problem_, routes_, *places_);
+}
+
+void LabelPlacer::add_drawn(const std::vector<Point>& route, const std::optional<Box>& label) {
+  for (std::size_t i = 0; i + 1 < route.size(); ++i) places_->add_line(route[i], route[i + 1]);
+  if (label) places_->add_solid(*label);
+}
+
+void LabelPlacer::place_connection_labels(const Painter& painter) {
+  Problem& problem = problem_;
+  const std::vector<DrawnRoute>& routes = routes_;
+  Places& places = *places_;
   // Connection labels also keep off the lines of pools and lanes where they can.
   for (const Border& b : problem.borders) {
     if (b.horizontal) {
@@ -318,6 +335,11 @@ void place_labels(Problem& problem, const std::vector<DrawnRoute>& routes, const
     for (double off = GAP; off <= GAP + CLEAR_REACH && !chosen; off += 12)
       beside_route(route.points, from, to, w, h, off, take);
     if (!chosen) chosen = search_around(point_along(route.points, from), w, h, CLEAR_REACH, clear);
+    // Where a branch's own part is barely longer than its text, the padding gives first.
+    if (!chosen) {
+      beside_route(route.points, from, to, std::ceil(std::max(known->second.width, 1.0)),
+                   std::ceil(std::max(known->second.height, 1.0)), GAP, take);
+    }
     // Nowhere clear of routes: the first place beside it over no solid thing, else the nearest.
     if (!chosen) {
       beside_route(route.points, from, to, w, h, GAP, [&](const Box& b) {

@@ -31,6 +31,7 @@
 #include "labels.hpp"
 #include "laid_routes.hpp"
 #include "nudging.hpp"
+#include "orvane/attached_geometry.hpp"
 #include "orvane/pool.hpp"
 #include "orvane/routing.hpp"
 #include "orvane/shape.hpp"
@@ -521,15 +522,21 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   std::vector<DrawnRoute> routes = std::move(best.routes);
   // 5. Ends and pixels.
   for (DrawnRoute& r : routes) finish(problem, r);
-  // 6. Labels.
-  place_labels(problem, routes, painter);
-  // 7. The result.
+  // 6. The routes on their connections, and the names moved out of their way.
   for (const DrawnRoute& r : routes) {
     Connection& c = *problem.links[static_cast<std::size_t>(r.link)].connection;
     c.waypoints = r.points;
     c.drawn_source_side = side_name(r.source_side);
     c.drawn_target_side = side_name(r.target_side);
   }
+  LabelPlacer labels(problem, routes);
+  labels.place_names();
+  // 7. The messages to black-box pools, which run straight to their band clear of every route
+  // and name; then the connections' labels, clear of every route and label.
+  for (const Connection* c : route_black_box_messages(pools, painter)) {
+    labels.add_drawn(c->waypoints, c->label_box);
+  }
+  labels.place_connection_labels(painter);
 }
 
 }  // namespace orvane
