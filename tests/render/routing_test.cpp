@@ -1109,6 +1109,34 @@ TEST(ConnectionRouting, AMessageMovesAlongItsSideToRunStraight) {
   }
 }
 
+// A gateway stands right above the task its "yes" branch leads to, and the task sends a message
+// to a black-box pool above both: the message leaves from further along the task's top, past
+// the gateway, and the branch runs straight down into the middle of that top (it went round).
+// The gateway's name, under it at first, is no reason to turn the message round the gateway.
+TEST(ConnectionRouting, AMessageMovedAlongItsSideLeavesTheMiddleToAFlow) {
+  Swimboard board{"Offers", 100, 100, false, "DEFAULT", "png"};
+  Participant& applicant = board.add_pool("Applicant").make_black_box();
+  Pool& company = board.add_pool("Company");
+  Lane& manager = company.add_lane("Hiring manager", "", 0, "", "", "", "");
+  Lane& hr = company.add_lane("HR", "", 0, "", "", "", "");
+  Shape& interview = manager.add_element("Interview candidates", ElementType::TASK);
+  Shape& found = manager.add_element("Candidate found?", ElementType::EXCLUSIVE);
+  Shape& closed = manager.add_element("Position closed", ElementType::END);
+  Shape& offer = hr.add_element("Send offer", ElementType::TASK);
+  interview.connect(found);
+  found.connect(closed, "no");
+  Connection& yes = found.connect(offer, "yes");
+  Connection& message = offer.connect(applicant, "offer");
+  board.draw();
+  ASSERT_EQ(found.box.centre_x(), offer.box.centre_x()) << "the gateway is no longer above";
+  EXPECT_EQ(yes.waypoints.size(), 2u);
+  EXPECT_EQ(yes.drawn_target_side, "top");
+  ASSERT_EQ(message.waypoints.size(), 2u) << "the message goes round the gateway";
+  const double x = message.waypoints.front().x;
+  EXPECT_TRUE(x < found.box.x || x > found.box.right());
+  EXPECT_GE(std::fabs(x - yes.waypoints.back().x), 12);
+}
+
 // Where the gap before the shape in a message's way holds routes every 12 px, so no turn keeps
 // clear of them all, the message turns between two of them, never on top of one.
 TEST(ConnectionRouting, AMessageTurnsBetweenRoutesFillingItsGap) {

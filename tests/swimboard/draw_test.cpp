@@ -652,8 +652,9 @@ TEST_F(DrawPipeline, AMessageToABlackBoxGoesRoundAShapeInItsWay) {
   }
 }
 
-// A message from a black-box pool runs straight down onto its shape's top, drawn after routing:
-// the shape's flows leave by other sides, never on top of the message.
+// A message from a black-box pool comes straight down onto a task's top, past the event standing
+// above the task's middle: the task's flow up to that event runs straight up the middle of the
+// top, never on top of the message.
 TEST_F(DrawPipeline, FlowsKeepOffTheSideABlackBoxMessageArrivesBy) {
   Swimboard board("t");
   Pool& customer = board.add_pool("Customer");
@@ -672,7 +673,8 @@ TEST_F(DrawPipeline, FlowsKeepOffTheSideABlackBoxMessageArrivesBy) {
   board.draw();
   ASSERT_GE(feedback.waypoints.size(), 2u);
   ASSERT_GE(up.waypoints.size(), 2u);
-  EXPECT_NE(up.drawn_source_side, "top");
+  ASSERT_EQ(settled.box.centre_x(), wait.box.centre_x()) << "the event is no longer above";
+  EXPECT_EQ(up.waypoints.size(), 2u);
   const double x = feedback.waypoints.back().x;
   for (std::size_t i = 1; i < up.waypoints.size(); ++i) {
     const Point& a = up.waypoints[i - 1];

@@ -50,6 +50,9 @@ struct Passing {
   int node = -1;
 };
 
+// How far from its side's middle a message must have moved for the middle to stay free.
+constexpr double MIDDLE_LEFT_FREE = 24;
+
 // What the messages to and from black-box pools take before the routes are laid. A message runs
 // straight from its shape towards the band, where it can along its shape's side, else until a
 // shape stands in its way, then turns round it (see route_black_box_messages): the side of that
@@ -85,27 +88,61 @@ void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
               names.find(along, [&](int id) { return id != line.node && in_way(names.box(id)); });
     return first;
   };
+  // A shape's own side stays taken unless each of its messages moved well away from a shape
+  // standing in the way of the side's middle, which is then free for a flow (shapes do not
+  // move, so the messages keep off the middle when they are drawn). Sides taken by passing
+  // messages stay taken.
+  const std::size_t n_nodes = problem.nodes.size();
+  std::vector<std::array<char, 4>> moved_off(n_nodes, {0, 0, 0, 0});
+  std::vector<std::array<char, 4>> kept(n_nodes, {0, 0, 0, 0});
   for (const Passing& line : lines) {
     bool blocked = false;
     double x = line.x;
     Node* first = first_in_way(line, x, blocked);
+    const bool shape_at_middle = first != nullptr;
     if (blocked) {
+      // A place along the side clear of shapes and names; else, rather than turning round a
+      // shape, the middle or a place clear of shapes (the names move off the message).
+      bool found = false;
       for (const double moved : black_box_straight_xs(line.x, line.x_lo, line.x_hi)) {
         bool moved_blocked = false;
         first_in_way(line, moved, moved_blocked);
         if (!moved_blocked) {
           x = moved;
           first = nullptr;
+          found = true;
           break;
+        }
+      }
+      if (!found && first != nullptr) {
+        for (const double moved : black_box_straight_xs(line.x, line.x_lo, line.x_hi)) {
+          bool moved_blocked = false;
+          if (first_in_way(line, moved, moved_blocked) == nullptr) {
+            x = moved;
+            first = nullptr;
+            break;
+          }
         }
       }
     }
     double y0 = line.y0, y1 = line.y1;
     if (first != nullptr) {
-      first->taken[static_cast<std::size_t>(line.up ? Side::BOTTOM : Side::TOP)] = true;
+      const auto passed = static_cast<std::size_t>(line.up ? Side::BOTTOM : Side::TOP);
+      first->taken[passed] = true;
+      kept[static_cast<std::size_t>(first - problem.nodes.data())][passed] = 1;
       (line.up ? y0 : y1) = line.up ? first->box.bottom() : first->box.y;
     }
+    const auto own = static_cast<std::size_t>(line.up ? Side::TOP : Side::BOTTOM);
+    auto& mark = shape_at_middle && std::fabs(x - line.x) >= MIDDLE_LEFT_FREE
+                     ? moved_off[static_cast<std::size_t>(line.node)]
+                     : kept[static_cast<std::size_t>(line.node)];
+    mark[own] = 1;
     problem.message_runs.push_back({{x, y0}, {x, y1}});
+  }
+  for (std::size_t n = 0; n < n_nodes; ++n) {
+    for (std::size_t side = 0; side < 4; ++side) {
+      if (moved_off[n][side] != 0 && kept[n][side] == 0) problem.nodes[n].taken[side] = false;
+    }
   }
 }
 
