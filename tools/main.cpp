@@ -250,7 +250,19 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
       return EXIT_BAD_INPUT;
     }
   }
-  LoadedDiagram diagram = load_file(args.file, options);
+  const std::string text = read_description_file(args.file, options.limits);
+  LoadedDiagram diagram;
+  if (input_format(args.file, text) == InputFormat::BPMN) {
+    const BpmnReading reading = read_bpmn(text, args.file, options);
+    diagram = build_bpmn(reading, options);
+    // What the picture leaves out of the file is said (the BPMN export keeps it).
+    for (const BpmnReading::Omission& o : reading.not_drawn) {
+      std::cerr << fmt::format("{}:{}:{}: warning: {}\n", args.file, o.mark.line, o.mark.column,
+                               o.what);
+    }
+  } else {
+    diagram = load_diagram_text(text, args.file, options);
+  }
   Swimboard& board = *diagram.board;
   if (output.empty()) {
     output = std::filesystem::path(args.file).replace_extension(board.painter_type).string();
@@ -421,6 +433,43 @@ int run_check(const std::string& file, const LoadOptions& options, const Verbosi
 
 // Writes the description of a diagram file (a BPMN document or a description) as YAML, to
 // standard output for "-".
+// The shape with id `id` in the diagram read or in one of its sub-process diagrams.
+const ShapeDescription* find_shape(const BpmnReading& reading, const std::string& id) {
+  auto in = [&](const DiagramDescription& d) -> const ShapeDescription* {
+    auto in_lanes = [&](const std::vector<LaneDescription>& lanes) -> const ShapeDescription* {
+      for (const LaneDescription& lane : lanes) {
+        for (const ShapeDescription& shape : lane.shapes) {
+          if (shape.id == id) return &shape;
+        }
+      }
+      return nullptr;
+    };
+    for (const PoolDescription& pool : d.pools) {
+      if (const ShapeDescription* found = in_lanes(pool.lanes)) return found;
+    }
+    return in_lanes(d.lanes);
+  };
+  if (const ShapeDescription* found = in(reading.diagram)) return found;
+  for (const BpmnReading::Subdiagram& sub : reading.subdiagrams) {
+    if (const ShapeDescription* found = in(sub.diagram)) return found;
+  }
+  return nullptr;
+}
+
+// "3 shapes and 2 connections": what a sub-process diagram holds.
+std::string contents_count(const DiagramDescription& d) {
+  std::size_t shapes = 0;
+  for (const PoolDescription& pool : d.pools) {
+    for (const LaneDescription& lane : pool.lanes) shapes += lane.shapes.size();
+  }
+  for (const LaneDescription& lane : d.lanes) shapes += lane.shapes.size();
+  auto counted = [](std::size_t n, const char* one, const char* many) {
+    return fmt::format("{} {}", n, n == 1 ? one : many);
+  };
+  return counted(shapes, "shape", "shapes") + " and " +
+         counted(d.connections.size(), "connection", "connections");
+}
+
 int run_convert(const std::string& file, const std::string& output, const LoadOptions& options,
                 const Verbosity& verbosity) {
   const bool to_stdout = output == "-";
@@ -436,6 +485,22 @@ int run_convert(const std::string& file, const std::string& output, const LoadOp
   if (input_format(file, text) == InputFormat::BPMN) {
     BpmnReading reading = read_bpmn(text, file, options);
     build_bpmn(reading, options);  // refuses what the diagram cannot draw
+    // What the description leaves out is said, at its place in the file: what the picture
+    // does not draw either, and the contents of sub-processes, which a description cannot
+    // hold (render's BPMN export keeps both).
+    for (const BpmnReading::Omission& o : reading.not_drawn) {
+      std::cerr << fmt::format("{}:{}:{}: warning: {}; the description leaves it out\n", file,
+                               o.mark.line, o.mark.column, o.what);
+    }
+    for (const BpmnReading::Subdiagram& sub : reading.subdiagrams) {
+      const ShapeDescription* shape = find_shape(reading, sub.element);
+      const SourceMark mark = shape != nullptr ? shape->mark : SourceMark{};
+      const std::string name = shape != nullptr && !shape->name.empty() ? shape->name : sub.element;
+      std::cerr << fmt::format(
+          "{}:{}:{}: warning: the contents of sub-process {} ({}) are left out: a description "
+          "has no place for them\n",
+          file, mark.line, mark.column, Helper::quoted(name), contents_count(sub.diagram));
+    }
     description = std::move(reading.diagram);
   } else {
     description = parse_description(text, file, options.limits);
@@ -504,7 +569,7 @@ int main(int argc, char** argv) {
   app.fallthrough();
   Verbosity verbosity;
   app.add_flag("-q,--quiet", verbosity.quiet,
-               "Print errors only (and check's warnings): no 'wrote' lines, no summary");
+               "Print errors and warnings only: no 'wrote' lines, no summary");
   app.add_flag("-v,--verbose", verbosity.verbose,
                "Also print the library's log line (the time a picture took)");
 

@@ -343,6 +343,41 @@ TEST_F(Command, ABpmnFileIsDrawnLaidOutAndConvertedWhateverItsName) {
   EXPECT_EQ(piped.out, slurp(yaml));
 }
 
+// What a picture or a description leaves out of a BPMN file is said, at its place in the file:
+// render names what it does not draw, convert also the sub-process contents a description has no
+// place for. Both still write their file.
+TEST_F(Command, RenderAndConvertSayWhatTheyLeaveOutOfABpmnFile) {
+  const fs::path model =
+      write("pay.bpmn",
+            "<definitions xmlns=\"http://www.omg.org/spec/BPMN/20100524/MODEL\">\n"
+            "  <collaboration id=\"c\">\n"
+            "    <participant id=\"shop\" name=\"Shop\" processRef=\"p1\"/>\n"
+            "    <participant id=\"bank\" name=\"Bank\" processRef=\"p2\"/>\n"
+            "    <messageFlow id=\"m\" sourceRef=\"pay\" targetRef=\"bank\"/>\n"
+            "  </collaboration>\n"
+            "  <process id=\"p1\"><task id=\"pay\" name=\"Pay\"/></process>\n"
+            "  <process id=\"p2\"><task id=\"book\" name=\"Book\"/></process>\n"
+            "</definitions>\n");
+  Result render = run("render " + model.string() + " -o " + (dir_ / "pay.svg").string());
+  ASSERT_EQ(render.code, 0) << render.err;
+  EXPECT_NE(render.err.find(model.string() +
+                            ":5:5: warning: message flow 'm' from 'pay' to 'bank' is not drawn"),
+            std::string::npos)
+      << render.err;
+  EXPECT_TRUE(fs::exists(dir_ / "pay.svg"));
+
+  const fs::path trips = fs::path(ORVANE_SOURCE_DIR) / "tests/read/fixtures/subprocesses.bpmn";
+  Result convert = run("-q convert " + trips.string() + " -o " + (dir_ / "trips.yaml").string());
+  ASSERT_EQ(convert.code, 0) << convert.err;
+  EXPECT_NE(convert.err.find(trips.string() +
+                             ":19:5: warning: the contents of sub-process 'Plan the trip' (4 "
+                             "shapes and 3 connections) are left out: a description has no place "
+                             "for them"),
+            std::string::npos)
+      << convert.err;
+  EXPECT_NE(slurp(dir_ / "trips.yaml").find("Plan the trip"), std::string::npos);
+}
+
 TEST_F(Command, ABadBpmnFileExitsTwoNamingLineAndColumn) {
   const fs::path bad = write("bad.bpmn",
                              "<definitions xmlns=\"http://www.omg.org/spec/BPMN/20100524/MODEL\">\n"
