@@ -1137,6 +1137,64 @@ TEST(ConnectionRouting, AMessageMovedAlongItsSideLeavesTheMiddleToAFlow) {
   EXPECT_GE(std::fabs(x - yes.waypoints.back().x), 12);
 }
 
+// Two loops back over one row, and a message from a black-box pool above down into a task the
+// later loop would pass over: the later loop goes under the row, where it crosses nothing,
+// rather than over it across the message and the other loop.
+TEST(ConnectionRouting, ALoopGoesRoundAMessageToABlackBoxPoolRatherThanAcrossIt) {
+  BlackBoxBoard d(true);
+  Lane& lane = *d.lane;
+  std::vector<Shape*> s;
+  for (const auto& [name, type] : std::vector<std::pair<std::string, ElementType>>{
+           {"Request received", ElementType::START},
+           {"Notify offer", ElementType::TASK},
+           {"Check report", ElementType::TASK},
+           {"Collect complaint", ElementType::TASK},
+           {"Wait two days", ElementType::TIMER},
+           {"Assess claim", ElementType::TASK},
+           {"Send stock", ElementType::TASK},
+           {"Approved?", ElementType::EXCLUSIVE},
+           {"Schedule customer data", ElementType::SUBPROCESS},
+           {"Amount above limit?", ElementType::EXCLUSIVE},
+           {"Invoice done", ElementType::END}}) {
+    s.push_back(&lane.add_element(name, type));
+  }
+  for (std::size_t k = 0; k + 1 < 8; ++k) s[k]->connect(*s[k + 1]);
+  s[7]->connect(*s[2], "no");
+  s[7]->connect(*s[8], "yes");
+  s[8]->connect(*s[9]);
+  s[9]->connect(*s[6], "no");
+  s[9]->connect(*s[10], "yes");
+  Connection& contract = d.band->connect(*s[8], "contract");
+  d.board.draw();
+  const Connection& loop = s[9]->connection_to->at(0);  // (connect's reference lasts no longer)
+  ASSERT_GE(contract.waypoints.size(), 2u);
+  ASSERT_GE(loop.waypoints.size(), 2u);
+  // Every other route, the message included, against the loop.
+  std::vector<const Connection*> others{&contract};
+  for (Shape* shape : s) {
+    for (const Connection& c : *shape->connection_to) {
+      if (&c != &loop) others.push_back(&c);
+    }
+  }
+  for (std::size_t k = 0; k + 1 < loop.waypoints.size(); ++k) {
+    const Point& a = loop.waypoints[k];
+    const Point& b = loop.waypoints[k + 1];
+    for (const Connection* c : others) {
+      for (std::size_t m = 0; m + 1 < c->waypoints.size(); ++m) {
+        const Point& p = c->waypoints[m];
+        const Point& q = c->waypoints[m + 1];
+        const bool crossing =
+            (a.y == b.y && p.x == q.x && std::min(a.x, b.x) < p.x && p.x < std::max(a.x, b.x) &&
+             std::min(p.y, q.y) < a.y && a.y < std::max(p.y, q.y)) ||
+            (a.x == b.x && p.y == q.y && std::min(p.x, q.x) < a.x && a.x < std::max(p.x, q.x) &&
+             std::min(a.y, b.y) < p.y && p.y < std::max(a.y, b.y));
+        EXPECT_FALSE(crossing) << "the loop crosses " << c->source->name << " -> "
+                               << (c->target != nullptr ? c->target->name : "");
+      }
+    }
+  }
+}
+
 // Where the gap before the shape in a message's way holds routes every 12 px, so no turn keeps
 // clear of them all, the message turns between two of them, never on top of one.
 TEST(ConnectionRouting, AMessageTurnsBetweenRoutesFillingItsGap) {

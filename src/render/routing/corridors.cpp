@@ -224,6 +224,8 @@ std::optional<GraphRoute> Corridors::along_corridor(int link_index, const End& f
               CROWD_COST * search.crowding().crowded_length(vertical, c.line, k0, k1) +
               SHARE_COST * step * static_cast<double>(alongside(c.line)) +
               search.crossing_cost() * static_cast<double>(crossed(c.line) + legs);
+    // A corridor along a row crosses the messages to black-box pools running across it.
+    if (!vertical) c.cost += search.crossing_cost() * search.message_crossings_along(at, lo, hi);
     return c;
   };
   // Lines near the ends first: the band across both of them, widened until it holds a clear

@@ -75,6 +75,29 @@ PathSearch::PathSearch(const Problem& problem, const FreeSpace& space, const Cha
       stubs_(problem.nodes.size() * 4) {
   leaving_links_.build(problem, true);
   entering_links_.build(problem, false);
+  for (const auto& [a, b] : problem.message_runs) {
+    if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.y)) continue;
+    message_runs_.push_back({a.x, {std::min(a.y, b.y), std::max(a.y, b.y)}});
+  }
+  std::sort(message_runs_.begin(), message_runs_.end(),
+            [](const MessageRun& p, const MessageRun& q) { return p.x < q.x; });
+}
+
+int PathSearch::message_crossings_along(double y, double x0, double x1) const {
+  // Each run counts on the side of it where its x is: a route through a vertex on the run's
+  // line crosses it once.
+  auto first = std::lower_bound(message_runs_.begin(), message_runs_.end(), std::min(x0, x1),
+                                [](const MessageRun& run, double x) { return run.x < x; });
+  int count = 0;
+  for (auto it = first; it != message_runs_.end() && it->x < std::max(x0, x1); ++it) {
+    if (it->heights.lo < y && y < it->heights.hi) ++count;
+  }
+  return count;
+}
+
+int PathSearch::message_crossings(Vertex v, Vertex w) const {
+  if (message_runs_.empty() || v.j != w.j) return 0;
+  return message_crossings_along(graph_.y(v.j), graph_.x(v.i), graph_.x(w.i));
 }
 
 void PathSearch::NodeLinks::build(const Problem& problem, bool leaving) {
@@ -392,6 +415,7 @@ double PathSearch::path_cost(const std::vector<Vertex>& path, const Ends& ends, 
     here_ = laid_.tally(v);
     cost += length + (m != d ? BEND_COST : 0) +
             NAME_COST_PER_PIXEL * length * ((here == 2) + (there == 2)) / 2 + crowding_.cost(v, w) +
+            crossing_cost_ * message_crossings(v, w) +
             pass_cost(v, d, m, link, k == 0 && ends.on_fork ? SKIP_FORK : SKIP_NONE) +
             share_cost(m, length);
     d = m;
@@ -574,7 +598,8 @@ std::optional<GraphRoute> PathSearch::find(int link_index, const Box& window,
       double length = first;
       // Through a name: counted by the ends of each step inside names.
       double names = NAME_COST_PER_PIXEL * first * ((here == 2) + (there == 2)) / 2;
-      double crowded = crowding_.cost(v, w);
+      // Crowded stretches, and messages to black-box pools crossed.
+      double crowded = crowding_.cost(v, w) + crossing_cost_ * message_crossings(v, w);
       if (m == d) {
         // Straight on, the run goes past the vertices where nothing can happen (see plain()).
         Vertex next;
@@ -584,7 +609,7 @@ std::optional<GraphRoute> PathSearch::find(int link_index, const Box& window,
           const double step = distance(graph_.point(w), graph_.point(next));
           length += step;
           names += NAME_COST_PER_PIXEL * step * ((there == 2) + (beyond == 2)) / 2;
-          crowded += crowding_.cost(w, next);
+          crowded += crowding_.cost(w, next) + crossing_cost_ * message_crossings(w, next);
           w = next;
           there = beyond;
         }

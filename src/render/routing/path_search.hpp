@@ -43,6 +43,10 @@ class PathSearch {
   double crossing_cost() const { return crossing_cost_; }
   void set_crossing_cost(double cost) { crossing_cost_ = cost; }
 
+  /// How many messages to black-box pools a horizontal line at `y` crosses between `x0` and
+  /// `x1` (a route crossing one pays a crossing).
+  int message_crossings_along(double y, double x0, double x1) const;
+
   /// The routes laid so far, which the search prices.
   const LaidRoutes& laid() const { return laid_; }
   const Crowding& crowding() const { return crowding_; }
@@ -153,6 +157,15 @@ class PathSearch {
   };
   NodeLinks leaving_links_;
   NodeLinks entering_links_;
+  // The messages to black-box pools (problem.message_runs), vertical lines laid before any
+  // route, by x.
+  struct MessageRun {
+    double x = 0;
+    Interval heights;
+  };
+  std::vector<MessageRun> message_runs_;
+  // How many of them the step from `v` to its neighbour `w` crosses.
+  int message_crossings(Vertex v, Vertex w) const;
   // The working state of one search, kept to reuse its memory.
   VertexMap<State> states_;
   VertexMap<int> goal_heads_;
