@@ -12,9 +12,9 @@ namespace orvane {
 class Pool;
 
 /// Computes the route (orthogonal waypoints, sides) and label box of every connection of the
-/// diagram from the shapes' drawn boxes, and stores them on the connections. Labels are
-/// measured through `painter`. Connections whose source or target is not placed (empty box)
-/// get no route.
+/// diagram from the shapes' drawn boxes, and stores them on the connections; the messages to
+/// and from black-box pools included (route_black_box_messages). Labels are measured through
+/// `painter`. Connections whose source or target is not placed (empty box) get no route.
 ORVANE_API void route_connections(const std::vector<std::unique_ptr<Pool>>& pools,
                                   const Painter& painter);
 

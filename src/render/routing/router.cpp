@@ -14,8 +14,10 @@
 //      diagrams of at most RELAY_MAX_LINKS links), and
 //      each kept only where its own crossings, bends and crowding did not get worse;
 //   5. ends onto the shapes' outlines, coordinates to whole pixels;
-//   6. labels: names out of the routes' way, connection labels beside their routes;
-//   7. the result stored on the connections, where painting and the exports read it.
+//   6. the routes stored on the connections, where painting and the exports read them, and
+//      the names moved out of their way;
+//   7. the messages to black-box pools laid (route_black_box_messages), then the connection
+//      labels beside their routes, clear of every route, messages included.
 #include <algorithm>
 #include <cmath>
 #include <limits>
