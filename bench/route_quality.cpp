@@ -12,7 +12,9 @@
 // - outside: sequence-flow segments outside the bounds of their pool (and the number of files
 //   with any);
 // - bends per connection;
-// - label hits: connection labels over a shape, another label or another connection's route.
+// - label hits: connection labels over a shape, another label or another connection's route;
+//   "nearer": labels lying nearer another connection's route than their own, which read as
+//   the other's.
 // Also counted, as faults that should never happen: segments through a shape ("through"),
 // unrelated connections on top of each other ("shared"), and shape names that a route, a shape
 // or another label covers ("name hits").
@@ -26,6 +28,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <optional>
 #include <pugixml.hpp>
@@ -122,6 +125,7 @@ struct Figures {
   int outside_files = 0;
   int bends = 0;
   int label_hits = 0;
+  int labels_nearer = 0;
   int labels = 0;
   int name_hits = 0;
   int through = 0;
@@ -140,6 +144,7 @@ struct Figures {
     outside_files += f.outside_files;
     bends += f.bends;
     label_hits += f.label_hits;
+    labels_nearer += f.labels_nearer;
     labels += f.labels;
     name_hits += f.name_hits;
     through += f.through;
@@ -618,6 +623,30 @@ Figures measure(const Diagram& d) {
                     what.c_str());
       }
     }
+    // How far the label lies from its own route and from the nearest other one.
+    auto distance_to = [&](const Edge& edge) {
+      double nearest = std::numeric_limits<double>::infinity();
+      for (std::size_t s = 0; s + 1 < edge.points.size(); ++s) {
+        const Point& p = edge.points[s];
+        const Point& q = edge.points[s + 1];
+        const double dx =
+            std::max({0.0, std::min(p.x, q.x) - (l.x + l.w), l.x - std::max(p.x, q.x)});
+        const double dy =
+            std::max({0.0, std::min(p.y, q.y) - (l.y + l.h), l.y - std::max(p.y, q.y)});
+        nearest = std::min(nearest, std::hypot(dx, dy));
+      }
+      return nearest;
+    };
+    const double own = distance_to(e);
+    for (const Edge& other : d.edges) {
+      if (&other == &e || distance_to(other) >= own) continue;
+      ++f.labels_nearer;
+      if (print_faults) {
+        std::printf("  label nearer: %s (%g,%g %gx%g) lies nearer %s than its own route\n",
+                    e.id.c_str(), l.x, l.y, l.w, l.h, other.id.c_str());
+      }
+      break;
+    }
   }
   if (f.outside > 0) f.outside_files = 1;
   for (const Node& n : d.nodes) {
@@ -650,17 +679,17 @@ Figures measure(const Diagram& d) {
 }
 
 void print_header() {
-  std::printf("%-22s %6s %6s %9s %9s %5s %9s %6s %10s %6s %6s %7s\n", "set", "files", "conns",
-              "cross/c", "along/100", "bands", "outside", "bend/c", "label hits", "names", "thru",
-              "shared");
+  std::printf("%-22s %6s %6s %9s %9s %5s %9s %6s %10s %6s %6s %6s %7s\n", "set", "files", "conns",
+              "cross/c", "along/100", "bands", "outside", "bend/c", "label hits", "nearer", "names",
+              "thru", "shared");
 }
 
 void print_row(const std::string& name, const Figures& f) {
   const double c = std::max(1, f.connections);
-  std::printf("%-22s %6d %6d %9.3f %9.2f %5d %5d(%d) %6.3f %5d/%-4d %6d %6d %7d\n", name.c_str(),
-              f.files, f.connections, f.crossings / c, 100.0 * f.alongside / c, f.bands, f.outside,
-              f.outside_files, f.bends / c, f.label_hits, f.labels, f.name_hits, f.through,
-              f.shared);
+  std::printf("%-22s %6d %6d %9.3f %9.2f %5d %5d(%d) %6.3f %5d/%-4d %6d %6d %6d %7d\n",
+              name.c_str(), f.files, f.connections, f.crossings / c, 100.0 * f.alongside / c,
+              f.bands, f.outside, f.outside_files, f.bends / c, f.label_hits, f.labels,
+              f.labels_nearer, f.name_hits, f.through, f.shared);
 }
 
 void print_bends(const Figures& f) {

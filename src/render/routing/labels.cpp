@@ -57,6 +57,8 @@ namespace {
 
 constexpr double GAP = 4;  // between a name and its shape, a label and its route
 constexpr double PAD = 2;  // around a measured connection label
+// How far a label beside its route keeps off other routes and borders where it can.
+constexpr double LABEL_KEEP_OFF = 4;
 
 // The first candidate clear of everything, else the first clear of solid things.
 std::optional<Box> first_free(std::span<const Box> candidates, const Places& places,
@@ -332,6 +334,15 @@ void LabelPlacer::place_connection_labels(const Painter& painter) {
       chosen = b;
       return true;
     };
+    // Right beside it, best with the other routes and the borders a few pixels further off than
+    // its own, so that it reads as its own route's.
+    beside_route(route.points, from, to, w, h, GAP, [&](const Box& b) {
+      if (!clear(b) || !places.lines_free(inflate(b, LABEL_KEEP_OFF), static_cast<int>(r))) {
+        return false;
+      }
+      chosen = b;
+      return true;
+    });
     for (double off = GAP; off <= GAP + CLEAR_REACH && !chosen; off += 12)
       beside_route(route.points, from, to, w, h, off, take);
     if (!chosen) chosen = search_around(point_along(route.points, from), w, h, CLEAR_REACH, clear);
