@@ -14,6 +14,7 @@
 #include <limits>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 
 #include "diagram_check.hpp"
@@ -238,6 +239,15 @@ struct RenderArgs {
   std::optional<std::uint64_t> max_megapixels;
 };
 
+// One warning line per element of a BPMN file that the picture does not draw, at its place in
+// the file; `tail` ends each line's text.
+void warn_not_drawn(std::ostream& out, const std::string& file, const BpmnReading& reading,
+                    std::string_view tail = "") {
+  for (const BpmnReading::Omission& o : reading.not_drawn) {
+    out << fmt::format("{}:{}:{}: warning: {}{}\n", file, o.mark.line, o.mark.column, o.what, tail);
+  }
+}
+
 int run_render(const RenderArgs& args, const Verbosity& verbosity) {
   LoadOptions options;
   options.limits = args.limits;
@@ -256,10 +266,7 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
     const BpmnReading reading = read_bpmn(text, args.file, options);
     diagram = build_bpmn(reading, options);
     // What the picture leaves out of the file is said (the BPMN export keeps it).
-    for (const BpmnReading::Omission& o : reading.not_drawn) {
-      std::cerr << fmt::format("{}:{}:{}: warning: {}\n", args.file, o.mark.line, o.mark.column,
-                               o.what);
-    }
+    warn_not_drawn(std::cerr, args.file, reading);
   } else {
     diagram = load_diagram_text(text, args.file, options);
   }
@@ -404,9 +411,7 @@ int run_check(const std::string& file, const LoadOptions& options, const Verbosi
     BpmnReading reading = read_bpmn(text, file, options);
     diagram = build_bpmn(reading, options);
     description = std::move(reading.diagram);
-    for (const BpmnReading::Omission& o : reading.not_drawn) {
-      std::cout << fmt::format("{}:{}:{}: warning: {}\n", file, o.mark.line, o.mark.column, o.what);
-    }
+    warn_not_drawn(std::cout, file, reading);
   } else {
     description = parse_description(text, file, options.limits);
     diagram = build_diagram(description, options);
@@ -488,10 +493,7 @@ int run_convert(const std::string& file, const std::string& output, const LoadOp
     // What the description leaves out is said, at its place in the file: what the picture
     // does not draw either, and the contents of sub-processes, which a description cannot
     // hold (render's BPMN export keeps both).
-    for (const BpmnReading::Omission& o : reading.not_drawn) {
-      std::cerr << fmt::format("{}:{}:{}: warning: {}; the description leaves it out\n", file,
-                               o.mark.line, o.mark.column, o.what);
-    }
+    warn_not_drawn(std::cerr, file, reading, "; the description leaves it out");
     for (const BpmnReading::Subdiagram& sub : reading.subdiagrams) {
       const ShapeDescription* shape = find_shape(reading, sub.element);
       const SourceMark mark = shape != nullptr ? shape->mark : SourceMark{};

@@ -2,6 +2,7 @@
 #include "problem.hpp"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
@@ -102,27 +103,20 @@ void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
     const bool shape_at_middle = first != nullptr;
     if (blocked) {
       // A place along the side clear of shapes and names; else, rather than turning round a
-      // shape, the middle or a place clear of shapes (the names move off the message).
-      bool found = false;
+      // shape, the first place clear of shapes (the names move off the message).
+      std::optional<double> clear, clear_of_shapes;
       for (const double moved : black_box_straight_xs(line.x, line.x_lo, line.x_hi)) {
         bool moved_blocked = false;
-        first_in_way(line, moved, moved_blocked);
+        const bool no_shape = first_in_way(line, moved, moved_blocked) == nullptr;
         if (!moved_blocked) {
-          x = moved;
-          first = nullptr;
-          found = true;
+          clear = moved;
           break;
         }
+        if (no_shape && !clear_of_shapes) clear_of_shapes = moved;
       }
-      if (!found && first != nullptr) {
-        for (const double moved : black_box_straight_xs(line.x, line.x_lo, line.x_hi)) {
-          bool moved_blocked = false;
-          if (first_in_way(line, moved, moved_blocked) == nullptr) {
-            x = moved;
-            first = nullptr;
-            break;
-          }
-        }
+      if (clear || (first != nullptr && clear_of_shapes)) {
+        x = clear ? *clear : *clear_of_shapes;
+        first = nullptr;
       }
     }
     double y0 = line.y0, y1 = line.y1;
