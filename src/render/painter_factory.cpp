@@ -7,6 +7,7 @@
 #include "cairo_painter.hpp"
 #include "font_configuration.hpp"
 #include "svg_painter.hpp"
+#include "text_layout.hpp"
 
 namespace orvane {
 namespace {
@@ -36,10 +37,9 @@ std::unique_ptr<Painter> PainterFactory::get_painter(const std::string& painter_
 }
 
 void PainterFactory::prepare_fonts() {
-  // The thread's default font map, which every painter made on this thread measures with,
-  // loads the configuration in the background from the moment it exists.
-  wait_for_font_configuration();
-  pango_cairo_font_map_get_default();
+  // The thread's font map, which every painter made on this thread measures with, loads the
+  // configuration in the background from the moment it exists.
+  thread_font_map();
 }
 
 void PainterFactory::prepare_fonts_at_start() {

@@ -49,7 +49,9 @@ double floor_size(double size) {
 LayoutPtr new_layout(PangoContext* context, const std::string& text, const TextStyle& style,
                      double font_size) {
   LayoutPtr layout(pango_layout_new(context), &g_object_unref);
+  // The style's font, then the fallbacks: named here, or added by the configuration.
   std::string family = style.font.empty() ? FALLBACK_FONTS : style.font + "," + FALLBACK_FONTS;
+  if (fallback_fonts_configured()) family = style.font.empty() ? DEFAULT_FONT : style.font;
   PangoFontDescription* font = pango_font_description_new();
   pango_font_description_set_family(font, family.c_str());
   pango_font_description_set_size(font, static_cast<gint>(std::lround(font_size * PANGO_SCALE)));
@@ -174,10 +176,26 @@ std::string settable_text(const std::string& text) {
   return out;
 }
 
-PangoFontMap* loaded_font_map() {
+PangoFontMap* thread_font_map() {
   // A configuration loaded at the program's start is in place before pango starts its own.
   wait_for_font_configuration();
-  PangoFontMap* map = pango_cairo_font_map_get_default();
+  // Orvane's own map for the thread (a pango map serves one thread), at 72 dpi like every
+  // context made from it: pango measures a font's line height on a context of the map's own,
+  // which then asks for fonts at the texts' resolution. The thread's default map is left as the
+  // program has it.
+  struct OwnMap {
+    PangoFontMap* map = pango_cairo_font_map_new();
+    OwnMap() { pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(map), 72); }
+    ~OwnMap() { g_object_unref(map); }
+    OwnMap(const OwnMap&) = delete;
+    OwnMap& operator=(const OwnMap&) = delete;
+  };
+  thread_local OwnMap own;
+  return own.map;
+}
+
+PangoFontMap* loaded_font_map() {
+  PangoFontMap* map = thread_font_map();
   // Asking for the configuration waits until pango's loading thread has it.
   if (PANGO_IS_FC_FONT_MAP(map)) pango_fc_font_map_get_config(PANGO_FC_FONT_MAP(map));
   return map;

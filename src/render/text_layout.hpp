@@ -18,15 +18,21 @@ using LayoutPtr = std::unique_ptr<PangoLayout, decltype(&g_object_unref)>;
 
 /// Fonts tried after the style's own, so accented Latin, Greek, Cyrillic and CJK always render.
 inline constexpr const char* FALLBACK_FONTS = "Noto Sans,DejaVu Sans,Noto Sans CJK SC";
+/// The font of a style that names none: the first fallback.
+inline constexpr const char* DEFAULT_FONT = "Noto Sans";
 
 /// `text` as every painter sets it: invalid UTF-8 replaced by U+FFFD, control characters other
 /// than tabs and line breaks dropped (they would show as boxes, and XML cannot hold them).
 std::string settable_text(const std::string& text);
 
-/// The calling thread's font map, with the font configuration loaded. Pango loads it on a thread
-/// of its own, which reads the process's environment; waiting for that thread here means it
-/// never runs on after the painter's call returns, when the program may change its environment
-/// (reading the environment on one thread while another changes it can crash).
+/// Orvane's font map for the calling thread, made when first asked for; pango starts loading
+/// the font configuration then, on a thread of its own.
+PangoFontMap* thread_font_map();
+
+/// The calling thread's font map (thread_font_map), with the font configuration loaded. Pango loads
+/// it on a thread of its own, which reads the process's environment; waiting for that thread here
+/// means it never runs on after the painter's call returns, when the program may change its
+/// environment (reading the environment on one thread while another changes it can crash).
 PangoFontMap* loaded_font_map();
 
 /// One pango setup for measuring and painting: 72 dpi so a font size is in pixels, and no
