@@ -32,8 +32,11 @@ class ORVANE_API PainterFactory {
   /// Like prepare_fonts, for the start of a program, before anything in the process has used
   /// fontconfig (a library, another painter): reads the font configuration itself, as fontconfig
   /// would but without the descriptions it also reads for its listing tools, and makes it the
-  /// process's configuration. The same fonts are picked, and the same rule on the environment
-  /// holds. Later calls, and calls after prepare_fonts, do nothing.
+  /// process's configuration. Painters pick the same fonts, and the same rule on the environment
+  /// holds. The configuration also names orvane's fallback fonts (Noto Sans, DejaVu Sans, Noto
+  /// Sans CJK SC) after every family asked for, so that pango looks each font up once: other
+  /// users of fontconfig in the process get these fallbacks ahead of the system's defaults.
+  /// Later calls, and calls after prepare_fonts, do nothing.
   static void prepare_fonts_at_start();
   /// Replaces the painters made by every factory of the process (a test seam that records the
   /// calls); an empty maker restores the cairo painters.
