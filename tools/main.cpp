@@ -294,6 +294,12 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
   } catch (const std::exception& e) {
     throw DescriptionError(args.file, {}, fmt::format("cannot draw the diagram: {}", e.what()));
   }
+  // A font the system lacks is replaced without a word from the text engine: say which.
+  for (const FontReplacement& r : board.painter().replaced_fonts()) {
+    std::cerr << fmt::format(
+        "{}: warning: the font '{}' is not installed; its texts are set in '{}'\n", args.file,
+        r.asked, r.used);
+  }
   // The files' flushes to disk overlap each other and the exports; each file is reported once
   // it is in place, also when a later one fails.
   FlushGroup flushes;

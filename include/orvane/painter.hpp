@@ -39,6 +39,13 @@ struct TextExtent {
   double height = 0;
 };
 
+/// A font that texts asked for and the system does not have, and the font they are set in.
+struct FontReplacement {
+  std::string asked;
+  std::string used;
+  bool operator==(const FontReplacement&) const = default;
+};
+
 /// A text as draw_text sets it in its box.
 struct SetText {
   /// The size the text is set at: the style's, or smaller when it shrank to fit.
@@ -124,6 +131,10 @@ class ORVANE_API Painter {
   /// Groups nest; end_group closes the innermost. Nothing by default.
   virtual void begin_group(const std::string& id, const std::string& title);
   virtual void end_group();
+
+  /// The fonts the texts measured or set so far asked for that the system does not have, each
+  /// with the font set instead, in the order first asked for. None by default.
+  virtual std::vector<FontReplacement> replaced_fonts() const;
 
   /// Size of `text` set in `style`; wrapped at `max_width` when it is positive.
   virtual TextExtent measure_text(const std::string& text, const TextStyle& style,

@@ -19,6 +19,10 @@ std::string Painter::render_as(const std::string& kind) const {
 
 void Painter::set_raster_options(const RasterOptions&) {}
 
+std::vector<FontReplacement> Painter::replaced_fonts() const {
+  return {};
+}
+
 // Without a text engine, estimate: average glyph width 0.6 em, line height 1.3 em.
 TextExtent Painter::measure_text(const std::string& text, const TextStyle& style,
                                  double max_width) const {

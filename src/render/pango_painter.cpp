@@ -1,5 +1,6 @@
 #include "pango_painter.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <stdexcept>
@@ -144,6 +145,7 @@ TextExtent PangoPainter::measure_text(const std::string& text, const TextStyle& 
   if (text.empty()) return {};
   TextKey key = key_of(text, style, max_width, 0);
   if (auto it = measured_.find(key); it != measured_.end()) return it->second;
+  note_font(style);
   LayoutPtr layout = measure_layout(measure_context(), text, style, max_width);
   PangoRectangle logical;
   pango_layout_get_extents(layout.get(), nullptr, &logical);
@@ -160,6 +162,7 @@ const PangoPainter::FittedText& PangoPainter::fit_into(const std::string& text, 
   const double across = vertical ? box.width : box.height;
   TextKey key = key_of(text, style, along, across);
   if (auto it = fitted_.find(key); it != fitted_.end()) return it->second;
+  note_font(style);
   FittedText f;
   LayoutPtr layout{nullptr, &g_object_unref};
   f.fit = fit_text(measure_context(), text, style, along, across, &layout);
@@ -174,6 +177,24 @@ const PangoPainter::FittedText& PangoPainter::fit_into(const std::string& text, 
     ++kept_layouts_;
   }
   return fitted_.emplace(std::move(key), std::move(f)).first->second;
+}
+
+void PangoPainter::note_font(const TextStyle& style) const {
+  const auto same_font = [&](const TextStyle& s) { return s.font == style.font; };
+  if (std::none_of(fonts_asked_.begin(), fonts_asked_.end(), same_font)) {
+    fonts_asked_.push_back(style);
+  }
+}
+
+std::vector<FontReplacement> PangoPainter::replaced_fonts() const {
+  std::vector<FontReplacement> replaced;
+  for (const TextStyle& style : fonts_asked_) {
+    std::string used = font_instead_of(measure_context(), style);
+    if (!used.empty()) {
+      replaced.push_back({style.font.empty() ? DEFAULT_FONT : style.font, std::move(used)});
+    }
+  }
+  return replaced;
 }
 
 namespace {

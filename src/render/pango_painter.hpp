@@ -31,6 +31,7 @@ class PangoPainter : public Painter {
   int surface_height() const override { return height_; }
   std::string kind() const override { return kind_; }
 
+  std::vector<FontReplacement> replaced_fonts() const override;
   TextExtent measure_text(const std::string& text, const TextStyle& style,
                           double max_width) const override;
   Box text_bounds(const std::string& text, const Box& box, const TextStyle& style,
@@ -98,6 +99,10 @@ class PangoPainter : public Painter {
   mutable std::unordered_map<TextKey, FittedText, TextKeyHash> fitted_;
   bool keep_layouts_ = false;
   mutable std::size_t kept_layouts_ = 0;
+  // The fonts texts asked for, each once with the first style that asked, in the order first
+  // asked for.
+  void note_font(const TextStyle& style) const;
+  mutable std::vector<TextStyle> fonts_asked_;
 };
 
 /// Throws std::invalid_argument unless both sides are positive.

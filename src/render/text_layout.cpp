@@ -46,16 +46,41 @@ double floor_size(double size) {
   return std::min(size, std::round(std::max(FLOOR_SIZE, size * FLOOR_SHARE) * 10) / 10);
 }
 
-LayoutPtr new_layout(PangoContext* context, const std::string& text, const TextStyle& style,
-                     double font_size) {
-  LayoutPtr layout(pango_layout_new(context), &g_object_unref);
-  // The style's font, then the fallbacks: named here, or added by the configuration.
-  std::string family = style.font.empty() ? FALLBACK_FONTS : style.font + "," + FALLBACK_FONTS;
-  if (fallback_fonts_configured()) family = style.font.empty() ? DEFAULT_FONT : style.font;
+// The families a text in `font` asks pango for: the font, then the fallbacks, named here or
+// added by the configuration.
+std::string families_to_ask(const std::string& font) {
+  if (fallback_fonts_configured()) return font.empty() ? DEFAULT_FONT : font;
+  return font.empty() ? FALLBACK_FONTS : font + "," + FALLBACK_FONTS;
+}
+
+// The names in a comma-separated list of families, trimmed.
+std::vector<std::string> family_names(const std::string& families) {
+  std::vector<std::string> names;
+  for (std::size_t from = 0; from <= families.size();) {
+    std::size_t comma = families.find(',', from);
+    if (comma == std::string::npos) comma = families.size();
+    gchar* name = g_strstrip(g_strndup(families.c_str() + from, comma - from));
+    if (*name != '\0') names.emplace_back(name);
+    g_free(name);
+    from = comma + 1;
+  }
+  return names;
+}
+
+// The font a text in `style` asks for at `font_size`; the caller frees it.
+PangoFontDescription* description_of(const TextStyle& style, double font_size) {
+  const std::string family = families_to_ask(style.font);
   PangoFontDescription* font = pango_font_description_new();
   pango_font_description_set_family(font, family.c_str());
   pango_font_description_set_size(font, static_cast<gint>(std::lround(font_size * PANGO_SCALE)));
   pango_font_description_set_weight(font, style.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  return font;
+}
+
+LayoutPtr new_layout(PangoContext* context, const std::string& text, const TextStyle& style,
+                     double font_size) {
+  LayoutPtr layout(pango_layout_new(context), &g_object_unref);
+  PangoFontDescription* font = description_of(style, font_size);
   pango_layout_set_font_description(layout.get(), font);
   pango_font_description_free(font);
   if (style.alignment == "left") {
@@ -199,6 +224,38 @@ PangoFontMap* loaded_font_map() {
   // Asking for the configuration waits until pango's loading thread has it.
   if (PANGO_IS_FC_FONT_MAP(map)) pango_fc_font_map_get_config(PANGO_FC_FONT_MAP(map));
   return map;
+}
+
+std::string font_instead_of(PangoContext* context, const TextStyle& style) {
+  static const std::vector<std::string> generic = {"sans-serif", "sans",    "serif",   "monospace",
+                                                   "mono",       "cursive", "fantasy", "system-ui",
+                                                   "emoji",      "math"};
+  const std::vector<std::string> asked =
+      family_names(style.font.empty() ? std::string(DEFAULT_FONT) : style.font);
+  auto same = [](const std::string& a, const char* b) {
+    return g_ascii_strcasecmp(a.c_str(), b) == 0;
+  };
+  for (const std::string& a : asked) {
+    for (const std::string& g : generic) {
+      if (same(a, g.c_str())) return {};
+    }
+  }
+  if (asked.empty()) return {};
+  // The font pango sets a letter of the style in, found as a text's is (the same lookup, which
+  // pango keeps, so asking again costs no new one).
+  const LayoutPtr layout = new_layout(context, "A", style, base_size(style));
+  const PangoLayoutLine* line = pango_layout_get_line_readonly(layout.get(), 0);
+  if (line == nullptr || line->runs == nullptr) return {};
+  const auto* run = static_cast<const PangoGlyphItem*>(line->runs->data);
+  if (run->item->analysis.font == nullptr) return {};
+  PangoFontDescription* used = pango_font_describe(run->item->analysis.font);
+  const char* family = pango_font_description_get_family(used);
+  std::string instead = family != nullptr ? family : "";
+  pango_font_description_free(used);
+  for (const std::string& a : asked) {
+    if (same(a, instead.c_str())) return {};
+  }
+  return instead;
 }
 
 void configure_context(PangoContext* context) {

@@ -35,6 +35,12 @@ PangoFontMap* thread_font_map();
 /// environment (reading the environment on one thread while another changes it can crash).
 PangoFontMap* loaded_font_map();
 
+/// The family pango sets a text of `style` in on `context`, when it is none of those the style
+/// names (a comma-separated list; the default font when empty): empty when one of them is
+/// installed, or the list names a generic family (sans-serif, serif, monospace, ...), which any
+/// font answers.
+std::string font_instead_of(PangoContext* context, const TextStyle& style);
+
 /// One pango setup for measuring and painting: 72 dpi so a font size is in pixels, and no
 /// hinting of metrics so the layout is the same on every surface kind.
 void configure_context(PangoContext* context);

@@ -378,6 +378,37 @@ TEST_F(Command, RenderAndConvertSayWhatTheyLeaveOutOfABpmnFile) {
   EXPECT_NE(slurp(dir_ / "trips.yaml").find("Plan the trip"), std::string::npos);
 }
 
+TEST_F(Command, RenderSaysWhichFontsTheSystemLacks) {
+  const std::string diagram =
+      "pools:\n"
+      "  - name: Shop\n"
+      "    font: FONT\n"
+      "    lanes:\n"
+      "      - name: Sales\n"
+      "        shapes:\n"
+      "          - {id: a, name: Order, type: start}\n"
+      "          - {id: b, name: Ship, type: task}\n"
+      "connections:\n"
+      "  - {from: a, to: b}\n";
+  auto with_font = [&](const std::string& font) {
+    std::string text = diagram;
+    text.replace(text.find("FONT"), 4, font);
+    return text;
+  };
+  const fs::path missing = write("missing.yaml", with_font("No Such Family 7"));
+  Result r = run("-q render " + missing.string() + " -o " + (dir_ / "missing.png").string());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, missing.string() +
+                       ": warning: the font 'No Such Family 7' is not installed; its texts are "
+                       "set in 'Noto Sans'\n");
+  EXPECT_TRUE(fs::exists(dir_ / "missing.png"));
+
+  const fs::path installed = write("installed.yaml", with_font("DejaVu Sans"));
+  r = run("-q render " + installed.string() + " -o " + (dir_ / "installed.svg").string());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+}
+
 TEST_F(Command, ABadBpmnFileExitsTwoNamingLineAndColumn) {
   const fs::path bad = write("bad.bpmn",
                              "<definitions xmlns=\"http://www.omg.org/spec/BPMN/20100524/MODEL\">\n"

@@ -74,6 +74,35 @@ TEST(PainterFactory, PreparedFontsSetTextExactlyAsUnpreparedOnes) {
   EXPECT_EQ(prepared, plain);
 }
 
+TEST(PainterFactory, PaintersNameTheFontsTheSystemLacksAndWhatTheyUseInstead) {
+  for (const auto& kind : PainterFactory::kinds()) {
+    auto painter = PainterFactory().get_painter(kind, 400, 300);
+    EXPECT_TRUE(painter->replaced_fonts().empty()) << kind;
+    TextStyle style;
+    style.font_size = 12;
+    // Installed, generic, a list with an installed family, the default, and two missing ones
+    // asked for twice each: only the missing are named, once each, in the order asked.
+    for (const std::string font :
+         {"Noto Sans", "No Such Family 7", "sans-serif", "Missing One, DejaVu Sans", "",
+          "Helvetica Neue Missing", "no such family 7", "No Such Family 7"}) {
+      style.font = font;
+      painter->measure_text("Order", style, 0);
+      painter->layout_text("Ship", {0, 0, 60, 40}, style);
+    }
+    EXPECT_EQ(painter->replaced_fonts(),
+              (std::vector<FontReplacement>{{"No Such Family 7", "Noto Sans"},
+                                            {"Helvetica Neue Missing", "Noto Sans"},
+                                            {"no such family 7", "Noto Sans"}}))
+        << kind;
+  }
+  // A painter without a text engine sets nothing in any font.
+  NamedPainter plain;
+  TextStyle style;
+  style.font = "No Such Family 7";
+  plain.measure_text("Order", style, 0);
+  EXPECT_TRUE(plain.replaced_fonts().empty());
+}
+
 TEST(PainterFactory, OverrideReplacesEveryFactoryUntilCleared) {
   std::vector<std::tuple<std::string, int, int>> calls;
   PainterFactory::set_override([&](const std::string& kind, int w, int h) {
