@@ -296,9 +296,8 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
   }
   // A font the system lacks is replaced without a word from the text engine: say which.
   for (const FontReplacement& r : board.painter().replaced_fonts()) {
-    std::cerr << fmt::format(
-        "{}: warning: the font '{}' is not installed; its texts are set in '{}'\n", args.file,
-        r.asked, r.used);
+    std::cerr << fmt::format("{}: warning: the font {} is not installed; its texts are set in {}\n",
+                             args.file, Helper::quoted(r.asked), Helper::quoted(r.used));
   }
   // The files' flushes to disk overlap each other and the exports; each file is reported once
   // it is in place, also when a later one fails.
