@@ -62,10 +62,6 @@ std::string points_text(const std::vector<Point>& points) {
 // The CSS font-family list for pango's family list `font` followed by the fallback fonts:
 // names quoted, pango's generic names as CSS's, and a generic family last.
 std::string css_font_family(const std::string& font) {
-  static const std::vector<std::pair<std::string, std::string>> generic = {
-      {"sans", "sans-serif"},     {"sans-serif", "sans-serif"}, {"serif", "serif"},
-      {"monospace", "monospace"}, {"mono", "monospace"},        {"cursive", "cursive"},
-      {"fantasy", "fantasy"},     {"system-ui", "system-ui"}};
   std::vector<std::string> seen;
   std::string out;
   bool has_generic = false;
@@ -82,9 +78,9 @@ std::string css_font_family(const std::string& font) {
     if (clean.empty() || std::find(seen.begin(), seen.end(), lower) != seen.end()) continue;
     seen.push_back(lower);
     std::string entry = "'" + clean + "'";
-    for (const auto& [pango_name, css_name] : generic) {
+    for (const auto& [pango_name, css_name] : GENERIC_FAMILIES) {
       if (lower == pango_name) {
-        entry = css_name;
+        entry = std::string(css_name);
         has_generic = true;
       }
     }

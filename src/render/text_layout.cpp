@@ -227,17 +227,17 @@ PangoFontMap* loaded_font_map() {
 }
 
 std::string font_instead_of(PangoContext* context, const TextStyle& style) {
-  static const std::vector<std::string> generic = {"sans-serif", "sans",    "serif",   "monospace",
-                                                   "mono",       "cursive", "fantasy", "system-ui",
-                                                   "emoji",      "math"};
   const std::vector<std::string> asked =
       family_names(style.font.empty() ? std::string(DEFAULT_FONT) : style.font);
-  auto same = [](const std::string& a, const char* b) {
-    return g_ascii_strcasecmp(a.c_str(), b) == 0;
+  auto same = [](const std::string& a, std::string_view b) {
+    return g_ascii_strcasecmp(a.c_str(), std::string(b).c_str()) == 0;
   };
+  // A generic family is answered by any font; so are the families of symbols and formulas,
+  // which a text's letters do not come from.
   for (const std::string& a : asked) {
-    for (const std::string& g : generic) {
-      if (same(a, g.c_str())) return {};
+    if (same(a, "emoji") || same(a, "math")) return {};
+    for (const auto& [generic, css] : GENERIC_FAMILIES) {
+      if (same(a, generic)) return {};
     }
   }
   if (asked.empty()) return {};

@@ -7,6 +7,8 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "orvane/coordinate.hpp"
@@ -20,6 +22,12 @@ using LayoutPtr = std::unique_ptr<PangoLayout, decltype(&g_object_unref)>;
 inline constexpr const char* FALLBACK_FONTS = "Noto Sans,DejaVu Sans,Noto Sans CJK SC";
 /// The font of a style that names none: the first fallback.
 inline constexpr const char* DEFAULT_FONT = "Noto Sans";
+
+/// Pango's generic family names, each with the CSS generic family it stands for.
+inline constexpr std::pair<std::string_view, std::string_view> GENERIC_FAMILIES[] = {
+    {"sans", "sans-serif"},     {"sans-serif", "sans-serif"}, {"serif", "serif"},
+    {"monospace", "monospace"}, {"mono", "monospace"},        {"cursive", "cursive"},
+    {"fantasy", "fantasy"},     {"system-ui", "system-ui"}};
 
 /// `text` as every painter sets it: invalid UTF-8 replaced by U+FFFD, control characters other
 /// than tabs and line breaks dropped (they would show as boxes, and XML cannot hold them).
