@@ -885,6 +885,50 @@ TEST(ConnectionRouting, LabelsInATightBundleKeepOffTheOtherRoutes) {
   }
 }
 
+// Whether every label of `connections` lies at least as near its own route as any other.
+std::string labels_nearer_others(const std::vector<const Connection*>& connections) {
+  std::string faults;
+  for (const Connection* c : connections) {
+    if (c->label.empty()) continue;
+    if (!c->label_box) {
+      faults += c->label + ": no place\n";
+      continue;
+    }
+    const double own = distance_to(*c->label_box, c->waypoints);
+    for (const Connection* other : connections) {
+      if (other != c && distance_to(*c->label_box, other->waypoints) < own) {
+        faults += c->label + " lies nearer the route to " + other->target->name + "\n";
+      }
+    }
+  }
+  return faults;
+}
+
+// A gateway whose two branches run over the shapes of its row on one trunk, the first leaving
+// it soon: there is little of its route that is its own, yet its label lies nearer its own
+// route than the other branch's, not past its turn beside the trunk that goes on.
+TEST(ConnectionRouting, ALabelWithLittleRouteOfItsOwnStillReadsAsItsOwn) {
+  for (const int near_col : {2, 3}) {
+    SCOPED_TRACE("first target in column " + std::to_string(near_col));
+    Diagram d;
+    Pool& p = d.pool("P");
+    Lane& l = d.lane(p, "Clerk", 1);
+    Shape& gateway = d.shape(l, "How?", ElementType::EXCLUSIVE, 0, 0);
+    for (int col = 1; col < 6; ++col) {
+      if (col != near_col) d.shape(l, "Step " + std::to_string(col), ElementType::TASK, 0, col);
+    }
+    Shape& near = d.shape(l, "Try again", ElementType::TASK, 0, near_col);
+    Shape& far = d.shape(l, "Send by e-mail", ElementType::TASK, 0, 6);
+    gateway.connect(near, "retry");
+    gateway.connect(far, "by e-mail");
+    d.route();
+    std::vector<const Connection*> all;
+    for (const Connection& c : *gateway.connection_to) all.push_back(&c);
+    EXPECT_EQ(labels_nearer_others(all), "");
+    EXPECT_EQ(route_faults(d.pools), "");
+  }
+}
+
 // A flow across a wide lane, from one row to the other, past flows running up between the rows:
 // its long stretch runs along the lane's edge, where it crosses none of them, rather than down
 // the channel between the rows, nearer its ends but crossed by every one.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <optional>
 #include <span>
@@ -244,6 +245,19 @@ bool beside_route(const std::vector<Point>& points, double from, double to, doub
   return false;
 }
 
+// How far `b` lies from the nearest segment of `points`.
+double distance(const Box& b, const std::vector<Point>& points) {
+  double nearest = std::numeric_limits<double>::infinity();
+  for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+    const Point& p = points[i];
+    const Point& q = points[i + 1];
+    const double dx = std::max({0.0, std::min(p.x, q.x) - b.right(), b.x - std::max(p.x, q.x)});
+    const double dy = std::max({0.0, std::min(p.y, q.y) - b.bottom(), b.y - std::max(p.y, q.y)});
+    nearest = std::min(nearest, std::hypot(dx, dy));
+  }
+  return nearest;
+}
+
 // The point `distance` along a route.
 Point point_along(const std::vector<Point>& points, double distance) {
   for (std::size_t i = 0; i + 1 < points.size(); ++i) {
@@ -343,6 +357,24 @@ void LabelPlacer::place_connection_labels(const Painter& painter) {
       chosen = b;
       return true;
     });
+    // Further off it, or round where its own part starts: first where no other route or
+    // border lies nearer than its own, so that the label still reads as this route's (lines
+    // are kept 1 px thick on each side, so a route at the same distance, such as a trunk the
+    // branch shares, does not count); then anywhere clear.
+    const auto reads_as_own = [&](const Box& b) {
+      return clear(b) &&
+             places.lines_free(inflate(b, distance(b, route.points) - 1.5), static_cast<int>(r));
+    };
+    const auto take_own = [&](const Box& b) {
+      if (!reads_as_own(b)) return false;
+      chosen = b;
+      return true;
+    };
+    for (double off = GAP; off <= GAP + CLEAR_REACH && !chosen; off += 12)
+      beside_route(route.points, from, to, w, h, off, take_own);
+    if (!chosen) {
+      chosen = search_around(point_along(route.points, from), w, h, CLEAR_REACH, reads_as_own);
+    }
     for (double off = GAP; off <= GAP + CLEAR_REACH && !chosen; off += 12)
       beside_route(route.points, from, to, w, h, off, take);
     if (!chosen) chosen = search_around(point_along(route.points, from), w, h, CLEAR_REACH, clear);
