@@ -226,6 +226,32 @@ PangoFontMap* loaded_font_map() {
   return map;
 }
 
+namespace {
+
+// Whether the configuration of the context's font map has a font of family `name`, in any
+// style. Listing compares the names only (case and blanks aside), whatever script the font
+// covers, and costs no match.
+bool family_installed(PangoContext* context, const std::string& name) {
+  FcConfig* config = nullptr;  // the current one
+  PangoFontMap* map = pango_context_get_font_map(context);
+  if (PANGO_IS_FC_FONT_MAP(map)) config = pango_fc_font_map_get_config(PANGO_FC_FONT_MAP(map));
+  FcPattern* pattern = FcPatternCreate();
+  FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+  bool found = false;
+  if (pattern != nullptr && objects != nullptr &&
+      FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()))) {
+    if (FcFontSet* fonts = FcFontList(config, pattern, objects)) {
+      found = fonts->nfont > 0;
+      FcFontSetDestroy(fonts);
+    }
+  }
+  if (objects != nullptr) FcObjectSetDestroy(objects);
+  if (pattern != nullptr) FcPatternDestroy(pattern);
+  return found;
+}
+
+}  // namespace
+
 std::string font_instead_of(PangoContext* context, const TextStyle& style) {
   const std::vector<std::string> asked =
       family_names(style.font.empty() ? std::string(DEFAULT_FONT) : style.font);
@@ -241,6 +267,11 @@ std::string font_instead_of(PangoContext* context, const TextStyle& style) {
     }
   }
   if (asked.empty()) return {};
+  // An installed family answers, though its script may lack the letter asked about below (a
+  // font of Arabic or of symbols).
+  for (const std::string& a : asked) {
+    if (family_installed(context, a)) return {};
+  }
   // The font pango sets a letter of the style in, found as a text's is (the same lookup, which
   // pango keeps, so asking again costs no new one).
   const LayoutPtr layout = new_layout(context, "A", style, base_size(style));

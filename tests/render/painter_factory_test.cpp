@@ -80,11 +80,13 @@ TEST(PainterFactory, PaintersNameTheFontsTheSystemLacksAndWhatTheyUseInstead) {
     EXPECT_TRUE(painter->replaced_fonts().empty()) << kind;
     TextStyle style;
     style.font_size = 12;
-    // Installed, generic, a list with an installed family, the default, and two missing ones
-    // asked for twice each: only the missing are named, once each, in the order asked.
+    // Installed (one of them without Latin letters, one written in other case and spacing),
+    // generic, a list with an installed family, the default, and two missing ones asked for
+    // twice each: only the missing are named, once each, in the order asked.
     for (const std::string font :
          {"Noto Sans", "No Such Family 7", "sans-serif", "Missing One, DejaVu Sans", "",
-          "Helvetica Neue Missing", "no such family 7", "No Such Family 7"}) {
+          "Noto Sans Arabic", "noto  sans ARABIC", "Helvetica Neue Missing", "no such family 7",
+          "No Such Family 7"}) {
       style.font = font;
       painter->measure_text("Order", style, 0);
       painter->layout_text("Ship", {0, 0, 60, 40}, style);
