@@ -32,6 +32,16 @@ inline TextStyle connection_label_style(const Painter& painter) {
   return style;
 }
 
+/// The marks a sequence flow carries at its start, which names and labels keep clear of. A
+/// default flow's slash crosses the line at 45 degrees, DEFAULT_MARK_AT along it (at most half
+/// the first segment), DEFAULT_MARK_HALF long either side of the crossing; a conditional flow
+/// from an activity starts with a diamond CONDITION_MARK_LENGTH long (at most half the first
+/// segment) and CONDITION_MARK_HALF_WIDTH wide either side of the line.
+inline constexpr double DEFAULT_MARK_AT = 10;
+inline constexpr double DEFAULT_MARK_HALF = 6;
+inline constexpr double CONDITION_MARK_LENGTH = 16;
+inline constexpr double CONDITION_MARK_HALF_WIDTH = 5;
+
 /// Widest a connection label grows before it wraps, in pixels.
 inline constexpr double CONNECTION_LABEL_MAX_WIDTH = 100;
 /// Most lines a connection label's box holds: a longer text is set smaller or cut to fit, as

@@ -59,17 +59,17 @@ void source_marker(Painter& p, const Connection& c, std::vector<Point>& line,
   const Direction out = direction(line[0], line[1]);
   if (out.length <= 0) return;
   if (c.is_default) {
-    const double at = std::min(10.0, out.length / 2);
+    const double at = std::min(DEFAULT_MARK_AT, out.length / 2);
     const Point mid{line[0].x + out.x * at, line[0].y + out.y * at};
     // Across the line at 45 degrees.
-    const double ax = (out.x - out.y) * 0.7071 * 6;
-    const double ay = (out.y + out.x) * 0.7071 * 6;
+    const double ax = (out.x - out.y) * 0.7071 * DEFAULT_MARK_HALF;
+    const double ay = (out.y + out.x) * 0.7071 * DEFAULT_MARK_HALF;
     p.draw_polyline({{mid.x - ay, mid.y + ax}, {mid.x + ay, mid.y - ax}},
                     LineStyle{colour, 1.5, {}});
   } else if (!c.condition.empty() && c.source != nullptr &&
              c.source->kind() == ShapeKind::ACTIVITY) {
-    const double len = std::min(16.0, out.length / 2);
-    const double half = 5 * len / 16;
+    const double len = std::min(CONDITION_MARK_LENGTH, out.length / 2);
+    const double half = CONDITION_MARK_HALF_WIDTH * len / CONDITION_MARK_LENGTH;
     const Point a = line[0];
     const Point m{a.x + out.x * len / 2, a.y + out.y * len / 2};
     const Point b{a.x + out.x * len, a.y + out.y * len};

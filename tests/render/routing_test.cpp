@@ -929,6 +929,56 @@ TEST(ConnectionRouting, ALabelWithLittleRouteOfItsOwnStillReadsAsItsOwn) {
   }
 }
 
+// A gateway whose default branch leaves downwards, through where its name would stand, and a
+// task whose conditional flow leaves it: the default flow's slash and the condition's diamond
+// stay clear of every name and label, the flows' own included.
+TEST(ConnectionRouting, NamesAndLabelsKeepOffTheMarksAtAFlowsStart) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l = d.lane(p, "Clerk", 2);
+  Shape& check = d.shape(l, "Inspect damage", ElementType::TASK, 0, 0);
+  Shape& gateway = d.shape(l, "Experts agree?", ElementType::EXCLUSIVE, 0, 1);
+  Shape& pay = d.shape(l, "Pay out", ElementType::TASK, 0, 2);
+  Shape& reject = d.shape(l, "Reject claim", ElementType::TASK, 1, 1);
+  Connection& agree = check.connect(gateway, "assessed");
+  agree.condition = "report complete";
+  gateway.connect(pay, "approve");
+  gateway.connect(reject, "deny").is_default = true;
+  d.route();
+
+  std::vector<Box> marks;
+  for (const Connection* c : {&agree, &gateway.connection_to->at(1)}) {
+    ASSERT_GE(c->waypoints.size(), 2u);
+    const Point& a = c->waypoints[0];
+    const Point& b = c->waypoints[1];
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    const double dx = (b.x - a.x) / length;
+    const double dy = (b.y - a.y) / length;
+    if (c->is_default) {
+      const double at = std::min(DEFAULT_MARK_AT, length / 2);
+      const double r = DEFAULT_MARK_HALF * 0.7071;
+      marks.push_back({a.x + dx * at - r, a.y + dy * at - r, 2 * r, 2 * r});
+    } else {
+      const double along = std::min(CONDITION_MARK_LENGTH, length / 2);
+      const Point e{a.x + dx * along, a.y + dy * along};
+      marks.push_back({std::min(a.x, e.x) - CONDITION_MARK_HALF_WIDTH,
+                       std::min(a.y, e.y) - CONDITION_MARK_HALF_WIDTH,
+                       std::abs(e.x - a.x) + 2 * CONDITION_MARK_HALF_WIDTH,
+                       std::abs(e.y - a.y) + 2 * CONDITION_MARK_HALF_WIDTH});
+    }
+  }
+  for (const Box& mark : marks) {
+    for (Shape* s : {&check, &gateway, &pay, &reject}) {
+      EXPECT_FALSE(overlap(s->label_box, mark)) << "the name of " << s->name;
+      for (const Connection& c : *s->connection_to) {
+        ASSERT_TRUE(c.label_box) << c.label;
+        EXPECT_FALSE(overlap(*c.label_box, mark)) << "the label " << c.label;
+      }
+    }
+  }
+  EXPECT_EQ(route_faults(d.pools), "");
+}
+
 // A flow across a wide lane, from one row to the other, past flows running up between the rows:
 // its long stretch runs along the lane's edge, where it crosses none of them, rather than down
 // the channel between the rows, nearer its ends but crossed by every one.

@@ -258,6 +258,29 @@ double distance(const Box& b, const std::vector<Point>& points) {
   return nearest;
 }
 
+// The box round the mark a sequence flow's painting puts at its start (a default flow's
+// slash, a conditional flow's diamond when it leaves an activity), 1 px beyond its ink.
+std::optional<Box> source_mark(const Connection& c, const std::vector<Point>& points) {
+  if (points.size() < 2 || c.connection_type != ConnectionTypes::SEQUENCE) return std::nullopt;
+  const bool conditional =
+      !c.condition.empty() && c.source != nullptr && c.source->kind() == ShapeKind::ACTIVITY;
+  if (!c.is_default && !conditional) return std::nullopt;
+  const Point& a = points[0];
+  const Point& b = points[1];
+  const double length = std::hypot(b.x - a.x, b.y - a.y);
+  if (length <= 0) return std::nullopt;
+  const double dx = (b.x - a.x) / length;
+  const double dy = (b.y - a.y) / length;
+  if (c.is_default) {
+    const double at = std::min(DEFAULT_MARK_AT, length / 2);
+    const Point mid{a.x + dx * at, a.y + dy * at};
+    return segment_box(mid, mid, DEFAULT_MARK_HALF * 0.7071 + 1);
+  }
+  const double along = std::min(CONDITION_MARK_LENGTH, length / 2);
+  return segment_box(a, {a.x + dx * along, a.y + dy * along},
+                     CONDITION_MARK_HALF_WIDTH * along / CONDITION_MARK_LENGTH + 1);
+}
+
 // The point `distance` along a route.
 Point point_along(const std::vector<Point>& points, double distance) {
   for (std::size_t i = 0; i + 1 < points.size(); ++i) {
@@ -281,6 +304,11 @@ LabelPlacer::LabelPlacer(Problem& problem, const std::vector<DrawnRoute>& routes
   for (const Node& n : problem.nodes) solids.push_back(n.box);
   solids.insert(solids.end(), problem.strips.begin(), problem.strips.end());
   solids.insert(solids.end(), problem.captions.begin(), problem.captions.end());
+  for (const DrawnRoute& route : routes) {
+    const Connection* c = problem.links[static_cast<std::size_t>(route.link)].connection;
+    if (c == nullptr) continue;
+    if (const std::optional<Box> mark = source_mark(*c, route.points)) solids.push_back(*mark);
+  }
   places_->add_solids(solids);
   places_->add_routes(routes);
   for (const auto& [a, b] : problem.message_runs) places_->add_line(a, b);
