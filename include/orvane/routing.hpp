@@ -32,6 +32,14 @@ inline TextStyle connection_label_style(const Painter& painter) {
   return style;
 }
 
+/// The arrowhead at a connection's end: ARROW_LENGTH long (at most the last segment's length),
+/// ARROW_HALF_WIDTH wide either side of the line (an open arrow of a data association a fifth
+/// wider). A message flow starts with a circle of SOURCE_CIRCLE_RADIUS (at most a quarter of
+/// its first segment) just outside its source. Names and labels keep clear of them.
+inline constexpr double ARROW_LENGTH = 10;
+inline constexpr double ARROW_HALF_WIDTH = 4;
+inline constexpr double SOURCE_CIRCLE_RADIUS = 4;
+
 /// The marks a sequence flow carries at its start, which names and labels keep clear of. A
 /// default flow's slash crosses the line at 45 degrees, DEFAULT_MARK_AT along it (at most half
 /// the first segment), DEFAULT_MARK_HALF long either side of the crossing; a conditional flow

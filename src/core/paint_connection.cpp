@@ -16,10 +16,6 @@
 namespace orvane {
 namespace {
 
-constexpr double ARROW_LENGTH = 10;
-constexpr double ARROW_HALF_WIDTH = 4;
-constexpr double SOURCE_CIRCLE_RADIUS = 4;
-
 struct Direction {
   double x = 0;
   double y = 0;

@@ -1,10 +1,15 @@
-// How routes turn on whole described processes: the fewest bends where the free space allows,
-// as a modeller would draw them.
+// How routes turn on whole described processes (the fewest bends where the free space allows,
+// as a modeller would draw them), and where their names and labels go.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "orvane/loader.hpp"
+#include "orvane/routing.hpp"
 #include "orvane/shape.hpp"
 #include "orvane/swimboard.hpp"
 
@@ -153,6 +158,63 @@ connections:
   - {from: s19, to: s20})");
   EXPECT_EQ(routed.route("s12", "s11").waypoints.size(), 4u);
 }
+
+// In every example, no name or connection label lies on an arrowhead: a name under the flow
+// coming into its event from below, say, moves off the arrow's point.
+class ExampleArrowheads : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ExampleArrowheads, NamesAndLabelsKeepOffArrowheads) {
+  LoadedDiagram loaded =
+      load_diagram(std::string(ORVANE_SOURCE_DIR) + "/examples/" + GetParam() + ".yaml", {});
+  loaded.board->arrange();
+  const std::vector<Shape*> shapes = loaded.board->_layout_grid.get_all_shapes();
+  std::vector<std::pair<Box, std::string>> heads;
+  std::vector<std::pair<Box, std::string>> texts;
+  for (Shape* shape : shapes) {
+    if (!shape->name.empty()) texts.emplace_back(shape->label_box, "the name of " + shape->name);
+    if (!shape->connection_to) continue;
+    for (const Connection& c : *shape->connection_to) {
+      if (!c.label.empty() && c.label_box) texts.emplace_back(*c.label_box, "the label " + c.label);
+      if (c.waypoints.size() < 2 || c.connection_type == ConnectionTypes::ASSOCIATION) continue;
+      const Point& tip = c.waypoints.back();
+      const Point& from = c.waypoints[c.waypoints.size() - 2];
+      const double length = std::hypot(tip.x - from.x, tip.y - from.y);
+      if (length <= 0) continue;
+      const double along = std::min(ARROW_LENGTH, length);
+      const Point base{tip.x + (from.x - tip.x) / length * along,
+                       tip.y + (from.y - tip.y) / length * along};
+      heads.emplace_back(Box{std::min(tip.x, base.x) - ARROW_HALF_WIDTH,
+                             std::min(tip.y, base.y) - ARROW_HALF_WIDTH,
+                             std::abs(tip.x - base.x) + 2 * ARROW_HALF_WIDTH,
+                             std::abs(tip.y - base.y) + 2 * ARROW_HALF_WIDTH},
+                         shape->name + " to " + c.target->name);
+    }
+  }
+  for (const auto& [text, what] : texts) {
+    for (const auto& [head, flow] : heads) {
+      const bool on = text.x < head.right() && head.x < text.right() && text.y < head.bottom() &&
+                      head.y < text.bottom();
+      EXPECT_FALSE(on) << what << " lies on the arrowhead of the flow from " << flow;
+    }
+  }
+}
+
+std::vector<std::string> examples() {
+  std::vector<std::string> names;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::string(ORVANE_SOURCE_DIR) + "/examples")) {
+    if (entry.path().extension() == ".yaml") names.push_back(entry.path().stem().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleArrowheads, ::testing::ValuesIn(examples()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           std::string id = info.param;
+                           std::replace(id.begin(), id.end(), '-', '_');
+                           return id;
+                         });
 
 }  // namespace
 }  // namespace orvane

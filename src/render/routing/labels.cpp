@@ -28,6 +28,9 @@ class Places {
     lines_.add(segment_box(a, b, 1));
     owners_.push_back(owner);
   }
+  /// Arrowheads and a message's circle: kept off where there is room, never at the cost of
+  /// a place over a route.
+  void add_heads(const std::vector<Box>& boxes) { heads_.add_all(boxes); }
   /// Every segment of `routes`, each owned by its route.
   void add_routes(const std::vector<DrawnRoute>& routes) {
     std::vector<Box> boxes;
@@ -42,6 +45,7 @@ class Places {
   }
 
   bool solid_free(const Box& b) const { return !solid_.hits(b); }
+  bool heads_free(const Box& b) const { return !heads_.hits(b); }
   /// Whether `b` keeps off every line but those of route `own`.
   bool lines_free(const Box& b, int own = -1) const {
     return !lines_.find(
@@ -51,6 +55,7 @@ class Places {
  private:
   BoxIndex solid_;
   BoxIndex lines_;
+  BoxIndex heads_;
   std::vector<int> owners_;  // by line number: the route, or -1
 };
 
@@ -67,7 +72,7 @@ std::optional<Box> first_free(std::span<const Box> candidates, const Places& pla
   std::optional<Box> on_a_line;
   for (const Box& b : candidates) {
     if (!contains(area, b) || !places.solid_free(b)) continue;
-    if (places.lines_free(b)) return b;
+    if (places.lines_free(b) && places.heads_free(b)) return b;
     if (!on_a_line) on_a_line = b;
   }
   return on_a_line;
@@ -156,12 +161,13 @@ void place_names(Problem& problem, const std::vector<DrawnRoute>& routes, Places
     std::transform(candidates.begin(), candidates.end(), frames.begin(), framed);
     const Box lane = usable(node.lane) ? node.lane : framed(ink);
     std::optional<Box> chosen = first_free(frames, places, lane);
-    if (chosen && !places.lines_free(*chosen)) {
+    if (chosen && !(places.lines_free(*chosen) && places.heads_free(*chosen))) {
       // No place beside the shape keeps off every route: the nearest place round it that does.
       const double reach = std::max(b.width, b.height) / 2 + std::max(w, h) / 2 + CLEAR_REACH;
       if (auto near = search_around({cx, cy}, w, h, reach, [&](const Box& c) {
             const Box f = framed(c);
-            return contains(lane, f) && places.solid_free(f) && places.lines_free(f);
+            return contains(lane, f) && places.solid_free(f) && places.lines_free(f) &&
+                   places.heads_free(f);
           })) {
         chosen = framed(*near);
       }
@@ -258,27 +264,65 @@ double distance(const Box& b, const std::vector<Point>& points) {
   return nearest;
 }
 
-// The box round the mark a sequence flow's painting puts at its start (a default flow's
-// slash, a conditional flow's diamond when it leaves an activity), 1 px beyond its ink.
-std::optional<Box> source_mark(const Connection& c, const std::vector<Point>& points) {
-  if (points.size() < 2 || c.connection_type != ConnectionTypes::SEQUENCE) return std::nullopt;
-  const bool conditional =
-      !c.condition.empty() && c.source != nullptr && c.source->kind() == ShapeKind::ACTIVITY;
-  if (!c.is_default && !conditional) return std::nullopt;
-  const Point& a = points[0];
-  const Point& b = points[1];
-  const double length = std::hypot(b.x - a.x, b.y - a.y);
-  if (length <= 0) return std::nullopt;
-  const double dx = (b.x - a.x) / length;
-  const double dy = (b.y - a.y) / length;
-  if (c.is_default) {
-    const double at = std::min(DEFAULT_MARK_AT, length / 2);
-    const Point mid{a.x + dx * at, a.y + dy * at};
-    return segment_box(mid, mid, DEFAULT_MARK_HALF * 0.7071 + 1);
+// The marks a connection's painting puts at its ends, as boxes round their ink.
+struct EndMarks {
+  // A default flow's slash, a conditional flow's diamond, 1 px beyond: nothing may cover them.
+  std::vector<Box> marks;
+  // Arrowheads and a message flow's circle, to the outside of their stroke: kept off like a
+  // route where there is room (by a label's text, not its padding).
+  std::vector<Box> heads;
+};
+
+EndMarks end_marks(const Connection& c, const std::vector<Point>& points) {
+  EndMarks found;
+  if (points.size() < 2) return found;
+  // An end, the way from it into the route, and how far that goes straight.
+  struct Leg {
+    Point end;
+    double dx = 0, dy = 0, length = 0;
+    Point at(double d) const { return {end.x + dx * d, end.y + dy * d}; }
+  };
+  const auto leg = [](const Point& end, const Point& next) {
+    Leg l{end};
+    l.length = std::hypot(next.x - end.x, next.y - end.y);
+    if (l.length > 0) {
+      l.dx = (next.x - end.x) / l.length;
+      l.dy = (next.y - end.y) / l.length;
+    }
+    return l;
+  };
+  std::size_t before_last = points.size() - 2;
+  while (before_last > 0 && points[before_last] == points.back()) --before_last;
+  const Leg out = leg(points[0], points[1]);
+  const Leg in = leg(points.back(), points[before_last]);
+  const bool message = c.connection_type == ConnectionTypes::MESSAGE;
+  const bool data = c.connection_type == ConnectionTypes::DATA;
+  const bool association = c.connection_type == ConnectionTypes::ASSOCIATION;
+  const auto arrow = [&](const Leg& l) {
+    if (l.length <= 0) return;
+    const double length = std::min(ARROW_LENGTH, l.length);
+    const double open = data || association ? 1.2 : 1.0;  // drawn as lines, a fifth wider
+    found.heads.push_back(
+        segment_box(l.end, l.at(length), ARROW_HALF_WIDTH * length / ARROW_LENGTH * open + 0.5));
+  };
+  if (!association || c.direction != AssociationDirection::NONE) arrow(in);
+  if (association && c.direction == AssociationDirection::BOTH) arrow(out);
+  if (out.length <= 0) return found;
+  if (message) {
+    const double r = std::min(SOURCE_CIRCLE_RADIUS, out.length / 4);
+    found.heads.push_back(segment_box(out.at(r), out.at(r), r + 0.5));
+  } else if (!data && !association) {
+    if (c.is_default) {
+      const Point mid = out.at(std::min(DEFAULT_MARK_AT, out.length / 2));
+      found.marks.push_back(segment_box(mid, mid, DEFAULT_MARK_HALF * 0.7071 + 1));
+    } else if (!c.condition.empty() && c.source != nullptr &&
+               c.source->kind() == ShapeKind::ACTIVITY) {
+      const double along = std::min(CONDITION_MARK_LENGTH, out.length / 2);
+      found.marks.push_back(segment_box(
+          out.end, out.at(along), CONDITION_MARK_HALF_WIDTH * along / CONDITION_MARK_LENGTH + 1));
+    }
   }
-  const double along = std::min(CONDITION_MARK_LENGTH, length / 2);
-  return segment_box(a, {a.x + dx * along, a.y + dy * along},
-                     CONDITION_MARK_HALF_WIDTH * along / CONDITION_MARK_LENGTH + 1);
+  return found;
 }
 
 // The point `distance` along a route.
@@ -304,13 +348,17 @@ LabelPlacer::LabelPlacer(Problem& problem, const std::vector<DrawnRoute>& routes
   for (const Node& n : problem.nodes) solids.push_back(n.box);
   solids.insert(solids.end(), problem.strips.begin(), problem.strips.end());
   solids.insert(solids.end(), problem.captions.begin(), problem.captions.end());
+  std::vector<Box> heads;
   for (const DrawnRoute& route : routes) {
     const Connection* c = problem.links[static_cast<std::size_t>(route.link)].connection;
     if (c == nullptr) continue;
-    if (const std::optional<Box> mark = source_mark(*c, route.points)) solids.push_back(*mark);
+    EndMarks marks = end_marks(*c, route.points);
+    solids.insert(solids.end(), marks.marks.begin(), marks.marks.end());
+    heads.insert(heads.end(), marks.heads.begin(), marks.heads.end());
   }
   places_->add_solids(solids);
   places_->add_routes(routes);
+  places_->add_heads(heads);
   for (const auto& [a, b] : problem.message_runs) places_->add_line(a, b);
 }
 
@@ -379,7 +427,8 @@ void LabelPlacer::place_connection_labels(const Painter& painter) {
     // Right beside it, best with the other routes and the borders a few pixels further off than
     // its own, so that it reads as its own route's.
     beside_route(route.points, from, to, w, h, GAP, [&](const Box& b) {
-      if (!clear(b) || !places.lines_free(inflate(b, LABEL_KEEP_OFF), static_cast<int>(r))) {
+      if (!clear(b) || !places.heads_free(inflate(b, -PAD)) ||
+          !places.lines_free(inflate(b, LABEL_KEEP_OFF), static_cast<int>(r))) {
         return false;
       }
       chosen = b;
@@ -390,7 +439,7 @@ void LabelPlacer::place_connection_labels(const Painter& painter) {
     // are kept 1 px thick on each side, so a route at the same distance, such as a trunk the
     // branch shares, does not count); then anywhere clear.
     const auto reads_as_own = [&](const Box& b) {
-      return clear(b) &&
+      return clear(b) && places.heads_free(inflate(b, -PAD)) &&
              places.lines_free(inflate(b, distance(b, route.points) - 1.5), static_cast<int>(r));
     };
     const auto take_own = [&](const Box& b) {
