@@ -368,9 +368,13 @@ void LabelPlacer::place_names() {
   orvane::routing::place_names(problem_, routes_, *places_);
 }
 
-void LabelPlacer::add_drawn(const std::vector<Point>& route, const std::optional<Box>& label) {
+void LabelPlacer::add_drawn(const Connection& connection) {
+  const std::vector<Point>& route = connection.waypoints;
   for (std::size_t i = 0; i + 1 < route.size(); ++i) places_->add_line(route[i], route[i + 1]);
-  if (label) places_->add_solid(*label);
+  if (connection.label_box) places_->add_solid(*connection.label_box);
+  EndMarks marks = end_marks(connection, route);
+  places_->add_solids(marks.marks);
+  places_->add_heads(marks.heads);
 }
 
 void LabelPlacer::place_connection_labels(const Painter& painter) {

@@ -33,8 +33,9 @@ class LabelPlacer {
 
   /// Moves the names of the shapes out of the routes' way (writing the shapes' label boxes).
   void place_names();
-  /// A route laid after the names, and its label: connection labels keep off both.
-  void add_drawn(const std::vector<Point>& route, const std::optional<Box>& label);
+  /// A connection routed after the names: connection labels keep off its route, its label and
+  /// the marks at its ends.
+  void add_drawn(const Connection& connection);
   /// Gives every labelled connection of the routes its label box.
   void place_connection_labels(const Painter& painter);
 

@@ -536,7 +536,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   // 7. The messages to black-box pools, which run straight to their band clear of every route
   // and name; then the connections' labels, clear of every route and label.
   for (const Connection* c : route_black_box_messages(pools, painter)) {
-    labels.add_drawn(c->waypoints, c->label_box);
+    labels.add_drawn(*c);
   }
   labels.place_connection_labels(painter);
 }
