@@ -14,7 +14,9 @@
 // - bends per connection;
 // - label hits: connection labels over a shape, another label or another connection's route;
 //   "nearer": labels lying nearer another connection's route than their own, which read as
-//   the other's.
+//   the other's; "heads": shape names and connection labels (their boxes 1 px in from each side)
+//   over an arrowhead (the last 10 px of a route, 4.5 px either side of it; a data
+//   association's a fifth wider; an association's only where it has a direction).
 // Also counted, as faults that should never happen: segments through a shape ("through"),
 // unrelated connections on top of each other ("shared"), and shape names that a route, a shape
 // or another label covers ("name hits").
@@ -70,6 +72,8 @@ struct Edge {
   std::optional<Box> pool;  // for sequence flows: the bounds of their pool
   std::vector<Point> points;
   std::optional<Box> label;
+  bool arrow_at_end = true;
+  bool arrow_at_start = false;  // an association both ways
 };
 
 // The kinds of connection the bend breakdown (--bends) tells apart.
@@ -126,6 +130,7 @@ struct Figures {
   int bends = 0;
   int label_hits = 0;
   int labels_nearer = 0;
+  int on_heads = 0;
   int labels = 0;
   int name_hits = 0;
   int through = 0;
@@ -145,6 +150,7 @@ struct Figures {
     bends += f.bends;
     label_hits += f.label_hits;
     labels_nearer += f.labels_nearer;
+    on_heads += f.on_heads;
     labels += f.labels;
     name_hits += f.name_hits;
     through += f.through;
@@ -254,6 +260,11 @@ Diagram read(const fs::path& file) {
     Edge e;
     e.id = it->first;
     e.kind = local(sem.name());
+    if (e.kind == "association") {
+      const std::string direction = sem.attribute("associationDirection").value();
+      e.arrow_at_end = direction == "One" || direction == "Both";
+      e.arrow_at_start = direction == "Both";
+    }
     if (sem.attribute("sourceRef")) {
       e.source = sem.attribute("sourceRef").value();
       e.target = sem.attribute("targetRef").value();
@@ -571,6 +582,41 @@ Figures measure(const Diagram& d) {
   for (const Node& n : d.nodes) {
     if (n.label && n.label->w > 0 && n.label->h > 0) labels.emplace_back(*n.label, &n);
   }
+  // The arrowheads, and the texts over them.
+  std::vector<std::pair<Box, const Edge*>> heads;
+  for (const Edge& e : d.edges) {
+    if (e.points.size() < 2) continue;
+    const double across = e.kind == "sequenceFlow" || e.kind == "messageFlow" ? 4.5 : 5.3;
+    auto head = [&](const Point& tip, const Point& from) {
+      const double length = std::hypot(tip.x - from.x, tip.y - from.y);
+      if (length <= 0) return;
+      const double along = std::min(10.0, length);
+      const Point base{tip.x + (from.x - tip.x) / length * along,
+                       tip.y + (from.y - tip.y) / length * along};
+      heads.push_back(
+          {Box{std::min(tip.x, base.x) - across, std::min(tip.y, base.y) - across,
+               std::abs(tip.x - base.x) + 2 * across, std::abs(tip.y - base.y) + 2 * across},
+           &e});
+    };
+    if (e.arrow_at_end) head(e.points.back(), e.points[e.points.size() - 2]);
+    if (e.arrow_at_start) head(e.points.front(), e.points[1]);
+  }
+  for (const auto& [text, owner] : labels) {
+    const Box inner{text.x + 1, text.y + 1, text.w - 2, text.h - 2};
+    if (inner.w <= 0 || inner.h <= 0) continue;
+    for (const auto& [head, edge] : heads) {
+      if (!(inner.x < head.right() && head.x < inner.right() && inner.y < head.bottom() &&
+            head.y < inner.bottom())) {
+        continue;
+      }
+      ++f.on_heads;
+      if (print_faults) {
+        std::printf("  on a head: text at (%g,%g %gx%g) over the arrowhead of %s\n", text.x, text.y,
+                    text.w, text.h, edge->id.c_str());
+      }
+      break;
+    }
+  }
   for (const Edge& e : d.edges) {
     if (e.pool) {
       const Box& p = *e.pool;
@@ -679,17 +725,17 @@ Figures measure(const Diagram& d) {
 }
 
 void print_header() {
-  std::printf("%-22s %6s %6s %9s %9s %5s %9s %6s %10s %6s %6s %6s %7s\n", "set", "files", "conns",
-              "cross/c", "along/100", "bands", "outside", "bend/c", "label hits", "nearer", "names",
-              "thru", "shared");
+  std::printf("%-22s %6s %6s %9s %9s %5s %9s %6s %10s %6s %6s %6s %6s %7s\n", "set", "files",
+              "conns", "cross/c", "along/100", "bands", "outside", "bend/c", "label hits", "nearer",
+              "heads", "names", "thru", "shared");
 }
 
 void print_row(const std::string& name, const Figures& f) {
   const double c = std::max(1, f.connections);
-  std::printf("%-22s %6d %6d %9.3f %9.2f %5d %5d(%d) %6.3f %5d/%-4d %6d %6d %6d %7d\n",
+  std::printf("%-22s %6d %6d %9.3f %9.2f %5d %5d(%d) %6.3f %5d/%-4d %6d %6d %6d %6d %7d\n",
               name.c_str(), f.files, f.connections, f.crossings / c, 100.0 * f.alongside / c,
               f.bands, f.outside, f.outside_files, f.bends / c, f.label_hits, f.labels,
-              f.labels_nearer, f.name_hits, f.through, f.shared);
+              f.labels_nearer, f.on_heads, f.name_hits, f.through, f.shared);
 }
 
 void print_bends(const Figures& f) {
