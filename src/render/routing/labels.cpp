@@ -444,7 +444,7 @@ void LabelPlacer::place_connection_labels(const Painter& painter) {
     // branch shares, does not count); then anywhere clear.
     const auto reads_as_own = [&](const Box& b) {
       return clear(b) && places.heads_free(inflate(b, -PAD)) &&
-             places.lines_free(inflate(b, distance(b, route.points) - 1.5), static_cast<int>(r));
+             places.lines_free(inflate(b, distance(b, route.points) - 1.01), static_cast<int>(r));
     };
     const auto take_own = [&](const Box& b) {
       if (!reads_as_own(b)) return false;
