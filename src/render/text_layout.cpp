@@ -283,9 +283,6 @@ std::string font_instead_of(PangoContext* context, const TextStyle& style) {
   const char* family = pango_font_description_get_family(used);
   std::string instead = family != nullptr ? family : "";
   pango_font_description_free(used);
-  for (const std::string& a : asked) {
-    if (same(a, instead.c_str())) return {};
-  }
   return instead;
 }
 

@@ -15,9 +15,10 @@
 
 namespace orvane::routing {
 
-// What is already placed: solid things (shapes, name strips, names, labels) that nothing may
-// cover, and lines (routes, lane borders) that labels prefer to keep off. A route's lines know
-// whose they are, so that a label beside its own route is not kept off it.
+// What is already placed: solid things (shapes, name strips, names, labels, the marks at flows'
+// starts) that nothing may cover, and lines (routes, lane borders) and arrowheads that labels
+// prefer to keep off. A route's lines know whose they are, so that a label beside its own route
+// is not kept off it.
 class Places {
  public:
   Places() : solid_(64), lines_(128) {}
@@ -46,6 +47,8 @@ class Places {
 
   bool solid_free(const Box& b) const { return !solid_.hits(b); }
   bool heads_free(const Box& b) const { return !heads_.hits(b); }
+  /// Whether a name's box keeps off every route, border and arrowhead.
+  bool name_free(const Box& b) const { return lines_free(b) && heads_free(b); }
   /// Whether `b` keeps off every line but those of route `own`.
   bool lines_free(const Box& b, int own = -1) const {
     return !lines_.find(
@@ -72,7 +75,7 @@ std::optional<Box> first_free(std::span<const Box> candidates, const Places& pla
   std::optional<Box> on_a_line;
   for (const Box& b : candidates) {
     if (!contains(area, b) || !places.solid_free(b)) continue;
-    if (places.lines_free(b) && places.heads_free(b)) return b;
+    if (places.name_free(b)) return b;
     if (!on_a_line) on_a_line = b;
   }
   return on_a_line;
@@ -161,13 +164,12 @@ void place_names(Problem& problem, const std::vector<DrawnRoute>& routes, Places
     std::transform(candidates.begin(), candidates.end(), frames.begin(), framed);
     const Box lane = usable(node.lane) ? node.lane : framed(ink);
     std::optional<Box> chosen = first_free(frames, places, lane);
-    if (chosen && !(places.lines_free(*chosen) && places.heads_free(*chosen))) {
+    if (chosen && !places.name_free(*chosen)) {
       // No place beside the shape keeps off every route: the nearest place round it that does.
       const double reach = std::max(b.width, b.height) / 2 + std::max(w, h) / 2 + CLEAR_REACH;
       if (auto near = search_around({cx, cy}, w, h, reach, [&](const Box& c) {
             const Box f = framed(c);
-            return contains(lane, f) && places.solid_free(f) && places.lines_free(f) &&
-                   places.heads_free(f);
+            return contains(lane, f) && places.solid_free(f) && places.name_free(f);
           })) {
         chosen = framed(*near);
       }
