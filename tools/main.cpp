@@ -248,6 +248,16 @@ void warn_not_drawn(std::ostream& out, const std::string& file, const BpmnReadin
   }
 }
 
+// One warning line per font the diagram names that the system lacks: the text engine replaces
+// it without a word.
+void warn_fonts(std::ostream& out, const std::string& file,
+                const std::vector<FontReplacement>& replaced) {
+  for (const FontReplacement& r : replaced) {
+    out << fmt::format("{}: warning: the font {} is not installed; its texts are set in {}\n", file,
+                       Helper::quoted(r.asked), Helper::quoted(r.used));
+  }
+}
+
 int run_render(const RenderArgs& args, const Verbosity& verbosity) {
   LoadOptions options;
   options.limits = args.limits;
@@ -294,11 +304,7 @@ int run_render(const RenderArgs& args, const Verbosity& verbosity) {
   } catch (const std::exception& e) {
     throw DescriptionError(args.file, {}, fmt::format("cannot draw the diagram: {}", e.what()));
   }
-  // A font the system lacks is replaced without a word from the text engine: say which.
-  for (const FontReplacement& r : board.painter().replaced_fonts()) {
-    std::cerr << fmt::format("{}: warning: the font {} is not installed; its texts are set in {}\n",
-                             args.file, Helper::quoted(r.asked), Helper::quoted(r.used));
-  }
+  warn_fonts(std::cerr, args.file, board.painter().replaced_fonts());
   // The files' flushes to disk overlap each other and the exports; each file is reported once
   // it is in place, also when a later one fails.
   FlushGroup flushes;
@@ -431,6 +437,7 @@ int run_check(const std::string& file, const LoadOptions& options, const Verbosi
     std::cout << fmt::format("{}:{}:{}: warning: shape {}{} {}\n", file, w.mark.line, w.mark.column,
                              Helper::quoted(w.name), id, problems);
   }
+  warn_fonts(std::cout, file, board.missing_fonts());
   std::size_t lanes = 0;
   for (const auto& pool : board._pools) lanes += pool->lanes.size();
   std::size_t connections = 0;

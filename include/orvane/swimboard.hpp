@@ -160,6 +160,10 @@ class ORVANE_API Swimboard {
 
   /// The diagram's painter.
   Painter& painter() const { return *painter_; }
+  /// The fonts the diagram's texts (title, footer, pools, lanes, shapes, labels) ask for that
+  /// the system does not have, each with the font set instead, as the painter's replaced_fonts
+  /// lists them after draw(); found by measuring a letter in each font, without a layout.
+  std::vector<FontReplacement> missing_fonts() const;
 
  private:
   void set_colour_theme_(const std::string& palette);

@@ -378,7 +378,7 @@ TEST_F(Command, RenderAndConvertSayWhatTheyLeaveOutOfABpmnFile) {
   EXPECT_NE(slurp(dir_ / "trips.yaml").find("Plan the trip"), std::string::npos);
 }
 
-TEST_F(Command, RenderSaysWhichFontsTheSystemLacks) {
+TEST_F(Command, RenderAndCheckSayWhichFontsTheSystemLacks) {
   const std::string diagram =
       "pools:\n"
       "  - name: Shop\n"
@@ -402,11 +402,20 @@ TEST_F(Command, RenderSaysWhichFontsTheSystemLacks) {
                        ": warning: the font 'No Such Family 7' is not installed; its texts are "
                        "set in 'Noto Sans'\n");
   EXPECT_TRUE(fs::exists(dir_ / "missing.png"));
+  // check finds the same without drawing.
+  r = run("-q check " + missing.string());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, missing.string() +
+                       ": warning: the font 'No Such Family 7' is not installed; its texts are "
+                       "set in 'Noto Sans'\n");
 
   const fs::path installed = write("installed.yaml", with_font("DejaVu Sans"));
   r = run("-q render " + installed.string() + " -o " + (dir_ / "installed.svg").string());
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
+  r = run("-q check " + installed.string());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
 }
 
 TEST_F(Command, ABadBpmnFileExitsTwoNamingLineAndColumn) {
