@@ -918,11 +918,13 @@ class BpmnReader {
       }
       if (drawn) continue;
       const std::string id = p.association.attribute("id").value();
+      const std::string why =
+          data.empty()
+              ? fmt::format("it names no data object or store (no {})", role)
+              : fmt::format("its data {} is not drawn on a plane that shows both", quote(data));
       reading_->not_drawn.push_back(
-          {xml_.mark(p.association),
-           fmt::format("data association {} of {} is not drawn: its data {} is {}", quote(id),
-                       quote(p.node), quote(data),
-                       data.empty() ? "not named" : "not drawn on a plane that shows both")});
+          {xml_.mark(p.association), fmt::format("data association {} of {} is not drawn: {}",
+                                                 quote(id), quote(p.node), why)});
     }
     pending_data_.clear();
   }

@@ -326,7 +326,7 @@ TEST(BpmnReader, MessageFlowsThatCannotBeDrawnAreListedWithTheirReason) {
 
 // Data outside a sub-process linked with a task inside it is drawn to the collapsed
 // sub-process (the store may come before or after it in the file); data inside one linked with
-// a task outside has no plane showing both, and is listed as not drawn.
+// a task outside has no plane showing both, and is listed as not drawn, as is one naming no data.
 TEST(BpmnSubprocesses, DataOutsideASubprocessIsLinkedToItsCollapsedShape) {
   const std::string text = R"(<?xml version="1.0" encoding="UTF-8"?>
 <definitions xmlns="http://www.omg.org/spec/BPMN/20100524/MODEL" id="d">
@@ -334,6 +334,7 @@ TEST(BpmnSubprocesses, DataOutsideASubprocessIsLinkedToItsCollapsedShape) {
     <dataStoreReference id="before" name="Policies"/>
     <task id="outer" name="Archive">
       <dataInputAssociation id="in_out"><sourceRef>notes</sourceRef></dataInputAssociation>
+      <dataOutputAssociation id="nowhere"><transformation>x</transformation></dataOutputAssociation>
     </task>
     <subProcess id="check" name="Check claim">
       <task id="verify" name="Verify policy">
@@ -356,10 +357,14 @@ TEST(BpmnSubprocesses, DataOutsideASubprocessIsLinkedToItsCollapsedShape) {
                       {"f", {"outer", "check"}},
                       {"read", {"before", "check"}},
                       {"write", {"check", "after"}}}));
-  ASSERT_EQ(reading.not_drawn.size(), 1u);
+  ASSERT_EQ(reading.not_drawn.size(), 2u);
   EXPECT_EQ(reading.not_drawn[0].what,
             "data association 'in_out' of 'outer' is not drawn: its data 'notes' is not drawn on "
             "a plane that shows both");
+  // One that names no data at all (a transformation only) says so.
+  EXPECT_EQ(reading.not_drawn[1].what,
+            "data association 'nowhere' of 'outer' is not drawn: it names no data object or "
+            "store (no targetRef)");
   LoadedDiagram d = load_bpmn_text(text, "m.bpmn");
   EXPECT_NO_THROW(d.board->draw());
 }
