@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "orvane/export.hpp"
@@ -10,6 +11,7 @@ namespace orvane {
 struct Connection;
 class Painter;
 class Pool;
+class Shape;
 
 /// Places the shapes that stand in no lane cell once every lane shape has its box: each group
 /// around its members (with room for its name above them), then each text annotation in free
@@ -31,5 +33,12 @@ ORVANE_API void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Pain
 /// connections' labels; returns the messages it laid.
 ORVANE_API std::vector<const Connection*> route_black_box_messages(
     const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter);
+
+/// The message flows between shapes and black-box pools, grouped by the shape at the other end,
+/// in the order route_black_box_messages lays them: the messages the bands send, pool by pool,
+/// then those the shapes send, lane by lane. Each shape's messages meet it side by side in this
+/// order (black_box_message_x), which the router also uses to keep other routes off their way.
+ORVANE_API std::vector<std::pair<Shape*, std::vector<Connection*>>> black_box_messages_by_shape(
+    const std::vector<std::unique_ptr<Pool>>& pools);
 
 }  // namespace orvane

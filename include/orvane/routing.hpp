@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "orvane/constants.hpp"
 #include "orvane/export.hpp"
 #include "orvane/painter.hpp"
 
@@ -66,6 +68,22 @@ inline TextExtent connection_label_extent(const Painter& painter, const std::str
     text.height = CONNECTION_LABEL_MAX_LINES * line.height;
   }
   return text;
+}
+
+/// How far a message to or from a black-box pool runs at least beside a shape or name it
+/// passes.
+inline constexpr double BLACK_BOX_CLEARANCE = 6;
+
+/// Where message number `i` of the `n` between a shape (box `shape`) and black-box pools meets
+/// the shape's top or bottom: side by side 12 px apart (closer on a narrow shape) about its
+/// middle, and within the band `band` of the pool it runs to, clear of the band's name strip.
+inline double black_box_message_x(const Box& shape, const Box& band, std::size_t i, std::size_t n) {
+  const double spread = std::min(12.0, shape.width / static_cast<double>(n + 1));
+  const double x =
+      shape.centre_x() + (static_cast<double>(i) - (static_cast<double>(n) - 1) / 2.0) * spread;
+  const double lo = band.x + Configs::POOL_TEXT_WIDTH + 4;
+  const double hi = band.right() - 4;
+  return x < lo ? lo : (hi < x ? hi : x);
 }
 
 /// Where along a shape's side (from `lo` to `hi`) a message to or from a black-box pool looks

@@ -2,6 +2,7 @@
 // band, round the shapes in the way, on a line of its own, with its label where it hides
 // nothing.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -58,15 +59,16 @@ Box segment_box(const Point& a, const Point& b) {
 // costs what lies near it, not what the whole diagram holds.
 class Drawn {
  public:
-  // The boxes of shapes and names a vertical run at x between y0 and y1 passes through, other
-  // than `own`'s.
+  // The boxes of shapes and names a vertical run at x between y0 and y1 passes through or
+  // closer than BLACK_BOX_CLEARANCE beside, other than `own`'s.
   std::vector<Box> blocking(const Shape* own, double x, double y0, double y1) const {
     std::vector<Box> out;
     const double lo = std::min(y0, y1), hi = std::max(y0, y1);
-    visit({x, lo, 0, hi - lo}, [&](const Item& item) {
+    const double c = BLACK_BOX_CLEARANCE;
+    visit({x - c, lo, 2 * c, hi - lo}, [&](const Item& item) {
       const Box& b = item.box;
-      if (item.kind == BLOCKER && item.owner != own && b.x < x && x < b.right() && b.y < hi &&
-          lo < b.bottom()) {
+      if (item.kind == BLOCKER && item.owner != own && b.x - c < x && x < b.right() + c &&
+          b.y < hi && lo < b.bottom()) {
         out.push_back(b);
       }
       return false;
@@ -361,19 +363,21 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
   return {at_shape, {at_shape.x, band_y}};
 }
 
-// The label beside the stretch from `a` to `b` (the one reaching the band): right of it half
-// way along, or else the first place along it, on either side, that hides nothing drawn; else
-// inside the band (a black-box pool is empty) beside the stretch's end there; on a crowded
-// stretch, places further along and further off it, then places that merely touch nothing.
+// The label beside the stretch from `a` to `b` (the one reaching the band): on the side
+// `first` (right, or left for the left ones of messages side by side) half way along, or else
+// the first place along it, on either side, that hides nothing drawn; else inside the band (a
+// black-box pool is empty) beside the stretch's end there; on a crowded stretch, places further
+// along and further off it, then places that merely touch nothing.
 Box message_label(const Point& a, const Point& b, const Box& band, double w, double h,
-                  const Drawn& drawn) {
+                  const Drawn& drawn, bool right_first) {
   const Box usual{a.x + 4, (a.y + b.y) / 2 - h / 2, w, h};
   auto at = [&](double t, double off, bool right) {
     const double y = a.y + (b.y - a.y) * t - h / 2;
     return Box{right ? a.x + off : a.x - off - w, y, w, h};
   };
+  const std::array<bool, 2> sides{right_first, !right_first};
   for (const double t : {0.5, 0.35, 0.65, 0.2, 0.8, 0.1, 0.9}) {
-    for (const bool right : {true, false}) {
+    for (const bool right : sides) {
       if (!drawn.covers(at(t, 4, right))) return at(t, 4, right);
     }
   }
@@ -381,7 +385,7 @@ Box message_label(const Point& a, const Point& b, const Box& band, double w, dou
   const double end_y = band_above ? band.bottom() : band.y;
   const Box room{band.x + Configs::POOL_TEXT_WIDTH + 2, band.y + 2,
                  band.width - Configs::POOL_TEXT_WIDTH - 4, band.height - 4};
-  for (const bool right : {true, false}) {
+  for (const bool right : sides) {
     const Box box{right ? a.x + 4 : a.x - 4 - w, band_above ? end_y - 4 - h : end_y + 4, w, h};
     const bool inside = room.x <= box.x && box.right() <= room.right() && room.y <= box.y &&
                         box.bottom() <= room.bottom();
@@ -390,7 +394,7 @@ Box message_label(const Point& a, const Point& b, const Box& band, double w, dou
   for (const double margin : {LABEL_MARGIN, 0.0}) {
     for (const double off : {4.0, 10.0, 16.0}) {
       for (int k = 0; k <= 20; ++k) {
-        for (const bool right : {true, false}) {
+        for (const bool right : sides) {
           const Box box = at(k / 20.0, off, right);
           if (!drawn.covers(box, margin)) return box;
         }
@@ -402,9 +406,8 @@ Box message_label(const Point& a, const Point& b, const Box& band, double w, dou
 
 }  // namespace
 
-std::vector<const Connection*> route_black_box_messages(
-    const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter) {
-  // Every message flow with a band at one end, grouped by the shape at the other end.
+std::vector<std::pair<Shape*, std::vector<Connection*>>> black_box_messages_by_shape(
+    const std::vector<std::unique_ptr<Pool>>& pools) {
   std::vector<std::pair<Shape*, Connection*>> flows;
   for (const auto& pool : pools) {
     Shape* band = pool ? pool->participant() : nullptr;
@@ -425,9 +428,6 @@ std::vector<const Connection*> route_black_box_messages(
       }
     }
   }
-  // Without such flows there is nothing to route, and measuring every name for the blockers
-  // would cost a large diagram seconds.
-  if (flows.empty()) return {};
   // Grouped in the order the flows were found: each route depends on those laid before it, so
   // the order must not depend on where the shapes lie in memory.
   std::vector<std::pair<Shape*, std::vector<Connection*>>> by_shape;
@@ -437,9 +437,27 @@ std::vector<const Connection*> route_black_box_messages(
     if (added) by_shape.emplace_back(shape, std::vector<Connection*>{});
     by_shape[it->second].second.push_back(c);
   }
+  return by_shape;
+}
+
+std::vector<const Connection*> route_black_box_messages(
+    const std::vector<std::unique_ptr<Pool>>& pools, const Painter& painter) {
+  const std::vector<std::pair<Shape*, std::vector<Connection*>>> by_shape =
+      black_box_messages_by_shape(pools);
+  // Without such flows there is nothing to route, and measuring every name for the blockers
+  // would cost a large diagram seconds.
+  if (by_shape.empty()) return {};
   Drawn drawn = drawn_before(pools, painter);
   const TextStyle style = connection_label_style(painter);
-  std::vector<std::pair<Connection*, bool>> labelled;  // and whether each comes from the band
+  // The labelled messages, whether each comes from the band, and whether its label goes right
+  // of it first: the left ones of messages side by side at a shape label to the left, away from
+  // their neighbours.
+  struct Labelled {
+    Connection* connection;
+    bool from_band;
+    bool right_first;
+  };
+  std::vector<Labelled> labelled;
   for (auto& [shape, connections] : by_shape) {
     const std::size_t n = connections.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -449,9 +467,7 @@ std::vector<const Connection*> route_black_box_messages(
       const bool from_band = c.source != shape;
       const Shape* band = from_band ? c.source : c.target;
       if (!placed(shape->box) || band == nullptr || !placed(band->box)) continue;
-      const double spread = std::min(12.0, shape->box.width / static_cast<double>(n + 1));
-      double x = shape->box.centre_x() + (static_cast<double>(i) - (n - 1) / 2.0) * spread;
-      x = std::clamp(x, band->box.x + Configs::POOL_TEXT_WIDTH + 4, band->box.right() - 4);
+      double x = black_box_message_x(shape->box, band->box, i, n);
       const bool band_above = band->box.bottom() <= shape->box.y;
       const double band_y = band_above ? band->box.bottom() : band->box.y;
       Point at_shape = outline_at(*shape, x, band_above);
@@ -491,11 +507,14 @@ std::vector<const Connection*> route_black_box_messages(
       if (from_band) std::reverse(route.begin(), route.end());
       c.waypoints = route;
       drawn.add_route(route);
-      if (!c.label.empty()) labelled.emplace_back(&c, from_band);
+      if (!c.label.empty()) {
+        labelled.push_back(
+            {&c, from_band, 2 * static_cast<double>(i) + 1 >= static_cast<double>(n)});
+      }
     }
   }
   // The labels once every message is laid, so that none lies on a message laid after it.
-  for (const auto& [c, from_band] : labelled) {
+  for (const auto& [c, from_band, right_first] : labelled) {
     const TextExtent text = connection_label_extent(painter, c->label, style);
     // A little room to spare: modellers set labels in their own fonts within these bounds.
     const double w = std::ceil(std::min(text.width, CONNECTION_LABEL_MAX_WIDTH)) + 12;
@@ -503,12 +522,15 @@ std::vector<const Connection*> route_black_box_messages(
     const std::vector<Point>& route = c->waypoints;
     const Point& a = from_band ? route[0] : route[route.size() - 2];
     const Point& b = from_band ? route[1] : route.back();
-    c->label_box = message_label(a, b, (from_band ? c->source : c->target)->box, w, h, drawn);
+    c->label_box =
+        message_label(a, b, (from_band ? c->source : c->target)->box, w, h, drawn, right_first);
     drawn.add_label(*c->label_box);
   }
   std::vector<const Connection*> laid;
-  for (const auto& [shape, c] : flows) {
-    if (!c->waypoints.empty()) laid.push_back(c);
+  for (const auto& [shape, connections] : by_shape) {
+    for (const Connection* c : connections) {
+      if (!c->waypoints.empty()) laid.push_back(c);
+    }
   }
   return laid;
 }

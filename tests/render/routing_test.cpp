@@ -1104,6 +1104,59 @@ TEST(ConnectionRouting, NamesAndLabelsKeepOffMessagesToABlackBoxPool) {
   }
 }
 
+// Several messages meet their shape side by side: the names keep off where each of them runs,
+// not only off the side's middle, and the messages keep off the shapes they pass. Two messages
+// into an event with a long name (which stood under the event, across one of them), and four
+// between a task and the band below with an event in their way (two ran along its outline).
+TEST(ConnectionRouting, MessagesSideBySideKeepOffNamesAndTheShapesTheyPass) {
+  {
+    BlackBoxBoard d(false);
+    Lane& lane = *d.lane;
+    Shape& start = lane.add_element("Payment needed", ElementType::START);
+    Shape& answer = lane.add_element("Answer received", ElementType::MESSAGE_INTERMEDIATE);
+    Shape& done = lane.add_element("Report done", ElementType::END);
+    start.connect(answer);
+    answer.connect(done);
+    d.band->connect(answer, "contract");
+    d.band->connect(answer);
+    d.board.draw();
+    ASSERT_EQ(d.band->connection_to->size(), 2u);
+    for (const Connection& c : *d.band->connection_to) {
+      ASSERT_GE(c.waypoints.size(), 2u);
+      EXPECT_FALSE(route_crosses(c, answer.label_box))
+          << "a message runs through the name of its own event";
+    }
+  }
+  Swimboard board{"Messages", 100, 100, false, "DEFAULT", "png"};
+  Lane& company = board.add_pool("Company").add_lane("IT", "", 0, "", "", "", "");
+  Lane& customer = board.add_pool("Customer").add_lane("Sales", "", 0, "", "", "", "");
+  Participant& tax = board.add_pool("Tax office").make_black_box();
+  Shape& received = company.add_element("Request received", ElementType::START);
+  Shape& prepare = company.add_element("Prepare complaint", ElementType::TASK);
+  Shape& done = company.add_element("Offer done", ElementType::END);
+  received.connect(prepare);
+  prepare.connect(done);
+  Shape& needed = customer.add_element("Shipment needed", ElementType::START);
+  Shape& wait = customer.add_element("Wait two days", ElementType::TIMER);
+  Shape& closed = customer.add_element("Offer closed", ElementType::END);
+  needed.connect(wait);
+  wait.connect(closed);
+  prepare.connect(tax);
+  tax.connect(prepare);
+  tax.connect(prepare);
+  tax.connect(prepare, "quote");
+  board.draw();
+  ASSERT_EQ(prepare.box.centre_x(), wait.box.centre_x()) << "the event no longer stands below";
+  std::vector<const Connection*> messages{&prepare.connection_to->back()};
+  for (const Connection& c : *tax.connection_to) messages.push_back(&c);
+  for (const Connection* c : messages) {
+    ASSERT_GE(c->waypoints.size(), 2u);
+    EXPECT_GE(distance_to(wait.box, c->waypoints), BLACK_BOX_CLEARANCE)
+        << "a message runs along the event it passes";
+    EXPECT_FALSE(route_crosses(*c, wait.label_box)) << "a message runs through a name";
+  }
+}
+
 // A message to a black-box pool above goes round the shape stacked above its own: that shape's
 // bottom is the message's, but its top stays free for a loop coming back over the row.
 TEST(ConnectionRouting, AMessageGoingRoundAShapeLeavesItsFarSideFree) {

@@ -9,6 +9,7 @@
 
 #include "box_index.hpp"
 #include "orvane/artifact.hpp"
+#include "orvane/attached_geometry.hpp"
 #include "orvane/constants.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/lane.hpp"
@@ -72,9 +73,10 @@ void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
   // `blocked` tells whether anything (a shape or a name) stands in the way at all.
   auto first_in_way = [&](const Passing& line, double x, bool& blocked) {
     Node* first = nullptr;
-    const Box along{x - 0.5, line.y0, 1, line.y1 - line.y0};
+    const double c = BLACK_BOX_CLEARANCE;
+    const Box along{x - c, line.y0, 2 * c, line.y1 - line.y0};
     auto in_way = [&](const Box& b) {
-      return b.x < x && x < b.right() && b.y < line.y1 && line.y0 < b.bottom();
+      return b.x - c < x && x < b.right() + c && b.y < line.y1 && line.y0 < b.bottom();
     };
     shapes.find(along, [&](int id) {
       Node& node = problem.nodes[static_cast<std::size_t>(id)];
@@ -274,32 +276,27 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
       problem.links.push_back(link);
     }
   }
-  // The sides that messages to and from black-box pools take: the one facing the pool's band.
+  // The sides that messages to and from black-box pools take: the one facing the pool's band,
+  // at the place along it where each message will meet it.
   std::vector<Passing> passing;
-  for (const auto& pool : pools) {
-    const Shape* band = pool ? pool->participant() : nullptr;
-    if (band == nullptr) continue;
-    const Box across = band_box(pool->coord, pool->width, pool->height);
-    auto take = [&](const Shape* shape) {
-      const auto n = node_of.find(shape);
-      if (n == node_of.end() || !usable(across)) return;
-      Node& node = problem.nodes[static_cast<std::size_t>(n->second)];
+  for (const auto& [shape, messages] : black_box_messages_by_shape(pools)) {
+    const auto n = node_of.find(shape);
+    if (n == node_of.end()) continue;
+    Node& node = problem.nodes[static_cast<std::size_t>(n->second)];
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+      const Shape* band = messages[i]->source == shape ? messages[i]->target : messages[i]->source;
+      if (band == nullptr || !usable(band->box)) continue;
+      const Box& across = band->box;
       const Side side = across.centre_y() < node.box.centre_y() ? Side::TOP : Side::BOTTOM;
       node.taken[static_cast<std::size_t>(side)] = true;
-      // The message runs straight between the side's middle and the band, or round the first
-      // shape in its way (see take_passed_sides).
-      const double x = node.box.centre_x();
+      // The message runs straight between the side and the band, or round the first shape in
+      // its way (see take_passed_sides).
+      const double x = black_box_message_x(node.box, across, i, messages.size());
       const double y0 = side == Side::TOP ? across.bottom() : node.box.bottom();
       const double y1 = side == Side::TOP ? node.box.y : across.y;
       const bool along = node.shape->kind() == ShapeKind::ACTIVITY;
       passing.push_back({x, along ? node.box.x : x, along ? node.box.right() : x, y0, y1,
                          side == Side::TOP, n->second});
-    };
-    for (const Connection& c : *band->connection_to) take(c.target);
-    for (Shape* shape : sources) {
-      for (const Connection& c : *shape->connection_to) {
-        if (c.target == band) take(shape);
-      }
     }
   }
   take_passed_sides(problem, passing);
