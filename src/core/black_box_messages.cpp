@@ -27,6 +27,9 @@ namespace {
 constexpr double DETOUR_OFFSET = 15;
 constexpr double RUN_SPACING = 12;
 constexpr int DETOUR_STEPS = 6;
+// ...and, only where no way that near is clear of shapes and names (a long way past several
+// rows of shapes), this many steps out, to the gap between two columns.
+constexpr int FAR_DETOUR_STEPS = 40;
 // A message's turn round the shapes in its way keeps this far inside the gap before them.
 constexpr double TURN_CLEARANCE = 8;
 // A turn is looked for at most this far either side of the gap's middle.
@@ -74,6 +77,17 @@ class Drawn {
       return false;
     });
     return out;
+  }
+  // Whether a horizontal run at y between x0 and x1 passes through or closer than
+  // BLACK_BOX_CLEARANCE beside a shape or name other than `own`'s.
+  bool blocked_across(const Shape* own, double y, double x0, double x1) const {
+    const double lo = std::min(x0, x1), hi = std::max(x0, x1);
+    const double c = BLACK_BOX_CLEARANCE;
+    return visit({lo, y - c, hi - lo, 2 * c}, [&](const Item& item) {
+      const Box& b = item.box;
+      return item.kind == BLOCKER && item.owner != own && b.x < hi && lo < b.right() &&
+             b.y - c < y && y < b.bottom() + c;
+    });
   }
   // Whether a vertical run at x between y0 and y1 would lie closer than RUN_SPACING beside a
   // drawn vertical stretch, or pass through a label.
@@ -311,11 +325,13 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
   // fewest routes, the nearest first.
   std::vector<Point> chosen;
   int fewest = 0;
-  for (int step = 0; step < DETOUR_STEPS; ++step) {
+  for (int step = 0; step < FAR_DETOUR_STEPS; ++step) {
+    if (step >= DETOUR_STEPS && !chosen.empty()) break;
     const double out = DETOUR_OFFSET + step * RUN_SPACING;
     for (const double side_x : {around.right() + out, around.x - out}) {
       for (const double turn_y : turns) {
         if (drawn.blocking(&shape, side_x, turn_y, band_y).empty() &&
+            !drawn.blocked_across(&shape, turn_y, at_shape.x, side_x) &&
             !drawn.crowded_across(turn_y, at_shape.x, side_x) &&
             !drawn.crowded(side_x, turn_y, band_y)) {
           std::vector<Point> way{
@@ -339,12 +355,16 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
       std::clamp(std::fabs(near_edge - at_shape.y) / 2 - 2, 0.0, MAX_TURN_REACH);
   std::optional<std::pair<double, double>> best;  // turn and side
   double best_clearance = -1;
-  for (int step = 0; step < DETOUR_STEPS; ++step) {
+  for (int step = 0; step < FAR_DETOUR_STEPS; ++step) {
+    if (step >= DETOUR_STEPS && best) break;
     const double out = DETOUR_OFFSET + step * RUN_SPACING;
     for (const double side_x : {around.right() + out, around.x - out}) {
       for (double off = 0; off <= edge_room; off += 2) {
         for (const double turn_y : {middle - off, middle + off}) {
-          if (!drawn.blocking(&shape, side_x, turn_y, band_y).empty()) continue;
+          if (!drawn.blocking(&shape, side_x, turn_y, band_y).empty() ||
+              drawn.blocked_across(&shape, turn_y, at_shape.x, side_x)) {
+            continue;
+          }
           const double clear = std::min(drawn.clearance_across(turn_y, at_shape.x, side_x),
                                         drawn.clearance(side_x, turn_y, band_y));
           if (clear > best_clearance) {

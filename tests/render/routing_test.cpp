@@ -1400,6 +1400,38 @@ TEST(ConnectionRouting, AMessageWalledInAcrossAHugeGapIsDrawnQuickly) {
   EXPECT_EQ(message.waypoints.front().y, a.box.y);
 }
 
+// A message whose way to the band is walled in beside it for a long stretch goes out past the
+// walls to the gap beyond them rather than straight through the shape in its way (no way within
+// a few steps of that shape was clear, and it was drawn straight through it).
+TEST(ConnectionRouting, AMessageWalledInNearItsWayGoesToTheGapBeyond) {
+  BlackBoxBoard d(true);
+  Swimboard& board = d.board;
+  Lane& lane = *d.lane;
+  Shape& a = lane.add_element("a", ElementType::TASK);
+  std::vector<Shape*> walls;
+  for (const char* name : {"w1", "w2", "w3"})
+    walls.push_back(&lane.add_element(name, ElementType::TASK));
+  a.connect(*walls[0]);
+  walls[0]->connect(*walls[1]);
+  walls[1]->connect(*walls[2]);
+  Connection& message = a.connect(*d.band, "note");
+  board.draw();
+  const double x = a.box.centre_x();
+  const double top = d.band->box.bottom() + 50;
+  a.box = {x - 50, top + 2000, 100, 80};
+  // One in the way, and one either side of the way from above it nearly to the band.
+  walls[0]->box = {x - 50, top + 1000, 100, 80};
+  walls[1]->box = {x + 60, top, 100, 1300};
+  walls[2]->box = {x - 160, top, 100, 1300};
+  route_black_box_messages(board._pools, board.painter());
+  ASSERT_GE(message.waypoints.size(), 2u);
+  EXPECT_EQ(message.waypoints.front().y, a.box.y);
+  EXPECT_EQ(message.waypoints.back().y, d.band->box.bottom());
+  for (const Shape* wall : walls) {
+    EXPECT_GE(distance_to(wall->box, message.waypoints), BLACK_BOX_CLEARANCE) << wall->name;
+  }
+}
+
 // Reports the faults of random diagram `i`, drawing it for a look; counts the failures.
 void report_faults(const std::string& faults, const std::string& kind, int i,
                    const std::vector<std::unique_ptr<Pool>>& pools, int& failures) {
