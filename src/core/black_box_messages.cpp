@@ -30,6 +30,9 @@ constexpr int DETOUR_STEPS = 6;
 // ...and, only where no way that near is clear of shapes and names (a long way past several
 // rows of shapes), this many steps out, to the gap between two columns.
 constexpr int FAR_DETOUR_STEPS = 40;
+// The stretch from the shape to that turn keeps at least this far off a route running along it
+// (a flow leaving the shape in the way towards the message's own, say), so as not to lie on it.
+constexpr double STUB_CLEARANCE = 2;
 // A message's turn round the shapes in its way keeps this far inside the gap before them.
 constexpr double TURN_CLEARANCE = 8;
 // A turn is looked for at most this far either side of the gap's middle.
@@ -331,6 +334,7 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
     for (const double side_x : {around.right() + out, around.x - out}) {
       for (const double turn_y : turns) {
         if (drawn.blocking(&shape, side_x, turn_y, band_y).empty() &&
+            drawn.clearance(at_shape.x, at_shape.y, turn_y) >= STUB_CLEARANCE &&
             !drawn.blocked_across(&shape, turn_y, at_shape.x, side_x) &&
             !drawn.crowded_across(turn_y, at_shape.x, side_x) &&
             !drawn.crowded(side_x, turn_y, band_y)) {
@@ -365,8 +369,9 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
               drawn.blocked_across(&shape, turn_y, at_shape.x, side_x)) {
             continue;
           }
-          const double clear = std::min(drawn.clearance_across(turn_y, at_shape.x, side_x),
-                                        drawn.clearance(side_x, turn_y, band_y));
+          const double clear = std::min({drawn.clearance_across(turn_y, at_shape.x, side_x),
+                                         drawn.clearance(side_x, turn_y, band_y),
+                                         drawn.clearance(at_shape.x, at_shape.y, turn_y)});
           if (clear > best_clearance) {
             best_clearance = clear;
             best = {turn_y, side_x};

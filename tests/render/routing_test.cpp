@@ -1432,6 +1432,39 @@ TEST(ConnectionRouting, AMessageWalledInNearItsWayGoesToTheGapBeyond) {
   }
 }
 
+// A message turning round a gateway below its task does not run down on the branch that leaves
+// the gateway upwards: it turns before reaching it (it ran on top of the branch to a turn below
+// the branch's own). The gateway's box is as wide as the task, so no way past it is straight.
+TEST(ConnectionRouting, AMessageTurnsBeforeAFlowComingUpFromTheShapeInItsWay) {
+  BlackBoxBoard d(false);
+  Swimboard& board = d.board;
+  Lane& lane = *d.lane;
+  Shape& task = lane.add_element("Record request", ElementType::TASK);
+  Shape& gateway = lane.add_element("", ElementType::EXCLUSIVE);
+  Shape& next = lane.add_element("Assess", ElementType::TASK);
+  Connection& branch = gateway.connect(next, "no");
+  Connection& message = task.connect(*d.band, "payment");
+  board.draw();
+  const double x = task.box.centre_x();
+  const double top = 300;
+  task.box = {x - 50, top, 100, 80};
+  gateway.box = {x - 50, top + 155, 100, 50};
+  next.box = {x + 400, top, 100, 80};
+  d.band->box.y = top + 600;
+  // The branch leaves the gateway's top and turns 30 px below the task.
+  branch.waypoints = {{x, top + 155}, {x, top + 110}, {x + 400, top + 110}, {x + 400, top + 80}};
+  route_black_box_messages(board._pools, board.painter());
+  ASSERT_GE(message.waypoints.size(), 2u);
+  for (std::size_t i = 0; i + 1 < message.waypoints.size(); ++i) {
+    const Point& a = message.waypoints[i];
+    const Point& b = message.waypoints[i + 1];
+    if (a.x != x || b.x != x) continue;
+    const double lo = std::max(std::min(a.y, b.y), top + 110);
+    const double hi = std::min(std::max(a.y, b.y), top + 155);
+    EXPECT_LE(hi - lo, 0) << "the message runs on the branch from " << lo << " to " << hi;
+  }
+}
+
 // Reports the faults of random diagram `i`, drawing it for a look; counts the failures.
 void report_faults(const std::string& faults, const std::string& kind, int i,
                    const std::vector<std::unique_ptr<Pool>>& pools, int& failures) {
