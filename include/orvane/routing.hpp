@@ -74,6 +74,9 @@ inline TextExtent connection_label_extent(const Painter& painter, const std::str
 /// passes.
 inline constexpr double BLACK_BOX_CLEARANCE = 6;
 
+/// How far apart two messages to or from black-box pools run at least side by side.
+inline constexpr double BLACK_BOX_RUN_SPACING = 12;
+
 /// Where message number `i` of the `n` between a shape (box `shape`) and black-box pools meets
 /// the shape's top or bottom: side by side 12 px apart (closer on a narrow shape) about its
 /// middle, and within the band `band` of the pool it runs to, clear of the band's name strip.

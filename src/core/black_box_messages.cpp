@@ -25,7 +25,7 @@ namespace {
 // A run round a shape in the way lies this far beside it, and further out in steps of
 // RUN_SPACING while an earlier run or route's vertical stretch lies closer than that.
 constexpr double DETOUR_OFFSET = 15;
-constexpr double RUN_SPACING = 12;
+constexpr double RUN_SPACING = BLACK_BOX_RUN_SPACING;
 constexpr int DETOUR_STEPS = 6;
 // ...and, only where no way that near is clear of shapes and names (a long way past several
 // rows of shapes), this many steps out, to the gap between two columns.

@@ -361,7 +361,10 @@ LabelPlacer::LabelPlacer(Problem& problem, const std::vector<DrawnRoute>& routes
   places_->add_solids(solids);
   places_->add_routes(routes);
   places_->add_heads(heads);
-  for (const auto& [a, b] : problem.message_runs) places_->add_line(a, b);
+  // Names keep as far off the messages to black-box pools as those keep off names they pass.
+  for (const auto& [a, b] : problem.message_runs) {
+    places_->add_line({a.x - BLACK_BOX_CLEARANCE, a.y}, {b.x + BLACK_BOX_CLEARANCE, b.y});
+  }
 }
 
 LabelPlacer::~LabelPlacer() = default;

@@ -98,6 +98,17 @@ void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
   const std::size_t n_nodes = problem.nodes.size();
   std::vector<std::array<char, 4>> moved_off(n_nodes, {0, 0, 0, 0});
   std::vector<std::array<char, 4>> kept(n_nodes, {0, 0, 0, 0});
+  // A place no closer than BLACK_BOX_RUN_SPACING beside a message run already foreseen: the
+  // messages are drawn in this order, and one does not move onto another's line.
+  auto crowded = [&](const Passing& line, double x) {
+    const double lo = std::min(line.y0, line.y1), hi = std::max(line.y0, line.y1);
+    return std::any_of(problem.message_runs.begin(), problem.message_runs.end(),
+                       [&](const auto& run) {
+                         const auto& [a, b] = run;
+                         return std::fabs(a.x - x) < BLACK_BOX_RUN_SPACING &&
+                                std::min(a.y, b.y) < hi && lo < std::max(a.y, b.y);
+                       });
+  };
   for (const Passing& line : lines) {
     bool blocked = false;
     double x = line.x;
@@ -108,6 +119,7 @@ void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
       // shape, the first place clear of shapes (the names move off the message).
       std::optional<double> clear, clear_of_shapes;
       for (const double moved : black_box_straight_xs(line.x, line.x_lo, line.x_hi)) {
+        if (crowded(line, moved)) continue;
         bool moved_blocked = false;
         const bool no_shape = first_in_way(line, moved, moved_blocked) == nullptr;
         if (!moved_blocked) {
