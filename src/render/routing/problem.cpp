@@ -2,6 +2,7 @@
 #include "problem.hpp"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <unordered_map>
@@ -99,15 +100,19 @@ void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
   std::vector<std::array<char, 4>> moved_off(n_nodes, {0, 0, 0, 0});
   std::vector<std::array<char, 4>> kept(n_nodes, {0, 0, 0, 0});
   // A place no closer than BLACK_BOX_RUN_SPACING beside a message run already foreseen: the
-  // messages are drawn in this order, and one does not move onto another's line.
+  // messages are drawn in this order, and one does not move onto another's line. The runs so
+  // far by their x, so that a look costs only the runs near it.
+  std::multimap<double, Interval> runs_by_x;
   auto crowded = [&](const Passing& line, double x) {
     const double lo = std::min(line.y0, line.y1), hi = std::max(line.y0, line.y1);
-    return std::any_of(problem.message_runs.begin(), problem.message_runs.end(),
-                       [&](const auto& run) {
-                         const auto& [a, b] = run;
-                         return std::fabs(a.x - x) < BLACK_BOX_RUN_SPACING &&
-                                std::min(a.y, b.y) < hi && lo < std::max(a.y, b.y);
-                       });
+    const auto last = runs_by_x.upper_bound(x + BLACK_BOX_RUN_SPACING);
+    for (auto it = runs_by_x.upper_bound(x - BLACK_BOX_RUN_SPACING); it != last; ++it) {
+      if (std::fabs(it->first - x) < BLACK_BOX_RUN_SPACING && it->second.lo < hi &&
+          lo < it->second.hi) {
+        return true;
+      }
+    }
+    return false;
   };
   for (const Passing& line : lines) {
     bool blocked = false;
@@ -146,6 +151,7 @@ void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
                      : kept[static_cast<std::size_t>(line.node)];
     mark[own] = 1;
     problem.message_runs.push_back({{x, y0}, {x, y1}});
+    runs_by_x.insert({x, {std::min(y0, y1), std::max(y0, y1)}});
   }
   for (std::size_t n = 0; n < n_nodes; ++n) {
     for (std::size_t side = 0; side < 4; ++side) {
