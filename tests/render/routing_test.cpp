@@ -1372,22 +1372,35 @@ TEST(ConnectionRouting, MessagesToABlackBoxPoolSurviveOddBoxes) {
   EXPECT_TRUE(reply.waypoints.empty());  // no place to start from
 }
 
+// A task "a" in a lane below a black-box pool, with a message to it, and three more tasks
+// ("walls") a test moves about the message's way once the diagram is drawn.
+struct WalledMessage {
+  BlackBoxBoard d{true};
+  Swimboard& board = d.board;
+  Shape& a = d.lane->add_element("a", ElementType::TASK);
+  std::vector<Shape*> walls;
+  Connection* message = nullptr;
+
+  WalledMessage() {
+    for (const char* name : {"w1", "w2", "w3"})
+      walls.push_back(&d.lane->add_element(name, ElementType::TASK));
+    a.connect(*walls[0]);
+    walls[0]->connect(*walls[1]);
+    walls[1]->connect(*walls[2]);
+    message = &a.connect(*d.band, "note");
+    board.draw();
+  }
+};
+
 // A message from a shape a caller moved 10^8 px below the band, walled in on every side of its
 // way, looks for a turn near the middle of the gap only (it looked across the whole gap, which
 // took minutes), and is still drawn from its shape to the band.
 TEST(ConnectionRouting, AMessageWalledInAcrossAHugeGapIsDrawnQuickly) {
-  BlackBoxBoard d(true);
-  Swimboard& board = d.board;
-  Lane& lane = *d.lane;
-  Shape& a = lane.add_element("a", ElementType::TASK);
-  std::vector<Shape*> walls;
-  for (const char* name : {"w1", "w2", "w3"})
-    walls.push_back(&lane.add_element(name, ElementType::TASK));
-  a.connect(*walls[0]);
-  walls[0]->connect(*walls[1]);
-  walls[1]->connect(*walls[2]);
-  Connection& message = a.connect(*d.band, "note");
-  board.draw();
+  WalledMessage w;
+  Swimboard& board = w.board;
+  Shape& a = w.a;
+  const std::vector<Shape*>& walls = w.walls;
+  Connection& message = *w.message;
   const double x = a.box.centre_x();
   a.box = {x - 50, 1e8, 100, 80};
   // One across the way, and one beside it either side, from the band down past the shape.
@@ -1403,18 +1416,12 @@ TEST(ConnectionRouting, AMessageWalledInAcrossAHugeGapIsDrawnQuickly) {
 // walls to the gap beyond them rather than straight through the shape in its way (no way within
 // a few steps of that shape was clear, and it was drawn straight through it).
 TEST(ConnectionRouting, AMessageWalledInNearItsWayGoesToTheGapBeyond) {
-  BlackBoxBoard d(true);
-  Swimboard& board = d.board;
-  Lane& lane = *d.lane;
-  Shape& a = lane.add_element("a", ElementType::TASK);
-  std::vector<Shape*> walls;
-  for (const char* name : {"w1", "w2", "w3"})
-    walls.push_back(&lane.add_element(name, ElementType::TASK));
-  a.connect(*walls[0]);
-  walls[0]->connect(*walls[1]);
-  walls[1]->connect(*walls[2]);
-  Connection& message = a.connect(*d.band, "note");
-  board.draw();
+  WalledMessage w;
+  BlackBoxBoard& d = w.d;
+  Swimboard& board = w.board;
+  Shape& a = w.a;
+  const std::vector<Shape*>& walls = w.walls;
+  Connection& message = *w.message;
   const double x = a.box.centre_x();
   const double top = d.band->box.bottom() + 50;
   a.box = {x - 50, top + 2000, 100, 80};
