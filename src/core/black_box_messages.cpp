@@ -180,6 +180,29 @@ class Drawn {
     }
   }
   void add_label(const Box& b) { add({b, nullptr, LABEL}); }
+  // How many items are drawn; `truncate` takes back everything added after that count.
+  std::size_t size() const { return items_.size(); }
+  void truncate(std::size_t n) {
+    while (items_.size() > n) {
+      const int id = static_cast<int>(items_.size() - 1);
+      const Box& b = items_.back().box;
+      // Ids go up as items are added, so the newest stands last in each of its cells.
+      if (!large_.empty() && large_.back() == id) {
+        large_.pop_back();
+      } else {
+        for (std::int64_t cy = cell_of(b.y); cy <= cell_of(b.bottom()); ++cy) {
+          for (std::int64_t cx = cell_of(b.x); cx <= cell_of(b.right()); ++cx) {
+            auto cell = cells_.find(key(cx, cy));
+            if (cell != cells_.end() && !cell->second.empty() && cell->second.back() == id) {
+              cell->second.pop_back();
+            }
+          }
+        }
+      }
+      items_.pop_back();
+      seen_.pop_back();
+    }
+  }
   // The four edges of a pool's or lane's band.
   void add_band(const Box& b) {
     for (const Point& p : {Point{b.x, b.y}, Point{b.x, b.bottom()}}) {
@@ -388,6 +411,106 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
   return {at_shape, {at_shape.x, band_y}};
 }
 
+// Whether `way` (from its shape's outline to the band) is as clear as message_route makes a
+// way: no shape or name on it, its turn's stretch uncrowded, its stub off the routes along it.
+bool clear_way(const Shape& shape, const std::vector<Point>& way, const Drawn& drawn) {
+  const Point& at_shape = way.front();
+  const Point& end = way.back();
+  if (way.size() == 2) return drawn.blocking(&shape, at_shape.x, at_shape.y, end.y).empty();
+  const double turn_y = way[1].y;
+  const double side_x = end.x;
+  return drawn.blocking(&shape, at_shape.x, at_shape.y, turn_y).empty() &&
+         drawn.blocking(&shape, side_x, turn_y, end.y).empty() &&
+         drawn.clearance(at_shape.x, at_shape.y, turn_y) >= STUB_CLEARANCE &&
+         !drawn.blocked_across(&shape, turn_y, at_shape.x, side_x) &&
+         !drawn.crowded_across(turn_y, at_shape.x, side_x) && !drawn.crowded(side_x, turn_y, end.y);
+}
+
+// Messages side by side at one shape are laid one by one, each on its own best way, so two can
+// cross: one turning left from a place right of one turning right, or two turning the same way,
+// the outer one from the inner place. Dealt out again, the places along the side in the order of
+// the runs to the band, and the turns so that of two turning the same way the outer turns nearer
+// the shape, the ways nest and cross none of their own. `ways` (from the shape to the band, laid
+// in `drawn` after its first `mark` items) are replaced by the ways dealt out where each of
+// those is as clear as message_route would have it and they cross fewer routes in all than the
+// `crossed` of the ways found; `drawn` holds whichever are kept.
+void untangle(const Shape& shape, std::vector<std::vector<Point>>& ways, int crossed,
+              std::size_t mark, Drawn& drawn) {
+  if (crossed == 0) return;
+  for (const auto& way : ways) {
+    if (way.size() != 2 && way.size() != 4) return;
+  }
+  std::vector<std::vector<Point>> dealt = ways;
+  // The ways to a band above and those to a band below leave by different sides.
+  for (const bool above : {true, false}) {
+    std::vector<std::size_t> own;
+    for (std::size_t k = 0; k < ways.size(); ++k) {
+      if ((ways[k].back().y < ways[k].front().y) == above) own.push_back(k);
+    }
+    if (own.size() < 2) continue;
+    std::vector<Point> places;
+    for (const std::size_t k : own) places.push_back(ways[k].front());
+    std::sort(places.begin(), places.end(),
+              [](const Point& a, const Point& b) { return a.x < b.x; });
+    std::vector<std::size_t> by_run = own;
+    std::stable_sort(by_run.begin(), by_run.end(), [&](std::size_t a, std::size_t b) {
+      return ways[a].back().x < ways[b].back().x;
+    });
+    for (std::size_t r = 0; r < by_run.size(); ++r) {
+      std::vector<Point>& way = dealt[by_run[r]];
+      const Point place = places[r];
+      const double run_x = way.back().x;
+      if (place.x == run_x) {
+        way = {place, way.back()};
+      } else if (way.size() == 4) {
+        way[0] = place;
+        way[1].x = place.x;
+      } else {
+        return;  // a straight way would need a turn it has none of
+      }
+    }
+    // The turns of those turning left, dealt from the leftmost place, and of those turning
+    // right, from the rightmost: the nearest to the shape first.
+    for (const bool left : {true, false}) {
+      std::vector<std::size_t> turning;
+      for (const std::size_t k : own) {
+        const auto& way = dealt[k];
+        if (way.size() == 4 && (way.back().x < way.front().x) == left) turning.push_back(k);
+      }
+      std::sort(turning.begin(), turning.end(), [&](std::size_t a, std::size_t b) {
+        return left ? dealt[a].front().x < dealt[b].front().x
+                    : dealt[a].front().x > dealt[b].front().x;
+      });
+      std::vector<double> turns;
+      for (const std::size_t k : turning) turns.push_back(dealt[k][1].y);
+      std::sort(turns.begin(), turns.end(),
+                [&](double a, double b) { return above ? a > b : a < b; });
+      for (std::size_t r = 0; r < turning.size(); ++r) {
+        auto& way = dealt[turning[r]];
+        way[1].y = way[2].y = turns[r];
+      }
+    }
+  }
+  if (dealt == ways) return;
+  drawn.truncate(mark);
+  int dealt_crossed = 0;
+  bool clear = true;
+  for (const auto& way : dealt) {
+    if (!clear_way(shape, way, drawn)) {
+      clear = false;
+      break;
+    }
+    dealt_crossed += drawn.crossings(way);
+    drawn.add_route(way);
+  }
+  if (clear && dealt_crossed < crossed) {
+    ways = std::move(dealt);
+    return;
+  }
+  drawn.truncate(mark);
+  for (const auto& way : ways) drawn.add_route(way);
+}
+
 // The label beside the stretch from `a` to `b` (the one reaching the band): on the side
 // `first` (right, or left for the left ones of messages side by side) half way along, or else
 // the first place along it, on either side, that hides nothing drawn; else inside the band (a
@@ -485,6 +608,12 @@ std::vector<const Connection*> route_black_box_messages(
   std::vector<Labelled> labelled;
   for (auto& [shape, connections] : by_shape) {
     const std::size_t n = connections.size();
+    const std::size_t mark = drawn.size();
+    // The messages laid, with their ways from the shape to the band, and how many routes those
+    // cross (for untangle).
+    std::vector<Connection*> laid_here;
+    std::vector<std::vector<Point>> ways;
+    int crossed = 0;
     for (std::size_t i = 0; i < n; ++i) {
       Connection& c = *connections[i];
       c.waypoints.clear();
@@ -529,13 +658,26 @@ std::vector<const Connection*> route_black_box_messages(
         }
       }
       std::vector<Point> route = message_route(*shape, at_shape, band_y, drawn);
-      if (from_band) std::reverse(route.begin(), route.end());
-      c.waypoints = route;
+      if (n > 1) crossed += drawn.crossings(route);
       drawn.add_route(route);
-      if (!c.label.empty()) {
-        labelled.push_back(
-            {&c, from_band, 2 * static_cast<double>(i) + 1 >= static_cast<double>(n)});
+      laid_here.push_back(&c);
+      ways.push_back(std::move(route));
+    }
+    if (ways.size() > 1) untangle(*shape, ways, crossed, mark, drawn);
+    for (std::size_t k = 0; k < ways.size(); ++k) {
+      Connection& c = *laid_here[k];
+      const bool from_band = c.source != shape;
+      c.waypoints = ways[k];
+      if (from_band) std::reverse(c.waypoints.begin(), c.waypoints.end());
+      if (c.label.empty()) continue;
+      // Its place's rank along the side among the messages here, the leftmost 0.
+      std::size_t rank = 0;
+      for (std::size_t j = 0; j < ways.size(); ++j) {
+        const double xj = ways[j].front().x, xk = ways[k].front().x;
+        if (xj < xk || (xj == xk && j < k)) ++rank;
       }
+      labelled.push_back(
+          {&c, from_band, 2 * static_cast<double>(rank) + 1 >= static_cast<double>(ways.size())});
     }
   }
   // The labels once every message is laid, so that none lies on a message laid after it.

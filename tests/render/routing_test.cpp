@@ -1242,6 +1242,44 @@ TEST(ConnectionRouting, AMessageMovesAlongItsSideToRunStraight) {
   }
 }
 
+// A task sends three messages to a black-box pool above and gets one from it, with a task of
+// another pool right above it: the messages go round that task, some to the left and some to
+// the right, and cross none of one another (they left from places along the top in the order
+// they were found, so the left ones crossed the right ones' turns).
+TEST(ConnectionRouting, MessagesGoingRoundAShapeFromOneSideCrossNoneOfOneAnother) {
+  Swimboard board{"Claims", 100, 100, false, "DEFAULT", "png"};
+  Participant& customer = board.add_pool("Customer (external)").make_black_box();
+  Lane& company = board.add_pool("Company").add_lane("Quality", "", 0, "", "", "", "");
+  Lane& clerk = board.add_pool("Customer").add_lane("Clerk", "", 0, "", "", "", "");
+  Shape& received = company.add_element("Request received", ElementType::START);
+  Shape& confirm = company.add_element("Confirm claim", ElementType::TASK);
+  received.connect(confirm);
+  confirm.connect(company.add_element("Claim confirmed", ElementType::END));
+  Shape& needed = clerk.add_element("Report needed", ElementType::START);
+  Shape& book = clerk.add_element("Book shipment", ElementType::TASK);
+  needed.connect(book);
+  book.connect(clerk.add_element("Shipment booked", ElementType::END));
+  customer.connect(book, "request");
+  for (const char* label : {"customer data", "documents", ""}) book.connect(customer, label);
+  board.draw();
+  std::vector<const Connection*> messages;
+  for (const Connection& c : *customer.connection_to) messages.push_back(&c);
+  for (const Connection& c : *book.connection_to) {
+    if (c.target == &customer) messages.push_back(&c);
+  }
+  ASSERT_EQ(messages.size(), 4u);
+  ASSERT_EQ(confirm.box.centre_x(), book.box.centre_x()) << "the tasks no longer stand stacked";
+  int round = 0;
+  for (const Connection* m : messages) round += m->waypoints.size() == 4 ? 1 : 0;
+  ASSERT_EQ(round, 4) << "the messages no longer all go round the task above";
+  for (std::size_t i = 0; i < messages.size(); ++i) {
+    for (std::size_t j = i + 1; j < messages.size(); ++j) {
+      EXPECT_EQ(crossings(*messages[i], *messages[j]), 0)
+          << "\"" << messages[i]->label << "\" crosses \"" << messages[j]->label << "\"";
+    }
+  }
+}
+
 // A gateway stands right above the task its "yes" branch leads to, and the task sends a message
 // to a black-box pool above both: the message leaves from further along the task's top, past
 // the gateway, and the branch runs straight down into the middle of that top (it went round).
