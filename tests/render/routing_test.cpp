@@ -725,6 +725,54 @@ TEST(ConnectionRouting, BranchesBetweenTheSameGatewaysRunApartNotAsABand) {
   EXPECT_EQ(bands(board._pools), 0);
 }
 
+// Flows drawn more than once between the same split and join run round the tasks between them
+// side by side, out of one side of the split and into the same side of the join: each pair
+// nests, the one leaving further out entering further out, instead of crossing where they
+// part (ties on a shared line kept one order at both ends, right for a Z, wrong for a U).
+TEST(ConnectionRouting, FlowsBetweenTheSameTwoShapesNestInsteadOfCrossing) {
+  int pairs = 0;
+  std::string faults;
+  for (int tasks = 1; tasks <= 4; ++tasks) {
+    for (int copies = 2; copies <= 4; ++copies) {
+      Swimboard board("Split", 100, 100, false, "DEFAULT", "png");
+      Pool& pool = board.add_pool("Company");
+      Lane& lane = pool.add_lane("Warehouse", "", 0, "", "", "", "");
+      Lane& below = pool.add_lane("Finance", "", 0, "", "", "", "");
+      Shape& start = lane.add_element("Order received", ElementType::START);
+      Shape& split = lane.add_element("", ElementType::INCLUSIVE);
+      std::vector<Shape*> between;
+      for (int t = 0; t < tasks; ++t)
+        between.push_back(&lane.add_element(fmt::format("Review order {}", t), ElementType::TASK));
+      Shape& join = lane.add_element("", ElementType::INCLUSIVE);
+      Shape& check = below.add_element("Check credit", ElementType::TASK);
+      start.connect(split);
+      split.connect(*between.front(), "by e-mail");
+      for (std::size_t t = 0; t + 1 < between.size(); ++t) between[t]->connect(*between[t + 1]);
+      between.back()->connect(join);
+      for (int c = 0; c < copies; ++c) split.connect(join, fmt::format("option {}", c));
+      split.connect(check, "amount >= 1,000");
+      check.connect(join);
+      board.draw();
+      std::vector<const Connection*> copied;
+      for (const Connection& c : *split.connection_to) {
+        if (c.target == &join) copied.push_back(&c);
+      }
+      for (std::size_t i = 0; i < copied.size(); ++i) {
+        for (std::size_t j = i + 1; j < copied.size(); ++j) {
+          ++pairs;
+          if (crossings(*copied[i], *copied[j]) > 0) {
+            faults += fmt::format("{} tasks, {} copies: \"{}\" crosses \"{}\"\n", tasks, copies,
+                                  copied[i]->label, copied[j]->label);
+          }
+        }
+      }
+      faults += route_faults(board._pools);
+    }
+  }
+  EXPECT_EQ(pairs, 4 * (1 + 3 + 6));
+  EXPECT_EQ(faults, "");
+}
+
 // One row with two loops back along it, the second starting under the first; returns the
 // shapes in the row's order.
 std::vector<Shape*> two_loops_along_a_row(Lane& lane) {

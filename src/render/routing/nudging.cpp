@@ -105,6 +105,11 @@ struct Unit {
   Interval area;
   bool port = false;
   int order = 0;  // the first link's order, for ties
+  // For ties between units on one line: the first link's order, negated where that link runs
+  // down or left along the unit. The link of lower order then lies on the left of the other as
+  // each runs from source to target, at every turn alike, so two routes laid on the same lines
+  // (between the same two sides, say) nest instead of crossing where they part.
+  int tie = 0;
   std::vector<int> pieces;
   std::vector<Turn> turns;
 };
@@ -390,9 +395,12 @@ class Pass {
       const bool fresh = unit < 0;
       if (fresh) unit = static_cast<int>(units_.size());
       const Piece& p = pieces_[i];
-      const int order =
-          problem_.links[static_cast<std::size_t>(routes_[static_cast<std::size_t>(p.route)].link)]
-              .order;
+      const DrawnRoute& route = routes_[static_cast<std::size_t>(p.route)];
+      const int order = problem_.links[static_cast<std::size_t>(route.link)].order;
+      const Point& from = route.points[static_cast<std::size_t>(p.k)];
+      const Point& to = route.points[static_cast<std::size_t>(p.k) + 1];
+      const bool left_is_lower = from.x == to.x ? to.y < from.y : to.x > from.x;
+      const int tie = left_is_lower ? order : -order;
       if (fresh) {
         Unit u;
         u.at = p.at;
@@ -402,6 +410,7 @@ class Pass {
         u.tight = p.tight;
         u.area = p.area;
         u.order = order;
+        u.tie = tie;
         units_.push_back(u);
       }
       Unit& u = units_[static_cast<std::size_t>(unit)];
@@ -410,7 +419,10 @@ class Pass {
       u.tight = intersect(u.tight, p.tight);
       u.area = intersect(u.area, p.area);
       u.port = u.port || p.port;
-      u.order = std::min(u.order, order);
+      if (order < u.order) {
+        u.order = order;
+        u.tie = tie;
+      }
       u.pieces.push_back(static_cast<int>(i));
       u.turns.insert(u.turns.end(), p.turns.begin(), p.turns.end());
     }
@@ -610,7 +622,7 @@ class Pass {
       const Unit& ua = units_[static_cast<std::size_t>(a)];
       const Unit& ub = units_[static_cast<std::size_t>(b)];
       if (ua.at != ub.at) return ua.at < ub.at;
-      if (ua.order != ub.order) return ua.order < ub.order;
+      if (ua.tie != ub.tie) return ua.tie < ub.tie;
       return a < b;
     });
     auto begins = [&](int id) { return reach(id).lo; };
@@ -717,7 +729,7 @@ class Pass {
       const Unit& ua = unit(static_cast<std::size_t>(a));
       const Unit& ub = unit(static_cast<std::size_t>(b));
       if (ua.at != ub.at) return ua.at < ub.at;
-      if (ua.order != ub.order) return ua.order < ub.order;
+      if (ua.tie != ub.tie) return ua.tie < ub.tie;
       return a < b;
     };
     std::vector<int> order;
