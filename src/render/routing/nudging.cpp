@@ -33,6 +33,9 @@ constexpr double GROUP_BAND = 64;
 // MIN_SEPARATION apart) is packed when its units times that depth exceed this: weighing each
 // overlapping pair (their turns, the widest gap) would cost far more than it can give there.
 constexpr double PACKED_WORK = 100'000;
+// Pairs that can be parted further than the group's narrowest take wider gaps in at most this
+// many rounds, each widening the pairs not yet held by a narrower chain.
+constexpr int GAP_ROUNDS = 4;
 
 class DisjointSets {
  public:
@@ -803,46 +806,103 @@ class Pass {
       double gap = -1;
       bool tight = false;
     };
-    auto spacing = [&](const std::vector<int>& track) {
-      const std::vector<std::size_t> by_track = sorted_by_track(track);
-      // The units each one must clear, on lower tracks, listed once for the many tries below.
-      std::vector<std::size_t> first_below(n + 1, 0);
-      std::vector<std::size_t> below;
+    // The units each one must clear, on lower tracks: those of unit i are
+    // below.list[below.first[i]] to below.list[below.first[i + 1] - 1], one pair each.
+    struct Below {
+      std::vector<std::size_t> first;
+      std::vector<std::size_t> list;
+    };
+    auto below_of = [&](const std::vector<int>& track) {
+      Below below{std::vector<std::size_t>(n + 1, 0), {}};
       for (std::size_t i = 0; i < n; ++i) {
         for (int jj : near[i]) {
           const auto j = static_cast<std::size_t>(jj);
-          if (track[j] < track[i]) below.push_back(j);
+          if (track[j] < track[i]) below.list.push_back(j);
         }
-        first_below[i + 1] = below.size();
+        below.first[i + 1] = below.list.size();
       }
-      std::vector<double> lowest(n);
-      // Whether every unit finds a place in its room at `gap` beyond the units before it.
-      auto fits = [&](double gap, bool tight) {
-        for (std::size_t i : by_track) {
-          double low = own(i, tight).lo;
-          for (std::size_t k = first_below[i]; k < first_below[i + 1]; ++k)
-            low = std::max(low, lowest[below[k]] + gap);
-          lowest[i] = low;
-          if (low > own(i, tight).hi + 1e-9) return false;
-        }
-        return true;
-      };
-      auto widest_gap = [&](bool tight) {
-        if (fits(IDEAL_SEPARATION, tight)) return IDEAL_SEPARATION;
-        if (!fits(0, tight)) return -1.0;
-        double lo = 0, hi = IDEAL_SEPARATION;
-        for (int step = 0; step < 24; ++step) {
-          const double mid = (lo + hi) / 2;
-          (fits(mid, tight) ? lo : hi) = mid;
-        }
-        return lo;
-      };
-      Spacing best{widest_gap(false), false};
+      return below;
+    };
+    // The lowest place of each unit in its room with each pair `gap` apart (or the pair's own
+    // gap in `fixed`, where that is set); false where a unit finds none.
+    std::vector<double> lowest(n);
+    auto fits = [&](const std::vector<std::size_t>& by_track, const Below& below, double gap,
+                    bool tight, const std::vector<double>& fixed) {
+      for (std::size_t i : by_track) {
+        double low = own(i, tight).lo;
+        for (std::size_t k = below.first[i]; k < below.first[i + 1]; ++k)
+          low = std::max(low, lowest[below.list[k]] + (fixed[k] >= 0 ? fixed[k] : gap));
+        lowest[i] = low;
+        if (low > own(i, tight).hi + 1e-9) return false;
+      }
+      return true;
+    };
+    // The widest gap from `from` up to `upto` at which every unit fits, -1 if none.
+    auto widest = [&](const std::vector<std::size_t>& by_track, const Below& below, bool tight,
+                      const std::vector<double>& fixed, double from, double upto) {
+      if (fits(by_track, below, upto, tight, fixed)) return upto;
+      if (!fits(by_track, below, from, tight, fixed)) return -1.0;
+      double lo = from, hi = upto;
+      for (int step = 0; step < 24; ++step) {
+        const double mid = (lo + hi) / 2;
+        (fits(by_track, below, mid, tight, fixed) ? lo : hi) = mid;
+      }
+      return lo;
+    };
+    auto spacing = [&](const std::vector<int>& track) {
+      const std::vector<std::size_t> by_track = sorted_by_track(track);
+      const Below below = below_of(track);
+      const std::vector<double> none(below.list.size(), -1);
+      Spacing best{widest(by_track, below, false, none, 0, IDEAL_SEPARATION), false};
       if (best.gap < MIN_SEPARATION) {
-        const double tight_gap = widest_gap(true);
+        const double tight_gap = widest(by_track, below, true, none, 0, IDEAL_SEPARATION);
         if (tight_gap > best.gap) best = {std::min(tight_gap, MIN_SEPARATION + 1), true};
       }
       return best;
+    };
+    // The gap of each pair: the group's widest common gap holds only along the chains of units
+    // that cannot be parted further (a long channel may be crowded at one place only); every
+    // other pair takes the widest gap that still fits, in rounds, up to IDEAL_SEPARATION.
+    auto pair_gaps = [&](const std::vector<int>& track, const Below& below, double gap,
+                         bool tight) {
+      const std::vector<std::size_t> by_track = sorted_by_track(track);
+      std::vector<double> fixed(below.list.size(), -1);
+      std::vector<double> highest(n);
+      // With the tight rooms, as with one gap for all, no pair takes more of the shapes'
+      // clearance than it needs to lie a pixel more than MIN_SEPARATION from the others.
+      const double upto = tight ? std::max(gap, MIN_SEPARATION + 1) : IDEAL_SEPARATION;
+      for (int round = 0; round < GAP_ROUNDS && gap < upto; ++round) {
+        if (!fits(by_track, below, gap, tight, fixed)) break;
+        for (std::size_t i = 0; i < n; ++i) highest[i] = own(i, tight).hi;
+        for (std::size_t k = n; k-- > 0;) {
+          const std::size_t i = by_track[k];
+          for (std::size_t b = below.first[i]; b < below.first[i + 1]; ++b) {
+            const std::size_t j = below.list[b];
+            highest[j] = std::min(highest[j], highest[i] - (fixed[b] >= 0 ? fixed[b] : gap));
+          }
+        }
+        // A pair whose upper unit at its highest lies only `gap` above the lower one at its
+        // lowest cannot be parted further.
+        bool open = false;
+        for (std::size_t i = 0; i < n; ++i) {
+          for (std::size_t b = below.first[i]; b < below.first[i + 1]; ++b) {
+            if (fixed[b] >= 0) continue;
+            if (highest[i] - lowest[below.list[b]] <= gap + 0.01) {
+              fixed[b] = gap;
+            } else {
+              open = true;
+            }
+          }
+        }
+        if (!open) break;
+        const double wider = widest(by_track, below, tight, fixed, gap, upto);
+        if (wider <= gap + 0.01) break;
+        gap = wider;
+      }
+      for (double& g : fixed) {
+        if (g < 0) g = gap;
+      }
+      return fixed;
     };
     std::vector<int> track = assign(order, after);
     Spacing chosen = spacing(track);
@@ -879,8 +939,8 @@ class Pass {
     const bool tight = chosen.tight;
     gap = std::max(gap, 0.0);
 
-    // Where each track would go: spread `gap` apart round the middle of their common room (or
-    // round the track with the least room, which keeps its ideal place).
+    // Where each track would go: spread apart round the middle of their common room (or round
+    // the track with the least room, which keeps its ideal place), each unit by its own gap.
     std::vector<double> ideals(static_cast<std::size_t>(tracks), 0);
     std::vector<int> counts(static_cast<std::size_t>(tracks), 0);
     std::vector<Interval> room(static_cast<std::size_t>(tracks), Interval{1e18, -1e18});
@@ -908,34 +968,41 @@ class Pass {
       if (narrowest)
         anchor = std::pair{t, std::clamp(ideals[t] / counts[t], room[t].lo, room[t].hi)};
     }
-    std::vector<double> wanted(static_cast<std::size_t>(tracks));
-    for (std::size_t t = 0; t < wanted.size(); ++t) {
-      const double from = anchor
-                              ? static_cast<double>(t) - static_cast<double>(anchor->first)
-                              : static_cast<double>(t) - static_cast<double>(wanted.size() - 1) / 2;
-      wanted[t] = (anchor ? anchor->second : centre) + from * gap;
+    // Each pair's gap, and each unit's: the narrowest of its pairs'.
+    const Below below = below_of(track);
+    const std::vector<double> gaps = pair_gaps(track, below, gap, tight);
+    std::vector<double> unit_gap(n, IDEAL_SEPARATION);
+    for (std::size_t i = 0; i < n; ++i) {
+      for (std::size_t b = below.first[i]; b < below.first[i + 1]; ++b) {
+        unit_gap[i] = std::min(unit_gap[i], gaps[b]);
+        unit_gap[below.list[b]] = std::min(unit_gap[below.list[b]], gaps[b]);
+      }
     }
-    // Each unit as near its track's place as the units before it (at `gap`) and the room left
-    // for the units after it allow: the highest place each may take comes first, from the top.
+    auto wanted = [&](std::size_t i) {
+      const auto t = static_cast<double>(track[i]);
+      const double from =
+          anchor ? t - static_cast<double>(anchor->first) : t - static_cast<double>(tracks - 1) / 2;
+      return (anchor ? anchor->second : centre) + from * unit_gap[i];
+    };
+    // Each unit as near its track's place as the units before it (at their pairs' gaps) and the
+    // room left for the units after it allow: the highest place each may take comes first, from
+    // the top.
     std::vector<double> highest(n);
+    for (std::size_t i = 0; i < n; ++i) highest[i] = own(i, tight).hi;
     for (std::size_t k = n; k-- > 0;) {
       const std::size_t i = by_track[k];
-      highest[i] = own(i, tight).hi;
-      for (int jj : near[i]) {
-        const auto j = static_cast<std::size_t>(jj);
-        if (track[j] > track[i]) highest[i] = std::min(highest[i], highest[j] - gap);
+      for (std::size_t b = below.first[i]; b < below.first[i + 1]; ++b) {
+        const std::size_t j = below.list[b];
+        highest[j] = std::min(highest[j], highest[i] - gaps[b]);
       }
     }
     std::vector<double> p(n);
     for (std::size_t i : by_track) {
-      double lowest = own(i, tight).lo;
-      for (int jj : near[i]) {
-        const auto j = static_cast<std::size_t>(jj);
-        if (track[j] < track[i]) lowest = std::max(lowest, p[j] + gap);
-      }
-      // lowest <= highest[i] wherever `gap` fits; the guard only keeps rounding errors out.
-      p[i] = std::clamp(wanted[static_cast<std::size_t>(track[i])], std::min(lowest, highest[i]),
-                        highest[i]);
+      double low = own(i, tight).lo;
+      for (std::size_t b = below.first[i]; b < below.first[i + 1]; ++b)
+        low = std::max(low, p[below.list[b]] + gaps[b]);
+      // low <= highest[i] wherever the gaps fit; the guard only keeps rounding errors out.
+      p[i] = std::clamp(wanted(i), std::min(low, highest[i]), highest[i]);
     }
     for (std::size_t i = 0; i < n; ++i) unit(i).at = p[i];
     if (gap < MIN_SEPARATION) {

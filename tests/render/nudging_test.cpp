@@ -1,0 +1,85 @@
+#include "render/routing/nudging.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "render/routing/free_space.hpp"
+
+namespace orvane::routing {
+namespace {
+
+// A row of shapes above a channel and another below it, 100 px apart, with a shape standing up
+// into the channel at x 1400-1600 so that it is 25 px high there. Routes leave a shape of one
+// row, run along the channel and go back into another shape of that row; all are laid on one
+// line, as the search lays them, for nudging to part.
+struct Channel {
+  Problem problem;
+  std::vector<DrawnRoute> routes;
+
+  Channel() {
+    problem.bounds = {-100, -100, 3300, 500};
+    problem.nodes.push_back(node({1400, 125, 200, 75}));
+  }
+  static Node node(const Box& box) {
+    Node n;
+    n.box = box;
+    return n;
+  }
+  // A route from a shape of the upper (or lower) row at x `from` to another's at `to`, along y.
+  const DrawnRoute& add(double from, double to, double y, bool upper = true) {
+    const int source = static_cast<int>(problem.nodes.size());
+    const double top = upper ? 0 : 200;
+    const double side = upper ? 100 : 200;
+    problem.nodes.push_back(node({from - 40, top, 80, 100}));
+    problem.nodes.push_back(node({to - 40, top, 80, 100}));
+    Link link;
+    link.source = source;
+    link.target = source + 1;
+    link.area = problem.bounds;
+    link.order = static_cast<int>(problem.links.size());
+    problem.links.push_back(link);
+    DrawnRoute r;
+    r.link = link.order;
+    r.source_side = upper ? Side::BOTTOM : Side::TOP;
+    r.target_side = r.source_side;
+    r.points = {{from, side}, {from, y}, {to, y}, {to, side}};
+    routes.push_back(r);
+    return routes.back();
+  }
+  std::vector<Crowded> nudge_all() {
+    const FreeSpace space(problem);
+    RoomMemo rooms(problem.links.size());
+    return nudge(routes, problem, space, rooms);
+  }
+  double line(std::size_t route) const { return routes[route].points[1].y; }
+};
+
+// Three routes pass the narrow place and must lie close there; two others, between shapes of
+// the lower row, overlap only one of them, far from it, where the channel is wide: those two
+// lie at least 12 px apart and from it (all five took the narrow place's gap when a group had
+// one gap for all).
+TEST(Nudging, ACrowdedPlaceSqueezesOnlyTheRoutesThatPassIt) {
+  Channel c;
+  c.add(1300, 1700, 112);         // 0: past the narrow place
+  c.add(1150, 1850, 112);         // 1: past it too
+  c.add(1040, 2950, 112);         // 2: past it, and on along the wide part
+  c.add(2040, 2740, 112, false);  // 3: the wide part only
+  c.add(2140, 2640, 112, false);  // 4: the wide part only, beside 3
+  c.nudge_all();
+  for (std::size_t r = 0; r < 3; ++r) {
+    EXPECT_LE(c.line(r), 125) << "route " << r << " does not pass above the shape in the channel";
+  }
+  EXPECT_GE(std::fabs(c.line(3) - c.line(4)), 12);
+  EXPECT_GE(std::fabs(c.line(2) - c.line(3)), 12);
+  EXPECT_GE(std::fabs(c.line(2) - c.line(4)), 12);
+  // The routes along the wide part stay inside the channel, off the shapes.
+  for (std::size_t r = 3; r < 5; ++r) {
+    EXPECT_GE(c.line(r), 100);
+    EXPECT_LE(c.line(r), 200);
+  }
+}
+
+}  // namespace
+}  // namespace orvane::routing
