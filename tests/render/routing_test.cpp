@@ -773,6 +773,54 @@ TEST(ConnectionRouting, FlowsBetweenTheSameTwoShapesNestInsteadOfCrossing) {
   EXPECT_EQ(faults, "");
 }
 
+// A gateway at the end of a row sends "yes" back under the row to a join and "rework" back to a
+// task of the row above that: the rework goes round the row's end and over the top, crossing
+// nothing, instead of riding the "yes" branch's trunk under the row and climbing across the
+// flow into the gateway (the trunk's pixels cost a fifth of a route's, so a long way along it
+// and a crossing came cheaper than a way of its own).
+TEST(ConnectionRouting, ABranchTakesAWayOfItsOwnRatherThanALongTrunkAndACrossing) {
+  Swimboard board("Claims", 100, 100, false, "DEFAULT", "png");
+  Lane& lane = board.add_pool("Company").add_lane("Quality assurance", "", 0, "", "", "", "");
+  Shape& received = lane.add_element("Request received", ElementType::START);
+  Shape& publish = lane.add_element("Publish application", ElementType::SUBPROCESS);
+  Shape& pack = lane.add_element("Pack customer data", ElementType::TASK);
+  Shape& complete = lane.add_element("Complete?", ElementType::EXCLUSIVE);
+  Shape& schedule = lane.add_element("Schedule stock", ElementType::TASK);
+  Shape& database = lane.add_element("Customer database", ElementType::DATA_STORE);
+  Shape& update = lane.add_element("Update documents", ElementType::TASK);
+  Shape& urgent = lane.add_element("Urgent?", ElementType::EXCLUSIVE);
+  Shape& join = lane.add_element("", ElementType::EXCLUSIVE);
+  Shape& confirm = lane.add_element("Confirm customer data", ElementType::TASK);
+  Shape& done = lane.add_element("claim done", ElementType::END);
+  received.connect(publish);
+  publish.connect(pack);
+  pack.connect(complete);
+  complete.connect(schedule, "yes");
+  schedule.connect(database);
+  complete.connect(update, "no");
+  update.connect(urgent);
+  urgent.connect(schedule, "rework");
+  schedule.connect(join);
+  urgent.connect(join, "yes");
+  join.connect(confirm);
+  confirm.connect(done);
+  board.draw();
+  ASSERT_GT(urgent.box.y, schedule.box.bottom()) << "the gateway no longer stands a row lower";
+  ASSERT_GT(urgent.box.x, confirm.box.right()) << "the gateway no longer ends the row";
+  const Connection* rework = nullptr;
+  for (const Connection& c : *urgent.connection_to) {
+    if (c.label == "rework") rework = &c;
+  }
+  ASSERT_NE(rework, nullptr);
+  for (Shape* s : lane.shapes) {
+    for (const Connection& c : *s->connection_to) {
+      if (&c == rework) continue;
+      EXPECT_EQ(crossings(*rework, c), 0) << "the rework crosses " << s->name;
+    }
+  }
+  EXPECT_EQ(route_faults(board._pools), "");
+}
+
 // One row with two loops back along it, the second starting under the first; returns the
 // shapes in the row's order.
 std::vector<Shape*> two_loops_along_a_row(Lane& lane) {
