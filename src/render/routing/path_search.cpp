@@ -36,13 +36,6 @@ bool within(const Box& area, const Point& p) {
   return p.x >= area.x && p.x <= area.right() && p.y >= area.y && p.y <= area.bottom();
 }
 
-// How far a point is from a box, along the axes.
-double distance_to(const Box& b, const Point& p) {
-  const double dx = std::max({b.x - p.x, 0.0, p.x - b.right()});
-  const double dy = std::max({b.y - p.y, 0.0, p.y - b.bottom()});
-  return dx + dy;
-}
-
 // Using a side of `node` that a route already laid uses the same way, not as part of one fork
 // or join: a rectangle's side has room for several, apart; a round or diamond shape's has not.
 double side_share_cost(const Node& node) {
@@ -235,7 +228,15 @@ static int fewest_bends(const Point& v, Dir d, const Point& g, Dir gd) {
 double PathSearch::estimate(Vertex v, Dir d) const {
   const Point p = graph_.point(v);
   double best = std::numeric_limits<double>::infinity();
-  for (const TrunkRun& r : trunk_runs_) best = std::min(best, distance_to(r.run, p) + r.cost);
+  // A run's cheapest goal from p: the one nearest p along the axes, as each step towards its
+  // cheap end saves TRUNK_COST_PER_PIXEL and costs at least a pixel of route (the goal costs
+  // more the further it lies from that end).
+  for (const TrunkRun& r : trunk_runs_) {
+    const Point nearest{std::clamp(p.x, r.run.x, r.run.right()),
+                        std::clamp(p.y, r.run.y, r.run.bottom())};
+    best = std::min(
+        best, distance(p, nearest) + r.cost + TRUNK_COST_PER_PIXEL * distance(nearest, r.cheap));
+  }
   for (const PortGoal& g : port_goals_) {
     best = std::min(best, distance(p, g.at) + BEND_COST * fewest_bends(p, d, g.at, g.dir) + g.cost);
   }
@@ -349,7 +350,7 @@ void PathSearch::collect_goals(const Link& link, const std::optional<Via>& to) {
           run.run = span(std::min(run.run.x, at.x), std::min(run.run.y, at.y),
                          std::max(run.run.right(), at.x), std::max(run.run.bottom(), at.y));
         } else {
-          trunk_runs_.push_back({{at.x, at.y, 0, 0}, cost});
+          trunk_runs_.push_back({{at.x, at.y, 0, 0}, cost, at});
           if (t + 1 < v.size()) run_dir = direction(v[t], v[t + 1]);
         }
       }

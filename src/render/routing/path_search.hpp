@@ -181,10 +181,11 @@ class PathSearch {
   };
   std::vector<PortGoal> port_goals_;
   // The goals on joins' trunks for the estimate: straight runs of them, each with the least
-  // cost of its goals.
+  // cost of its goals, at one end, and dearer by TRUNK_COST_PER_PIXEL towards the other.
   struct TrunkRun {
     Box run;
     double cost = 0;
+    Point cheap;  // the end of the run whose goal costs `cost`; the others cost more by length
   };
   std::vector<TrunkRun> trunk_runs_;
   // Vertices whose lines hold a goal, and their columns and rows (sorted, for plain()).
