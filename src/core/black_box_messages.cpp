@@ -323,6 +323,23 @@ Drawn drawn_before(const std::vector<std::unique_ptr<Pool>>& pools, const Painte
   return drawn;
 }
 
+// Whether `way` (from its shape's outline to the band: straight, or out to a turn, across and
+// on to the band) is as clear as message_route makes a way: no shape or name on it, its turn's
+// stretch and run uncrowded, its stub off the routes along it.
+bool clear_way(const Shape& shape, const std::vector<Point>& way, const Drawn& drawn) {
+  const Point& at_shape = way.front();
+  const Point& end = way.back();
+  if (way.size() == 2) return drawn.blocking(&shape, at_shape.x, at_shape.y, end.y).empty();
+  const double turn_y = way[1].y;
+  const double side_x = end.x;
+  return drawn.blocking(&shape, side_x, turn_y, end.y).empty() &&
+         drawn.clearance(at_shape.x, at_shape.y, turn_y) >= STUB_CLEARANCE &&
+         !drawn.blocked_across(&shape, turn_y, at_shape.x, side_x) &&
+         !drawn.crowded_across(turn_y, at_shape.x, side_x) &&
+         !drawn.crowded(side_x, turn_y, end.y) &&
+         drawn.blocking(&shape, at_shape.x, at_shape.y, turn_y).empty();
+}
+
 // The route from `at_shape` to the band at `band_y`: straight, or, with a shape in the way, out
 // into the gap before it, round it through the gap beside it on a line no other run or route
 // lies close beside, then straight on to the band.
@@ -350,22 +367,18 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
   // On each side, at each distance out, the first such way; of those, the one crossing the
   // fewest routes, the nearest first.
   std::vector<Point> chosen;
+  std::vector<Point> way(4);  // the way looked at, its storage kept from one look to the next
   int fewest = 0;
   for (int step = 0; step < FAR_DETOUR_STEPS; ++step) {
     if (step >= DETOUR_STEPS && !chosen.empty()) break;
     const double out = DETOUR_OFFSET + step * RUN_SPACING;
     for (const double side_x : {around.right() + out, around.x - out}) {
       for (const double turn_y : turns) {
-        if (drawn.blocking(&shape, side_x, turn_y, band_y).empty() &&
-            drawn.clearance(at_shape.x, at_shape.y, turn_y) >= STUB_CLEARANCE &&
-            !drawn.blocked_across(&shape, turn_y, at_shape.x, side_x) &&
-            !drawn.crowded_across(turn_y, at_shape.x, side_x) &&
-            !drawn.crowded(side_x, turn_y, band_y)) {
-          std::vector<Point> way{
-              at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
+        way = {at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
+        if (clear_way(shape, way, drawn)) {
           const int crossed = drawn.crossings(way);
           if (chosen.empty() || crossed < fewest) {
-            chosen = std::move(way);
+            chosen = way;
             fewest = crossed;
           }
           break;
@@ -409,21 +422,6 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
     return {at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
   }
   return {at_shape, {at_shape.x, band_y}};
-}
-
-// Whether `way` (from its shape's outline to the band) is as clear as message_route makes a
-// way: no shape or name on it, its turn's stretch uncrowded, its stub off the routes along it.
-bool clear_way(const Shape& shape, const std::vector<Point>& way, const Drawn& drawn) {
-  const Point& at_shape = way.front();
-  const Point& end = way.back();
-  if (way.size() == 2) return drawn.blocking(&shape, at_shape.x, at_shape.y, end.y).empty();
-  const double turn_y = way[1].y;
-  const double side_x = end.x;
-  return drawn.blocking(&shape, at_shape.x, at_shape.y, turn_y).empty() &&
-         drawn.blocking(&shape, side_x, turn_y, end.y).empty() &&
-         drawn.clearance(at_shape.x, at_shape.y, turn_y) >= STUB_CLEARANCE &&
-         !drawn.blocked_across(&shape, turn_y, at_shape.x, side_x) &&
-         !drawn.crowded_across(turn_y, at_shape.x, side_x) && !drawn.crowded(side_x, turn_y, end.y);
 }
 
 // Messages side by side at one shape are laid one by one, each on its own best way, so two can
