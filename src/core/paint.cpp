@@ -249,12 +249,22 @@ void Shape::set_draw_position(Painter& painter) {
   if (label_inside(*this)) {
     label_box = inset(box, TEXT_PADDING);
     if (const auto* activity = dynamic_cast<const Activity*>(this)) {
-      // Keep the name clear of the corner icon, the markers and the boundary events.
-      const double top = has_corner_icon(*activity) ? 12 : 0;
+      // Keep the name clear of the corner icon, the markers and the boundary events. Short
+      // lines, set in the middle, pass beside the icon; a name of more lines than that leaves
+      // room for goes wholly below it.
+      const std::optional<Box> icon = paint::corner_icon(*activity, box);
       double bottom = marker_strip(*activity);
       if (bottom == 0 && !activity->boundary_events.empty()) bottom = 10;
-      label_box.y += top;
-      label_box.height = std::max(0.0, label_box.height - top - bottom);
+      const Box inner = label_box;
+      const auto below = [&](double top) {
+        return Box{inner.x, inner.y + top, inner.width, std::max(0.0, inner.height - top - bottom)};
+      };
+      label_box = below(icon ? 12 : 0);
+      if (icon && !name.empty() &&
+          overlaps(painter.text_bounds(name, label_box, paint::name_style(*this, painter)),
+                   *icon)) {
+        label_box = below(icon->bottom() + 1 - inner.y);
+      }
     }
     if (kind() == ShapeKind::ANNOTATION) {
       label_box = {box.x + 6, box.y + 2, std::max(0.0, box.width - 8),

@@ -12,6 +12,9 @@ namespace {
 
 constexpr double ICON_SIZE = 18;
 constexpr double ICON_MARGIN = 5;
+// The start event in an event sub-process's corner.
+constexpr double EVENT_START_INSET = 4;
+constexpr double EVENT_START_SIZE = 22;
 constexpr double MARKER_GAP = 4;
 
 // Points given in units of `b` (0..1 across and down).
@@ -245,7 +248,8 @@ void draw_activity(Painter& p, const Activity& activity, const Box& box, const s
   }
   if (sub != nullptr && form == SubprocessForm::EVENT) {
     // The start event that opens the event sub-process, small in the corner.
-    const Box circle{box.x + 4, box.y + 4, 22, 22};
+    const Box circle{box.x + EVENT_START_INSET, box.y + EVENT_START_INSET, EVENT_START_SIZE,
+                     EVENT_START_SIZE};
     const LineStyle line{ink, 1,
                          sub->start_interrupts ? std::vector<double>{} : std::vector<double>{3, 2}};
     p.draw_ellipse(inset(circle, 0.5), fill, line);
@@ -264,12 +268,15 @@ void draw_activity(Painter& p, const Activity& activity, const Box& box, const s
   }
 }
 
-bool has_corner_icon(const Activity& activity) {
+std::optional<Box> corner_icon(const Activity& activity, const Box& box) {
   if (const auto* task = dynamic_cast<const Task*>(&activity)) {
-    return task->task_type != TaskType::NONE;
+    if (task->task_type == TaskType::NONE) return std::nullopt;
+    return Box{box.x + ICON_MARGIN, box.y + ICON_MARGIN, ICON_SIZE, ICON_SIZE};
   }
   const auto* sub = dynamic_cast<const Subprocess*>(&activity);
-  return sub != nullptr && sub->form == SubprocessForm::EVENT;
+  if (sub == nullptr || sub->form != SubprocessForm::EVENT) return std::nullopt;
+  return Box{box.x + EVENT_START_INSET, box.y + EVENT_START_INSET, EVENT_START_SIZE,
+             EVENT_START_SIZE};
 }
 
 }  // namespace orvane::paint

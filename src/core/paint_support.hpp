@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "orvane/constants.hpp"
@@ -90,6 +91,7 @@ double marker_strip(const Activity& activity);
 }  // namespace orvane
 
 namespace orvane::paint {
-/// Whether an activity shows an icon in its top-left corner (task types, event sub-processes).
-bool has_corner_icon(const Activity& activity);
+/// Where an activity drawn in `box` shows an icon in its top-left corner (task types, event
+/// sub-processes), if it does.
+std::optional<Box> corner_icon(const Activity& activity, const Box& box);
 }  // namespace orvane::paint

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "orvane/activity.hpp"
 #include "orvane/constants.hpp"
 #include "orvane/event.hpp"
 #include "orvane/painter_factory.hpp"
@@ -247,6 +248,31 @@ TEST(ShapeText, LongAndForeignNamesStayInsideTheirLabelBox) {
       const Box bounds = painter->text_bounds(name, shape.label_box, style);
       EXPECT_TRUE(inside(bounds, shape.label_box)) << shape.class_name() << ": " << name;
       EXPECT_GT(bounds.height, 0);
+    }
+  }
+}
+
+// A task's name keeps clear of the icon of its type: short lines pass beside it, and a name of
+// more lines than the room beside it holds goes below it (four lines ran over the icon).
+TEST(ShapeText, ATasksNameKeepsClearOfItsTypeIcon) {
+  auto painter = PainterFactory().get_painter("png", 1000, 1000);
+  Board board(*painter);
+  const Box icon{100 + 5, 100 + 5, 18, 18};  // the task is placed at 100, 100
+  const std::vector<std::string> names = {
+      "Pay", "Check the invoice", "Schedule change in forward schedule of change",
+      "Add missing details and resubmit the request for change to the change manager"};
+  for (const auto& name : names) {
+    Shape& shape = board.place(ElementType::TASK, name);
+    auto* task = dynamic_cast<Task*>(&shape);
+    ASSERT_NE(task, nullptr);
+    task->task_type = TaskType::USER;
+    shape.set_draw_position(*painter);
+    const Box set = painter->text_bounds(name, shape.label_box, shape.name_style(*painter));
+    const bool over = set.x < icon.right() && icon.x < set.right() && set.y < icon.bottom() &&
+                      icon.y < set.bottom();
+    EXPECT_FALSE(over) << name;
+    if (name == "Pay") {
+      EXPECT_LT(shape.label_box.y, icon.bottom()) << "a short name is set beside the icon";
     }
   }
 }
