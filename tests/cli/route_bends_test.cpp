@@ -159,6 +159,96 @@ connections:
   EXPECT_EQ(routed.route("s12", "s11").waypoints.size(), 4u);
 }
 
+// A join into a task in the lane's top row, its flows running along the lane just under the
+// border: they drop straight into the task's top. The line a full stub above the task lay in
+// the lane above, so the trunk went up across the border and came back down beside itself.
+TEST(RouteBends, FlowsAlongALanesTopDropStraightIntoATaskBelow) {
+  const Routed routed(R"(
+title: "Support ticket escalation"
+pools:
+  - name: "Broadband provider"
+    lanes:
+      - name: "First-line agent"
+        shapes:
+          - {id: tickets, name: "Ticketing system", type: data_store}
+          - {id: kb, name: "Knowledge base", type: data_store}
+          - {id: escalate, name: "Escalate ticket to second line", type: task}
+          - {id: solved, name: "", type: exclusive}
+          - {id: confirm, name: "Ask customer to confirm the fix", type: task}
+          - {id: reply, name: "", type: event_based}
+          - {id: still_broken, name: "Customer reports problem persists", type: task}
+          - {id: silence, name: "5 days", type: task}
+          - {id: auto_close, name: "Close ticket automatically", type: task}
+      - name: "Second-line specialist"
+        shapes:
+          - {id: reopen, name: "", type: exclusive}
+          - {id: diagnose, name: "Diagnose line and router remotely", type: task}
+          - {id: sla, name: "8 hours", type: timer_boundary, attached_to: diagnose, interrupting: false}
+          - {id: cause, name: "Cause?", type: exclusive}
+          - {id: book_visit, name: "Book technician visit", type: task}
+          - {id: visit_report, name: "Visit report received", type: task}
+          - {id: visit_ok, name: "Fault fixed on site?", type: exclusive}
+          - {id: document, name: "Document solution in knowledge base", type: task}
+      - name: "Network engineering"
+        shapes:
+          - {id: problem, name: "Open network problem record", type: task}
+          - {id: fix_network, name: "Repair fault in access network", type: task}
+          - {id: network_ok, name: "Network fault cleared", type: signal_throw}
+  - name: "Field service partner"
+    lanes:
+      - name: "Dispatcher"
+        shapes:
+          - {id: visit_in, name: "Visit booked", type: task}
+          - {id: appointment, name: "Agree appointment with customer", type: task}
+          - {id: route, name: "Plan technician route", type: task}
+      - name: "Field technician"
+        shapes:
+          - {id: on_site, name: "Measure line at customer premises", type: task}
+          - {id: need_part, name: "Replacement needed?", type: exclusive}
+          - {id: report_merge, name: "", type: exclusive}
+          - {id: send_report, name: "Send visit report", type: task}
+connections:
+  - {from: escalate, to: reopen}
+  - {from: reopen, to: diagnose}
+  - {from: tickets, to: diagnose}
+  - {from: diagnose, to: cause}
+  - {from: cause, to: problem, label: "network fault"}
+  - {from: cause, to: book_visit, label: "equipment at customer site"}
+  - {from: problem, to: fix_network}
+  - {from: fix_network, to: network_ok}
+  - {from: network_ok, to: document}
+  - {from: book_visit, to: visit_in, label: "visit order"}
+  - {from: visit_in, to: appointment}
+  - {from: appointment, to: route}
+  - {from: route, to: on_site}
+  - {from: on_site, to: need_part}
+  - {from: need_part, to: report_merge, label: "no"}
+  - {from: report_merge, to: send_report}
+  - {from: send_report, to: visit_report, label: "visit report"}
+  - {from: visit_report, to: visit_ok}
+  - {from: visit_ok, to: document, label: "yes"}
+  - {from: document, to: kb}
+  - {from: document, to: solved}
+  - {from: solved, to: confirm}
+  - {from: confirm, to: reply}
+  - {from: reply, to: still_broken}
+  - {from: reply, to: silence}
+  - {from: still_broken, to: reopen}
+  - {from: silence, to: auto_close})");
+  const std::vector<Point>& route = routed.route("reopen", "diagnose").waypoints;
+  ASSERT_GE(route.size(), 2u);
+  EXPECT_LE(route.size(), 5u);
+  // No turn back the way it came a step further on.
+  for (std::size_t k = 0; k + 3 < route.size(); ++k) {
+    const Point first{route[k + 1].x - route[k].x, route[k + 1].y - route[k].y};
+    const Point third{route[k + 3].x - route[k + 2].x, route[k + 3].y - route[k + 2].y};
+    const double step =
+        std::abs(route[k + 2].x - route[k + 1].x) + std::abs(route[k + 2].y - route[k + 1].y);
+    EXPECT_FALSE(first.x * third.x + first.y * third.y < 0 && step <= 30)
+        << "turns back at point " << k + 1;
+  }
+}
+
 // In every example, no name or connection label lies on an arrowhead: a name under the flow
 // coming into its event from below, say, moves off the arrow's point.
 class ExampleArrowheads : public ::testing::TestWithParam<std::string> {};

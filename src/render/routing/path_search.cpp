@@ -129,9 +129,15 @@ std::optional<Vertex> PathSearch::stub(const Link& link, int node, Side side) co
     }
     known.known = true;
   }
-  for (const StubEnd& e : known.ends) {
-    if (e.end.i < 0 || e.end.j < 0) continue;
-    if (within(link.area, graph_.point(e.end)) && e.free) return e.end;
+  // A stub ends in its shape's lane where it can: the full stub's nearest line may lie across
+  // the lane's border, and a route reaching it would come round through the next lane.
+  const Box& lane = problem_.nodes[static_cast<std::size_t>(node)].lane;
+  for (const bool in_lane : {true, false}) {
+    for (const StubEnd& e : known.ends) {
+      if (e.end.i < 0 || e.end.j < 0) continue;
+      const Point end = graph_.point(e.end);
+      if (within(lane, end) == in_lane && within(link.area, end) && e.free) return e.end;
+    }
   }
   return std::nullopt;
 }
