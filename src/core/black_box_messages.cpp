@@ -37,8 +37,11 @@ constexpr double STUB_CLEARANCE = 2;
 constexpr double TURN_CLEARANCE = 8;
 // A turn is looked for at most this far either side of the gap's middle.
 constexpr double MAX_TURN_REACH = 600;
-// A label keeps this far off what it must not cover, so that it reads as its own route's.
+// A label keeps this far off what it must not cover, so that it reads as its own route's...
 constexpr double LABEL_MARGIN = 3;
+// ...and, where it can, this far off everything but the route it labels: a label between its
+// own line 4 px away and another 6 px away reads as the other's.
+constexpr double LABEL_KEEP_OFF = 8;
 
 // The point of a shape's top or bottom outline at `x` (events are circles, gateways diamonds).
 Point outline_at(const Shape& shape, double x, bool top) {
@@ -522,6 +525,21 @@ Box message_label(const Point& a, const Point& b, const Box& band, double w, dou
     return Box{right ? a.x + off : a.x - off - w, y, w, h};
   };
   const std::array<bool, 2> sides{right_first, !right_first};
+  // Beside the stretch, first with everything else well off, then with the usual margin.
+  const auto clear_but_own = [&](const Box& box, bool right) {
+    const double toward = LABEL_MARGIN;  // the own stretch lies 4 px that way
+    const double left = right ? toward : LABEL_KEEP_OFF;
+    const double right_off = right ? LABEL_KEEP_OFF : toward;
+    const Box near{box.x - left, box.y - LABEL_KEEP_OFF, box.width + left + right_off,
+                   box.height + 2 * LABEL_KEEP_OFF};
+    return !drawn.covers(near, 0);
+  };
+  for (int k = 0; k <= 16; ++k) {  // from the middle out, both ways
+    const double t = 0.5 + (k % 2 == 0 ? 1 : -1) * ((k + 1) / 2) / 20.0;
+    for (const bool right : sides) {
+      if (clear_but_own(at(t, 4, right), right)) return at(t, 4, right);
+    }
+  }
   for (const double t : {0.5, 0.35, 0.65, 0.2, 0.8, 0.1, 0.9}) {
     for (const bool right : sides) {
       if (!drawn.covers(at(t, 4, right))) return at(t, 4, right);

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "orvane/artifact.hpp"
 #include "orvane/loader.hpp"
+#include "orvane/pool.hpp"
 #include "orvane/routing.hpp"
 #include "orvane/shape.hpp"
 #include "orvane/swimboard.hpp"
@@ -33,6 +35,18 @@ class Routed {
       }
     }
     throw std::runtime_error("no connection " + from + " -> " + to);
+  }
+  std::vector<const Connection*> connections() const {
+    std::vector<const Connection*> all;
+    std::vector<Shape*> shapes = loaded_.board->_layout_grid.get_all_shapes();
+    for (const auto& pool : loaded_.board->_pools) {
+      if (pool && pool->participant() != nullptr) shapes.push_back(pool->participant());
+    }
+    for (Shape* shape : shapes) {
+      if (!shape->connection_to) continue;
+      for (const Connection& c : *shape->connection_to) all.push_back(&c);
+    }
+    return all;
   }
 
  private:
@@ -246,6 +260,55 @@ connections:
         std::abs(route[k + 2].x - route[k + 1].x) + std::abs(route[k + 2].y - route[k + 1].y);
     EXPECT_FALSE(first.x * third.x + first.y * third.y < 0 && step <= 30)
         << "turns back at point " << k + 1;
+  }
+}
+
+// The label of a message from a black-box pool keeps well off the other routes where its
+// stretch has room: 6 px from a loop running past it and 4 px from its own line, it read as
+// the loop's.
+TEST(RouteBends, AMessagesLabelKeepsWellOffOtherRoutes) {
+  const Routed routed(R"(
+title: "Order to cash"
+pools:
+  - {name: "Customer", id: customer, black_box: true}
+  - name: "Company"
+    lanes:
+      - name: "Accounting"
+        shapes:
+          - {id: send_inv, name: "Send invoice", type: task}
+          - {id: wait_pay, name: "Payment received", type: message_catch}
+          - {id: overdue, name: "30 days", type: task}
+          - {id: event_gw, name: "", type: event_based}
+          - {id: remind, name: "Send payment reminder", type: task}
+          - {id: book, name: "Book payment", type: task}
+          - {id: ledger, name: "General ledger", type: data_store}
+          - {id: done, name: "Order paid", type: task}
+connections:
+  - {from: send_inv, to: event_gw}
+  - {from: event_gw, to: wait_pay}
+  - {from: event_gw, to: overdue}
+  - {from: remind, to: event_gw}
+  - {from: customer, to: wait_pay, label: payment}
+  - {from: wait_pay, to: book}
+  - {from: book, to: ledger}
+  - {from: book, to: done})");
+  const std::vector<const Connection*> all = routed.connections();
+  const auto payment = std::find_if(all.begin(), all.end(),
+                                    [](const Connection* c) { return c->label == "payment"; });
+  ASSERT_NE(payment, all.end());
+  ASSERT_TRUE((*payment)->label_box.has_value());
+  const Box& label = *(*payment)->label_box;
+  for (const Connection* other : all) {
+    if (other == *payment) continue;
+    const std::vector<Point>& route = other->waypoints;
+    for (std::size_t k = 0; k + 1 < route.size(); ++k) {
+      const double dx = std::max({0.0, std::min(route[k].x, route[k + 1].x) - label.right(),
+                                  label.x - std::max(route[k].x, route[k + 1].x)});
+      const double dy = std::max({0.0, std::min(route[k].y, route[k + 1].y) - label.bottom(),
+                                  label.y - std::max(route[k].y, route[k + 1].y)});
+      EXPECT_GE(std::hypot(dx, dy), 8)
+          << "the label lies near the route from " << other->source->name;
+    }
   }
 }
 

@@ -25,6 +25,9 @@ class Places {
 
   void add_solid(const Box& b) { solid_.add(b); }
   void add_solids(const std::vector<Box>& boxes) { solid_.add_all(boxes); }
+  /// The owner of the lines of pool and lane borders.
+  static constexpr int BORDER = -2;
+
   void add_line(const Point& a, const Point& b, int owner = -1) {
     lines_.add(segment_box(a, b, 1));
     owners_.push_back(owner);
@@ -54,6 +57,13 @@ class Places {
     return !lines_.find(
         b, [&](int id) { return own < 0 || owners_[static_cast<std::size_t>(id)] != own; });
   }
+  /// Whether `b` keeps off every route but `own` (borders aside).
+  bool routes_free(const Box& b, int own) const {
+    return !lines_.find(b, [&](int id) {
+      const int owner = owners_[static_cast<std::size_t>(id)];
+      return owner != BORDER && owner != own;
+    });
+  }
 
  private:
   BoxIndex solid_;
@@ -66,8 +76,10 @@ namespace {
 
 constexpr double GAP = 4;  // between a name and its shape, a label and its route
 constexpr double PAD = 2;  // around a measured connection label
-// How far a label beside its route keeps off other routes and borders where it can.
+// How far a label beside its route keeps off borders, and further off other routes, where it
+// can: between its own route 4 px away and another 6 px away it read as the other's.
 constexpr double LABEL_KEEP_OFF = 4;
+constexpr double LABEL_KEEP_OFF_ROUTES = 8;
 
 // The first candidate clear of everything, else the first clear of solid things.
 std::optional<Box> first_free(std::span<const Box> candidates, const Places& places,
@@ -389,9 +401,9 @@ void LabelPlacer::place_connection_labels(const Painter& painter) {
   // Connection labels also keep off the lines of pools and lanes where they can.
   for (const Border& b : problem.borders) {
     if (b.horizontal) {
-      places.add_line({b.along.lo, b.at}, {b.along.hi, b.at});
+      places.add_line({b.along.lo, b.at}, {b.along.hi, b.at}, Places::BORDER);
     } else {
-      places.add_line({b.at, b.along.lo}, {b.at, b.along.hi});
+      places.add_line({b.at, b.along.lo}, {b.at, b.along.hi}, Places::BORDER);
     }
   }
 
@@ -437,7 +449,8 @@ void LabelPlacer::place_connection_labels(const Painter& painter) {
     // its own, so that it reads as its own route's.
     beside_route(route.points, from, to, w, h, GAP, [&](const Box& b) {
       if (!clear(b) || !places.heads_free(inflate(b, -PAD)) ||
-          !places.lines_free(inflate(b, LABEL_KEEP_OFF), static_cast<int>(r))) {
+          !places.lines_free(inflate(b, LABEL_KEEP_OFF), static_cast<int>(r)) ||
+          !places.routes_free(inflate(b, LABEL_KEEP_OFF_ROUTES), static_cast<int>(r))) {
         return false;
       }
       chosen = b;
