@@ -413,6 +413,11 @@ int run_layout(const std::string& file, const LoadOptions& options, bool traced)
   return EXIT_OK;
 }
 
+// "1 pool", "2 lanes".
+std::string counted(std::size_t n, const char* one, const char* many) {
+  return fmt::format("{} {}", n, n == 1 ? one : many);
+}
+
 // One warning line per shape with problems, at the shape's place in the file.
 int run_check(const std::string& file, const LoadOptions& options, const Verbosity& verbosity) {
   const std::string text = read_description_file(file, options.limits);
@@ -442,9 +447,15 @@ int run_check(const std::string& file, const LoadOptions& options, const Verbosi
   for (const auto& pool : board._pools) lanes += pool->lanes.size();
   std::size_t connections = 0;
   for (const auto& [id, shape] : diagram.shapes_by_id) connections += shape->connection_to->size();
-  progress(verbosity) << fmt::format("{}: ok: {} pools, {} lanes, {} shapes, {} connections\n",
-                                     file, board._pools.size(), lanes, diagram.shapes_by_id.size(),
-                                     connections);
+  // Messages from a black-box pool start at its band, which is no shape of a lane.
+  for (const auto& pool : board._pools) {
+    const Shape* band = pool->participant();
+    if (band != nullptr && band->connection_to) connections += band->connection_to->size();
+  }
+  progress(verbosity) << fmt::format(
+      "{}: ok: {}, {}, {}, {}\n", file, counted(board._pools.size(), "pool", "pools"),
+      counted(lanes, "lane", "lanes"), counted(diagram.shapes_by_id.size(), "shape", "shapes"),
+      counted(connections, "connection", "connections"));
   return EXIT_OK;
 }
 
@@ -480,9 +491,6 @@ std::string contents_count(const DiagramDescription& d) {
     for (const LaneDescription& lane : pool.lanes) shapes += lane.shapes.size();
   }
   for (const LaneDescription& lane : d.lanes) shapes += lane.shapes.size();
-  auto counted = [](std::size_t n, const char* one, const char* many) {
-    return fmt::format("{} {}", n, n == 1 ? one : many);
-  };
   return counted(shapes, "shape", "shapes") + " and " +
          counted(d.connections.size(), "connection", "connections");
 }

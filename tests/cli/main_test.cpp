@@ -272,6 +272,21 @@ TEST_F(Command, CheckWarnsOncePerShapeAtItsPlace) {
   EXPECT_EQ(run("check -q " + file.string()).out.find(": ok:"), std::string::npos);
 }
 
+// The summary counts every connection, those from a black-box pool too.
+TEST_F(Command, CheckCountsMessagesFromABlackBoxPool) {
+  fs::path file =
+      write("b.yaml",
+            "pools:\n- {name: Customer, id: c, black_box: true}\n"
+            "- name: Shop\n  lanes:\n  - name: Sales\n    shapes:\n"
+            "    - {id: in, name: Order in, type: message_start}\n"
+            "    - {id: out, name: Confirm, type: send_task}\n"
+            "connections: [{from: c, to: in}, {from: in, to: out}, {from: out, to: c}]\n");
+  Result r = run("check " + file.string());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find(": ok: 2 pools, 1 lane, 2 shapes, 3 connections\n"), std::string::npos)
+      << r.out;
+}
+
 TEST_F(Command, InformationCommandsAndUsageErrors) {
   Result themes = run("themes");
   EXPECT_EQ(themes.code, 0);
