@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The route-quality report over the generated corpus, the examples and a few hand-written
-# processes of the kind people keep (bench/processes: collaborations with black-box pools,
+# processes of the kind people keep (bench/processes, ten of them: collaborations with black-box pools,
 # loops, event-based gateways, boundary events, data): writes the corpus's
 # descriptions, draws each with the command (SVG, which has no size limit, plus BPMN export) and measures the routes in
 # the BPMN exports' diagram interchange (bench/route_quality.cpp tells the figures).
