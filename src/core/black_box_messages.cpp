@@ -525,24 +525,22 @@ Box message_label(const Point& a, const Point& b, const Box& band, double w, dou
     return Box{right ? a.x + off : a.x - off - w, y, w, h};
   };
   const std::array<bool, 2> sides{right_first, !right_first};
-  // Beside the stretch, first with everything else well off, then with the usual margin.
-  const auto clear_but_own = [&](const Box& box, bool right) {
-    const double toward = LABEL_MARGIN;  // the own stretch lies 4 px that way
-    const double left = right ? toward : LABEL_KEEP_OFF;
-    const double right_off = right ? LABEL_KEEP_OFF : toward;
-    const Box near{box.x - left, box.y - LABEL_KEEP_OFF, box.width + left + right_off,
+  // Beside the stretch, from its middle out both ways: first with everything but the stretch
+  // itself (4 px to one side) at least LABEL_KEEP_OFF off, then with the usual margin.
+  const auto well_clear = [&](const Box& box, bool right) {
+    const double before = right ? LABEL_MARGIN : LABEL_KEEP_OFF;  // towards smaller x
+    const double after = right ? LABEL_KEEP_OFF : LABEL_MARGIN;
+    const Box near{box.x - before, box.y - LABEL_KEEP_OFF, box.width + before + after,
                    box.height + 2 * LABEL_KEEP_OFF};
     return !drawn.covers(near, 0);
   };
-  for (int k = 0; k <= 16; ++k) {  // from the middle out, both ways
-    const double t = 0.5 + (k % 2 == 0 ? 1 : -1) * ((k + 1) / 2) / 20.0;
-    for (const bool right : sides) {
-      if (clear_but_own(at(t, 4, right), right)) return at(t, 4, right);
-    }
-  }
-  for (const double t : {0.5, 0.35, 0.65, 0.2, 0.8, 0.1, 0.9}) {
-    for (const bool right : sides) {
-      if (!drawn.covers(at(t, 4, right))) return at(t, 4, right);
+  for (const bool strict : {true, false}) {
+    for (int k = 0; k <= 16; ++k) {
+      const double t = 0.5 + (k % 2 == 0 ? 1 : -1) * ((k + 1) / 2) / 20.0;
+      for (const bool right : sides) {
+        const Box box = at(t, 4, right);
+        if (strict ? well_clear(box, right) : !drawn.covers(box)) return box;
+      }
     }
   }
   const bool band_above = band.bottom() <= std::min(a.y, b.y) + 0.5;
