@@ -66,17 +66,23 @@ std::string describe(const std::vector<std::unique_ptr<Pool>>& pools,
   std::string text = "Process diagram";
   std::string separator = ": ";
   for (const auto& pool : pools) {
-    text += separator + "pool " + cited(pool->name) + " with " +
-            (pool->lanes.size() == 1 ? "lane " : "lanes ");
+    text += separator + "pool " + cited(pool->name);
+    separator = "; ";
+    if (pool->lanes.empty()) continue;  // a black-box pool: a band with no lanes
+    text += pool->lanes.size() == 1 ? " with lane " : " with lanes ";
     for (std::size_t i = 0; i < pool->lanes.size(); ++i) {
       if (i > 0) text += i + 1 == pool->lanes.size() ? " and " : ", ";
       text += cited(pool->lanes[i]->name);
     }
-    separator = "; ";
   }
   std::size_t connections = 0;
   for (const Shape* shape : shapes) {
     if (shape->connection_to) connections += shape->connection_to->size();
+  }
+  // Messages from a black-box pool start at its band, which is no shape of a lane.
+  for (const auto& pool : pools) {
+    const Shape* band = pool->participant();
+    if (band != nullptr && band->connection_to) connections += band->connection_to->size();
   }
   return text + separator + counted(shapes.size(), "shape", "shapes") + " and " +
          counted(connections, "connection", "connections") + ".";

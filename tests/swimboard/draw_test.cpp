@@ -601,8 +601,15 @@ TEST_F(DrawPipeline, BlackBoxPoolsAreOneLaneHighAndTheirMessagesRunStraight) {
   Shape& start = *sales->shapes[0];
   band.connect(start, "order");
   Connection& pay = check.connect(*bank.participant(), "pay");
+  calls().clear();
   board.draw();
 
+  // The description names the black boxes without lanes and counts the message from one.
+  EXPECT_NE(std::find(calls().begin(), calls().end(),
+                      "describe t | Process diagram: pool \u201CCustomer\u201D; pool "
+                      "\u201CShop\u201D with lanes \u201CSales\u201D and \u201CStore\u201D; "
+                      "pool \u201CBank\u201D; 4 shapes and 5 connections."),
+            calls().end());
   // The band spans the lanes' width, one lane high, above the shop; the bank's below it.
   EXPECT_EQ(customer.height, 2 * Configs::LANE_SHAPE_TOP_MARGIN + Configs::BOX_HEIGHT);
   EXPECT_EQ(customer.width, board._pools[1]->width);
