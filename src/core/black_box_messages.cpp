@@ -40,8 +40,11 @@ constexpr double MAX_TURN_REACH = 600;
 // A label keeps this far off what it must not cover, so that it reads as its own route's...
 constexpr double LABEL_MARGIN = 3;
 // ...and, where it can, this far off everything but the route it labels: a label between its
-// own line 4 px away and another 6 px away reads as the other's.
+// own line 4 px away and another 6 px away reads as the other's...
 constexpr double LABEL_KEEP_OFF = 8;
+// ...best this far: a label beside a message and 12 px above a flow crossing it reads as the
+// flow's.
+constexpr double LABEL_KEEP_WELL_OFF = 20;
 
 // The point of a shape's top or bottom outline at `x` (events are circles, gateways diamonds).
 Point outline_at(const Shape& shape, double x, bool top) {
@@ -512,11 +515,13 @@ void untangle(const Shape& shape, std::vector<std::vector<Point>>& ways, int cro
   for (const auto& way : ways) drawn.add_route(way);
 }
 
-// The label beside the stretch from `a` to `b` (the one reaching the band): on the side
-// `first` (right, or left for the left ones of messages side by side) half way along, or else
-// the first place along it, on either side, that hides nothing drawn; else inside the band (a
-// black-box pool is empty) beside the stretch's end there; on a crowded stretch, places further
-// along and further off it, then places that merely touch nothing.
+// The label beside the stretch from `a` to `b` (the one reaching the band), on the side
+// `first` (right, or left for the left ones of messages side by side) before the other: the
+// place nearest half way along that keeps everything else well off, else one that keeps it a
+// little off; else inside the band (a black-box pool is empty) beside the stretch's end there,
+// where that keeps the rest a little off, rather than squeezed between its line and another;
+// else beside the stretch or in the band with the usual margin; on a crowded stretch, places
+// further along and further off it, then places that merely touch nothing.
 Box message_label(const Point& a, const Point& b, const Box& band, double w, double h,
                   const Drawn& drawn, bool right_first) {
   const Box usual{a.x + 4, (a.y + b.y) / 2 - h / 2, w, h};
@@ -525,33 +530,42 @@ Box message_label(const Point& a, const Point& b, const Box& band, double w, dou
     return Box{right ? a.x + off : a.x - off - w, y, w, h};
   };
   const std::array<bool, 2> sides{right_first, !right_first};
-  // Beside the stretch, from its middle out both ways: first with everything but the stretch
-  // itself (4 px to one side) at least LABEL_KEEP_OFF off, then with the usual margin.
-  const auto well_clear = [&](const Box& box, bool right) {
-    const double before = right ? LABEL_MARGIN : LABEL_KEEP_OFF;  // towards smaller x
-    const double after = right ? LABEL_KEEP_OFF : LABEL_MARGIN;
-    const Box near{box.x - before, box.y - LABEL_KEEP_OFF, box.width + before + after,
-                   box.height + 2 * LABEL_KEEP_OFF};
+  // Everything but the stretch itself (4 px to one side) at least `keep` off.
+  const auto clear_by = [&](const Box& box, bool right, double keep) {
+    const double before = right ? LABEL_MARGIN : keep;  // towards smaller x
+    const double after = right ? keep : LABEL_MARGIN;
+    const Box near{box.x - before, box.y - keep, box.width + before + after, box.height + 2 * keep};
     return !drawn.covers(near, 0);
   };
-  for (const bool strict : {true, false}) {
+  // Beside the stretch, from its middle out both ways.
+  const auto beside = [&](double keep) -> std::optional<Box> {
     for (int k = 0; k <= 16; ++k) {
       const double t = 0.5 + (k % 2 == 0 ? 1 : -1) * ((k + 1) / 2) / 20.0;
       for (const bool right : sides) {
         const Box box = at(t, 4, right);
-        if (strict ? well_clear(box, right) : !drawn.covers(box)) return box;
+        if (keep > 0 ? clear_by(box, right, keep) : !drawn.covers(box)) return box;
       }
     }
+    return std::nullopt;
+  };
+  for (const double keep : {LABEL_KEEP_WELL_OFF, LABEL_KEEP_OFF}) {
+    if (auto box = beside(keep)) return *box;
   }
   const bool band_above = band.bottom() <= std::min(a.y, b.y) + 0.5;
   const double end_y = band_above ? band.bottom() : band.y;
   const Box room{band.x + Configs::POOL_TEXT_WIDTH + 2, band.y + 2,
                  band.width - Configs::POOL_TEXT_WIDTH - 4, band.height - 4};
-  for (const bool right : sides) {
-    const Box box{right ? a.x + 4 : a.x - 4 - w, band_above ? end_y - 4 - h : end_y + 4, w, h};
-    const bool inside = room.x <= box.x && box.right() <= room.right() && room.y <= box.y &&
-                        box.bottom() <= room.bottom();
-    if (inside && !drawn.covers(box)) return box;
+  const auto in_band = [&](double keep) -> std::optional<Box> {
+    for (const bool right : sides) {
+      const Box box{right ? a.x + 4 : a.x - 4 - w, band_above ? end_y - 4 - h : end_y + 4, w, h};
+      const bool inside = room.x <= box.x && box.right() <= room.right() && room.y <= box.y &&
+                          box.bottom() <= room.bottom();
+      if (inside && (keep > 0 ? clear_by(box, right, keep) : !drawn.covers(box))) return box;
+    }
+    return std::nullopt;
+  };
+  for (const auto& place : {in_band(LABEL_KEEP_OFF), beside(0), in_band(0)}) {
+    if (place) return *place;
   }
   for (const double margin : {LABEL_MARGIN, 0.0}) {
     for (const double off : {4.0, 10.0, 16.0}) {

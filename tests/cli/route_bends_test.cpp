@@ -357,6 +357,40 @@ connections:
   EXPECT_GE(nearest_other_route(routed, "claim"), 8);
 }
 
+// Where the stretch is long, a message's label keeps well off the routes crossing it: 13 px
+// above a data association, beside the message it read as the association's.
+TEST(RouteBends, AMessagesLabelKeepsWellOffARouteCrossingItsStretch) {
+  const Routed routed(R"(
+title: "Support ticket escalation"
+pools:
+  - {name: "Customer", id: customer, black_box: true}
+  - name: "Broadband provider"
+    lanes:
+      - name: "First-line agent"
+        shapes:
+          - {id: opened, name: "Support request received", type: message_start}
+          - {id: create, name: "Create ticket and look up customer contract", type: service_task}
+          - {id: outage, name: "Known outage in area?", type: exclusive}
+          - {id: remote, name: "Troubleshoot remotely with customer", type: user_task}
+          - {id: kb, name: "Knowledge base", type: data_store}
+          - {id: confirm, name: "Ask customer to confirm the fix", type: send_task}
+          - {id: reply, name: "", type: event_based}
+      - name: "Second-line specialist"
+        shapes: []
+      - name: "Support team lead"
+        shapes:
+          - {id: breach, name: "Review SLA breach and agree next steps", type: user_task}
+          - {id: apology, name: "Send delay notice with credit voucher", type: send_task}
+connections:
+  - {from: opened, to: create}
+  - {from: create, to: outage}
+  - {from: outage, to: remote, label: "no"}
+  - {from: kb, to: remote}
+  - {from: apology, to: customer, label: "delay notice"}
+  - {from: confirm, to: reply})");
+  EXPECT_GE(nearest_other_route(routed, "delay notice"), 20);
+}
+
 // In every example, no name or connection label lies on an arrowhead: a name under the flow
 // coming into its event from below, say, moves off the arrow's point.
 class ExampleArrowheads : public ::testing::TestWithParam<std::string> {};
