@@ -322,6 +322,16 @@ std::string route_faults(const std::vector<std::unique_ptr<Pool>>& pools) {
         faults += s->name + ": name on the name of " + other->name + "\n";
     }
   }
+  // Two flows between the same two shapes are drawn as two.
+  for (Shape* s : shapes) {
+    const auto& out = *s->connection_to;
+    for (auto a = out.begin(); a != out.end(); ++a) {
+      for (auto b = std::next(a); b != out.end(); ++b) {
+        if (a->target == b->target && a->waypoints.size() >= 2 && a->waypoints == b->waypoints)
+          faults += s->name + "->" + a->target->name + ": two flows drawn as one\n";
+      }
+    }
+  }
   // Parallel segments of different connections lie apart unless they share an end shape.
   std::map<std::pair<bool, long>, std::vector<const Segment*>> lines;
   for (const Segment& s : segments) {
@@ -771,6 +781,49 @@ TEST(ConnectionRouting, FlowsBetweenTheSameTwoShapesNestInsteadOfCrossing) {
   }
   EXPECT_EQ(pairs, 4 * (1 + 3 + 6));
   EXPECT_EQ(faults, "");
+}
+
+// A decision sends "yes" and "no" to the same event and a third branch elsewhere: the two flows
+// to the event may share the third's trunk, but leave it on lines of their own, each with its
+// label beside it; drawn on one line they read as a single flow with two labels.
+TEST(ConnectionRouting, TwoFlowsBetweenTheSameShapesAreDrawnApart) {
+  Swimboard board("Leave request", 100, 100, false, "DEFAULT", "png");
+  Pool& pool = board.add_pool("Company");
+  Lane& employee = pool.add_lane("Employee", "", 0, "", "", "", "");
+  Lane& manager = pool.add_lane("Manager", "", 0, "", "", "", "");
+  Shape& start = employee.add_element("Need leave", ElementType::START);
+  Shape& request = employee.add_element("Submit request", ElementType::TASK);
+  Shape& approve = manager.add_element("Approve?", ElementType::EXCLUSIVE);
+  start.connect(request);
+  request.connect(approve);
+  approve.connect(request, "no");
+  approve.connect(start, "yes");
+  approve.connect(start, "maybe");
+  board.draw();
+  const Connection& yes = (*approve.connection_to)[1];
+  const Connection& maybe = (*approve.connection_to)[2];
+  ASSERT_EQ(yes.label + maybe.label, "yesmaybe");
+  EXPECT_EQ(route_faults(board._pools), "");
+  // Not even a stretch of one line in common: neither route runs on the other's.
+  double shared = 0;
+  for (std::size_t i = 0; i + 1 < yes.waypoints.size(); ++i) {
+    for (std::size_t j = 0; j + 1 < maybe.waypoints.size(); ++j) {
+      const Point& p = yes.waypoints[i];
+      const Point& q = yes.waypoints[i + 1];
+      const Point& u = maybe.waypoints[j];
+      const Point& v = maybe.waypoints[j + 1];
+      if (p.x == q.x && u.x == v.x && p.x == u.x) {
+        shared += std::max(0.0, std::min(std::max(p.y, q.y), std::max(u.y, v.y)) -
+                                    std::max(std::min(p.y, q.y), std::min(u.y, v.y)));
+      } else if (p.y == q.y && u.y == v.y && p.y == u.y) {
+        shared += std::max(0.0, std::min(std::max(p.x, q.x), std::max(u.x, v.x)) -
+                                    std::max(std::min(p.x, q.x), std::min(u.x, v.x)));
+      }
+    }
+  }
+  EXPECT_EQ(shared, 0);
+  ASSERT_TRUE(yes.label_box && maybe.label_box);
+  EXPECT_FALSE(overlap(*yes.label_box, *maybe.label_box));
 }
 
 // A gateway at the end of a row sends "yes" back under the row to a join and "rework" back to a

@@ -322,9 +322,21 @@ class Pass {
            la.target == lb.target;
   }
 
+  // Whether two pieces belong to different links between the same two shapes the same way:
+  // drawn on one line, two such flows would read as one.
+  bool twins(const Piece& a, const Piece& b) const {
+    if (a.route == b.route) return false;
+    const Link& la =
+        problem_.links[static_cast<std::size_t>(routes_[static_cast<std::size_t>(a.route)].link)];
+    const Link& lb =
+        problem_.links[static_cast<std::size_t>(routes_[static_cast<std::size_t>(b.route)].link)];
+    return la.source == lb.source && la.target == lb.target;
+  }
+
   // Pieces of one trunk (same fork or join, same line, overlapping) become one unit. A fork's
   // trunk and a join's trunk that meet on one line become one unit only where that puts no
-  // two unrelated overlapping pieces on one line: those run on lines of their own.
+  // two unrelated overlapping pieces, nor two flows between the same two shapes, on one line:
+  // those run on lines of their own.
   void build_units() {
     DisjointSets sets(pieces_.size());
     // The pieces of each set, kept only for sets that have been merged (a lone piece is its own
@@ -335,17 +347,31 @@ class Pass {
       if (list.empty()) list.push_back(root);
       return list;
     };
-    auto merge = [&](int a, int b) {
+    auto merge = [&](int a, int b, const std::vector<int>& trunk) {
       a = sets.find(a);
       b = sets.find(b);
       if (a == b) return;
+      // Two flows between the same two shapes may run on one line only along the trunk of
+      // another branch of their fork or join (on `trunk`), which they leave on lines of their
+      // own.
+      const auto on_a_trunk = [&](const Piece& px, const Piece& py) {
+        const double lo = std::max(px.along.lo, py.along.lo);
+        const double hi = std::min(px.along.hi, py.along.hi);
+        for (int z : trunk) {
+          const Piece& pz = pieces_[static_cast<std::size_t>(z)];
+          if (pz.route != px.route && pz.route != py.route && !twins(pz, px) &&
+              pz.along.lo <= lo + 0.5 && hi <= pz.along.hi + 0.5)
+            return true;
+        }
+        return false;
+      };
       for (int x : members_of(a)) {
         for (int y : members_of(b)) {
           const Piece& px = pieces_[static_cast<std::size_t>(x)];
           const Piece& py = pieces_[static_cast<std::size_t>(y)];
-          if (overlap_length(px.along.lo, px.along.hi, py.along.lo, py.along.hi) > -END_GAP &&
-              !related(px, py))
-            return;
+          if (overlap_length(px.along.lo, px.along.hi, py.along.lo, py.along.hi) <= -END_GAP)
+            continue;
+          if (!related(px, py) || (twins(px, py) && !on_a_trunk(px, py))) return;
         }
       }
       sets.join(a, b);
@@ -384,7 +410,7 @@ class Pass {
       int last = -1;
       for (int id : list) {
         const Piece& p = pieces_[static_cast<std::size_t>(id)];
-        if (last >= 0 && p.along.lo <= reach + 0.5) merge(last, id);
+        if (last >= 0 && p.along.lo <= reach + 0.5) merge(last, id, list);
         if (p.along.hi > reach || last < 0) {
           reach = std::max(reach, p.along.hi);
         }
@@ -1017,14 +1043,17 @@ class Pass {
   }
 
   // The pieces of two units placed too close, as crowded stretches of the lines the search
-  // laid them on. Pieces of one trunk are meant to meet; any other two, even of routes with an
-  // end in common, would read as a band of parallel tracks.
+  // laid them on. Pieces of one trunk are meant to meet (but for two flows between the same two
+  // shapes, in units of their own off the trunk); any other two, even of routes with an end in
+  // common, would read as a band of parallel tracks.
   void report_crowding(const Unit& a, const Unit& b) {
     for (int x : a.pieces) {
       for (int y : b.pieces) {
         const Piece& px = pieces_[static_cast<std::size_t>(x)];
         const Piece& py = pieces_[static_cast<std::size_t>(y)];
-        if ((px.fork >= 0 && px.fork == py.fork) || (px.join >= 0 && px.join == py.join)) continue;
+        if (((px.fork >= 0 && px.fork == py.fork) || (px.join >= 0 && px.join == py.join)) &&
+            !twins(px, py))
+          continue;
         const Interval along = intersect(px.along, py.along);
         if (along.length() <= 0) continue;
         const int lx = routes_[static_cast<std::size_t>(px.route)].link;
