@@ -18,8 +18,8 @@
 //   over an arrowhead (the last 10 px of a route, 4.5 px either side of it; a data
 //   association's a fifth wider; an association's only where it has a direction).
 // Also counted, as faults that should never happen: segments through a shape ("through"),
-// unrelated connections on top of each other ("shared"), and shape names that a route, a shape
-// or another label covers ("name hits").
+// unrelated connections on top of each other, or two between the same two shapes drawn as one
+// line ("shared"), and shape names that a route, a shape or another label covers ("name hits").
 // With --bends, each kind of connection's bends against the fewest its ends' places allow
 // (a straight line, an L past the other shapes, else two).
 // With --crossings, the crossings by the kinds of connection involved, by whether their ends lie
@@ -568,9 +568,15 @@ Figures measure(const Diagram& d) {
                       nearest, close);
         }
       }
-      if (on_top) {
+      // Two connections between the same two shapes drawn on one line read as one.
+      const bool as_one = !a.source.empty() && a.source == b.source && a.target == b.target &&
+                          a.points.size() >= 2 && a.points == b.points;
+      if (on_top || as_one) {
         ++f.shared;
-        if (print_faults) std::printf("  shared: %s and %s\n", a.id.c_str(), b.id.c_str());
+        if (print_faults) {
+          std::printf("  shared: %s and %s%s\n", a.id.c_str(), b.id.c_str(),
+                      as_one ? " (drawn as one)" : "");
+        }
       }
     }
   }
