@@ -564,9 +564,9 @@ Box message_label(const Point& a, const Point& b, const Box& band, double w, dou
     }
     return std::nullopt;
   };
-  for (const auto& place : {in_band(LABEL_KEEP_OFF), beside(0), in_band(0)}) {
-    if (place) return *place;
-  }
+  if (auto box = in_band(LABEL_KEEP_OFF)) return *box;
+  if (auto box = beside(0)) return *box;
+  if (auto box = in_band(0)) return *box;
   for (const double margin : {LABEL_MARGIN, 0.0}) {
     for (const double off : {4.0, 10.0, 16.0}) {
       for (int k = 0; k <= 20; ++k) {
