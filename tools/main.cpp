@@ -447,11 +447,7 @@ int run_check(const std::string& file, const LoadOptions& options, const Verbosi
   for (const auto& pool : board._pools) lanes += pool->lanes.size();
   std::size_t connections = 0;
   for (const auto& [id, shape] : diagram.shapes_by_id) connections += shape->connection_to->size();
-  // Messages from a black-box pool start at its band, which is no shape of a lane.
-  for (const auto& pool : board._pools) {
-    const Shape* band = pool->participant();
-    if (band != nullptr && band->connection_to) connections += band->connection_to->size();
-  }
+  for (const auto& pool : board._pools) connections += pool->band_messages();
   progress(verbosity) << fmt::format(
       "{}: ok: {}, {}, {}, {}\n", file, counted(board._pools.size(), "pool", "pools"),
       counted(lanes, "lane", "lanes"), counted(diagram.shapes_by_id.size(), "shape", "shapes"),

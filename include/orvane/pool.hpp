@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,9 @@ class ORVANE_API Pool {
   bool black_box() const { return participant_ != nullptr; }
   /// The band of a black-box pool as a shape to connect to; nullptr for other pools.
   Participant* participant() const { return participant_.get(); }
+  /// How many message flows start at the band of a black-box pool (no shape of a lane holds
+  /// them); 0 for other pools.
+  std::size_t band_messages() const;
 
   /// Creates a lane, appends it to `lanes` and returns it. The defaults are those of
   /// Swimboard::add_lane; an empty style is drawn with the painter's lane default. Throws

@@ -19,6 +19,10 @@ Pool::Pool(std::string name, std::string font, int font_size, std::string font_c
 
 Pool::~Pool() = default;
 
+std::size_t Pool::band_messages() const {
+  return participant_ && participant_->connection_to ? participant_->connection_to->size() : 0;
+}
+
 Participant& Pool::make_black_box() {
   if (!lanes.empty()) {
     throw std::invalid_argument("pool " + Helper::quoted(name) +

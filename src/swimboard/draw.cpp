@@ -79,11 +79,7 @@ std::string describe(const std::vector<std::unique_ptr<Pool>>& pools,
   for (const Shape* shape : shapes) {
     if (shape->connection_to) connections += shape->connection_to->size();
   }
-  // Messages from a black-box pool start at its band, which is no shape of a lane.
-  for (const auto& pool : pools) {
-    const Shape* band = pool->participant();
-    if (band != nullptr && band->connection_to) connections += band->connection_to->size();
-  }
+  for (const auto& pool : pools) connections += pool->band_messages();
   return text + separator + counted(shapes.size(), "shape", "shapes") + " and " +
          counted(connections, "connection", "connections") + ".";
 }
