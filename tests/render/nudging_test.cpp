@@ -81,5 +81,42 @@ TEST(Nudging, ACrowdedPlaceSqueezesOnlyTheRoutesThatPassIt) {
   }
 }
 
+// Two flows from A to T laid on the same lines as each other, where every line is the trunk of
+// another branch: A's flow to C runs along the first two, and a flow from D into T along the
+// last two. Merged with those trunks piece by piece, the two came out as one line (one arrow,
+// two labels); one of them keeps its middle segment on a line of its own.
+TEST(Nudging, TwoFlowsBetweenTheSameShapesOnOtherBranchesTrunksStayTwo) {
+  Channel c;
+  c.problem.nodes.clear();
+  for (const double x : {500.0, 1500.0, 2500.0, 200.0})  // A, T, C, D
+    c.problem.nodes.push_back(Channel::node({x - 40, 0, 80, 100}));
+  auto add = [&](int source, int target, std::vector<Point> points) {
+    Link link;
+    link.source = source;
+    link.target = target;
+    link.area = c.problem.bounds;
+    link.order = static_cast<int>(c.problem.links.size());
+    c.problem.links.push_back(link);
+    DrawnRoute r;
+    r.link = link.order;
+    r.source_side = Side::BOTTOM;
+    r.target_side = Side::BOTTOM;
+    r.points = std::move(points);
+    r.fork = source == 0 ? 0 : -1;
+    r.join = target == 1 ? 1 : -1;
+    c.routes.push_back(r);
+  };
+  const std::vector<Point> a_to_t = {{500, 100}, {500, 150}, {1500, 150}, {1500, 100}};
+  add(0, 2, {{500, 100}, {500, 150}, {2500, 150}, {2500, 100}});  // A to C
+  add(3, 1, {{200, 100}, {200, 150}, {1500, 150}, {1500, 100}});  // D to T
+  add(0, 1, a_to_t);
+  add(0, 1, a_to_t);
+  c.nudge_all();
+  EXPECT_NE(c.routes[2].points, c.routes[3].points);
+  // Apart along their middle, where each has room to read as a line of its own.
+  EXPECT_GE(std::fabs(c.line(2) - c.line(3)), 12);
+  EXPECT_EQ(c.routes[2].points.front(), c.routes[3].points.front());
+}
+
 }  // namespace
 }  // namespace orvane::routing

@@ -171,6 +171,58 @@ double shared_length(const std::vector<Point>& a, const std::vector<Point>& b, b
   return length;
 }
 
+// Two flows between the same two shapes laid on the same lines end to end come out of nudging
+// as one line wherever each of their segments lies on the trunk of another branch of their
+// fork or join. The later of two such routes keeps one segment off the other's line: its
+// longest between its first and last (else its longest), so that it leaves the shared lines
+// and comes back like a branch. The pass across vertical segments takes that segment when it is
+// vertical; the pass across horizontal ones, run when nothing parted the two, takes the longest
+// horizontal one. Returns (route, segment) pairs.
+std::vector<std::pair<int, int>> segments_kept_apart(const std::vector<DrawnRoute>& routes,
+                                                     const Problem& problem, bool vertical) {
+  std::vector<std::pair<std::pair<int, int>, int>> by_ends;
+  for (std::size_t r = 0; r < routes.size(); ++r) {
+    const Link& link = problem.links[static_cast<std::size_t>(routes[r].link)];
+    if (link.source != link.target && routes[r].points.size() >= 2)
+      by_ends.push_back({{link.source, link.target}, static_cast<int>(r)});
+  }
+  std::sort(by_ends.begin(), by_ends.end());
+  std::vector<std::pair<int, int>> kept;
+  for (std::size_t from = 0, to = 0; from < by_ends.size(); from = to) {
+    while (to < by_ends.size() && by_ends[to].first == by_ends[from].first) ++to;
+    for (std::size_t b = from + 1; b < to; ++b) {
+      const auto& points = routes[static_cast<std::size_t>(by_ends[b].second)].points;
+      bool hidden = false;
+      for (std::size_t a = from; a < b && !hidden; ++a)
+        hidden = routes[static_cast<std::size_t>(by_ends[a].second)].points == points;
+      if (!hidden) continue;
+      const auto n = static_cast<int>(points.size()) - 1;  // segments
+      int best = -1;
+      double best_length = -1;
+      bool best_inside = false;
+      for (int k = 0; k < n; ++k) {
+        const Point& p = points[static_cast<std::size_t>(k)];
+        const Point& q = points[static_cast<std::size_t>(k) + 1];
+        const bool is_vertical = p.x == q.x;
+        if (!vertical && is_vertical) continue;  // too late to move a vertical one
+        const bool inside = k > 0 && k < n - 1;
+        const double length = std::abs(q.x - p.x) + std::abs(q.y - p.y);
+        if (inside != best_inside ? inside : length > best_length) {
+          best = k;
+          best_length = length;
+          best_inside = inside;
+        }
+      }
+      if (best < 0) continue;
+      const Point& p = points[static_cast<std::size_t>(best)];
+      const Point& q = points[static_cast<std::size_t>(best) + 1];
+      if ((p.x == q.x) == vertical) kept.push_back({by_ends[b].second, best});
+    }
+  }
+  std::sort(kept.begin(), kept.end());
+  return kept;
+}
+
 class Pass {
  public:
   Pass(std::vector<DrawnRoute>& routes, const Problem& problem, const FreeSpace& space,
@@ -184,6 +236,7 @@ class Pass {
 
   void run() {
     if (!vertical_) index_cross_segments();
+    apart_ = segments_kept_apart(routes_, problem_, vertical_);
     collect_pieces();
     build_units();
     std::vector<std::vector<int>> groups = build_groups();
@@ -333,6 +386,12 @@ class Pass {
     return la.source == lb.source && la.target == lb.target;
   }
 
+  // Whether a piece is the segment a route keeps off its twin's line (see segments_kept_apart).
+  bool kept_apart(const Piece& p) const {
+    return !apart_.empty() &&
+           std::binary_search(apart_.begin(), apart_.end(), std::pair{p.route, p.k});
+  }
+
   // Pieces of one trunk (same fork or join, same line, overlapping) become one unit. A fork's
   // trunk and a join's trunk that meet on one line become one unit only where that puts no
   // two unrelated overlapping pieces, nor two flows between the same two shapes, on one line:
@@ -371,7 +430,9 @@ class Pass {
           const Piece& py = pieces_[static_cast<std::size_t>(y)];
           if (overlap_length(px.along.lo, px.along.hi, py.along.lo, py.along.hi) <= -END_GAP)
             continue;
-          if (!related(px, py) || (twins(px, py) && !on_a_trunk(px, py))) return;
+          if (!related(px, py) ||
+              (twins(px, py) && (kept_apart(px) || kept_apart(py) || !on_a_trunk(px, py))))
+            return;
         }
       }
       sets.join(a, b);
@@ -1179,6 +1240,7 @@ class Pass {
   std::vector<Unit> units_;
   std::vector<Crowded>& crowded_;
   RoomMemo& rooms_;
+  std::vector<std::pair<int, int>> apart_;  // (route, segment) kept off a twin's line
 };
 
 }  // namespace
