@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "orvane/activity.hpp"
 #include "orvane/artifact.hpp"
 #include "orvane/loader.hpp"
 #include "orvane/pool.hpp"
@@ -29,7 +30,13 @@ class Routed {
   }
   const Connection& route(const std::string& from, const std::string& to,
                           const std::string& label = "") const {
-    for (Shape* shape : loaded_.board->_layout_grid.get_all_shapes()) {
+    std::vector<Shape*> shapes = loaded_.board->_layout_grid.get_all_shapes();
+    for (std::size_t k = 0, n = shapes.size(); k < n; ++k) {
+      if (auto* activity = dynamic_cast<Activity*>(shapes[k]))
+        shapes.insert(shapes.end(), activity->boundary_events.begin(),
+                      activity->boundary_events.end());
+    }
+    for (Shape* shape : shapes) {
       if (loaded_.file_id(*shape) != from || !shape->connection_to) continue;
       for (const Connection& c : *shape->connection_to) {
         if (c.target != nullptr && loaded_.file_id(*c.target) == to && c.label == label) return c;
@@ -197,6 +204,34 @@ connections:
   - {from: s18, to: s19}
   - {from: s19, to: s20})");
   EXPECT_EQ(routed.route("s12", "s11").waypoints.size(), 4u);
+}
+
+// A timer on a task's bottom edge whose flow goes to the task right below it: straight down
+// into that task's top, off its middle, rather than stepping across to the middle on the way.
+TEST(RouteBends, ABoundaryEventsFlowDropsStraightIntoTheTaskBelow) {
+  const Routed routed(R"(
+title: "Escalation"
+pools:
+  - name: "Support"
+    lanes:
+      - name: "Second line"
+        shapes:
+          - {id: start, name: "Ticket escalated", type: start}
+          - {id: diagnose, name: "Diagnose line remotely", type: user_task}
+          - {id: sla, name: "8 hours", type: timer_boundary, attached_to: diagnose}
+          - {id: fixed, name: "Fixed", type: end}
+      - name: "Team lead"
+        shapes:
+          - {id: breach, name: "Review SLA breach", type: user_task}
+          - {id: done, name: "Breach handled", type: end}
+connections:
+  - {from: start, to: diagnose}
+  - {from: diagnose, to: fixed}
+  - {from: sla, to: breach}
+  - {from: breach, to: done})");
+  const auto& route = routed.route("sla", "breach").waypoints;
+  ASSERT_EQ(route.size(), 2u);
+  EXPECT_EQ(route.front().x, route.back().x);
 }
 
 // A join into a task in the lane's top row, its flows running along the lane just under the

@@ -147,6 +147,45 @@ double PathSearch::stub_length(const Box& box, Side side, Vertex end) const {
   return horizontal(side) ? std::abs(to.x - from.x) : std::abs(to.y - from.y);
 }
 
+std::optional<Vertex> PathSearch::facing_stub(const Link& link, int node, Side side, Vertex middle,
+                                              int other) const {
+  const Node& n = problem_.nodes[static_cast<std::size_t>(node)];
+  const Box& far = problem_.nodes[static_cast<std::size_t>(other)].box;
+  // The other shape lies wholly beyond this side, its middle across from the side.
+  bool facing = false;
+  switch (side) {
+    case Side::TOP:
+      facing = far.bottom() <= n.box.y;
+      break;
+    case Side::BOTTOM:
+      facing = far.y >= n.box.bottom();
+      break;
+    case Side::LEFT:
+      facing = far.right() <= n.box.x;
+      break;
+    case Side::RIGHT:
+      facing = far.x >= n.box.right();
+      break;
+  }
+  if (!facing) return std::nullopt;
+  const bool across_x = horizontal(side);  // the side runs along y
+  const double along = across_x ? far.centre_y() : far.centre_x();
+  const Interval range = port_range(n, side);
+  if (along <= range.lo || along >= range.hi) return std::nullopt;
+  const int line = across_x ? graph_.row_at(along) : graph_.column_at(along);
+  if (line < 0) return std::nullopt;
+  const Vertex v = across_x ? Vertex{middle.i, line} : Vertex{line, middle.j};
+  if (v == middle || v.i < i0_ || v.i > i1_ || v.j < j0_ || v.j > j1_) return std::nullopt;
+  const Point end = graph_.point(v);
+  if (!within(link.area, end) || within(n.lane, end) != within(n.lane, graph_.point(middle)) ||
+      space_.blocked(end))
+    return std::nullopt;
+  Point from = side_middle(n.box, side);
+  (across_x ? from.y : from.x) = along;
+  if (!space_.clear(from, end, 0, node)) return std::nullopt;
+  return v;
+}
+
 bool PathSearch::stub_usable(const Link& link, int node, Side side) const {
   return stub(link, node, side).has_value();
 }
@@ -274,6 +313,8 @@ void PathSearch::collect_starts(const Link& link, const std::optional<Via>& from
     }
     if (trunks.empty()) {
       starts.push_back({*out, outward(side), base, side});
+      if (const auto v = facing_stub(link, link.source, side, *out, link.target))
+        starts.push_back({*v, outward(side), base + OFF_MIDDLE_PORT_COST, side});
       continue;
     }
     for (int other : trunks) {
@@ -332,6 +373,12 @@ void PathSearch::collect_goals(const Link& link, const std::optional<Via>& to) {
       add(end, {side, -1, 0, base, inward(side)});
       goal_lines_.push_back(end);
       port_goals_.push_back({graph_.point(end), inward(side), base});
+      if (const auto v = facing_stub(link, link.target, side, end, link.source)) {
+        const double cost = base + OFF_MIDDLE_PORT_COST;
+        add(*v, {side, -1, 0, cost, inward(side)});
+        goal_lines_.push_back(*v);
+        port_goals_.push_back({graph_.point(*v), inward(side), cost});
+      }
       continue;
     }
     for (int other : trunks) {

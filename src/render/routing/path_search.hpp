@@ -86,6 +86,14 @@ class PathSearch {
   // the link's area, else SHORT_STUB long where that is; nothing when neither is.
   std::optional<Vertex> stub(const Link& link, int node, Side side) const;
   bool stub_usable(const Link& link, int node, Side side) const;
+  // Where a stub out of `side` of `node` ends on the line through the middle of the shape
+  // `other` (the link's other end) when that shape lies wholly beyond the side and the line
+  // crosses the side where routes' ends may lie (port_range): as far out as the middle stub's
+  // end `middle`, inside the search's window, the stub clear. A route between two shapes
+  // facing each other off centre may then run straight from one to the other instead of
+  // jogging to the side's middle.
+  std::optional<Vertex> facing_stub(const Link& link, int node, Side side, Vertex middle,
+                                    int other) const;
   // How long the stub from `side` of `box` to its end `end` is: it is part of the route's
   // length, and stubs differ (to the first line of the graph beyond STUB).
   double stub_length(const Box& box, Side side, Vertex end) const;

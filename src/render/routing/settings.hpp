@@ -61,6 +61,10 @@ inline constexpr double SIDE_CONFLICT_COST = 110;
 /// same way costs this, and so do routes the other way round where one of the two is a message
 /// flow or an association (a request and its reply side by side).
 inline constexpr double RECTANGLE_SIDE_SHARE_COST = 20;
+/// Meeting a side away from its middle, on the line through the middle of the shape at the
+/// route's other end: more than a bend, less than the two of a jog to the middle, so a route
+/// between two shapes facing each other off centre runs straight.
+inline constexpr double OFF_MIDDLE_PORT_COST = 90;
 /// Leaving by the side of an earlier branch of the same fork (joining its trunk) rather than
 /// by a free side; the same for joins.
 inline constexpr double TRUNK_REUSE_COST = 30;
