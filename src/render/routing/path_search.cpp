@@ -151,23 +151,8 @@ std::optional<Vertex> PathSearch::facing_stub(const Link& link, int node, Side s
                                               int other) const {
   const Node& n = problem_.nodes[static_cast<std::size_t>(node)];
   const Box& far = problem_.nodes[static_cast<std::size_t>(other)].box;
-  // The other shape lies wholly beyond this side, its middle across from the side.
-  bool facing = false;
-  switch (side) {
-    case Side::TOP:
-      facing = far.bottom() <= n.box.y;
-      break;
-    case Side::BOTTOM:
-      facing = far.y >= n.box.bottom();
-      break;
-    case Side::LEFT:
-      facing = far.right() <= n.box.x;
-      break;
-    case Side::RIGHT:
-      facing = far.x >= n.box.right();
-      break;
-  }
-  if (!facing) return std::nullopt;
+  // The other shape lies wholly beyond this side (its middle across from the side, below).
+  if (facing_side(n.box, far) != side) return std::nullopt;
   const bool across_x = horizontal(side);  // the side runs along y
   const double along = across_x ? far.centre_y() : far.centre_x();
   const Interval range = port_range(n, side);
