@@ -1077,6 +1077,40 @@ TEST(ConnectionRouting, ALabelWithLittleRouteOfItsOwnStillReadsAsItsOwn) {
   }
 }
 
+// Messages running straight and side by side between two tasks, only some of them named: a
+// label has room beside an outer line only, so the named messages take the outer lines,
+// whichever order they were drawn in, and each label lies nearest its own route.
+TEST(ConnectionRouting, NamedMessagesBetweenTwoTasksTakeTheOuterLines) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"", "offer", ""}, {"delivery", "offer", ""}, {"", "", "quote", "order"}};
+  for (const auto& labels : cases) {
+    SCOPED_TRACE(::testing::PrintToString(labels));
+    Diagram d;
+    const auto [l1, l2] = d.two_pools("Buyer", "Seller");
+    Shape& a = d.shape(*l1, "Notify offer", ElementType::TASK, 0, 1);
+    Shape& b = d.shape(*l2, "Ship order", ElementType::TASK, 0, 1);
+    for (const std::string& label : labels) a.connect(b, label);
+    d.route();
+    std::vector<const Connection*> all;
+    std::vector<double> named, unnamed;
+    for (const Connection& c : *a.connection_to) {
+      all.push_back(&c);
+      ASSERT_EQ(c.waypoints.size(), 2U) << c.label;
+      (c.label.empty() ? unnamed : named).push_back(c.waypoints.front().x);
+    }
+    // No unnamed message lies outside a named one on both sides of it.
+    for (const double x : named) {
+      const bool left_of_all =
+          std::all_of(unnamed.begin(), unnamed.end(), [&](double u) { return x < u; });
+      const bool right_of_all =
+          std::all_of(unnamed.begin(), unnamed.end(), [&](double u) { return x > u; });
+      EXPECT_TRUE(left_of_all || right_of_all) << "a named message at x " << x;
+    }
+    EXPECT_EQ(labels_nearer_others(all), "");
+    EXPECT_EQ(route_faults(d.pools), "");
+  }
+}
+
 // A gateway whose default branch leaves downwards, through where its name would stand, and a
 // task whose conditional flow leaves it: the default flow's slash and the condition's diamond
 // stay clear of every name and label, the flows' own included.

@@ -13,7 +13,8 @@
 //      again one by one, each knowing every other route (at most RELAYING_ROUNDS times, on
 //      diagrams of at most RELAY_MAX_LINKS links), and
 //      each kept only where its own crossings, bends and crowding did not get worse;
-//   5. ends onto the shapes' outlines, coordinates to whole pixels;
+//   5. ends onto the shapes' outlines, coordinates to whole pixels; labelled connections take
+//      the outer lines of straight twins (twin_tracks.hpp);
 //   6. the routes stored on the connections, where painting and the exports read them, and
 //      the names moved out of their way;
 //   7. the messages to black-box pools laid (route_black_box_messages), then the connection
@@ -41,6 +42,7 @@
 #include "ports.hpp"
 #include "problem.hpp"
 #include "settings.hpp"
+#include "twin_tracks.hpp"
 
 namespace orvane {
 namespace routing {
@@ -524,6 +526,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   std::vector<DrawnRoute> routes = std::move(best.routes);
   // 5. Ends and pixels.
   for (DrawnRoute& r : routes) finish(problem, r);
+  give_labels_outer_tracks(problem, routes);
   // 6. The routes on their connections, and the names moved out of their way.
   for (const DrawnRoute& r : routes) {
     Connection& c = *problem.links[static_cast<std::size_t>(r.link)].connection;
