@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "orvane/export.hpp"
 
 namespace orvane {
@@ -10,6 +12,14 @@ struct ORVANE_API Coordinate {
   int y_pos = 0;
   bool operator==(const Coordinate&) const = default;
 };
+
+/// The furthest a position may lie from the drawing's origin, in pixels (2^30).
+inline constexpr std::int64_t MAX_POSITION = std::int64_t{1} << 30;
+
+/// `value` as a pixel position; throws std::length_error when it lies beyond MAX_POSITION
+/// either way (a grid row or column numbered in the millions, or millions of lanes, would
+/// otherwise wrap round an int). `what` names the position in the message.
+ORVANE_API int checked_position(std::int64_t value, const char* what);
 
 /// A point of a drawn path, in pixels.
 struct ORVANE_API Point {

@@ -167,8 +167,9 @@ class ORVANE_API Swimboard {
 
  private:
   void set_colour_theme_(const std::string& palette);
-  /// The lane the grid names by `lane_id`; throws std::out_of_range when no lane has it.
-  Lane& lane_for_grid_id_(const std::string& lane_id) const;
+  /// Throws std::invalid_argument naming the first shape (or black-box band) whose
+  /// connection_to or connection_from a caller left without a list: every step reads them.
+  void check_connection_lists_() const;
   std::unique_ptr<Painter> painter_;
 };
 

@@ -1,6 +1,9 @@
 // Where lanes, pools, the title and the footer go, and how big they are.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
 
 #include "orvane/artifact.hpp"
 #include "orvane/constants.hpp"
@@ -12,10 +15,21 @@
 
 namespace orvane {
 
+int checked_position(std::int64_t value, const char* what) {
+  if (value > MAX_POSITION || value < -MAX_POSITION) {
+    throw std::length_error(std::string("the diagram is too large to draw: ") + what +
+                            " would lie " + std::to_string(value) + " px from its origin, past " +
+                            std::to_string(MAX_POSITION) + " px");
+  }
+  return static_cast<int>(value);
+}
+
 int Lane::band_width(const GridMetrics& grid) {
-  const int columns = std::max(1, grid.get_max_column_count());
-  return Configs::LANE_TEXT_WIDTH + 2 * Configs::LANE_SHAPE_LEFT_MARGIN +
-         columns * Configs::BOX_WIDTH + (columns - 1) * Configs::HSPACE_BETWEEN_SHAPES;
+  const std::int64_t columns = std::max(1, grid.get_max_column_count());
+  return checked_position(Configs::LANE_TEXT_WIDTH + 2 * Configs::LANE_SHAPE_LEFT_MARGIN +
+                              columns * Configs::BOX_WIDTH +
+                              (columns - 1) * Configs::HSPACE_BETWEEN_SHAPES,
+                          "the lanes' right edge");
 }
 
 std::array<int, 4> Lane::set_draw_position(int x_pos, int y_pos, const GridMetrics& grid) {
@@ -25,10 +39,13 @@ std::array<int, 4> Lane::set_draw_position(int x_pos, int y_pos, const GridMetri
   coord.y_pos = y_pos;
   // Rows are placed by number, so the lane must reach the highest row number, with the top
   // margin repeated below the last row for the names under events and gateways.
-  height = 2 * Configs::LANE_SHAPE_TOP_MARGIN + rows * Configs::BOX_HEIGHT +
-           (rows - 1) * Configs::VSPACE_BETWEEN_SHAPES;
+  height = checked_position(std::int64_t{2} * Configs::LANE_SHAPE_TOP_MARGIN +
+                                std::int64_t{rows} * Configs::BOX_HEIGHT +
+                                std::int64_t{rows - 1} * Configs::VSPACE_BETWEEN_SHAPES,
+                            "a lane's bottom edge");
   width = band_width(grid);
-  return {x_pos, y_pos + height, width, height};
+  return {x_pos, checked_position(std::int64_t{y_pos} + height, "a lane's bottom edge"), width,
+          height};
 }
 
 void Pool::set_draw_position(int x, int y, Painter&) {

@@ -272,10 +272,17 @@ struct InnerFlow {
 
 class Writer {
  public:
-  explicit Writer(const std::vector<std::unique_ptr<Pool>>& pools) : model_(pools) {
+  explicit Writer(const std::vector<std::unique_ptr<Pool>>& pools)
+      : model_(pools), pool_flows_(model_.pools.size()) {
     for (const FlowInfo& flow : model_.flows) {
       if (flow.kind == FlowKind::DATA_INPUT) data_links_[flow.target].first.push_back(&flow);
       if (flow.kind == FlowKind::DATA_OUTPUT) data_links_[flow.source].second.push_back(&flow);
+      const std::size_t pool = flow.source->pool_index;
+      if (pool >= pool_flows_.size()) continue;
+      if (flow.kind == FlowKind::SEQUENCE) pool_flows_[pool].sequence.push_back(&flow);
+      if (flow.kind == FlowKind::ASSOCIATION && flow.same_pool) {
+        pool_flows_[pool].associations.push_back(&flow);
+      }
     }
   }
 
@@ -449,8 +456,8 @@ class Writer {
         }
       }
     }
-    for (const FlowInfo& flow : model_.flows) {
-      if (flow.kind != FlowKind::SEQUENCE || flow.source->pool_index != index) continue;
+    for (const FlowInfo* each : pool_flows_[index].sequence) {
+      const FlowInfo& flow = *each;
       pugi::xml_node sequence = process.append_child("bpmn:sequenceFlow");
       sequence.append_attribute("id") = flow.id.c_str();
       set_name(sequence, flow.label);
@@ -474,12 +481,7 @@ class Writer {
         }
       }
     }
-    for (const FlowInfo& flow : model_.flows) {
-      if (flow.kind == FlowKind::ASSOCIATION && flow.same_pool &&
-          flow.source->pool_index == index) {
-        write_association(process, flow);
-      }
-    }
+    for (const FlowInfo* flow : pool_flows_[index].associations) write_association(process, *flow);
   }
 
   static bool is_io(const NodeInfo& node) {
@@ -686,6 +688,12 @@ class Writer {
   }
 
   DiagramModel model_;
+  /// Each pool's sequence flows and the associations within it, in the diagram's order.
+  struct PoolFlows {
+    std::vector<const FlowInfo*> sequence;
+    std::vector<const FlowInfo*> associations;
+  };
+  std::vector<PoolFlows> pool_flows_;
   /// Data associations by activity: inputs, outputs.
   std::map<const NodeInfo*, std::pair<std::vector<const FlowInfo*>, std::vector<const FlowInfo*>>>
       data_links_;

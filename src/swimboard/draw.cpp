@@ -2,7 +2,9 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "orvane/artifact.hpp"
 #include "orvane/attached_geometry.hpp"
@@ -20,6 +22,30 @@ PrintOptions level(const char* show_level, bool reverse = false) {
   options.show_level = show_level;
   return options;
 }
+
+// The lanes by id, as the grid names them: the first lane with each id, as _get_lane_by_id
+// finds it, looked up once per grid lane (a search per lane would cost the square of the
+// number of lanes).
+class LanesById {
+ public:
+  explicit LanesById(const std::vector<std::unique_ptr<Pool>>& pools) {
+    for (const auto& pool : pools) {
+      for (const auto& lane : pool->lanes) lanes_.emplace(lane->id, lane.get());
+    }
+  }
+  /// Throws std::out_of_range when no lane has `lane_id`.
+  Lane& at(const std::string& lane_id) const {
+    const auto found = lanes_.find(lane_id);
+    if (found == lanes_.end()) {
+      throw std::out_of_range("the layout grid holds lane " + Helper::quoted(lane_id) +
+                              ", which no lane of the diagram has");
+    }
+    return *found->second;
+  }
+
+ private:
+  std::unordered_map<std::string, Lane*> lanes_;
+};
 
 ConsoleTable row_table(const std::string& row_key, bool with_y) {
   ConsoleTable::Options options;
@@ -85,15 +111,6 @@ std::string describe(const std::vector<std::unique_ptr<Pool>>& pools,
 }
 
 }  // namespace
-
-Lane& Swimboard::lane_for_grid_id_(const std::string& lane_id) const {
-  Lane* lane = _get_lane_by_id(lane_id);
-  if (lane == nullptr) {
-    throw std::out_of_range("the layout grid holds lane " + Helper::quoted(lane_id) +
-                            ", which no lane of the diagram has");
-  }
-  return *lane;
-}
 
 void Swimboard::arrange() {
   _validate();
@@ -171,7 +188,8 @@ void Swimboard::_set_draw_position() {
   for (const auto& pool : _pools) {
     if (pool->black_box()) {
       pool->set_black_box_position(Configs::SURFACE_LEFT_MARGIN, y_pos, lane_width, p);
-      y_pos += pool->height + Configs::VSPACE_BETWEEN_POOLS;
+      y_pos = checked_position(std::int64_t{y_pos} + pool->height + Configs::VSPACE_BETWEEN_POOLS,
+                               "a pool's bottom edge");
       lane_max_width = std::max(lane_max_width, lane_width);
       continue;
     }
@@ -184,7 +202,8 @@ void Swimboard::_set_draw_position() {
       x_pos = next[0];
       y_pos = next[1];
     }
-    y_pos += Configs::VSPACE_BETWEEN_POOLS;
+    y_pos = checked_position(std::int64_t{y_pos} + Configs::VSPACE_BETWEEN_POOLS,
+                             "a pool's bottom edge");
     pool->set_draw_position(Configs::SURFACE_LEFT_MARGIN, pool->lanes.front()->coord.y_pos, p);
   }
 
@@ -211,9 +230,10 @@ void Swimboard::_set_shape_x_position() {
                                  Configs::HSPACE_BETWEEN_POOL_AND_LANE + Configs::LANE_TEXT_WIDTH +
                                  Configs::LANE_SHAPE_LEFT_MARGIN;
   constexpr int column_pitch = Configs::BOX_WIDTH + Configs::HSPACE_BETWEEN_SHAPES;
+  const LanesById lanes(_pools);
   for (const GridLaneView lane_view : _layout_grid.get_grid_items()) {
     const std::string& lane_id = lane_view.lane_id();
-    Lane& this_lane = lane_for_grid_id_(lane_id);
+    Lane& this_lane = lanes.at(lane_id);
     Helper::printc(lane_line(lane_id, this_lane), level("x_position"));
     for (const GridRowView& row : lane_view.rows()) {
       // The table costs a row of texts per shape: build it only when it is printed.
@@ -222,7 +242,8 @@ void Swimboard::_set_shape_x_position() {
       if (tabulate) table = row_table(row.key(), false);
       for (const auto& [col_idx, shape] : row.occupied()) {
         shape->coord = std::make_shared<Coordinate>();
-        shape->coord->x_pos = first_column_x + static_cast<int>(col_idx) * column_pitch;
+        shape->coord->x_pos = checked_position(
+            first_column_x + static_cast<std::int64_t>(col_idx) * column_pitch, "a shape's x");
         shape->coord->y_pos = 0;
         if (table) {
           table->add_row(
@@ -238,9 +259,10 @@ void Swimboard::_set_shape_x_position() {
 void Swimboard::_set_shape_y_position() {
   constexpr int row_pitch = Configs::BOX_HEIGHT + Configs::VSPACE_BETWEEN_SHAPES;
   Painter& p = painter();
+  const LanesById lanes(_pools);
   for (const GridLaneView lane_view : _layout_grid.get_grid_items()) {
     const std::string& lane_id = lane_view.lane_id();
-    Lane& this_lane = lane_for_grid_id_(lane_id);
+    Lane& this_lane = lanes.at(lane_id);
     Helper::printc(lane_line(lane_id, this_lane), level("y_position"));
     for (const GridRowView& row : lane_view.rows()) {
       const bool tabulate = Helper::show_x_position;
@@ -250,7 +272,9 @@ void Swimboard::_set_shape_y_position() {
       const int row_index = row.number() - 1;
       for (const auto& [col_idx, shape] : row.occupied()) {
         shape->coord->y_pos =
-            this_lane.coord.y_pos + Configs::LANE_SHAPE_TOP_MARGIN + row_index * row_pitch;
+            checked_position(std::int64_t{this_lane.coord.y_pos} + Configs::LANE_SHAPE_TOP_MARGIN +
+                                 std::int64_t{row_index} * row_pitch,
+                             "a shape's y");
         if (table) {
           table->add_row({std::to_string(col_idx + 1), shape->name,
                           std::to_string(shape->coord->x_pos),

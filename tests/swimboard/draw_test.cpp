@@ -305,6 +305,34 @@ TEST_F(DrawPipeline, RowsArePlacedByTheirNumberNotTheirOrder) {
   EXPECT_GT(board.lane_max_width, 10);
 }
 
+// Row and column numbers the grid takes but no pixel position can hold (they would wrap round
+// an int): each pass refuses them by name.
+TEST_F(DrawPipeline, PositionsPastTheLargestPixelAreRefusedNotWrapped) {
+  for (const bool far_row : {false, true}) {
+    Swimboard board;
+    Lane& lane = board.add_lane("L");
+    Shape& a = lane.add_element("a", ElementType::TASK);
+    board._layout_grid.add_shape_to_lane_rowcolumn(lane.id, far_row ? 1 << 30 : 1,
+                                                   far_row ? 1 : 1 << 30, &a);
+    const std::string what = far_row ? "a lane's bottom edge" : "the lanes' right edge";
+    try {
+      lane.set_draw_position(0, 100, board._layout_grid);
+      ADD_FAILURE() << "no exception for " << what;
+    } catch (const std::length_error& e) {
+      EXPECT_NE(std::string(e.what()).find(what), std::string::npos) << e.what();
+    }
+    const std::string shape_what = far_row ? "a shape's y" : "a shape's x";
+    lane.coord.y_pos = 100;
+    try {
+      board._set_shape_x_position();
+      board._set_shape_y_position();
+      ADD_FAILURE() << "no exception for " << shape_what;
+    } catch (const std::length_error& e) {
+      EXPECT_NE(std::string(e.what()).find(shape_what), std::string::npos) << e.what();
+    }
+  }
+}
+
 TEST_F(DrawPipeline, PoolWithoutLanesFailsBeforeAnythingIsPainted) {
   Swimboard board;
   board.add_lane("L").add_element("a", ElementType::START);

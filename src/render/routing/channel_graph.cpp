@@ -87,11 +87,12 @@ std::vector<double> lines_of(std::vector<double> middles, const std::vector<doub
 // The line through the middle of an obstacle from `lo` to `hi` across it, moved BESIDE_BORDER
 // off a border it would run along, to the side that stays inside the obstacle (a pool's name
 // strip has its middle on the border between its lanes when they split it in equal halves).
+// `borders` is sorted: a diagram has a strip and a border for each lane.
 double middle_off_borders(double lo, double hi, const std::vector<double>& borders) {
   const double middle = (lo + hi) / 2;
-  for (const double b : borders) {
-    if (std::abs(b - middle) > BORDER_KEEP_OFF) continue;
-    for (const double moved : {b + BESIDE_BORDER, b - BESIDE_BORDER}) {
+  for (auto b = std::lower_bound(borders.begin(), borders.end(), middle - BORDER_KEEP_OFF);
+       b != borders.end() && *b <= middle + BORDER_KEEP_OFF; ++b) {
+    for (const double moved : {*b + BESIDE_BORDER, *b - BESIDE_BORDER}) {
       if (moved > lo && moved < hi) return moved;
     }
   }
@@ -110,6 +111,8 @@ ChannelGraph::ChannelGraph(const Problem& problem) {
     y_sides.insert(y_sides.end(), {{n.box.y, -1}, {n.box.bottom(), 1}});
   }
   for (const Border& b : problem.borders) (b.horizontal ? y_borders : x_borders).push_back(b.at);
+  std::sort(x_borders.begin(), x_borders.end());
+  std::sort(y_borders.begin(), y_borders.end());
   // Through the name strips, which are obstacles like shapes; routes run along no border.
   for (const Box& s : problem.strips) {
     x_middles.push_back(middle_off_borders(s.x, s.right(), x_borders));

@@ -26,13 +26,61 @@ FreeSpace::FreeSpace(const Problem& problem) : shapes_(64), strips_(256), names_
     name_node_.push_back(-1);
   }
   names_.add_all(boxes);
-  for (const Border& b : problem.borders) {
-    (b.horizontal ? horizontal_borders_ : vertical_borders_).push_back(b);
+  std::vector<Border> vertical, horizontal;
+  for (const Border& b : problem.borders) (b.horizontal ? horizontal : vertical).push_back(b);
+  vertical_borders_.build(std::move(vertical));
+  horizontal_borders_.build(std::move(horizontal));
+}
+
+void FreeSpace::BorderLines::build(std::vector<Border> borders) {
+  for (Border& b : borders)
+    b.along = {std::min(b.along.lo, b.along.hi), std::max(b.along.lo, b.along.hi)};
+  std::sort(borders.begin(), borders.end(), [](const Border& a, const Border& b) {
+    return a.at < b.at || (a.at == b.at && a.along.lo < b.along.lo);
+  });
+  for (const Border& b : borders) {
+    if (at_.empty() || at_.back() != b.at) {
+      at_.push_back(b.at);
+      first_.push_back(begins_.size());
+      furthest_end_.push_back(b.along.hi);
+    } else {
+      furthest_end_.push_back(std::max(furthest_end_.back(), b.along.hi));
+    }
+    begins_.push_back(b.along.lo);
   }
-  for (auto* list : {&vertical_borders_, &horizontal_borders_}) {
-    std::sort(list->begin(), list->end(), [](const Border& a, const Border& b) {
-      return a.at < b.at || (a.at == b.at && a.along.lo < b.along.lo);
-    });
+  first_.push_back(begins_.size());
+}
+
+bool FreeSpace::BorderLines::meets(std::size_t line, Interval along) const {
+  const double lo = std::min(along.lo, along.hi);
+  const double hi = std::max(along.lo, along.hi);
+  // The pieces that begin before the stretch ends; one of them reaches into it when the
+  // furthest end among them lies beyond its start.
+  const auto begin = begins_.begin() + static_cast<std::ptrdiff_t>(first_[line]);
+  const auto end = begins_.begin() + static_cast<std::ptrdiff_t>(first_[line + 1]);
+  const auto past = std::lower_bound(begin, end, hi);
+  if (past == begin) return false;
+  return furthest_end_[static_cast<std::size_t>(past - begins_.begin()) - 1] > lo;
+}
+
+void FreeSpace::BorderLines::limit(double at, Interval along, double keep_off,
+                                   Interval& room) const {
+  const auto above = std::upper_bound(at_.begin(), at_.end(), at);
+  auto below = std::lower_bound(at_.begin(), at_.end(), at);
+  // Lines on the lower side, nearest first: the nearest one met sets the bound.
+  while (below != at_.begin()) {
+    --below;
+    if (*below < room.lo - keep_off) break;
+    if (meets(static_cast<std::size_t>(below - at_.begin()), along)) {
+      room.lo = std::max(room.lo, std::min(at, *below + keep_off));
+      break;
+    }
+  }
+  for (auto line = above; line != at_.end() && *line <= room.hi + keep_off; ++line) {
+    if (meets(static_cast<std::size_t>(line - at_.begin()), along)) {
+      room.hi = std::min(room.hi, std::max(at, *line - keep_off));
+      break;
+    }
   }
 }
 
@@ -110,26 +158,12 @@ std::pair<Interval, Interval> FreeSpace::rooms(bool vertical, double at, Interva
     });
     if (through) room = hard;
   }
-  limit_by_borders(vertical, at, along, std::min(clearance, BORDER_KEEP_OFF), room);
-  limit_by_borders(vertical, at, along, std::min(tight_clearance, BORDER_KEEP_OFF), tight);
+  const BorderLines& borders = vertical ? vertical_borders_ : horizontal_borders_;
+  borders.limit(at, along, std::min(clearance, BORDER_KEEP_OFF), room);
+  borders.limit(at, along, std::min(tight_clearance, BORDER_KEEP_OFF), tight);
   if (room.empty()) room = {at, at};
   if (tight.empty()) tight = {at, at};
   return {room, tight};
-}
-
-void FreeSpace::limit_by_borders(bool vertical, double at, Interval along, double keep_off,
-                                 Interval& room) const {
-  const auto& borders = vertical ? vertical_borders_ : horizontal_borders_;
-  auto it = std::lower_bound(borders.begin(), borders.end(), room.lo - keep_off,
-                             [](const Border& b, double v) { return b.at < v; });
-  for (; it != borders.end() && it->at <= room.hi + keep_off; ++it) {
-    if (overlap_length(it->along.lo, it->along.hi, along.lo, along.hi) <= 0) continue;
-    if (it->at < at) {
-      room.lo = std::max(room.lo, std::min(at, it->at + keep_off));
-    } else if (it->at > at) {
-      room.hi = std::min(room.hi, std::max(at, it->at - keep_off));
-    }
-  }
 }
 
 double FreeSpace::in_names(const Point& a, const Point& b, int a_node, int b_node) const {

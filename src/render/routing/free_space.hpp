@@ -50,16 +50,29 @@ class FreeSpace {
   const BoxIndex& strips() const { return strips_; }
 
  private:
-  void limit_by_borders(bool vertical, double at, Interval along, double keep_off,
-                        Interval& room) const;
-
   BoxIndex shapes_;
   BoxIndex strips_;
   BoxIndex names_;
   std::vector<int> name_node_;  // the node of each name; -1 for a group's caption
-  // Borders by direction, sorted by where they lie.
-  std::vector<Border> vertical_borders_;
-  std::vector<Border> horizontal_borders_;
+  // The borders of one direction, gathered by the line they lie on: each line's pieces sorted
+  // by where they begin, with the furthest end so far, so that whether a line meets a stretch
+  // takes one search however many pools and lanes share it (their sides all lie on two lines).
+  class BorderLines {
+   public:
+    void build(std::vector<Border> borders);
+    /// Narrows `room` to keep `keep_off` from the nearest line on each side of `at` that has a
+    /// piece overlapping `along`.
+    void limit(double at, Interval along, double keep_off, Interval& room) const;
+
+   private:
+    bool meets(std::size_t line, Interval along) const;
+    std::vector<double> at_;            // each line's coordinate, ascending
+    std::vector<std::size_t> first_;    // where each line's pieces begin in the lists below
+    std::vector<double> begins_;        // each piece's lower end
+    std::vector<double> furthest_end_;  // the highest upper end of the line's pieces so far
+  };
+  BorderLines vertical_borders_;
+  BorderLines horizontal_borders_;
 };
 
 }  // namespace orvane::routing

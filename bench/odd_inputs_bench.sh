@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Descriptions no process has but a generated or hostile file may: tens of thousands of lanes in
+# one pool, tens of thousands of pools chained by message flows, and names tens of thousands of
+# lines or words long. Each is rendered (SVG with both exports) at two sizes, four times apart;
+# the time must grow at most about linearly (under 6x for 4x the input) and stay under 10 s at
+# the larger size: each of these once grew with the square of its size (an hour and more for a
+# file of a few megabytes).
+#   bench/odd_inputs_bench.sh [build-folder] [runs]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build}
+runs=${2:-3}
+orvane=$build/tools/orvane
+[ -x "$orvane" ] || { echo "no $orvane; build the project first" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "GNU time is missing: run scripts/install-deps" >&2; exit 2; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Descriptions of each kind with n lanes, pools, lines or words.
+lanes() {
+  awk -v n="$1" 'BEGIN {
+    print "title: Lanes\npools:\n  - name: P\n    lanes:\n      - name: First"
+    print "        shapes:\n          - {id: s, name: Start, type: start}"
+    for (i = 0; i < n; i++) print "      - name: Lane " i
+  }'
+}
+pools() {
+  awk -v n="$1" 'BEGIN {
+    print "title: Pools\npools:"
+    for (i = 0; i < n; i++)
+      print "  - name: Pool " i "\n    lanes:\n      - name: L\n        shapes:\n          - {id: t" i ", name: Task, type: task}"
+    print "connections:"
+    for (i = 0; i + 1 < n; i++) print "  - {from: t" i ", to: t" i + 1 "}"
+  }'
+}
+text() {  # a name of n lines (sep "\n") or n words (sep " ") on a task, an event and a label
+  awk -v n="$1" -v sep="$2" 'BEGIN {
+    s = ""
+    for (i = 0; i < n; i++) s = s "word" sep
+    print "title: Texts\npools:\n  - name: P\n    lanes:\n      - name: L\n        shapes:"
+    print "          - {id: e, name: \"" s "\", type: start}"
+    print "          - {id: t, name: \"" s "\", type: task}"
+    print "connections:\n  - {from: e, to: t, label: \"" s "\"}"
+  }'
+}
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print v[int((NR + 1) / 2)]}'; }
+seconds() {
+  local file=$1 all=()
+  for _ in $(seq 1 "$runs"); do
+    /usr/bin/time -f '%e' -o "$work/time.txt" "$orvane" render -q "$file" -o "$work/out.svg" \
+      --bpmn "$work/out.bpmn" --drawio "$work/out.drawio" 2>"$work/stderr.txt" ||
+      { cat "$work/stderr.txt" >&2; exit 2; }
+    all+=("$(cat "$work/time.txt")")
+  done
+  median "${all[@]}"
+}
+
+status=0
+check() {  # name, generator, small size, [generator argument]
+  local name=$1 gen=$2 small=$3 large=$(($3 * 4))
+  "$gen" "$small" "${4:-}" >"$work/small.yaml"
+  "$gen" "$large" "${4:-}" >"$work/large.yaml"
+  local a b
+  a=$(seconds "$work/small.yaml")
+  b=$(seconds "$work/large.yaml")
+  printf '  %-22s %7d: %6.2f s   %7d: %6.2f s   ratio %s\n' "$name" "$small" "$a" "$large" "$b" \
+    "$(awk -v a="$a" -v b="$b" 'BEGIN {printf "%.1f", b / (a > 0.01 ? a : 0.01)}')"
+  if awk -v a="$a" -v b="$b" 'BEGIN {exit !(b >= 10 || (a >= 0.25 && b / a >= 6))}'; then
+    echo "FAIL: $name grows faster than linearly or takes 10 s or more" >&2
+    status=1
+  fi
+}
+
+echo "== odd inputs: medians of $runs renders (svg + bpmn + drawio) =="
+check "lanes in one pool" lanes 10000
+check "pools, chained" pools 5000
+check "lines of a name" text 10000 '\n'
+check "words of a name" text 50000 ' '
+exit $status
