@@ -201,6 +201,36 @@ std::string settable_text(const std::string& text) {
   return out;
 }
 
+std::string text_for_layout(const std::string& text) {
+  const std::string settable = settable_text(text);
+  std::string out;
+  out.reserve(std::min(settable.size(), 4 * MAX_SET_CHARACTERS));
+  std::size_t characters = 0;
+  std::size_t breaks = 0;
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < settable.size();) {
+    if (characters == MAX_SET_CHARACTERS) {
+      out += "\xE2\x80\xA6";  // an ellipsis
+      break;
+    }
+    ++characters;
+    if (is_paragraph_break(settable, i, &length)) {
+      if (++breaks > MAX_SET_LINE_BREAKS) {
+        out += ' ';
+      } else {
+        out.append(settable, i, length);
+      }
+      i += length;
+      continue;
+    }
+    const auto next =
+        static_cast<std::size_t>(g_utf8_next_char(settable.c_str() + i) - settable.c_str());
+    out.append(settable, i, next - i);
+    i = next;
+  }
+  return out;
+}
+
 PangoFontMap* thread_font_map() {
   // A configuration loaded at the program's start is in place before pango starts its own.
   wait_for_font_configuration();
@@ -298,7 +328,7 @@ void configure_context(PangoContext* context) {
 
 LayoutPtr measure_layout(PangoContext* context, const std::string& text, const TextStyle& style,
                          double width) {
-  LayoutPtr layout = new_layout(context, settable_text(text), style, base_size(style));
+  LayoutPtr layout = new_layout(context, text_for_layout(text), style, base_size(style));
   width = usable(width);
   if (width > 0 && style.wrap) {
     pango_layout_set_width(layout.get(), static_cast<int>(width * PANGO_SCALE));
@@ -337,7 +367,7 @@ TextFit fit_text(PangoContext* context, const std::string& text, const TextStyle
     return fit;
   };
   TextFit fit;
-  fit.text = settable_text(text);
+  fit.text = text_for_layout(text);
   fit.along = usable(along);
   fit.across = usable(across);
   const double size = base_size(style);

@@ -33,6 +33,16 @@ inline constexpr std::pair<std::string_view, std::string_view> GENERIC_FAMILIES[
 /// than tabs and line breaks dropped (they would show as boxes, and XML cannot hold them).
 std::string settable_text(const std::string& text);
 
+/// Most characters and line breaks of one text that a picture sets: no name can be read at
+/// that length, and pango's time to set a text grows with its lines times its length.
+inline constexpr std::size_t MAX_SET_CHARACTERS = 5000;
+inline constexpr std::size_t MAX_SET_LINE_BREAKS = 200;
+
+/// `text` as settable_text makes it, bounded for setting: the line breaks after the
+/// MAX_SET_LINE_BREAKS-th become spaces, and a text longer than MAX_SET_CHARACTERS ends
+/// there with an ellipsis. (The exports keep the whole text.)
+std::string text_for_layout(const std::string& text);
+
 /// Orvane's font map for the calling thread, made when first asked for; pango starts loading
 /// the font configuration then, on a thread of its own.
 PangoFontMap* thread_font_map();

@@ -104,6 +104,29 @@ TEST_F(TextFit, LinesOfTheTextThatDoNotFitEndInAnEllipsisNotInSilence) {
   EXPECT_TRUE(inside(set.bounds, LANE_BAND));
 }
 
+// A text no one could read in a picture (a generated or hostile file): set from its start,
+// its lines past the two hundredth run on as one, and it ends with an ellipsis past five
+// thousand characters, so that setting it takes no longer than setting a page.
+TEST_F(TextFit, AHugeTextIsSetFromItsStartOnly) {
+  std::string lines, words, two_hundred_lines;
+  for (int i = 0; i < 20000; ++i) lines += "word\n";
+  for (int i = 0; i < 200; ++i) two_hundred_lines += "word\n";
+  for (int i = 0; i < 50000; ++i) words += "word ";
+  const TextExtent tall = painter->measure_text(lines, style(), 0);
+  const TextExtent bounded = painter->measure_text(two_hundred_lines + "word word", style(), 0);
+  EXPECT_DOUBLE_EQ(tall.height, bounded.height);
+  EXPECT_GT(tall.width, bounded.width);  // the rest runs on in the last line
+
+  for (const std::string& text : {lines, words}) {
+    const SetText set = painter->layout_text(text, ACTIVITY, style());
+    EXPECT_TRUE(set.cut);
+    ASSERT_FALSE(set.lines.empty());
+    EXPECT_EQ(set.lines.front().rfind("word", 0), 0U) << set.lines.front();
+    EXPECT_TRUE(ends_with(set.lines.back(), ELLIPSIS)) << set.lines.back();
+    EXPECT_TRUE(inside(set.bounds, ACTIVITY));
+  }
+}
+
 TEST_F(TextFit, PoolAndLaneNamesKeepEveryLine) {
   TextStyle keep = style(14);
   keep.keep_lines = true;
