@@ -25,6 +25,9 @@ enum class EventTrigger {
   MULTIPLE,
   PARALLEL_MULTIPLE,
 };
+/// The kinds of event by what sets them off, under the name callers may know them by
+/// beside ElementType (the diagram itself works with EventTrigger).
+using EventType = EventTrigger;
 /// Where an event stands in the flow: thin circle, double circle or thick circle.
 enum class EventPosition { START, INTERMEDIATE, END };
 

@@ -1,4 +1,7 @@
-"""Lanes and the element types of their shapes."""
-from . import ElementType, Lane
+"""Lanes and the element types of their shapes; EventType names the kinds of event (their
+triggers) beside them."""
+from . import ElementType, EventTrigger, Lane
 
-__all__ = ["Lane", "ElementType"]
+EventType = EventTrigger
+
+__all__ = ["Lane", "ElementType", "EventType"]

@@ -25,6 +25,8 @@ ConsoleTable::ConsoleTable(Options options) : options_(std::move(options)) {}
 
 void ConsoleTable::add_column(std::string header) {
   columns_.push_back(std::move(header));
+  // Rows added before the column get a blank cell in it.
+  for (auto& row : rows_) row.resize(columns_.size());
 }
 
 void ConsoleTable::add_row(std::vector<std::string> cells) {

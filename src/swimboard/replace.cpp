@@ -30,6 +30,7 @@ void require_position(const Lane& lane, std::size_t index) {
 // Only connections within the shape's pool say where it stands in its flow: a message flow
 // from another pool neither makes an event intermediate nor keeps it from being an end.
 bool leads_on_in_pool(const Shape& shape) {
+  if (!shape.connection_to) return false;  // a caller's broken shape: see check_connection_lists_
   for (const Connection& c : *shape.connection_to) {
     if (c.target != nullptr && in_same_pool(shape, *c.target)) return true;
   }
@@ -37,6 +38,7 @@ bool leads_on_in_pool(const Shape& shape) {
 }
 
 bool led_into_in_pool(const Shape& shape) {
+  if (!shape.connection_from) return false;
   for (const Shape* source : *shape.connection_from) {
     if (source != nullptr && in_same_pool(shape, *source)) return true;
   }
@@ -46,6 +48,7 @@ bool led_into_in_pool(const Shape& shape) {
 }  // namespace
 
 void Swimboard::_replace_elements() {
+  check_connection_lists_();
   for (const auto& pool : _pools) {
     for (const auto& lane : pool->lanes) {
       // The list only ever changes at the visited position, so walking by index is safe.

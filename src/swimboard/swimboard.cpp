@@ -10,6 +10,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "orvane/artifact.hpp"
 #include "orvane/bpmn.hpp"
 #include "orvane/drawio.hpp"
 #include "orvane/event.hpp"
@@ -269,7 +270,25 @@ void Swimboard::_validate() const {
   }
 }
 
+void Swimboard::check_connection_lists_() const {
+  auto check = [](const Shape* shape) {
+    if (shape == nullptr || (shape->connection_to && shape->connection_from)) return;
+    throw std::invalid_argument(
+        "shape " + Helper::quoted(shape->name) +
+        " has no connection list: connection_to and connection_from must each hold a list, "
+        "empty when the shape has no connections that way");
+  };
+  for (const auto& pool : _pools) {
+    if (pool->participant() != nullptr) check(pool->participant());
+    for (const auto& lane : pool->lanes) {
+      for (const Shape* shape : lane->shapes) check(shape);
+      for (const Shape* shape : lane->attached) check(shape);
+    }
+  }
+}
+
 std::vector<std::string> Swimboard::_get_orphan_elements() const {
+  check_connection_lists_();
   std::vector<std::string> names;
   for (const auto& pool : _pools) {
     for (const auto& lane : pool->lanes) {
@@ -288,6 +307,7 @@ std::vector<std::string> Swimboard::_get_dangling_elements() const {
   // Events that may stand without anything leading into them; the test is on the exact class.
   static const std::vector<std::string> may_start{
       "Start", "End", "Timer", "Message", "MessageEnd", "Signal", "SignalEnd", "Conditional"};
+  check_connection_lists_();
   std::vector<std::string> names;
   for (const auto& pool : _pools) {
     for (const auto& lane : pool->lanes) {

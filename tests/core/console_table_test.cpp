@@ -37,6 +37,19 @@ TEST(ConsoleTable, RowsAreFilledAndColumnsPaddedByCharacters) {
             " 12 \xE2\x94\x82            \xE2\x94\x82     \n");
 }
 
+TEST(ConsoleTable, AColumnAddedAfterRowsLeavesThemBlankThere) {
+  ConsoleTable table;
+  table.add_column("a");
+  table.add_row({"1"});
+  table.add_column("b");
+  table.add_row({"2", "3"});
+  EXPECT_EQ(table.rows()[0], (std::vector<std::string>{"1", ""}));
+  const std::string bar = "\xE2\x94\x82";
+  const std::string text = table.render(false);
+  EXPECT_NE(text.find(bar + " 1 " + bar + "   " + bar + "\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(bar + " 2 " + bar + " 3 " + bar + "\n"), std::string::npos) << text;
+}
+
 TEST(ConsoleTable, EdgeAndRowLinesFollowTheirSwitches) {
   ConsoleTable table = row_table(true);
   table.add_row({"1", "a", "1"});

@@ -38,6 +38,9 @@ def test_attributes_of_activities_events_and_data(claims):
     assert (typed.trigger, typed.position, typed.throwing) == (
         EventTrigger.ESCALATION, EventPosition.INTERMEDIATE, True)
     assert start.position is EventPosition.START and end.trigger is EventTrigger.NONE
+    # The lane module names the kinds of event beside the element types.
+    from orvane.lane import EventType
+    assert EventType.TIMER is EventTrigger.TIMER
     with pytest.raises(AttributeError, match="task_type"):
         start.task_type
     with pytest.raises(TypeError, match="must be TaskType"):

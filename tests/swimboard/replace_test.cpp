@@ -275,6 +275,35 @@ TEST_F(EventReplacement, MessageFlowsFromOtherPoolsDoNotDecideTheKind) {
   EXPECT_EQ((*lane->shapes[2]->connection_to)[0].target, &receiver);
 }
 
+// A caller that dropped a shape's list of connections (the lists are public) gets an error
+// naming the shape from every step that reads them, not a crash.
+TEST_F(EventReplacement, AShapeWithoutAConnectionListIsRefusedByName) {
+  for (const bool outgoing : {true, false}) {
+    Shape& task = add("Check", ElementType::TASK);
+    Shape& message = add("Notify", ElementType::MESSAGE);
+    task.connect(message);
+    message.connect(add("Archive", ElementType::TASK));
+    if (outgoing) {
+      message.connection_to.reset();
+    } else {
+      message.connection_from.reset();
+    }
+    for (auto step : {&Swimboard::_replace_elements, &Swimboard::draw}) {
+      try {
+        (board.get()->*step)();
+        ADD_FAILURE() << "no exception";
+      } catch (const std::invalid_argument& e) {
+        EXPECT_NE(std::string(e.what()).find("'Notify' has no connection list"), std::string::npos)
+            << e.what();
+      }
+    }
+    EXPECT_THROW(board->_get_orphan_elements(), std::invalid_argument);
+    EXPECT_THROW(board->_get_dangling_elements(), std::invalid_argument);
+    message.connection_to = std::make_shared<ConnectionList>();
+    message.connection_from = std::make_shared<ShapeList>();
+  }
+}
+
 TEST_F(EventReplacement, DefaultConditionAndDirectionSurviveTheRebuiltConnections) {
   Shape& a = add("A", ElementType::TASK);
   Shape& m = add("M", ElementType::MESSAGE);
