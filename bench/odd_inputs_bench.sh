@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Descriptions no process has but a generated or hostile file may: tens of thousands of lanes in
-# one pool, tens of thousands of pools chained by message flows, and names tens of thousands of
-# lines or words long. Each is rendered (SVG with both exports) at two sizes, four times apart;
-# the time must grow at most about linearly (under 6x for 4x the input) and stay under 10 s at
+# one pool, tens of thousands of pools chained by message flows, names tens of thousands of
+# lines or words long, and a BPMN file of thousands of lanes written on one line. Each is
+# rendered (SVG with both exports) at two sizes, four times apart; the time must grow at most about linearly (under 6x for 4x the input) and stay under 10 s at
 # the larger size: each of these once grew with the square of its size (an hour and more for a
 # file of a few megabytes).
 #   bench/odd_inputs_bench.sh [build-folder] [runs]
@@ -44,6 +44,16 @@ text() {  # a name of n lines (sep "\n") or n words (sep " ") on a task, an even
     print "connections:\n  - {from: e, to: t, label: \"" s "\"}"
   }'
 }
+one_line_bpmn() {  # n lanes of one process, a task each, chained: all on one line
+  awk -v n="$1" 'BEGIN {
+    printf "<definitions xmlns=\"http://www.omg.org/spec/BPMN/20100524/MODEL\" id=\"d\"><process id=\"p\"><laneSet>"
+    for (i = 0; i < n; i++) printf "<lane id=\"l%d\"><flowNodeRef>t%d</flowNodeRef></lane>", i, i
+    printf "</laneSet>"
+    for (i = 0; i < n; i++) printf "<task id=\"t%d\" name=\"Task\"/>", i
+    for (i = 0; i + 1 < n; i++) printf "<sequenceFlow id=\"f%d\" sourceRef=\"t%d\" targetRef=\"t%d\"/>", i, i, i + 1
+    print "</process></definitions>"
+  }'
+}
 median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print v[int((NR + 1) / 2)]}'; }
 seconds() {
   local file=$1 all=()
@@ -59,11 +69,12 @@ seconds() {
 status=0
 check() {  # name, generator, small size, [generator argument]
   local name=$1 gen=$2 small=$3 large=$(($3 * 4))
-  "$gen" "$small" "${4:-}" >"$work/small.yaml"
-  "$gen" "$large" "${4:-}" >"$work/large.yaml"
+  local ext=${5:-yaml}
+  "$gen" "$small" "${4:-}" >"$work/small.$ext"
+  "$gen" "$large" "${4:-}" >"$work/large.$ext"
   local a b
-  a=$(seconds "$work/small.yaml")
-  b=$(seconds "$work/large.yaml")
+  a=$(seconds "$work/small.$ext")
+  b=$(seconds "$work/large.$ext")
   printf '  %-22s %7d: %6.2f s   %7d: %6.2f s   ratio %s\n' "$name" "$small" "$a" "$large" "$b" \
     "$(awk -v a="$a" -v b="$b" 'BEGIN {printf "%.1f", b / (a > 0.01 ? a : 0.01)}')"
   if awk -v a="$a" -v b="$b" 'BEGIN {exit !(b >= 10 || (a >= 0.25 && b / a >= 6))}'; then
@@ -77,4 +88,5 @@ check "lanes in one pool" lanes 10000
 check "pools, chained" pools 5000
 check "lines of a name" text 10000 '\n'
 check "words of a name" text 50000 ' '
+check "lanes, BPMN on one line" one_line_bpmn 5000 '' bpmn
 exit $status

@@ -44,6 +44,12 @@ XmlFile::XmlFile(std::string_view text, std::string source)
     }
     i += length;
   }
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i % CHECKPOINT == 0) characters_before_.push_back(characters);
+    if ((static_cast<std::uint8_t>(text[i]) & 0xC0) != 0x80) ++characters;
+  }
+  characters_before_.push_back(characters);
   const std::size_t first = text.find_first_not_of(" \t\r\n", bom);
   if (first == std::string_view::npos || text[first] != '<') {
     throw DescriptionError(source_,
@@ -74,13 +80,27 @@ SourceMark XmlFile::mark_at(std::size_t offset) const {
   offset = std::min(offset, text_.size());
   const auto next = std::upper_bound(line_starts_.begin(), line_starts_.end(), offset);
   const std::size_t line_start = *(next - 1);
+  const int line = static_cast<int>(next - line_starts_.begin());
+  if (!characters_before_.empty()) {
+    return {line, static_cast<int>(1 + characters_to(offset) - characters_to(line_start))};
+  }
+  // The text is still being checked: count up to the fault.
   int column = 1;
   for (std::size_t i = line_start; i < offset;) {
     const std::size_t length = utf8_sequence_length(text_, i);
     i += length == 0 ? 1 : length;
     ++column;
   }
-  return {static_cast<int>(next - line_starts_.begin()), column};
+  return {line, column};
+}
+
+std::size_t XmlFile::characters_to(std::size_t offset) const {
+  const std::size_t block = offset / CHECKPOINT;
+  std::size_t count = characters_before_[block];
+  for (std::size_t i = block * CHECKPOINT; i < offset; ++i) {
+    if ((static_cast<std::uint8_t>(text_[i]) & 0xC0) != 0x80) ++count;
+  }
+  return count;
 }
 
 SourceMark XmlFile::mark(pugi::xml_node node) const {

@@ -39,6 +39,12 @@ class XmlFile {
   pugi::xml_document doc_;
   /// Offsets where lines start, for positions.
   std::vector<std::size_t> line_starts_;
+  /// How many characters begin before each CHECKPOINT-th byte, once the text is known to be
+  /// UTF-8: a column then costs at most CHECKPOINT bytes of counting, however long its line
+  /// (generated files often put everything on one).
+  static constexpr std::size_t CHECKPOINT = 4096;
+  std::vector<std::size_t> characters_before_;
+  std::size_t characters_to(std::size_t offset) const;
 };
 
 }  // namespace orvane

@@ -458,6 +458,31 @@ TEST(BadBpmn, EachFileIsRefusedWithItsExpectedMessage) {
   EXPECT_GE(files, 18);
 }
 
+// Generated files often hold everything on one line: the column of a fault far along it counts
+// characters, not bytes, across many thousands of them (and quickly: each place once cost a
+// count from the start of its line).
+TEST(BadBpmn, AFaultFarAlongOneLineIsPlacedByCharacters) {
+  for (const char* name : {"Caf\xC3\xA9 \xE2\x82\xAC", "plain"}) {
+    std::string text =
+        "<definitions xmlns=\"http://www.omg.org/spec/BPMN/20100524/MODEL\" id=\"d\">"
+        "<process id=\"p\"><startEvent id=\"s\"/>";
+    for (int i = 0; i < 2000; ++i) {
+      text += "<task id=\"t" + std::to_string(i) + "\" name=\"" + name + "\"/>";
+    }
+    const std::size_t at = text.size();
+    text +=
+        "<sequenceFlow id=\"f\" sourceRef=\"s\" targetRef=\"nowhere\"/></process></definitions>";
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < at; ++i) {
+      if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++characters;
+    }
+    EXPECT_EQ(refusal(text, "long.bpmn"),
+              "long.bpmn:1:" + std::to_string(characters + 1) +
+                  ": error: the targetRef of sequenceFlow 'f' names 'nowhere', which the "
+                  "document does not define");
+  }
+}
+
 TEST(BadBpmn, AHugeFileIsRefusedBeforeItIsRead) {
   const fs::path path = scratch_path("huge.bpmn");
   { std::ofstream(path) << "<definitions/>"; }
