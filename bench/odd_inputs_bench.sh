@@ -2,9 +2,9 @@
 # Descriptions no process has but a generated or hostile file may: tens of thousands of lanes in
 # one pool, tens of thousands of pools chained by message flows, names tens of thousands of
 # lines or words long, and a BPMN file of thousands of lanes written on one line. Each is
-# rendered (SVG with both exports) at two sizes, four times apart; the time must grow at most about linearly (under 6x for 4x the input) and stay under 10 s at
-# the larger size: each of these once grew with the square of its size (an hour and more for a
-# file of a few megabytes).
+# rendered (SVG with both exports) at two sizes, four times apart; the time must grow at most
+# about linearly (under 6x for 4x the input) and stay under 10 s at the larger size: each of
+# these once grew with the square of its size (an hour and more for a file of a few megabytes).
 #   bench/odd_inputs_bench.sh [build-folder] [runs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
