@@ -51,9 +51,7 @@ void FreeSpace::BorderLines::build(std::vector<Border> borders) {
   first_.push_back(begins_.size());
 }
 
-bool FreeSpace::BorderLines::meets(std::size_t line, Interval along) const {
-  const double lo = std::min(along.lo, along.hi);
-  const double hi = std::max(along.lo, along.hi);
+bool FreeSpace::BorderLines::meets(std::size_t line, double lo, double hi) const {
   // The pieces that begin before the stretch ends; one of them reaches into it when the
   // furthest end among them lies beyond its start.
   const auto begin = begins_.begin() + static_cast<std::ptrdiff_t>(first_[line]);
@@ -65,19 +63,21 @@ bool FreeSpace::BorderLines::meets(std::size_t line, Interval along) const {
 
 void FreeSpace::BorderLines::limit(double at, Interval along, double keep_off,
                                    Interval& room) const {
+  const double lo = std::min(along.lo, along.hi);
+  const double hi = std::max(along.lo, along.hi);
   const auto above = std::upper_bound(at_.begin(), at_.end(), at);
   auto below = std::lower_bound(at_.begin(), at_.end(), at);
   // Lines on the lower side, nearest first: the nearest one met sets the bound.
   while (below != at_.begin()) {
     --below;
     if (*below < room.lo - keep_off) break;
-    if (meets(static_cast<std::size_t>(below - at_.begin()), along)) {
+    if (meets(static_cast<std::size_t>(below - at_.begin()), lo, hi)) {
       room.lo = std::max(room.lo, std::min(at, *below + keep_off));
       break;
     }
   }
   for (auto line = above; line != at_.end() && *line <= room.hi + keep_off; ++line) {
-    if (meets(static_cast<std::size_t>(line - at_.begin()), along)) {
+    if (meets(static_cast<std::size_t>(line - at_.begin()), lo, hi)) {
       room.hi = std::min(room.hi, std::max(at, *line - keep_off));
       break;
     }

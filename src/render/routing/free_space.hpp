@@ -65,7 +65,8 @@ class FreeSpace {
     void limit(double at, Interval along, double keep_off, Interval& room) const;
 
    private:
-    bool meets(std::size_t line, Interval along) const;
+    /// Whether a piece of the line overlaps lo..hi (lo <= hi).
+    bool meets(std::size_t line, double lo, double hi) const;
     std::vector<double> at_;            // each line's coordinate, ascending
     std::vector<std::size_t> first_;    // where each line's pieces begin in the lists below
     std::vector<double> begins_;        // each piece's lower end
