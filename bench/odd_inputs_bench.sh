@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Descriptions no process has but a generated or hostile file may: tens of thousands of lanes in
 # one pool, tens of thousands of pools chained by message flows, names tens of thousands of
-# lines or words long, and a BPMN file of thousands of lanes written on one line. Each is
+# lines or words long, a BPMN file of thousands of lanes written on one line, and a gateway
+# with thousands of branches out of it or into it. Each is
 # rendered (SVG with both exports) at two sizes, four times apart; the time must grow at most
 # about linearly (under 6x for 4x the input) and stay under 10 s at the larger size: each of
 # these once grew with the square of its size (an hour and more for a file of a few megabytes).
@@ -32,6 +33,18 @@ pools() {
       print "  - name: Pool " i "\n    lanes:\n      - name: L\n        shapes:\n          - {id: t" i ", name: Task, type: task}"
     print "connections:"
     for (i = 0; i + 1 < n; i++) print "  - {from: t" i ", to: t" i + 1 "}"
+  }'
+}
+fan() {  # a gateway with n named branches, each to a task of its own ("in": from each task)
+  awk -v n="$1" -v way="$2" 'BEGIN {
+    print "title: Fan\npools:\n  - name: P\n    lanes:\n      - name: L\n        shapes:"
+    print "          - {id: s, name: Start, type: start}\n          - {id: g, name: Split, type: exclusive}"
+    for (i = 0; i < n; i++) print "          - {id: t" i ", name: Task " i ", type: task}"
+    print "connections:\n  - {from: s, to: g}"
+    for (i = 0; i < n; i++) {
+      if (way == "in") print "  - {from: t" i ", to: g, label: b" i "}"
+      else print "  - {from: g, to: t" i ", label: b" i "}"
+    }
   }'
 }
 text() {  # a name of n lines (sep "\n") or n words (sep " ") on a task, an event and a label
@@ -89,4 +102,6 @@ check "pools, chained" pools 5000
 check "lines of a name" text 10000 '\n'
 check "words of a name" text 50000 ' '
 check "lanes, BPMN on one line" one_line_bpmn 5000 '' bpmn
+check "branches out of a gateway" fan 1000 out
+check "branches into a gateway" fan 1000 in
 exit $status

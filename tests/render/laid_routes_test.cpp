@@ -85,6 +85,46 @@ TEST(LaidRoutes, RemovingARouteLeavesTheRecordOfTheOthers) {
   EXPECT_EQ(again.size(), reading(all, columns, rows, nodes).size());
 }
 
+// Each vertex tells whether every route passing it is a branch of one fork (a sequence flow
+// leaving one shape), and of one join: a message, a flow from another shape or a flow from a
+// shape to itself passing there spoils it, and a vertex no route passes any more starts afresh.
+TEST(LaidRoutes, AVertexTellsWhenOnlyOneForksBranchesPassIt) {
+  const int columns = 4, rows = 4, nodes = 6;
+  LaidRoutes laid(5, nodes, columns, rows);
+  const auto fork_at = [&](Vertex v) { return laid.tally(v)->fork_node; };
+  const auto join_at = [&](Vertex v) { return laid.tally(v)->join_node; };
+  // Two branches from shape 0 down column 1, to shapes 1 and 2.
+  const GraphRoute first = route(0, Side::BOTTOM, Side::LEFT, {{1, 0}, {1, 1}, {2, 1}});
+  const GraphRoute second = route(1, Side::BOTTOM, Side::LEFT, {{1, 0}, {1, 1}, {1, 2}, {2, 2}});
+  laid.add(first, 0, 1, true);
+  laid.add(second, 0, 2, true);
+  EXPECT_EQ(fork_at({1, 0}), 0);
+  EXPECT_EQ(fork_at({1, 1}), 0);
+  EXPECT_EQ(join_at({1, 1}), LaidRoutes::MIXED);  // they enter two shapes
+  EXPECT_EQ(join_at({2, 2}), 2);
+  // A message from shape 3 across (1, 1): no longer only the fork's branches there.
+  const GraphRoute message = route(2, Side::RIGHT, Side::LEFT, {{0, 1}, {1, 1}, {2, 1}, {3, 1}});
+  laid.add(message, 3, 4, false);
+  EXPECT_EQ(fork_at({1, 1}), LaidRoutes::MIXED);
+  EXPECT_EQ(fork_at({1, 0}), 0);
+  // A flow from shape 5 to itself is no branch either.
+  const GraphRoute loop = route(3, Side::TOP, Side::BOTTOM, {{1, 2}, {1, 3}});
+  laid.add(loop, 5, 5, true);
+  EXPECT_EQ(fork_at({1, 2}), LaidRoutes::MIXED);
+  // Taken back, the last route to pass a vertex leaves it free for any fork.
+  laid.remove(loop, 5, 5);
+  laid.remove(second, 0, 2);
+  EXPECT_EQ(laid.tally({1, 3}), nullptr);
+  const GraphRoute other = route(4, Side::BOTTOM, Side::TOP, {{1, 2}, {1, 3}});
+  laid.add(other, 4, 5, true);
+  EXPECT_EQ(fork_at({1, 3}), 4);
+  EXPECT_EQ(join_at({1, 3}), 5);
+  // The passes left read in the order they were laid, newest first.
+  std::vector<int> at;
+  laid.passes({1, 1}, [&](const LaidRoutes::Pass& p) { at.push_back(p.link); });
+  EXPECT_EQ(at, (std::vector<int>{2, 0}));
+}
+
 DrawnRoute drawn(int link, std::vector<Point> points) {
   DrawnRoute r;
   r.link = link;

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "render/routing/free_space.hpp"
@@ -116,6 +119,104 @@ TEST(Nudging, TwoFlowsBetweenTheSameShapesOnOtherBranchesTrunksStayTwo) {
   // Apart along their middle, where each has room to read as a line of its own.
   EXPECT_GE(std::fabs(c.line(2) - c.line(3)), 12);
   EXPECT_EQ(c.routes[2].points.front(), c.routes[3].points.front());
+}
+
+// How far each route runs on a trunk, measured pair by pair: what trunk_lengths must find
+// however many branches a fork has.
+std::vector<TrunkLengths> trunks_pair_by_pair(const std::vector<DrawnRoute>& routes,
+                                              const Problem& problem) {
+  std::vector<TrunkLengths> lengths(routes.size());
+  for (std::size_t a = 0; a < routes.size(); ++a) {
+    for (std::size_t b = 0; b < routes.size(); ++b) {
+      const Link& la = problem.links[static_cast<std::size_t>(routes[a].link)];
+      const Link& lb = problem.links[static_cast<std::size_t>(routes[b].link)];
+      for (const bool join : {false, true}) {
+        const int fa = join ? routes[a].join : routes[a].fork;
+        const int fb = join ? routes[b].join : routes[b].fork;
+        if (fa < 0 || fa != fb || !same_family(la, lb, !join)) continue;
+        // Walked a pixel at a time: where the two first part.
+        auto at = [&](const std::vector<Point>& p, double d) {
+          std::vector<Point> q = p;
+          if (join) std::reverse(q.begin(), q.end());
+          for (std::size_t k = 0; k + 1 < q.size(); ++k) {
+            const double len = std::abs(q[k + 1].x - q[k].x) + std::abs(q[k + 1].y - q[k].y);
+            if (d <= len) {
+              const double t = len > 0 ? d / len : 0;
+              return std::optional<Point>{
+                  Point{q[k].x + (q[k + 1].x - q[k].x) * t, q[k].y + (q[k + 1].y - q[k].y) * t}};
+            }
+            d -= len;
+          }
+          return std::optional<Point>{};
+        };
+        double d = 0;
+        while (true) {
+          const auto pa = at(routes[a].points, d + 1), pb = at(routes[b].points, d + 1);
+          if (!pa || !pb || std::abs(pa->x - pb->x) + std::abs(pa->y - pb->y) > 1e-9) break;
+          d += 1;
+        }
+        double& l = join ? lengths[a].join : lengths[a].fork;
+        l = std::max(l, d);
+      }
+    }
+  }
+  return lengths;
+}
+
+// Forks and joins of many branches, in random order, with flows twice between the same shapes
+// (no branches of one fork), a flow from a shape to itself and messages among them: each
+// route's trunk is as long as its longest run with another branch, as pair by pair.
+TEST(Nudging, TrunkLengthsOfWideForksAreTheLongestRunWithAnotherBranch) {
+  std::uint32_t seed = 7;
+  auto next = [&seed](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 16) % static_cast<std::uint32_t>(n));
+  };
+  for (int round = 0; round < 20; ++round) {
+    Problem problem;
+    std::vector<DrawnRoute> routes;
+    const int branches = 2 + next(40);
+    // Node 0 forks to nodes 1.., which join into node 1000; the trunks run down x 0 (and up
+    // x 500 to the join), each branch turning off at its own row or at a neighbour's.
+    for (int b = 0; b < branches; ++b) {
+      const int target = 1 + next(branches);
+      const int copies = next(4) == 0 ? 2 : 1;
+      for (int c = 0; c < copies; ++c) {
+        Link link;
+        link.kind = next(10) == 0 ? LinkKind::MESSAGE : LinkKind::SEQUENCE;
+        link.source = 0;
+        link.target = next(15) == 0 ? 0 : target;
+        const double y = 20.0 * target;
+        const double turn = 20.0 * (next(3) + 1);
+        DrawnRoute r;
+        r.link = static_cast<int>(problem.links.size());
+        r.fork = 0;
+        r.points = next(2) == 0 ? std::vector<Point>{{0, 0}, {0, y}, {200, y}}
+                                : std::vector<Point>{
+                                      {0, 0}, {0, y}, {turn, y}, {turn, y + 10}, {200, y + 10}};
+        problem.links.push_back(link);
+        routes.push_back(r);
+        // ...and on to the join, as a route of its own.
+        Link on;
+        on.kind = LinkKind::SEQUENCE;
+        on.source = target;
+        on.target = 1000;
+        DrawnRoute j;
+        j.link = static_cast<int>(problem.links.size());
+        j.join = 1;
+        j.points = {{200, y}, {500 - turn, y}, {500 - turn, 0}, {500, 0}};
+        problem.links.push_back(on);
+        routes.push_back(j);
+      }
+    }
+    const std::vector<TrunkLengths> fast = trunk_lengths(routes, problem);
+    const std::vector<TrunkLengths> slow = trunks_pair_by_pair(routes, problem);
+    ASSERT_EQ(fast.size(), slow.size());
+    for (std::size_t r = 0; r < fast.size(); ++r) {
+      EXPECT_DOUBLE_EQ(fast[r].fork, slow[r].fork) << "round " << round << " route " << r;
+      EXPECT_DOUBLE_EQ(fast[r].join, slow[r].join) << "round " << round << " route " << r;
+    }
+  }
 }
 
 }  // namespace

@@ -48,6 +48,7 @@ Dir direction(Vertex from, Vertex to) {
 LaidRoutes::LaidRoutes(std::size_t links, std::size_t nodes, int columns, int rows,
                        LaidSize expected)
     : routes_(links, nullptr),
+      first_entry_(links, -1),
       prefix_(links, 0),
       suffix_(links, 0),
       leaving_(nodes * 4),
@@ -67,7 +68,15 @@ LaidRoutes::LaidRoutes(std::size_t links, std::size_t nodes, int columns, int ro
   }
 }
 
-void LaidRoutes::add(const GraphRoute& route, int source_node, int target_node) {
+void LaidRoutes::add(const GraphRoute& route, int source_node, int target_node, bool sequence) {
+  const bool branch = sequence && source_node != target_node;
+  const auto note = [branch](int& marker, int node) {
+    if (!branch || (marker != NO_ROUTE && marker != node)) {
+      marker = MIXED;
+    } else {
+      marker = node;
+    }
+  };
   const auto index = static_cast<std::size_t>(route.link);
   routes_[index] = &route;
   prefix_[index] = std::max(prefix_[index], route.fork_shared);
@@ -81,6 +90,7 @@ void LaidRoutes::add(const GraphRoute& route, int source_node, int target_node) 
     s = std::max(s, route.join_shared);
   }
   const auto& v = route.vertices;
+  first_entry_[index] = static_cast<int>(entries_.size());
   for (std::size_t t = 0; t < v.size(); ++t) {
     Pass pass;
     pass.link = route.link;
@@ -95,8 +105,12 @@ void LaidRoutes::add(const GraphRoute& route, int source_node, int target_node) 
     Tally& tally = tally_list_[static_cast<std::size_t>(index)];
     std::uint16_t& count = tally.count[static_cast<int>(pass.in)][static_cast<int>(pass.out)];
     if (count < UINT16_MAX) ++count;
-    entries_.push_back({pass, tally.head});
-    tally.head = static_cast<int>(entries_.size()) - 1;
+    const int entry = static_cast<int>(entries_.size());
+    entries_.push_back({pass, tally.head, -1});
+    if (tally.head >= 0) entries_[static_cast<std::size_t>(tally.head)].previous = entry;
+    tally.head = entry;
+    note(tally.fork_node, source_node);
+    note(tally.join_node, target_node);
     if (!used_.empty()) {
       const std::size_t bit =
           static_cast<std::size_t>(v[t].i) * rows_ + static_cast<std::size_t>(v[t].j);
@@ -127,21 +141,24 @@ void LaidRoutes::remove(const GraphRoute& route, int source_node, int target_nod
     const int* index = tallies_.find(ChannelGraph::key(v[t]));
     if (index == nullptr) continue;
     Tally& tally = tally_list_[static_cast<std::size_t>(*index)];
-    // The pass out of the vertex's list.
-    for (int e = tally.head, previous = -1; e >= 0;
-         previous = e, e = entries_[static_cast<std::size_t>(e)].next) {
-      const Pass& pass = entries_[static_cast<std::size_t>(e)].pass;
-      if (pass.link != route.link || pass.in != in || pass.out != out) continue;
-      const int next = entries_[static_cast<std::size_t>(e)].next;
-      if (previous < 0) {
-        tally.head = next;
+    // The pass out of the vertex's list: the one add() made for this vertex of the route.
+    const int first = first_entry_[static_cast<std::size_t>(route.link)];
+    const auto e = static_cast<std::size_t>(first) + t;
+    if (first >= 0 && e < entries_.size() && entries_[e].pass.link == route.link &&
+        entries_[e].pass.in == in && entries_[e].pass.out == out) {
+      Entry& entry = entries_[e];
+      if (entry.previous >= 0) {
+        entries_[static_cast<std::size_t>(entry.previous)].next = entry.next;
       } else {
-        entries_[static_cast<std::size_t>(previous)].next = next;
+        tally.head = entry.next;
       }
+      if (entry.next >= 0) entries_[static_cast<std::size_t>(entry.next)].previous = entry.previous;
+      entry.next = entry.previous = -1;
+      entry.pass.link = -1;
       std::uint16_t& count = tally.count[static_cast<int>(in)][static_cast<int>(out)];
       if (count > 0 && count < UINT16_MAX) --count;
-      break;
     }
+    if (tally.head < 0) tally.fork_node = tally.join_node = NO_ROUTE;
     if (used_.empty()) continue;
     // The bitmaps say again what the vertex's remaining passes say.
     int total = 0, across_column = 0, across_row = 0;

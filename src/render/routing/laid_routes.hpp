@@ -44,8 +44,9 @@ class LaidRoutes {
   /// How large this record has grown.
   LaidSize size() const { return {tally_list_.size(), entries_.size()}; }
 
-  /// Records `route`, which must outlive this record (the laying keeps every route it found).
-  void add(const GraphRoute& route, int source_node, int target_node);
+  /// Records `route`, which must outlive this record (the laying keeps every route it found);
+  /// `sequence` tells whether its link is a sequence flow (which may be a fork's branch).
+  void add(const GraphRoute& route, int source_node, int target_node, bool sequence = false);
   /// Takes back a route recorded with add() (to lay it again knowing every other route): the
   /// record reads as if it had never been added, but for the trunk lengths shared with it.
   void remove(const GraphRoute& route, int source_node, int target_node);
@@ -62,7 +63,15 @@ class LaidRoutes {
   struct Tally {
     std::uint16_t count[4][4] = {};
     int head = -1;  // the passes one by one, newest first
+    /// The shape every route passing here leaves, when all are branches of one fork (sequence
+    /// flows between two shapes, leaving that one); NO_ROUTE or MIXED else. The same for the
+    /// shape they all enter. A fork's trunk is passed by every branch: these tell at once that
+    /// a branch starting on it passes none but its own fork's routes there.
+    int fork_node = NO_ROUTE;
+    int join_node = NO_ROUTE;
   };
+  static constexpr int NO_ROUTE = -1;
+  static constexpr int MIXED = -2;
   /// The tally of `v`, or nullptr when no route passes it.
   const Tally* tally(Vertex v) const {
     if (!passes_any(v)) return nullptr;
@@ -131,11 +140,16 @@ class LaidRoutes {
   SideLinks entering(int node, Side side) const { return side_links(entering_, node, side); }
 
  private:
+  // A vertex's passes, newest first, linked both ways so that a route is taken out of a vertex
+  // many routes pass (a fork's trunk) at once.
   struct Entry {
     Pass pass;
     int next = -1;
+    int previous = -1;
   };
   std::vector<const GraphRoute*> routes_;  // by link, null when not laid
+  // By link: where its route's passes begin in `entries_` (one per vertex, in order).
+  std::vector<int> first_entry_;
   std::vector<int> prefix_;
   std::vector<int> suffix_;
   VertexMap<int> tallies_;

@@ -386,6 +386,22 @@ class Pass {
     return la.source == lb.source && la.target == lb.target;
   }
 
+  // By route: whether its link has a twin (another link between the same two shapes the same
+  // way) among the routes.
+  std::vector<char> links_with_twins() const {
+    std::vector<std::pair<std::pair<int, int>, std::size_t>> ends;
+    for (std::size_t r = 0; r < routes_.size(); ++r) {
+      const Link& link = problem_.links[static_cast<std::size_t>(routes_[r].link)];
+      ends.push_back({{link.source, link.target}, r});
+    }
+    std::sort(ends.begin(), ends.end());
+    std::vector<char> twin(routes_.size(), 0);
+    for (std::size_t k = 0; k + 1 < ends.size(); ++k) {
+      if (ends[k].first == ends[k + 1].first) twin[ends[k].second] = twin[ends[k + 1].second] = 1;
+    }
+    return twin;
+  }
+
   // Whether a piece is the segment a route keeps off its twin's line (see segments_kept_apart).
   bool kept_apart(const Piece& p) const {
     return !apart_.empty() &&
@@ -406,10 +422,39 @@ class Pass {
       if (list.empty()) list.push_back(root);
       return list;
     };
+    // Per set (at its root): the shapes every piece's link starts or ends at (at most two),
+    // and whether any of its links has a twin. Two sets whose links all touch one shape and
+    // have no twin pass every check below pair by pair, so they join at once: the thousands of
+    // pieces on the trunk of a wide fork would else be checked each against all before it.
+    const auto link_of = [&](int piece) -> const Link& {
+      const DrawnRoute& r =
+          routes_[static_cast<std::size_t>(pieces_[static_cast<std::size_t>(piece)].route)];
+      return problem_.links[static_cast<std::size_t>(r.link)];
+    };
+    const std::vector<char> has_twin = links_with_twins();
+    std::vector<std::array<int, 2>> touch(pieces_.size());
+    std::vector<char> any_twin(pieces_.size());
+    for (std::size_t i = 0; i < pieces_.size(); ++i) {
+      const Link& link = link_of(static_cast<int>(i));
+      touch[i] = {link.source, link.target};
+      any_twin[i] = has_twin[static_cast<std::size_t>(pieces_[i].route)];
+    }
+    const auto common = [](const std::array<int, 2>& x, const std::array<int, 2>& y) {
+      std::array<int, 2> both{-1, -1};
+      std::size_t n = 0;
+      for (int node : x) {
+        if (node >= 0 && (node == y[0] || node == y[1]) && (n == 0 || both[0] != node))
+          both[n++] = node;
+      }
+      return both;
+    };
     auto merge = [&](int a, int b, const std::vector<int>& trunk) {
       a = sets.find(a);
       b = sets.find(b);
       if (a == b) return;
+      const auto ua = static_cast<std::size_t>(a), ub = static_cast<std::size_t>(b);
+      const std::array<int, 2> shared_node = common(touch[ua], touch[ub]);
+      const bool quick = shared_node[0] >= 0 && any_twin[ua] == 0 && any_twin[ub] == 0;
       // Two flows between the same two shapes may run on one line only along the trunk of
       // another branch of their fork or join (on `trunk`), which they leave on lines of their
       // own.
@@ -424,7 +469,7 @@ class Pass {
         }
         return false;
       };
-      for (int x : members_of(a)) {
+      for (int x : quick ? std::vector<int>{} : members_of(a)) {
         for (int y : members_of(b)) {
           const Piece& px = pieces_[static_cast<std::size_t>(x)];
           const Piece& py = pieces_[static_cast<std::size_t>(y)];
@@ -438,8 +483,11 @@ class Pass {
       sets.join(a, b);
       const int root = sets.find(a);
       const int other = root == a ? b : a;
+      touch[static_cast<std::size_t>(root)] = common(touch[ua], touch[ub]);
+      any_twin[static_cast<std::size_t>(root)] = any_twin[ua] != 0 || any_twin[ub] != 0;
       auto& into = members_of(root);
       auto& from = members_of(other);
+      if (into.size() < from.size()) into.swap(from);
       into.insert(into.end(), from.begin(), from.end());
       from.clear();
       from.shrink_to_fit();
@@ -1245,31 +1293,100 @@ class Pass {
 
 }  // namespace
 
+namespace {
+
+// A route's course from its start (or back from its end): where it begins, then each straight
+// run as a direction and a length, repeats and points on a line left out. Two routes run
+// together as far as their courses agree, and on along the first run where only the lengths
+// differ, to the shorter's end.
+struct Course {
+  Point start;
+  std::vector<std::pair<int, double>> runs;  // (direction, length)
+};
+
+Course course(const std::vector<Point>& points, bool from_end) {
+  Course c;
+  const std::size_t n = points.size();
+  if (n == 0) return c;
+  auto at = [&](std::size_t i) -> const Point& { return from_end ? points[n - 1 - i] : points[i]; };
+  c.start = at(0);
+  for (std::size_t i = 1; i < n; ++i) {
+    const double dx = at(i).x - at(i - 1).x, dy = at(i).y - at(i - 1).y;
+    const int dir = (sign(dx) + 1) * 3 + sign(dy) + 1;
+    const double length = std::abs(dx) + std::abs(dy);
+    if (length == 0) continue;
+    if (!c.runs.empty() && c.runs.back().first == dir) {
+      c.runs.back().second += length;
+    } else {
+      c.runs.push_back({dir, length});
+    }
+  }
+  return c;
+}
+
+bool course_before(const Course& a, const Course& b) {
+  if (a.start.x != b.start.x) return a.start.x < b.start.x;
+  if (a.start.y != b.start.y) return a.start.y < b.start.y;
+  return a.runs < b.runs;
+}
+
+}  // namespace
+
 std::vector<TrunkLengths> trunk_lengths(const std::vector<DrawnRoute>& routes,
                                         const Problem& problem) {
   std::vector<TrunkLengths> lengths(routes.size());
   for (const bool join : {false, true}) {
-    // The routes of each fork (or join), gathered by sorting on its number.
-    std::vector<std::pair<int, std::size_t>> members;
+    // The branches of each fork (or join) that may share its trunk, in the order of their
+    // courses. In that order two routes run together no further than each does with every
+    // route between them, so a route's longest run with another of its fork is with the
+    // nearest one before or after it that goes to another shape: a fork of thousands of
+    // branches is measured in one sort, not pair by pair.
+    struct Member {
+      int family;
+      int node;   // the shape all leave (or enter)
+      int other;  // the shape this one enters (or leaves)
+      std::size_t route;
+      Course course;
+    };
+    std::vector<Member> members;
     for (std::size_t r = 0; r < routes.size(); ++r) {
       const int family = join ? routes[r].join : routes[r].fork;
-      if (family >= 0) members.push_back({family, r});
+      if (family < 0) continue;
+      const Link& link = problem.links[static_cast<std::size_t>(routes[r].link)];
+      if (link.kind != LinkKind::SEQUENCE || link.source == link.target) continue;
+      members.push_back({family, join ? link.target : link.source, join ? link.source : link.target,
+                         r, course(routes[r].points, join)});
     }
-    std::sort(members.begin(), members.end());
-    for (std::size_t from = 0, to = 0; from < members.size(); from = to) {
-      while (to < members.size() && members[to].first == members[from].first) ++to;
-      for (std::size_t a = from; a < to; ++a) {
-        for (std::size_t b = a + 1; b < to; ++b) {
-          const std::size_t ra = members[a].second, rb = members[b].second;
-          const Link& la = problem.links[static_cast<std::size_t>(routes[ra].link)];
-          const Link& lb = problem.links[static_cast<std::size_t>(routes[rb].link)];
-          if (!same_family(la, lb, !join)) continue;
-          const double l = shared_length(routes[ra].points, routes[rb].points, join);
-          for (std::size_t m : {ra, rb}) {
-            double& length = join ? lengths[m].join : lengths[m].fork;
-            length = std::max(length, l);
-          }
-        }
+    std::sort(members.begin(), members.end(), [](const Member& a, const Member& b) {
+      if (a.family != b.family) return a.family < b.family;
+      if (a.node != b.node) return a.node < b.node;
+      if (course_before(a.course, b.course)) return true;
+      if (course_before(b.course, a.course)) return false;
+      return a.route < b.route;
+    });
+    // The nearest member before each of the same fork and shape going to another shape (two
+    // flows between the same shapes are no branches of one fork), and after.
+    const std::size_t n = members.size();
+    constexpr std::size_t NONE = static_cast<std::size_t>(-1);
+    auto kin = [&](std::size_t a, std::size_t b) {
+      return members[a].family == members[b].family && members[a].node == members[b].node;
+    };
+    std::vector<std::size_t> before(n, NONE), after(n, NONE);
+    for (std::size_t k = 1; k < n; ++k) {
+      if (!kin(k - 1, k)) continue;
+      before[k] = members[k - 1].other != members[k].other ? k - 1 : before[k - 1];
+    }
+    for (std::size_t k = n; k-- > 0;) {
+      if (k + 1 == n || !kin(k, k + 1)) continue;
+      after[k] = members[k + 1].other != members[k].other ? k + 1 : after[k + 1];
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::size_t r = members[k].route;
+      double& length = join ? lengths[r].join : lengths[r].fork;
+      for (const std::size_t m : {before[k], after[k]}) {
+        if (m == NONE) continue;
+        length = std::max(length,
+                          shared_length(routes[r].points, routes[members[m].route].points, join));
       }
     }
   }

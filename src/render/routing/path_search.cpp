@@ -68,6 +68,21 @@ PathSearch::PathSearch(const Problem& problem, const FreeSpace& space, const Cha
       stubs_(problem.nodes.size() * 4) {
   leaving_links_.build(problem, true);
   entering_links_.build(problem, false);
+  // The sequence flows that have a twin: another between the same two shapes.
+  std::vector<int> flows;
+  for (std::size_t l = 0; l < problem.links.size(); ++l) {
+    if (problem.links[l].kind == LinkKind::SEQUENCE) flows.push_back(static_cast<int>(l));
+  }
+  const auto ends = [&](int l) {
+    const Link& link = problem.links[static_cast<std::size_t>(l)];
+    return std::pair{link.source, link.target};
+  };
+  std::sort(flows.begin(), flows.end(), [&](int a, int b) { return ends(a) < ends(b); });
+  twin_.assign(problem.links.size(), 0);
+  for (std::size_t k = 0; k + 1 < flows.size(); ++k) {
+    if (ends(flows[k]) != ends(flows[k + 1])) continue;
+    twin_[static_cast<std::size_t>(flows[k])] = twin_[static_cast<std::size_t>(flows[k + 1])] = 1;
+  }
   for (const auto& [a, b] : problem.message_runs) {
     if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.y)) continue;
     message_runs_.push_back({a.x, {std::min(a.y, b.y), std::max(a.y, b.y)}});
@@ -302,6 +317,26 @@ void PathSearch::collect_starts(const Link& link, const std::optional<Via>& from
         starts.push_back({*v, outward(side), base + OFF_MIDDLE_PORT_COST, side});
       continue;
     }
+    if (trunks.size() > MAX_TRUNKS) {
+      trunks.erase(trunks.begin(), trunks.end() - static_cast<std::ptrdiff_t>(MAX_TRUNKS));
+    }
+    // Where the starts of each trunk walked for this side end, by link (stamped with the walk).
+    ++walk_;
+    if (walked_.size() < problem_.links.size()) walked_.resize(problem_.links.size());
+    auto repeated_starts = [&](const GraphRoute& r, std::size_t end) -> std::size_t {
+      if (r.fork_of < 0 || r.fork_shared <= 0) return 0;
+      const Walked& w = walked_[static_cast<std::size_t>(r.fork_of)];
+      const GraphRoute* trunk = laid_.route(r.fork_of);
+      if (w.walk != walk_ || trunk == nullptr) return 0;
+      const std::size_t k =
+          std::min({static_cast<std::size_t>(r.fork_shared), end, w.end, trunk->vertices.size()});
+      // A branch laid again since this one copied its trunk may run elsewhere now.
+      if (!std::equal(r.vertices.begin(), r.vertices.begin() + static_cast<std::ptrdiff_t>(k),
+                      trunk->vertices.begin())) {
+        return 0;
+      }
+      return k;
+    };
     for (int other : trunks) {
       const GraphRoute* r = laid_.route(other);
       if (r == nullptr) continue;
@@ -310,8 +345,17 @@ void PathSearch::collect_starts(const Link& link, const std::optional<Via>& from
       // round of laying may claim a longer trunk than the other route, laid again, now has.)
       const auto shared = static_cast<std::size_t>(std::max(laid_.shared_suffix(other), 1));
       const std::size_t end = v.size() > shared ? v.size() - shared : 0;
+      walked_[static_cast<std::size_t>(other)] = {walk_, end};
+      // The vertices this route shares with the earlier branch whose trunk it started on, when
+      // that one was walked already, gave their starts then (the same vertex, direction and
+      // cost): on a wide fork every branch runs on one trunk, and walking it once per branch
+      // made the search grow with the square of the branches.
+      const std::size_t skip = repeated_starts(*r, end);
       double along = 0;
-      for (std::size_t t = 0; t < end; ++t) {
+      for (std::size_t t = 0; t < skip && t < end; ++t) {
+        if (t > 0) along += distance(graph_.point(v[t - 1]), graph_.point(v[t]));
+      }
+      for (std::size_t t = skip; t < end; ++t) {
         if (t > 0) along += distance(graph_.point(v[t - 1]), graph_.point(v[t]));
         if (v[t].i < i0_ || v[t].i > i1_ || v[t].j < j0_ || v[t].j > j1_) continue;
         const Dir d = t == 0 ? outward(side) : direction(v[t - 1], v[t]);
@@ -366,6 +410,9 @@ void PathSearch::collect_goals(const Link& link, const std::optional<Via>& to) {
       }
       continue;
     }
+    if (trunks.size() > MAX_TRUNKS) {
+      trunks.erase(trunks.begin(), trunks.end() - static_cast<std::ptrdiff_t>(MAX_TRUNKS));
+    }
     for (int other : trunks) {
       const GraphRoute* r = laid_.route(other);
       if (r == nullptr || r->vertices.empty()) continue;
@@ -400,7 +447,18 @@ double PathSearch::pass_cost(Vertex v, Dir in, Dir out, const Link& link, int sk
   if (here_ == nullptr) return 0;
   const bool straight = in == out;
   if (skip != SKIP_NONE) {
-    // On a trunk's split or join, the routes of the fork or join do not count: one by one.
+    // On a trunk's split or join, the routes of the fork or join do not count: none here but
+    // those when all passing are branches of the link's own fork (or join), and it has no twin
+    // (a flow between the same two shapes, which is not of the fork); else one by one.
+    const bool fork = skip == SKIP_FORK;
+    const std::size_t index = static_cast<std::size_t>(&link - problem_.links.data());
+    const LaidRoutes::Tally* t = laid_.tally(v);
+    if (t == nullptr) return 0;
+    if ((fork ? t->fork_node == link.source : t->join_node == link.target) &&
+        link.kind == LinkKind::SEQUENCE && link.source != link.target && index < twin_.size() &&
+        twin_[index] == 0 && laid_.route(static_cast<int>(index)) == nullptr) {
+      return 0;
+    }
     double cost = 0;
     laid_.passes(v, [&](const LaidRoutes::Pass& p) {
       const Link& other = problem_.links[static_cast<std::size_t>(p.link)];

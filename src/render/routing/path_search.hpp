@@ -8,6 +8,7 @@
 // settles for where one straight line would have cost less are taken out afterwards.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -156,6 +157,16 @@ class PathSearch {
     std::array<StubEnd, 2> ends;  // STUB long, SHORT_STUB long
   };
   mutable std::vector<SideStubs> stubs_;
+  // Which fork trunks collect_starts has walked for the side it is at (those stamped with the
+  // current walk), and how far along each it gave starts.
+  struct Walked {
+    std::uint64_t walk = 0;
+    std::size_t end = 0;
+  };
+  mutable std::vector<Walked> walked_;
+  // By link: whether another sequence flow runs between the same two shapes.
+  std::vector<char> twin_;
+  mutable std::uint64_t walk_ = 0;
   // Per node, the links leaving it and the links entering it: node n's are
   // links_[first_[n] .. first_[n + 1]) of each.
   struct NodeLinks {

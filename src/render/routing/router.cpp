@@ -359,7 +359,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
     auto add = [&](int l) {
       const Link& link = problem.links[static_cast<std::size_t>(l)];
       if (const auto& route = found[static_cast<std::size_t>(l)]) {
-        laid.add(*route, link.source, link.target);
+        laid.add(*route, link.source, link.target, link.kind == LinkKind::SEQUENCE);
         corridors.note(*route);
       }
     };

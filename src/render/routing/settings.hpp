@@ -75,6 +75,12 @@ inline constexpr double TRUNK_REUSE_COST = 30;
 /// generated processes: at a fifth 0.702 crossings and 0.798 bends per connection and 52 pairs
 /// of branches on parallel tracks, at a half 0.692, 0.788 and 53, at one 0.686, 0.761 and 89).
 inline constexpr double TRUNK_COST_PER_PIXEL = 0.5;
+/// A branch may start on the trunks of the latest this many branches laid from its side (and
+/// end on those of its join): on a fork or join of thousands of branches (no process has one,
+/// but generated files do) looking at every earlier trunk made laying grow with the square of
+/// the branches. The latest reach furthest along a fan laid in order; no fork of a real
+/// process comes near this.
+inline constexpr std::size_t MAX_TRUNKS = 128;
 
 /// Each pixel run along a stretch of a channel where nudging could not part the routes
 /// MIN_SEPARATION apart (see crowding.hpp).
