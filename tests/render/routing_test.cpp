@@ -710,6 +710,34 @@ TEST(ConnectionRouting, ForkBranchesShareOneTrunkInsteadOfParallelTracks) {
   EXPECT_EQ(route_faults(d.pools), "");
 }
 
+// A fork of a hundred branches stacked in one column: each branch, however far down, leaves by
+// the one trunk; those further than a long route's reach once took corridors of their own
+// beside it.
+TEST(ConnectionRouting, AForkOfAHundredBranchesSharesOneTrunk) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  const int branches = 100;
+  Lane& l = d.lane(p, "L", branches + 1);
+  Shape& g = d.shape(l, "split", ElementType::EXCLUSIVE, 0, 0);
+  for (int r = 1; r <= branches; ++r)
+    g.connect(d.shape(l, "t" + std::to_string(r), ElementType::TASK, r, 1));
+  d.route();
+  ASSERT_EQ(g.connection_to->size(), static_cast<std::size_t>(branches));
+  // All leave the gateway by one point down one line, and turn off it towards their tasks: no
+  // route runs down a line of its own to the left of the trunk or beyond the tasks.
+  const Point start = g.connection_to->front().waypoints.front();
+  for (const Connection& c : *g.connection_to) {
+    ASSERT_GE(c.waypoints.size(), 3u);
+    EXPECT_EQ(c.waypoints[0], start);
+    EXPECT_EQ(c.waypoints[1].x, start.x);
+    const double task = c.waypoints.back().x;
+    for (const Point& w : c.waypoints) {
+      EXPECT_TRUE(w.x >= start.x && w.x <= task) << w.x << " outside " << start.x << "-" << task;
+    }
+  }
+  EXPECT_EQ(route_faults(d.pools), "");
+}
+
 // A parallel split into four tasks whose many empty branches all run to the join as well:
 // branches that cannot share one trunk (they join the same two gateways) get tracks of their
 // own, never a band of lines a few pixels apart, even where the channel is crowded.

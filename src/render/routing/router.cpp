@@ -350,6 +350,42 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   // them again one by one, each taken out of the record of every route and laid again knowing
   // all the others (a route that finds no path keeps its old one).
   bool first_round = true;
+  // Whether a branch of the link's fork (or join) already laid passes near the link's other
+  // end, which lies far above or below its own: a long branch then goes along that trunk, as
+  // the short ones do, rather than down a corridor of its own beside it (on a gateway's
+  // branches stacked in a column, corridors drew a line beside the trunk for each branch
+  // further than LONG_REACH, with labels that read as their neighbours'). A fork of more than
+  // MAX_TRUNKS branches keeps the corridors.
+  const auto trunk_nears = [&](const LaidRoutes& laid, const Link& link) {
+    const Box& a = problem.nodes[static_cast<std::size_t>(link.source)].box;
+    const Box& b = problem.nodes[static_cast<std::size_t>(link.target)].box;
+    if (!(a.bottom() + LONG_REACH < b.y || b.bottom() + LONG_REACH < a.y)) return false;
+    std::vector<int> siblings;
+    for (const bool fork : {true, false}) {
+      const int node = fork ? link.source : link.target;
+      const Box near =
+          inflate(problem.nodes[static_cast<std::size_t>(fork ? link.target : link.source)].box,
+                  SEARCH_MARGIN);
+      for (Side side : ALL_SIDES) {
+        siblings.clear();
+        for (int other : fork ? laid.leaving(node, side) : laid.entering(node, side)) {
+          if (siblings.size() == MAX_TRUNKS) break;
+          if (same_family(link, problem.links[static_cast<std::size_t>(other)], fork))
+            siblings.push_back(other);
+        }
+        // Past that many, a search along the trunks costs more than the corridor is worth.
+        if (siblings.size() == MAX_TRUNKS) continue;
+        for (std::size_t k = 0; k < siblings.size(); ++k) {
+          const GraphRoute* r = laid.route(siblings[k]);
+          if (r == nullptr) continue;
+          for (const Vertex& v : r->vertices) {
+            if (inside(graph.point(v), near)) return true;
+          }
+        }
+      }
+    }
+    return false;
+  };
   auto lay_routes = [&](const std::vector<char>& relay, bool rip_up) {
     LaidRoutes laid(problem.links.size(), problem.nodes.size(), graph.columns(), graph.rows(),
                     laid_size);
@@ -381,7 +417,7 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
         old = std::move(route);
       }
       route.reset();
-      if (is_long(problem, link)) route = corridors.route(l, search);
+      if (is_long(problem, link) && !trunk_nears(laid, link)) route = corridors.route(l, search);
       if (!route) route = search.find(l, intersect_box(search_window(problem, link), link.area));
       if (!route) route = search.find(l, link.area);
       if (!route) route = std::move(old);
