@@ -469,17 +469,22 @@ class Pass {
         }
         return false;
       };
-      for (int x : quick ? std::vector<int>{} : members_of(a)) {
-        for (int y : members_of(b)) {
-          const Piece& px = pieces_[static_cast<std::size_t>(x)];
-          const Piece& py = pieces_[static_cast<std::size_t>(y)];
-          if (overlap_length(px.along.lo, px.along.hi, py.along.lo, py.along.hi) <= -END_GAP)
-            continue;
-          if (!related(px, py) ||
-              (twins(px, py) && (kept_apart(px) || kept_apart(py) || !on_a_trunk(px, py))))
-            return;
+      // Whether two overlapping pieces of the sets must keep lines of their own.
+      const auto kept_off = [&] {
+        for (int x : members_of(a)) {
+          for (int y : members_of(b)) {
+            const Piece& px = pieces_[static_cast<std::size_t>(x)];
+            const Piece& py = pieces_[static_cast<std::size_t>(y)];
+            if (overlap_length(px.along.lo, px.along.hi, py.along.lo, py.along.hi) <= -END_GAP)
+              continue;
+            if (!related(px, py) ||
+                (twins(px, py) && (kept_apart(px) || kept_apart(py) || !on_a_trunk(px, py))))
+              return true;
+          }
         }
-      }
+        return false;
+      };
+      if (!quick && kept_off()) return;
       sets.join(a, b);
       const int root = sets.find(a);
       const int other = root == a ? b : a;
