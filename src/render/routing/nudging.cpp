@@ -386,22 +386,6 @@ class Pass {
     return la.source == lb.source && la.target == lb.target;
   }
 
-  // By route: whether its link has a twin (another link between the same two shapes the same
-  // way) among the routes.
-  std::vector<char> links_with_twins() const {
-    std::vector<std::pair<std::pair<int, int>, std::size_t>> ends;
-    for (std::size_t r = 0; r < routes_.size(); ++r) {
-      const Link& link = problem_.links[static_cast<std::size_t>(routes_[r].link)];
-      ends.push_back({{link.source, link.target}, r});
-    }
-    std::sort(ends.begin(), ends.end());
-    std::vector<char> twin(routes_.size(), 0);
-    for (std::size_t k = 0; k + 1 < ends.size(); ++k) {
-      if (ends[k].first == ends[k + 1].first) twin[ends[k].second] = twin[ends[k + 1].second] = 1;
-    }
-    return twin;
-  }
-
   // Whether a piece is the segment a route keeps off its twin's line (see segments_kept_apart).
   bool kept_apart(const Piece& p) const {
     return !apart_.empty() &&
@@ -431,13 +415,14 @@ class Pass {
           routes_[static_cast<std::size_t>(pieces_[static_cast<std::size_t>(piece)].route)];
       return problem_.links[static_cast<std::size_t>(r.link)];
     };
-    const std::vector<char> has_twin = links_with_twins();
+    const std::vector<char> has_twin = links_with_twins(problem_.links);
     std::vector<std::array<int, 2>> touch(pieces_.size());
     std::vector<char> any_twin(pieces_.size());
     for (std::size_t i = 0; i < pieces_.size(); ++i) {
       const Link& link = link_of(static_cast<int>(i));
       touch[i] = {link.source, link.target};
-      any_twin[i] = has_twin[static_cast<std::size_t>(pieces_[i].route)];
+      any_twin[i] = has_twin[static_cast<std::size_t>(
+          routes_[static_cast<std::size_t>(pieces_[i].route)].link)];
     }
     const auto common = [](const std::array<int, 2>& x, const std::array<int, 2>& y) {
       std::array<int, 2> both{-1, -1};

@@ -65,24 +65,10 @@ PathSearch::PathSearch(const Problem& problem, const FreeSpace& space, const Cha
       graph_(graph),
       laid_(laid),
       crowding_(crowding),
-      stubs_(problem.nodes.size() * 4) {
+      stubs_(problem.nodes.size() * 4),
+      twin_(links_with_twins(problem.links)) {
   leaving_links_.build(problem, true);
   entering_links_.build(problem, false);
-  // The sequence flows that have a twin: another between the same two shapes.
-  std::vector<int> flows;
-  for (std::size_t l = 0; l < problem.links.size(); ++l) {
-    if (problem.links[l].kind == LinkKind::SEQUENCE) flows.push_back(static_cast<int>(l));
-  }
-  const auto ends = [&](int l) {
-    const Link& link = problem.links[static_cast<std::size_t>(l)];
-    return std::pair{link.source, link.target};
-  };
-  std::sort(flows.begin(), flows.end(), [&](int a, int b) { return ends(a) < ends(b); });
-  twin_.assign(problem.links.size(), 0);
-  for (std::size_t k = 0; k + 1 < flows.size(); ++k) {
-    if (ends(flows[k]) != ends(flows[k + 1])) continue;
-    twin_[static_cast<std::size_t>(flows[k])] = twin_[static_cast<std::size_t>(flows[k + 1])] = 1;
-  }
   for (const auto& [a, b] : problem.message_runs) {
     if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.y)) continue;
     message_runs_.push_back({a.x, {std::min(a.y, b.y), std::max(a.y, b.y)}});
@@ -352,9 +338,8 @@ void PathSearch::collect_starts(const Link& link, const std::optional<Via>& from
       // made the search grow with the square of the branches.
       const std::size_t skip = repeated_starts(*r, end);
       double along = 0;
-      for (std::size_t t = 0; t < skip && t < end; ++t) {
-        if (t > 0) along += distance(graph_.point(v[t - 1]), graph_.point(v[t]));
-      }
+      for (std::size_t t = 1; t < skip; ++t)
+        along += distance(graph_.point(v[t - 1]), graph_.point(v[t]));
       for (std::size_t t = skip; t < end; ++t) {
         if (t > 0) along += distance(graph_.point(v[t - 1]), graph_.point(v[t]));
         if (v[t].i < i0_ || v[t].i > i1_ || v[t].j < j0_ || v[t].j > j1_) continue;
@@ -452,9 +437,7 @@ double PathSearch::pass_cost(Vertex v, Dir in, Dir out, const Link& link, int sk
     // (a flow between the same two shapes, which is not of the fork); else one by one.
     const bool fork = skip == SKIP_FORK;
     const std::size_t index = static_cast<std::size_t>(&link - problem_.links.data());
-    const LaidRoutes::Tally* t = laid_.tally(v);
-    if (t == nullptr) return 0;
-    if ((fork ? t->fork_node == link.source : t->join_node == link.target) &&
+    if ((fork ? here_->fork_node == link.source : here_->join_node == link.target) &&
         link.kind == LinkKind::SEQUENCE && link.source != link.target && index < twin_.size() &&
         twin_[index] == 0 && laid_.route(static_cast<int>(index)) == nullptr) {
       return 0;

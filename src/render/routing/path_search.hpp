@@ -164,7 +164,7 @@ class PathSearch {
     std::size_t end = 0;
   };
   mutable std::vector<Walked> walked_;
-  // By link: whether another sequence flow runs between the same two shapes.
+  // By link: whether another link runs between the same two shapes (see links_with_twins).
   std::vector<char> twin_;
   mutable std::uint64_t walk_ = 0;
   // Per node, the links leaving it and the links entering it: node n's are

@@ -5,6 +5,7 @@
 // pool and lane borders are lines that routes cross but never follow.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <optional>
@@ -69,6 +70,21 @@ inline bool same_family(const Link& a, const Link& b, bool fork) {
   if (a.source == a.target || b.source == b.target) return false;
   if (a.source == b.source && a.target == b.target) return false;
   return fork ? a.source == b.source : a.target == b.target;
+}
+
+/// By link: whether another link runs between the same two shapes the same way (a "twin":
+/// the two are no branches of one fork or join, and may not share a line).
+inline std::vector<char> links_with_twins(const std::vector<Link>& links) {
+  std::vector<std::pair<std::pair<int, int>, std::size_t>> ends;
+  ends.reserve(links.size());
+  for (std::size_t l = 0; l < links.size(); ++l)
+    ends.push_back({{links[l].source, links[l].target}, l});
+  std::sort(ends.begin(), ends.end());
+  std::vector<char> twin(links.size(), 0);
+  for (std::size_t k = 0; k + 1 < ends.size(); ++k) {
+    if (ends[k].first == ends[k + 1].first) twin[ends[k].second] = twin[ends[k + 1].second] = 1;
+  }
+  return twin;
 }
 
 /// A line of a pool or lane band: routes cross it but never run along it.
