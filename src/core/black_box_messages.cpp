@@ -346,6 +346,50 @@ bool clear_way(const Shape& shape, const std::vector<Point>& way, const Drawn& d
          drawn.blocking(&shape, at_shape.x, at_shape.y, turn_y).empty();
 }
 
+// Where no way leaves the side facing the band (an activity's boundary events stand along it,
+// or a shape sits right against it): out of the shape's right or left side, at a height along
+// it, over to a line clear down (or up) to the band. Of the first such way on each side at
+// each distance out, the one crossing the fewest routes; best off the routes along its way,
+// else beside them.
+std::optional<std::vector<Point>> side_way(const Shape& shape, double band_y, const Drawn& drawn) {
+  const Box& b = shape.box;
+  std::vector<double> heights{b.centre_y()};
+  for (double off = RUN_SPACING; off <= b.height / 2 - RUN_SPACING / 2; off += RUN_SPACING) {
+    heights.push_back(b.centre_y() - off);
+    heights.push_back(b.centre_y() + off);
+  }
+  for (const bool uncrowded : {true, false}) {
+    std::optional<std::vector<Point>> chosen;
+    int fewest = 0;
+    for (int step = 0; step < FAR_DETOUR_STEPS; ++step) {
+      if (step >= DETOUR_STEPS && chosen) break;
+      const double out = DETOUR_OFFSET + step * RUN_SPACING;
+      for (const bool right : {true, false}) {
+        const double from_x = right ? b.right() : b.x;
+        const double side_x = right ? b.right() + out : b.x - out;
+        for (const double y : heights) {
+          if (drawn.blocked_across(&shape, y, from_x, side_x) ||
+              !drawn.blocking(&shape, side_x, y, band_y).empty() ||
+              (uncrowded &&
+               (drawn.crowded_across(y, from_x, side_x) || drawn.crowded(side_x, y, band_y)))) {
+            continue;
+          }
+          std::vector<Point> way{{from_x, y}, {side_x, y}, {side_x, band_y}};
+          const int crossed = drawn.crossings(way);
+          if (!chosen || crossed < fewest) {
+            chosen = std::move(way);
+            fewest = crossed;
+          }
+          break;
+        }
+      }
+      if (chosen && fewest == 0) break;
+    }
+    if (chosen) return chosen;
+  }
+  return std::nullopt;
+}
+
 // The route from `at_shape` to the band at `band_y`: straight, or, with a shape in the way, out
 // into the gap before it, round it through the gap beside it on a line no other run or route
 // lies close beside, then straight on to the band.
@@ -427,6 +471,7 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
     const auto [turn_y, side_x] = *best;
     return {at_shape, {at_shape.x, turn_y}, {side_x, turn_y}, {side_x, band_y}};
   }
+  if (auto way = side_way(shape, band_y, drawn)) return *way;
   return {at_shape, {at_shape.x, band_y}};
 }
 

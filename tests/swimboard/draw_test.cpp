@@ -773,3 +773,64 @@ TEST_F(DrawPipeline, AttachedShapesTakeTheirPlaceFromTheShapesTheyBelongTo) {
 
 }  // namespace
 }  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// Whether the route passes through the inside of `box` (shrunk by half a pixel).
+bool route_enters(const Connection& c, const Box& box) {
+  for (std::size_t i = 1; i < c.waypoints.size(); ++i) {
+    const Point& a = c.waypoints[i - 1];
+    const Point& b = c.waypoints[i];
+    if (std::min(a.x, b.x) < box.right() - 0.5 && std::max(a.x, b.x) > box.x + 0.5 &&
+        std::min(a.y, b.y) < box.bottom() - 0.5 && std::max(a.y, b.y) > box.y + 0.5) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Three boundary events side by side on a task in a one-row lane leave the middle one no room
+// at the routes' usual distance from its neighbours and the lane's edge. Its flows still go
+// round every shape, close past them, and so does a message from the task to a black-box pool
+// below, whose way down the events block; none is drawn straight through a shape.
+TEST_F(DrawPipeline, AHemmedInBoundaryEventAndAMessageBelowItsEventsGoRoundTheShapes) {
+  Swimboard board("t");
+  Pool& pool = board.add_pool("Shop");
+  Lane& lane = pool.add_lane("Sales", "", 0, "", "", "centre", "");
+  Participant& bank = board.add_pool("Bank").make_black_box();
+  Shape& start = lane.add_element("Start", ElementType::START);
+  Shape& check = lane.add_element("Check", ElementType::TASK);
+  Shape& pack = lane.add_element("Pack", ElementType::TASK);
+  Shape& done = lane.add_element("Done", ElementType::END);
+  start.connect(check);
+  check.connect(pack);
+  pack.connect(done);
+  TypedEvent& late = lane.add_boundary_event(check, "Late", EventTrigger::TIMER);
+  TypedEvent& broken = lane.add_boundary_event(check, "Broken", EventTrigger::ERROR);
+  TypedEvent& asked = lane.add_boundary_event(check, "Asked", EventTrigger::MESSAGE);
+  broken.connect(pack);
+  broken.connect(start);
+  check.connect(bank, "pay");
+  board.draw();
+  const Connection& forward = broken.connection_to->at(0);
+  const Connection& back = broken.connection_to->at(1);
+  const Connection& pay = check.connection_to->back();
+
+  ASSERT_LT(late.box.right(), broken.box.x + 8) << "the events no longer stand close together";
+  for (const Connection* c : {&forward, &back, &pay}) {
+    SCOPED_TRACE(c->source->name + " -> " + c->target->name);
+    ASSERT_GE(c->waypoints.size(), 2u);
+    EXPECT_EQ(c->route_note.find("no free path"), std::string::npos);
+    const std::vector<const Shape*> shapes{&start, &check, &pack, &done, &late, &broken, &asked};
+    for (const Shape* s : shapes) {
+      if (s == c->source || s == c->target) continue;
+      EXPECT_FALSE(route_enters(*c, s->box)) << "through " << s->name;
+    }
+  }
+  EXPECT_FALSE(route_enters(forward, check.box));
+  EXPECT_FALSE(route_enters(back, check.box));
+}
+
+}  // namespace
+}  // namespace orvane

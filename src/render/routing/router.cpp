@@ -42,6 +42,7 @@
 #include "ports.hpp"
 #include "problem.hpp"
 #include "settings.hpp"
+#include "tight_path.hpp"
 #include "twin_tracks.hpp"
 
 namespace orvane {
@@ -50,6 +51,15 @@ namespace {
 
 constexpr std::string_view NO_PATH =
     "no free path between the shapes: drawn straight from side to side";
+constexpr std::string_view TIGHT_PATH = "too little room round the shapes: drawn close past them";
+
+// Adds `text` to the connection's note on its route, once.
+void add_note(const Link& link, std::string_view text) {
+  std::string& note = link.connection->route_note;
+  if (note.find(text) != std::string::npos) return;
+  if (!note.empty()) note += "; ";
+  note += text;
+}
 
 int kind_rank(LinkKind kind) {
   switch (kind) {
@@ -92,11 +102,7 @@ Box search_window(const Problem& problem, const Link& link) {
 // When the free space offers no path (shapes on top of each other): a plain route from the
 // middle of one side to the middle of another, turning half way; the connection says so.
 void direct_sides(const Problem& problem, const Link& link, DrawnRoute& drawn) {
-  std::string& note = link.connection->route_note;
-  if (note.find(NO_PATH) == std::string::npos) {
-    if (!note.empty()) note += "; ";
-    note += NO_PATH;
-  }
+  add_note(link, NO_PATH);
   const Box& a = problem.nodes[static_cast<std::size_t>(link.source)].box;
   const Box& b = problem.nodes[static_cast<std::size_t>(link.target)].box;
   const bool across =
@@ -437,6 +443,9 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
       DrawnRoute drawn;
       if (const auto& route = found[static_cast<std::size_t>(l)]) {
         drawn = drawn_from(problem, graph, *route);
+      } else if (auto tight = tight_route(problem, space, l)) {
+        add_note(link, TIGHT_PATH);
+        drawn = std::move(*tight);
       } else {
         drawn.link = l;
         direct_sides(problem, link, drawn);

@@ -1,0 +1,22 @@
+// A route for a connection the channel graph has no path for, because the shapes round one of
+// its ends stand closer than the routes' clearance: boundary events side by side on a lane's
+// edge, an event hemmed in by its neighbours and a border. It runs as close past the shapes as
+// nudging may bring routes in a tight channel, never through one.
+#pragma once
+
+#include <optional>
+
+#include "free_space.hpp"
+#include "nudging.hpp"
+#include "problem.hpp"
+
+namespace orvane::routing {
+
+/// The shortest path with fewest bends (least run through names) between two sides of the link's
+/// ends that passes through no shape, name strip or annotation but its ends, TIGHT_CLEARANCE off
+/// them, inside the link's area and off its borders: first in a window round the two ends, then in
+/// the whole area. Sides the caller asked for are kept where a path leaves by them. None when there
+/// is no such path, or the shapes round the ends are too many to look at (a hostile diagram).
+std::optional<DrawnRoute> tight_route(const Problem& problem, const FreeSpace& space, int link);
+
+}  // namespace orvane::routing
