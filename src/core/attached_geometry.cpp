@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <map>
 #include <optional>
+#include <unordered_map>
 
 #include "orvane/activity.hpp"
 #include "orvane/artifact.hpp"
@@ -126,8 +128,160 @@ Box lane_area(const Lane& lane) {
           std::max(0.0, static_cast<double>(lane.height) - 4)};
 }
 
+// Whether the straight line a-b passes through the inside of `box`.
+bool line_crosses(const Point& a, const Point& b, const Box& box) {
+  double t0 = 0, t1 = 1;
+  const double d[2] = {b.x - a.x, b.y - a.y};
+  const double lo[2] = {box.x - a.x, box.y - a.y};
+  const double hi[2] = {box.right() - a.x, box.bottom() - a.y};
+  for (int k = 0; k < 2; ++k) {
+    if (d[k] == 0) {
+      if (lo[k] >= 0 || hi[k] <= 0) return false;
+      continue;
+    }
+    double near = lo[k] / d[k], far = hi[k] / d[k];
+    if (near > far) std::swap(near, far);
+    t0 = std::max(t0, near);
+    t1 = std::min(t1, far);
+    if (t0 >= t1) return false;
+  }
+  return true;
+}
+
+// Boxes listed by the square cells they reach into, so that a look round a place costs what
+// lies near it, not all the diagram holds (a diagram may have thousands of notes).
+class BoxGrid {
+ public:
+  void add(const Box& box) {
+    const int id = static_cast<int>(boxes_.size());
+    boxes_.push_back(box);
+    seen_.push_back(0);
+    if (!placed(box) || cells(box) > MAX_CELLS) {
+      wide_.push_back(id);
+      return;
+    }
+    for_cells(box, [&](std::int64_t key) { cells_[key].push_back(id); });
+  }
+  // Calls f(id, box) once for each box listed where `region` reaches (ids count from 0 in the
+  // order the boxes were added).
+  template <typename F>
+  void visit(const Box& region, F&& f) const {
+    ++look_;
+    auto once = [&](int id) {
+      if (seen_[static_cast<std::size_t>(id)] == look_) return;
+      seen_[static_cast<std::size_t>(id)] = look_;
+      f(id, boxes_[static_cast<std::size_t>(id)]);
+    };
+    for (const int id : wide_) once(id);
+    if (!placed(region) || cells(region) > MAX_CELLS) {
+      for (std::size_t id = 0; id < boxes_.size(); ++id) once(static_cast<int>(id));
+      return;
+    }
+    for_cells(region, [&](std::int64_t key) {
+      const auto it = cells_.find(key);
+      if (it == cells_.end()) return;
+      for (const int id : it->second) once(id);
+    });
+  }
+
+ private:
+  static constexpr double CELL = 256;
+  static constexpr double MAX_CELLS = 256;
+  static double cells(const Box& b) {
+    return (std::floor(b.right() / CELL) - std::floor(b.x / CELL) + 1) *
+           (std::floor(b.bottom() / CELL) - std::floor(b.y / CELL) + 1);
+  }
+  template <typename F>
+  static void for_cells(const Box& b, F&& f) {
+    const auto x0 = static_cast<std::int64_t>(std::floor(b.x / CELL));
+    const auto x1 = static_cast<std::int64_t>(std::floor(b.right() / CELL));
+    const auto y0 = static_cast<std::int64_t>(std::floor(b.y / CELL));
+    const auto y1 = static_cast<std::int64_t>(std::floor(b.bottom() / CELL));
+    for (auto x = x0; x <= x1; ++x) {
+      for (auto y = y0; y <= y1; ++y) f(x * 4'000'000'000LL + y);
+    }
+  }
+  std::vector<Box> boxes_;
+  std::vector<int> wide_;
+  std::unordered_map<std::int64_t, std::vector<int>> cells_;
+  mutable std::vector<std::uint32_t> seen_;
+  mutable std::uint32_t look_ = 0;
+};
+
+// What a note must keep off: the shapes and names drawn and the notes placed before (`boxes`),
+// the straight stretches between shapes that face each other in a row or a column, where their
+// flows will most likely run (`flows`), and the notes' lines to their shapes (`lines`, listed
+// by their boxes, with their ends).
+struct NoteObstacles {
+  BoxGrid boxes;
+  BoxGrid flows;
+  BoxGrid line_boxes;
+  std::vector<std::pair<Point, Point>> lines;
+  void add_line(const Point& a, const Point& b) {
+    line_boxes.add(segment_bounds(a, b));
+    lines.emplace_back(a, b);
+  }
+  static Box segment_bounds(const Point& a, const Point& b) {
+    return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(std::fabs(b.x - a.x), 1.0),
+            std::max(std::fabs(b.y - a.y), 1.0)};
+  }
+};
+
+void add_likely_flows(const std::vector<std::unique_ptr<Pool>>& pools, std::vector<Box>& out) {
+  constexpr double HALF_WIDTH = 3;
+  auto add = [&](const Shape& shape) {
+    if (!shape.connection_to || !placed(shape.box)) return;
+    for (const Connection& c : *shape.connection_to) {
+      if (c.target == nullptr || c.target == &shape || !placed(c.target->box)) continue;
+      const Box& a = shape.box;
+      const Box& b = c.target->box;
+      if (std::fabs(a.centre_y() - b.centre_y()) < 1) {
+        const double x0 = std::min(a.right(), b.right()), x1 = std::max(a.x, b.x);
+        if (x1 > x0) out.push_back({x0, a.centre_y() - HALF_WIDTH, x1 - x0, 2 * HALF_WIDTH});
+      } else if (std::fabs(a.centre_x() - b.centre_x()) < 1) {
+        const double y0 = std::min(a.bottom(), b.bottom()), y1 = std::max(a.y, b.y);
+        if (y1 > y0) out.push_back({a.centre_x() - HALF_WIDTH, y0, 2 * HALF_WIDTH, y1 - y0});
+      }
+    }
+  };
+  for (const auto& pool : pools) {
+    for (const auto& lane : pool->lanes) {
+      for (const Shape* shape : lane->shapes) add(*shape);
+      for (const Shape* shape : lane->attached) {
+        if (shape->kind() == ShapeKind::EVENT) add(*shape);
+      }
+    }
+  }
+}
+
+// How much a note at `box`, joined by a line from `from` to `to`, is in the way: over a shape,
+// name or note above all, then its line across one (or another note's line across it), then
+// over a likely flow, out of its lane, and least, closer to what it keeps off than a route
+// needs to pass between, and far from its shape.
+double note_cost(const Box& box, const Point& from, const Point& to, const Box& area,
+                 const Shape& anchor, const NoteObstacles& obstacles) {
+  constexpr double KEEP_OFF = 12;
+  const double gap = std::max({anchor.box.x - box.right(), box.x - anchor.box.right(),
+                               anchor.box.y - box.bottom(), box.y - anchor.box.bottom(), 0.0});
+  double cost = 20 * outside_area(box, area) + 8 * std::max(0.0, gap - ANNOTATION_GAP);
+  obstacles.line_boxes.visit(box, [&](int id, const Box&) {
+    const auto& [p, q] = obstacles.lines[static_cast<std::size_t>(id)];
+    if (line_crosses(p, q, box)) cost += 50000;
+  });
+  const Box near = inset(box, -KEEP_OFF);
+  obstacles.boxes.visit(near, [&](int, const Box& o) {
+    if (!overlaps(near, o)) return;
+    cost += 1000 * overlap_area(box, o) + overlap_area(near, o);
+  });
+  obstacles.boxes.visit(NoteObstacles::segment_bounds(from, to), [&](int, const Box& o) {
+    if (!(o == anchor.box) && line_crosses(from, to, o)) cost += 50000;
+  });
+  obstacles.flows.visit(box, [&](int, const Box& f) { cost += 50 * overlap_area(box, f); });
+  return cost;
+}
+
 void place_annotation(TextAnnotation& note, const Lane& lane, Painter& painter,
-                      std::vector<Box>& obstacles) {
+                      NoteObstacles& obstacles) {
   Shape* anchor = note.annotated();
   if (anchor == nullptr || !placed(anchor->box)) return;
   note.font = note.font.empty() ? painter.element_font : note.font;
@@ -138,41 +292,64 @@ void place_annotation(TextAnnotation& note, const Lane& lane, Painter& painter,
   const double h = std::max(24.0, std::ceil(text.height) + 6);
   const Box& b = anchor->box;
   const double g = ANNOTATION_GAP;
-  // Beside the shape, above its middle first, where the flows through it do not run.
-  const std::vector<Point> corners{
+  // Beside the shape, above its middle first, where the flows through it do not run; then
+  // further out, and along the lane's edges above and below it.
+  std::vector<Point> corners{
       {b.right() + g, b.y - h - g / 2},      {b.x - w - g, b.y - h - g / 2},
       {b.right() + g, b.bottom() + g / 2},   {b.x - w - g, b.bottom() + g / 2},
       {b.centre_x() - w / 2, b.y - h - g},   {b.centre_x() - w / 2, b.bottom() + g},
       {b.right() + g, b.centre_y() - h - 6}, {b.x - w - g, b.centre_y() - h - 6},
   };
-  const Box area = lane_area(lane);
+  for (const double out : {3 * g, 6 * g}) {
+    corners.insert(corners.end(), {{b.right() + out, b.y - h - g / 2},
+                                   {b.x - w - out, b.y - h - g / 2},
+                                   {b.right() + out, b.bottom() + g / 2},
+                                   {b.x - w - out, b.bottom() + g / 2},
+                                   {b.right() + out, b.centre_y() - h / 2},
+                                   {b.x - w - out, b.centre_y() - h / 2}});
+  }
+  // A little way in from the lane's borders, where the lane has room for that.
+  Box area = lane_area(lane);
+  if (area.width >= w + 8) area = {area.x + 4, area.y, area.width - 8, area.height};
+  if (area.height >= h + 8) area = {area.x, area.y + 4, area.width, area.height - 8};
+  for (const double x : {b.centre_x() - w / 2, b.right() + g, b.x - w - g}) {
+    corners.insert(corners.end(), {{x, area.y}, {x, area.bottom() - h}});
+  }
+  const Point centre{b.centre_x(), b.centre_y()};
   Box best{};
   double best_cost = std::numeric_limits<double>::infinity();
+  // Each place pushed inside the lane where the lane is large enough for it, and, where the
+  // lane has no free room, as it is: better a little out of the lane than over a shape.
+  std::vector<Box> candidates;
   for (const Point& corner : corners) {
-    const Box candidate{corner.x, corner.y, w, h};
-    double cost = 4 * outside_area(candidate, area);
-    for (const Box& obstacle : obstacles) cost += overlap_area(candidate, obstacle);
+    Box candidate{corner.x, corner.y, w, h};
+    if (area.width >= w) candidate.x = std::clamp(candidate.x, area.x, area.right() - w);
+    if (area.height >= h) candidate.y = std::clamp(candidate.y, area.y, area.bottom() - h);
+    candidates.push_back(candidate);
+  }
+  for (const Point& corner : corners) candidates.push_back({corner.x, corner.y, w, h});
+  for (const Box& candidate : candidates) {
+    const Point start = box_exit(candidate, centre);
+    const double cost =
+        note_cost(candidate, start, outline_point(*anchor, start), area, *anchor, obstacles);
     if (cost < best_cost) {
       best_cost = cost;
       best = candidate;
       if (cost == 0) break;
     }
   }
-  // Pushed back inside the lane where the lane is large enough for it.
-  if (area.width >= w) best.x = std::clamp(best.x, area.x, area.right() - w);
-  if (area.height >= h) best.y = std::clamp(best.y, area.y, area.bottom() - h);
   note.coord = std::make_shared<Coordinate>();
   note.coord->x_pos = static_cast<int>(std::lround(best.x));
   note.coord->y_pos = static_cast<int>(std::lround(best.y));
   note.box = {static_cast<double>(note.coord->x_pos), static_cast<double>(note.coord->y_pos), w, h};
   note.set_draw_position(painter);
-  obstacles.push_back(note.box);
+  obstacles.boxes.add(note.box);
 
   Connection& association = note.connection_to->front();
-  const Point centre{b.centre_x(), b.centre_y()};
   const Point start = box_exit(note.box, centre);
   association.waypoints = {start, outline_point(*anchor, start)};
   association.label_box.reset();
+  obstacles.add_line(association.waypoints.front(), association.waypoints.back());
 }
 
 }  // namespace
@@ -232,22 +409,27 @@ void position_attached_shapes(const std::vector<std::unique_ptr<Pool>>& pools, P
     fit_groups(pools, painter);
     return;
   }
-  std::vector<Box> obstacles;
+  NoteObstacles obstacles;
+  std::vector<Box> boxes;
   for (const auto& pool : pools) {
     for (const auto& lane : pool->lanes) {
-      for (Shape* shape : lane->shapes) add_obstacles(*shape, painter, obstacles);
+      for (Shape* shape : lane->shapes) add_obstacles(*shape, painter, boxes);
       for (Shape* shape : lane->attached) {
-        if (shape->kind() == ShapeKind::EVENT) add_obstacles(*shape, painter, obstacles);
+        if (shape->kind() == ShapeKind::EVENT) add_obstacles(*shape, painter, boxes);
       }
     }
   }
+  for (const Box& b : boxes) obstacles.boxes.add(b);
+  boxes.clear();
+  add_likely_flows(pools, boxes);
+  for (const Box& b : boxes) obstacles.flows.add(b);
   for (const auto& pool : pools) {
     for (const auto& lane : pool->lanes) {
       for (Shape* shape : lane->attached) {
         if (auto* group = dynamic_cast<Group*>(shape)) {
           place_group(*group, painter);
           if (!group->name.empty() && placed(group->label_box)) {
-            obstacles.push_back(name_ink(*group, painter));
+            obstacles.boxes.add(name_ink(*group, painter));
           }
         }
       }

@@ -790,6 +790,10 @@ bool route_enters(const Connection& c, const Box& box) {
   return false;
 }
 
+bool boxes_meet(const Box& a, const Box& b) {
+  return a.x < b.right() && b.x < a.right() && a.y < b.bottom() && b.y < a.bottom();
+}
+
 // Three boundary events side by side on a task in a one-row lane leave the middle one no room
 // at the routes' usual distance from its neighbours and the lane's edge. Its flows still go
 // round every shape, close past them, and so does a message from the task to a black-box pool
@@ -830,6 +834,45 @@ TEST_F(DrawPipeline, AHemmedInBoundaryEventAndAMessageBelowItsEventsGoRoundTheSh
   }
   EXPECT_FALSE(route_enters(forward, check.box));
   EXPECT_FALSE(route_enters(back, check.box));
+}
+
+// A note on a shape in a low lane, two on another, and a loop back over them: each note stands
+// clear of every shape, name and other note, and off the straight flows between neighbours in
+// the row, so that those stay straight. (A note pushed back into its lane after it was chosen
+// could land on a gateway; one whose place was weighed before that push lost to one over a
+// shape.)
+TEST_F(DrawPipeline, NotesStandClearOfShapesOtherNotesAndTheFlowsOfTheirRow) {
+  Swimboard board("t");
+  Lane& lane = board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "centre", "");
+  Shape& start = lane.add_element("Order received", ElementType::START);
+  Shape& check = lane.add_element("Check order", ElementType::TASK);
+  Shape& fix = lane.add_element("Fix order", ElementType::TASK);
+  Shape& ok = lane.add_element("OK?", ElementType::EXCLUSIVE);
+  Shape& done = lane.add_element("Done", ElementType::END);
+  start.connect(check);
+  check.connect(fix);
+  Connection& to_ok = fix.connect(ok);
+  ok.connect(done, "yes");
+  ok.connect(check, "no");
+  std::vector<TextAnnotation*> notes{&lane.annotate(fix, "Done by the clerk on duty"),
+                                     &lane.annotate(check, "Four eyes"),
+                                     &lane.annotate(check, "Within two working days")};
+  board.draw();
+
+  ASSERT_EQ(to_ok.waypoints.size(), 2u) << "the flow beside the note no longer runs straight";
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    const TextAnnotation& note = *notes[i];
+    SCOPED_TRACE(note.name);
+    for (const Shape* s : lane.shapes) {
+      EXPECT_FALSE(boxes_meet(note.box, s->box)) << "over " << s->name;
+      const Box name = s->label_box;
+      if (name.width > 0 && !(name == s->box)) {
+        EXPECT_FALSE(boxes_meet(note.box, name)) << "over the name of " << s->name;
+      }
+    }
+    for (std::size_t j = 0; j < i; ++j) EXPECT_FALSE(boxes_meet(note.box, notes[j]->box));
+    EXPECT_FALSE(route_enters(to_ok, note.box));
+  }
 }
 
 }  // namespace
