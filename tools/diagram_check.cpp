@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "orvane/activity.hpp"
 #include "orvane/event.hpp"
 
 namespace orvane {
@@ -30,8 +31,11 @@ std::vector<std::string> problems_of(const Shape& shape) {
   std::vector<std::string> problems;
   const bool has_out = !shape.connection_to->empty();
   const bool has_in = !shape.connection_from->empty();
+  // An event sub-process starts by its own event, never by a flow.
+  const auto* sub = dynamic_cast<const Subprocess*>(&shape);
+  const bool by_event = sub != nullptr && sub->form == SubprocessForm::EVENT;
   if (!has_out && !has_in) {
-    problems.push_back("has no connections (orphan)");
+    if (!by_event) problems.push_back("has no connections (orphan)");
   } else if (!has_in && !may_stand_without_input(shape)) {
     problems.push_back("has nothing leading into it (dangling)");
   }

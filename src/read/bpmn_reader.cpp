@@ -1004,9 +1004,17 @@ class BpmnReader {
         auto note = notes.find(ends[e]);
         if (note == notes.end()) continue;
         const Placed* other = placed[1 - e];
-        if (other != nullptr && other->diagram == target.index && note->second->on.empty()) {
+        if (other == nullptr || other->diagram != target.index) continue;
+        if (note->second->on.empty()) {
           note->second->on = ends[1 - e];
           note->second->association_id = association.attribute("id").value();
+        } else if (note->second->on != ends[1 - e]) {
+          reading_->not_drawn.push_back(
+              {xml_.mark(association),
+               fmt::format("association {} of text annotation {} is not drawn: the annotation "
+                           "is drawn beside one shape, {}",
+                           quote(association.attribute("id").value()), quote(ends[e]),
+                           quote(note->second->on))});
         }
       }
       if (placed[0] != nullptr && placed[1] != nullptr && placed[0]->diagram == target.index &&
@@ -1021,7 +1029,14 @@ class BpmnReader {
       }
     }
     for (auto& a : made) {
-      if (!a.on.empty()) target.diagram->annotations.push_back(std::move(a));
+      if (a.on.empty()) {
+        reading_->not_drawn.push_back(
+            {a.mark, fmt::format("text annotation {} is not drawn: no association joins it to "
+                                 "a shape drawn with it",
+                                 quote(a.id))});
+        continue;
+      }
+      target.diagram->annotations.push_back(std::move(a));
     }
     for (pugi::xml_node group : children(container, "group")) {
       pending_groups_.emplace_back(target.index, group);
@@ -1036,7 +1051,12 @@ class BpmnReader {
 
   void read_group(pugi::xml_node group, Target target) {
     const Drawn* frame = drawn(group.attribute("id").value());
-    if (frame == nullptr) return;
+    if (frame == nullptr) {
+      reading_->not_drawn.push_back(
+          {xml_.mark(group), fmt::format("group {} is not drawn: the file does not draw it",
+                                         quote(group.attribute("id").value()))});
+      return;
+    }
     GroupDescription g;
     g.id = group.attribute("id").value();
     g.mark = xml_.mark(group);
@@ -1057,7 +1077,12 @@ class BpmnReader {
     };
     for (const PoolDescription& pool : target.diagram->pools) gather(pool.lanes);
     gather(target.diagram->lanes);
-    if (!g.members.empty()) target.diagram->groups.push_back(std::move(g));
+    if (g.members.empty()) {
+      reading_->not_drawn.push_back(
+          {g.mark, fmt::format("group {} is not drawn: no shape is drawn inside it", quote(g.id))});
+      return;
+    }
+    target.diagram->groups.push_back(std::move(g));
   }
 
   // A data association not drawn where its activity was read: the association, the activity's
@@ -1112,6 +1137,12 @@ BpmnReading read_bpmn(std::string_view text, const std::string& source,
                            limit_exceeded(limits.max_file_bytes, "bytes", "--max-input-mb"));
   }
   BpmnReading reading = BpmnReader(text, source).run();
+  // In the file's order, as a reader goes through the warnings.
+  std::stable_sort(reading.not_drawn.begin(), reading.not_drawn.end(),
+                   [](const BpmnReading::Omission& a, const BpmnReading::Omission& b) {
+                     return std::pair(a.mark.line, a.mark.column) <
+                            std::pair(b.mark.line, b.mark.column);
+                   });
   std::size_t shapes = 0;
   std::size_t connections = 0;
   auto count = [&](const DiagramDescription& d) {

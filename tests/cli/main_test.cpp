@@ -272,6 +272,22 @@ TEST_F(Command, CheckWarnsOncePerShapeAtItsPlace) {
   EXPECT_EQ(run("check -q " + file.string()).out.find(": ok:"), std::string::npos);
 }
 
+// An event sub-process stands unconnected by design: its own event starts it.
+TEST_F(Command, CheckLeavesAnEventSubprocessUnconnected) {
+  fs::path file = write("e.yaml",
+                        "lanes:\n- name: L\n  shapes:\n  - {id: s, name: S, type: start}\n"
+                        "  - {id: e, name: E, type: end}\n"
+                        "  - {id: x, name: On error, type: event_subprocess, trigger: error}\n"
+                        "  - {id: t, name: Lone, type: subprocess}\n"
+                        "connections: [{from: s, to: e}]\n");
+  Result r = run("check " + file.string());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, file.string() +
+                       ":7:5: warning: shape 'Lone' (id 't') has no connections "
+                       "(orphan)\n" +
+                       file.string() + ": ok: 1 pool, 1 lane, 4 shapes, 1 connection\n");
+}
+
 // The summary counts every connection, those from a black-box pool too.
 TEST_F(Command, CheckCountsMessagesFromABlackBoxPool) {
   fs::path file =

@@ -324,6 +324,48 @@ TEST(BpmnReader, MessageFlowsThatCannotBeDrawnAreListedWithTheirReason) {
   EXPECT_TRUE(load_bpmn_text(text, "m.bpmn").board != nullptr);
 }
 
+// Notes and groups the picture has no place for are listed, in the file's order, with the
+// message flows: a note joined to nothing, or only to a pool; a note's second association; a
+// group the file does not draw. The note joined to a shape is drawn beside it.
+TEST(BpmnReader, NotesAndGroupsThatCannotBeDrawnAreListedInTheFilesOrder) {
+  const std::string text = R"(<?xml version="1.0" encoding="UTF-8"?>
+<definitions xmlns="http://www.omg.org/spec/BPMN/20100524/MODEL" id="d">
+  <collaboration id="c">
+    <participant id="firm" name="Firm" processRef="p"/>
+    <textAnnotation id="on_pool"><text>About the firm</text></textAnnotation>
+    <association id="a_pool" sourceRef="firm" targetRef="on_pool"/>
+  </collaboration>
+  <process id="p">
+    <startEvent id="s"/>
+    <task id="t" name="Do"/>
+    <sequenceFlow id="f" sourceRef="s" targetRef="t"/>
+    <textAnnotation id="loose"><text>Nobody reads this</text></textAnnotation>
+    <textAnnotation id="two"><text>Twice</text></textAnnotation>
+    <association id="a_first" sourceRef="two" targetRef="t"/>
+    <association id="a_second" sourceRef="two" targetRef="s"/>
+    <group id="g"/>
+  </process>
+</definitions>
+)";
+  const BpmnReading reading = read_bpmn(text, "m.bpmn");
+  ASSERT_EQ(reading.diagram.annotations.size(), 1u);
+  EXPECT_EQ(reading.diagram.annotations[0].on, "t");
+  std::vector<std::pair<int, std::string>> listed;
+  for (const auto& o : reading.not_drawn) listed.emplace_back(o.mark.line, o.what);
+  EXPECT_EQ(listed,
+            (std::vector<std::pair<int, std::string>>{
+                {5,
+                 "text annotation 'on_pool' is not drawn: no association joins it to a shape "
+                 "drawn with it"},
+                {12,
+                 "text annotation 'loose' is not drawn: no association joins it to a shape "
+                 "drawn with it"},
+                {15,
+                 "association 'a_second' of text annotation 'two' is not drawn: the "
+                 "annotation is drawn beside one shape, 't'"},
+                {16, "group 'g' is not drawn: the file does not draw it"}}));
+}
+
 // Data outside a sub-process linked with a task inside it is drawn to the collapsed
 // sub-process (the store may come before or after it in the file); data inside one linked with
 // a task outside has no plane showing both, and is listed as not drawn, as is one naming no data.
