@@ -401,6 +401,11 @@ std::vector<Point> message_route(const Shape& shape, const Point& at_shape, doub
   for (const Box& b : in_way) around = unite(around, b);
   const bool band_above = band_y < at_shape.y;
   const double near_edge = band_above ? around.bottom() : around.y;
+  // What is in the way stands right against the shape (its own boundary events): no room to
+  // turn before it.
+  if ((band_above ? at_shape.y - near_edge : near_edge - at_shape.y) < 2 * TURN_CLEARANCE) {
+    if (auto way = side_way(shape, band_y, drawn)) return *way;
+  }
   // The turn half way across the gap before the shapes in the way, or else RUN_SPACING steps
   // either side of that while they stay TURN_CLEARANCE inside the gap, off the routes running
   // along it.

@@ -836,6 +836,40 @@ TEST_F(DrawPipeline, AHemmedInBoundaryEventAndAMessageBelowItsEventsGoRoundTheSh
   EXPECT_FALSE(route_enters(back, check.box));
 }
 
+// Two messages from a task to a black-box pool below, where the task's boundary event stands
+// in the way of the second one's place along its foot and its turn: the message leaves by the
+// task's side rather than turning inside the task.
+TEST_F(DrawPipeline, AMessageBlockedByItsTasksBoundaryEventLeavesByTheSide) {
+  Swimboard board("t");
+  Pool& pool = board.add_pool("P");
+  Lane& upper = pool.add_lane("A", "", 0, "", "", "centre", "");
+  Lane& lower = pool.add_lane("B", "", 0, "", "", "centre", "");
+  Participant& band = board.add_pool("Bank").make_black_box();
+  Shape& archive = upper.add_element("Archive", ElementType::TASK);
+  Shape& notify = upper.add_element("Notify update customer", ElementType::START);
+  Shape& approve = lower.add_element("Approve order", ElementType::TASK);
+  TypedEvent& update = upper.add_boundary_event(archive, "Update", EventTrigger::CONDITIONAL);
+  notify.connect(approve);
+  update.connect(approve);
+  archive.connect(band);
+  archive.connect(band, "Customer claim");
+  board.draw();
+  for (const Connection& c : *archive.connection_to) {
+    SCOPED_TRACE(c.label);
+    ASSERT_GE(c.waypoints.size(), 2u);
+    for (std::size_t i = 1; i < c.waypoints.size(); ++i) {
+      const Point& a = c.waypoints[i - 1];
+      const Point& b = c.waypoints[i];
+      const Box& box = archive.box;
+      const bool inside =
+          std::min(a.x, b.x) < box.right() - 0.5 && std::max(a.x, b.x) > box.x + 0.5 &&
+          std::min(a.y, b.y) < box.bottom() - 0.5 && std::max(a.y, b.y) > box.y + 0.5;
+      EXPECT_FALSE(inside) << "segment " << i << " runs inside the task";
+    }
+    EXPECT_FALSE(route_enters(c, update.box));
+  }
+}
+
 // A note on a shape in a low lane, two on another, and a loop back over them: each note stands
 // clear of every shape, name and other note, and off the straight flows between neighbours in
 // the row, so that those stay straight. (A note pushed back into its lane after it was chosen
