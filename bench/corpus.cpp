@@ -9,6 +9,8 @@
 
 #include "orvane/artifact.hpp"
 #include "orvane/element_type.hpp"
+#include "orvane/event.hpp"
+#include "orvane/lane.hpp"
 
 namespace orvane::bench {
 namespace {
@@ -78,6 +80,7 @@ class Generator {
     for (int p = 0; p < pools; ++p) grow_pool(p, budgets[static_cast<std::size_t>(p)]);
     add_message_flows();
     add_black_box_pool(seed);
+    if (options.notation) add_notation(seed);
   }
 
   CorpusDiagram take() { return std::move(diagram_); }
@@ -110,7 +113,7 @@ class Generator {
 
   std::string add(const std::string& type, const std::string& name, int pool, int lane) {
     const std::string id = "s" + std::to_string(diagram_.shapes.size() + 1);
-    diagram_.shapes.push_back({id, name, type, pool, lane});
+    diagram_.shapes.push_back({id, name, type, pool, lane, "", true});
     ++used_;
     return id;
   }
@@ -307,6 +310,63 @@ class Generator {
     }
   }
 
+  // Boundary events on about one activity in five, each leading to a task that handles it and
+  // on to an end; text annotations on about one shape in twelve; a group round a few tasks of
+  // one pool in a third of the diagrams.
+  void add_notation(std::uint32_t seed) {
+    static const std::vector<std::pair<std::string, std::string>> triggers = {
+        {"timer", "Two days passed"}, {"message", "Cancellation received"},
+        {"error", "Check failed"},    {"escalation", "Escalated"},
+        {"signal", "Recall issued"},  {"conditional", "Limit exceeded"}};
+    static const std::vector<std::string> notes = {
+        "Four-eyes principle", "Within two working days",   "Only for orders above 10,000 EUR",
+        "See policy FIN-12",   "Done by the clerk on duty", "Automated by the ERP system"};
+    static const std::vector<std::string> groups = {"Fulfilment", "Billing", "Quality gate"};
+    std::mt19937 rng(seed ^ 0x2545f491U);
+    auto pick_here = [&](int lo, int hi) {
+      return std::uniform_int_distribution<int>(lo, hi)(rng);
+    };
+    const std::vector<CorpusShape> shapes = diagram_.shapes;
+    std::vector<std::string> tasks;
+    for (const CorpusShape& s : shapes) {
+      if (s.type != "task" && s.type != "subprocess") continue;
+      tasks.push_back(s.id);
+      if (pick_here(0, 99) >= 20) continue;
+      const int events = pick_here(0, 99) < 70 ? 1 : 2;
+      for (int e = 0; e < events; ++e) {
+        const auto& [trigger, name] =
+            triggers[static_cast<std::size_t>(pick_here(0, static_cast<int>(triggers.size()) - 1))];
+        const std::string id = "s" + std::to_string(diagram_.shapes.size() + 1);
+        CorpusShape event{id, name, trigger + "_boundary", s.pool, s.lane, s.id, true};
+        event.interrupting = trigger == "error" || pick_here(0, 99) >= 30;
+        diagram_.shapes.push_back(event);
+        const int lanes =
+            static_cast<int>(diagram_.pools[static_cast<std::size_t>(s.pool)].lanes.size());
+        const int lane = pick_here(0, 99) < 70 ? s.lane : pick_here(0, lanes - 1);
+        const std::string handle = "s" + std::to_string(diagram_.shapes.size() + 1);
+        diagram_.shapes.push_back({handle, "Handle " + name, "task", s.pool, lane, "", true});
+        const std::string end = "s" + std::to_string(diagram_.shapes.size() + 1);
+        diagram_.shapes.push_back({end, name, "end", s.pool, lane, "", true});
+        diagram_.connections.push_back({id, handle, ""});
+        diagram_.connections.push_back({handle, end, ""});
+      }
+    }
+    int n = 0;
+    for (const CorpusShape& s : shapes) {
+      if (s.type == "end" || s.type == "start" || pick_here(0, 99) >= 8) continue;
+      diagram_.notes.push_back(
+          {"note" + std::to_string(++n), notes[static_cast<std::size_t>(pick_here(0, 5))], s.id});
+    }
+    if (tasks.size() >= 3 && pick_here(0, 99) < 33) {
+      const int first = pick_here(0, static_cast<int>(tasks.size()) - 3);
+      const int count = pick_here(2, 3);
+      CorpusGroup group{"group1", groups[static_cast<std::size_t>(pick_here(0, 2))], {}};
+      for (int k = 0; k < count; ++k)
+        group.members.push_back(tasks[static_cast<std::size_t>(first + k)]);
+      diagram_.groups.push_back(std::move(group));
+    }
+  }
+
   void add_message_flows() {
     for (std::size_t p = 1; p < pool_tasks_.size(); ++p) {
       const auto& mine = pool_tasks_[p];
@@ -375,8 +435,10 @@ std::string to_description(const CorpusDiagram& diagram) {
       bool any = false;
       for (const CorpusShape& s : diagram.shapes) {
         if (s.pool != static_cast<int>(p) || s.lane != static_cast<int>(l)) continue;
-        out +=
-            "\n          - {id: " + s.id + ", name: " + quoted(s.name) + ", type: " + s.type + "}";
+        out += "\n          - {id: " + s.id + ", name: " + quoted(s.name) + ", type: " + s.type;
+        if (!s.attached_to.empty()) out += ", attached_to: " + s.attached_to;
+        if (!s.interrupting) out += ", interrupting: false";
+        out += "}";
         any = true;
       }
       out += any ? "\n" : " []\n";
@@ -387,6 +449,16 @@ std::string to_description(const CorpusDiagram& diagram) {
     out += "  - {from: " + c.from + ", to: " + c.to;
     if (!c.label.empty()) out += ", label: " + quoted(c.label);
     out += "}\n";
+  }
+  if (!diagram.notes.empty()) out += "annotations:\n";
+  for (const CorpusNote& n : diagram.notes) {
+    out += "  - {id: " + n.id + ", text: " + quoted(n.text) + ", on: " + n.on + "}\n";
+  }
+  if (!diagram.groups.empty()) out += "groups:\n";
+  for (const CorpusGroup& g : diagram.groups) {
+    out += "  - {id: " + g.id + ", name: " + quoted(g.name) + ", members: [";
+    for (std::size_t k = 0; k < g.members.size(); ++k) out += (k ? ", " : "") + g.members[k];
+    out += "]}\n";
   }
   return out;
 }
@@ -405,12 +477,30 @@ void build_board(const CorpusDiagram& diagram, Swimboard& board) {
       lanes.back().push_back(&pool.add_lane(l.name, "", 0, "", "", "centre", ""));
     }
   }
+  std::map<std::string, Lane*> lane_of;
   for (const CorpusShape& s : diagram.shapes) {
     Lane& lane = *lanes[static_cast<std::size_t>(s.pool)][static_cast<std::size_t>(s.lane)];
+    lane_of[s.id] = &lane;
+    if (!s.attached_to.empty()) {
+      const std::string trigger = s.type.substr(0, s.type.find('_'));
+      EventTrigger t = EventTrigger::TIMER;
+      for (EventTrigger candidate : all_event_triggers()) {
+        if (trigger_name(candidate) == trigger) t = candidate;
+      }
+      by_id[s.id] = &lane_of.at(s.attached_to)
+                         ->add_boundary_event(*by_id.at(s.attached_to), s.name, t, s.interrupting);
+      continue;
+    }
     by_id[s.id] = &lane.add_element(s.name, type_of(s.type));
   }
   for (const CorpusConnection& c : diagram.connections) {
     by_id.at(c.from)->connect(*by_id.at(c.to), c.label);
+  }
+  for (const CorpusNote& n : diagram.notes) lane_of.at(n.on)->annotate(*by_id.at(n.on), n.text);
+  for (const CorpusGroup& g : diagram.groups) {
+    std::vector<Shape*> members;
+    for (const std::string& m : g.members) members.push_back(by_id.at(m));
+    lane_of.at(g.members.front())->add_group(g.name, members);
   }
 }
 

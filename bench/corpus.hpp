@@ -18,6 +18,21 @@ struct CorpusShape {
   std::string type;  // the description format's type word ("task", "exclusive", ...)
   int pool = 0;
   int lane = 0;
+  /// For a boundary event ("timer_boundary", ...): the activity it sits on.
+  std::string attached_to;
+  bool interrupting = true;
+};
+
+/// A text annotation on a shape, and a group around shapes.
+struct CorpusNote {
+  std::string id;
+  std::string text;
+  std::string on;
+};
+struct CorpusGroup {
+  std::string id;
+  std::string name;
+  std::vector<std::string> members;
 };
 
 struct CorpusConnection {
@@ -44,6 +59,8 @@ struct CorpusDiagram {
   std::vector<CorpusPool> pools;
   std::vector<CorpusShape> shapes;
   std::vector<CorpusConnection> connections;
+  std::vector<CorpusNote> notes;
+  std::vector<CorpusGroup> groups;
 };
 
 /// What a generated diagram may hold; the defaults are the corpus of the route-quality report.
@@ -52,6 +69,10 @@ struct CorpusOptions {
   int max_shapes = 300;
   int max_pools = 6;
   int max_lanes = 5;
+  /// Also the notation real models carry round the flow: boundary events with their handling
+  /// tasks, text annotations and groups. Drawn from a stream of their own, so each seed's
+  /// diagram is the one without them, with them added.
+  bool notation = false;
 };
 
 /// The diagram of `seed`: its size drawn between the options' bounds (towards small ones, as

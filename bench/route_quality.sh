@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# The route-quality report over the generated corpus, the examples and a few hand-written
+# The route-quality report over the generated corpus, the same diagrams (the first half of the
+# seeds) with the notation real models carry round the flow (boundary events and their handling,
+# text annotations, groups), the examples and a few hand-written
 # processes of the kind people keep (bench/processes, ten of them: collaborations with black-box pools,
 # loops, event-based gateways, boundary events, data): writes the corpus's
 # descriptions, draws each with the command (SVG, which has no size limit, plus BPMN export) and measures the routes in
@@ -27,9 +29,11 @@ else
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
 fi
-mkdir -p "$work/corpus" "$work/examples" "$work/processes"
+mkdir -p "$work/corpus" "$work/notation" "$work/examples" "$work/processes"
 
 "$build/bench/route_corpus" "$work/corpus" --seeds "$seeds"
+notation_seeds=$(((seeds + 1) / 2))
+"$build/bench/route_corpus" "$work/notation" --seeds "$notation_seeds" --notation
 draw() {
   local yaml=$1 out=$2
   local name
@@ -45,6 +49,7 @@ draw() {
 export -f draw
 export build
 ls "$work"/corpus/*.yaml | xargs -P 2 -I{} bash -c 'draw "$1" "$2"' _ {} "$work/corpus"
+ls "$work"/notation/*.yaml | xargs -P 2 -I{} bash -c 'draw "$1" "$2"' _ {} "$work/notation"
 for yaml in examples/*.yaml; do draw "$yaml" "$work/examples"; done
 for yaml in bench/processes/*.yaml; do draw "$yaml" "$work/processes"; done
 
@@ -54,5 +59,7 @@ corpus_flags=("${flags[@]}")
 [ "${BENDS:-0}" = 1 ] && corpus_flags+=(--bends)
 [ "${CROSSINGS:-0}" = 1 ] && corpus_flags+=(--crossings)
 "$build/bench/route_quality" "${corpus_flags[@]}" --name "corpus ($seeds seeds)" "$work/corpus"
+"$build/bench/route_quality" "${flags[@]}" --name "notation ($notation_seeds seeds)" "$work/notation" |
+  tail -n 1
 "$build/bench/route_quality" "${flags[@]}" --name examples "$work/examples" | tail -n 1
 "$build/bench/route_quality" "${flags[@]}" --name processes "$work/processes" | tail -n 1
