@@ -870,6 +870,40 @@ TEST_F(DrawPipeline, AMessageBlockedByItsTasksBoundaryEventLeavesByTheSide) {
   }
 }
 
+// A note on a decision whose "yes" leaves by the side the note stands at: the branch labels
+// keep off the note's line as they keep off routes (they were placed over it).
+TEST_F(DrawPipeline, BranchLabelsKeepOffANotesLine) {
+  Swimboard board("t");
+  Lane& lane = board.add_pool("Company").add_lane("Accounting", "", 0, "", "", "centre", "");
+  Shape& start = lane.add_element("Request received", ElementType::START);
+  Shape& collect = lane.add_element("Collect offer", ElementType::TASK);
+  Shape& archive = lane.add_element("Archive stock", ElementType::TASK);
+  Shape& urgent = lane.add_element("Urgent?", ElementType::EXCLUSIVE);
+  Shape& done = lane.add_element("account done", ElementType::END);
+  start.connect(collect);
+  collect.connect(archive);
+  archive.connect(urgent);
+  urgent.connect(done, "yes");
+  urgent.connect(collect, "rework");
+  TextAnnotation& note = lane.annotate(urgent, "Only for orders above 10,000 EUR");
+  board.draw();
+  const Connection& line = note.connection_to->front();
+  ASSERT_EQ(line.waypoints.size(), 2u);
+  for (const Connection& c : *urgent.connection_to) {
+    SCOPED_TRACE(c.label);
+    ASSERT_TRUE(c.label_box);
+    const Box& b = *c.label_box;
+    // The note's line sampled along its length.
+    for (int k = 0; k <= 100; ++k) {
+      const Point& p = line.waypoints[0];
+      const Point& q = line.waypoints[1];
+      const double x = p.x + (q.x - p.x) * k / 100.0;
+      const double y = p.y + (q.y - p.y) * k / 100.0;
+      EXPECT_FALSE(x > b.x && x < b.right() && y > b.y && y < b.bottom()) << x << "," << y;
+    }
+  }
+}
+
 // A note on a shape in a low lane, two on another, and a loop back over them: each note stands
 // clear of every shape, name and other note, and off the straight flows between neighbours in
 // the row, so that those stay straight. (A note pushed back into its lane after it was chosen

@@ -580,6 +580,17 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
     c.drawn_target_side = side_name(r.target_side);
   }
   LabelPlacer labels(problem, routes);
+  // The straight lines joining notes to their shapes, drawn when the notes were placed: names
+  // and labels keep off them too.
+  for (const auto& pool : pools) {
+    for (const auto& lane : pool->lanes) {
+      for (const Shape* shape : lane->attached) {
+        if (shape->kind() == ShapeKind::ANNOTATION && !shape->connection_to->empty()) {
+          labels.add_drawn(shape->connection_to->front());
+        }
+      }
+    }
+  }
   labels.place_names();
   // 7. The messages to black-box pools, which run straight to their band clear of every route
   // and name; then the connections' labels, clear of every route and label.
