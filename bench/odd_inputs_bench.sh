@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Descriptions no process has but a generated or hostile file may: tens of thousands of lanes in
 # one pool, tens of thousands of pools chained by message flows, names tens of thousands of
-# lines or words long, a BPMN file of thousands of lanes written on one line, and a gateway
-# with thousands of branches out of it or into it. Each is
+# lines or words long, a BPMN file of thousands of lanes written on one line, a gateway
+# with thousands of branches out of it or into it, and thousands of notes. Each is
 # rendered (SVG with both exports) at two sizes, four times apart; the time must grow at most
 # about linearly (under 6x for 4x the input) and stay under 10 s at the larger size: each of
 # these once grew with the square of its size (an hour and more for a file of a few megabytes).
@@ -57,6 +57,19 @@ text() {  # a name of n lines (sep "\n") or n words (sep " ") on a task, an even
     print "connections:\n  - {from: e, to: t, label: \"" s "\"}"
   }'
 }
+notes() {  # n tasks in a row of ten lanes, a note on each
+  awk -v n="$1" 'BEGIN {
+    print "title: Notes\npools:\n  - name: P\n    lanes:"
+    for (l = 0; l < 10; l++) {
+      print "      - name: L" l "\n        shapes:"
+      for (i = l; i < n; i += 10) print "          - {id: t" i ", name: Task " i ", type: task}"
+    }
+    print "connections:"
+    for (i = 0; i + 10 < n; i++) print "  - {from: t" i ", to: t" i + 10 "}"
+    print "annotations:"
+    for (i = 0; i < n; i++) print "  - {text: Checked by two people, on: t" i "}"
+  }'
+}
 one_line_bpmn() {  # n lanes of one process, a task each, chained: all on one line
   awk -v n="$1" 'BEGIN {
     printf "<definitions xmlns=\"http://www.omg.org/spec/BPMN/20100524/MODEL\" id=\"d\"><process id=\"p\"><laneSet>"
@@ -104,4 +117,5 @@ check "words of a name" text 50000 ' '
 check "lanes, BPMN on one line" one_line_bpmn 5000 '' bpmn
 check "branches out of a gateway" fan 1000 out
 check "branches into a gateway" fan 1000 in
+check "notes on tasks" notes 1000
 exit $status
