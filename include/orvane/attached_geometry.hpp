@@ -22,8 +22,9 @@ class Shape;
 ORVANE_API void position_attached_shapes(const std::vector<std::unique_ptr<Pool>>& pools,
                                          Painter& painter);
 
-/// Fits each group again around its members, their boundary events and those events' names,
-/// which the router may have moved beside their flows. Run after the router.
+/// Fits each group around its members, their boundary events and those events' names (which
+/// the router may have moved beside their flows; run again after the router), and around the
+/// frame and name of each group inside it, up to eight deep, so that names stay apart.
 ORVANE_API void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painter);
 
 /// Routes the message flows to and from black-box pools, which no lane holds: a straight

@@ -26,6 +26,7 @@ namespace {
 constexpr double BOUNDARY_LABEL_WIDTH = 100;
 constexpr double BOUNDARY_LABEL_HEIGHT = 28;
 constexpr double GROUP_PADDING = 10;
+constexpr int MAX_GROUP_NESTING = 8;
 constexpr double ANNOTATION_MAX_WIDTH = 150;
 constexpr double ANNOTATION_GAP = 14;
 
@@ -88,7 +89,8 @@ void add_obstacles(const Shape& shape, const Painter& painter, std::vector<Box>&
   if (placed(ink) && !(ink == shape.box)) out.push_back(ink);
 }
 
-void place_group(Group& group, Painter& painter) {
+// The box round a group's members, their boundary events and all their names.
+std::optional<Box> group_content(const Group& group, Painter& painter) {
   std::optional<Box> content;
   for (const Shape* member : group.members) {
     if (member == nullptr || !placed(member->box)) continue;
@@ -105,8 +107,12 @@ void place_group(Group& group, Painter& painter) {
     }
     content = content ? unite(*content, extent) : extent;
   }
-  if (!content) return;
-  group.box = inset(*content, -GROUP_PADDING);
+  return content;
+}
+
+// Frames `group` at `frame`, with room for its name above.
+void frame_group(Group& group, const Box& frame, Painter& painter) {
+  group.box = frame;
   group.set_draw_position(painter);
   if (!group.name.empty()) {
     const TextStyle style = name_style(group, painter);
@@ -156,18 +162,22 @@ class BoxGrid {
     const int id = static_cast<int>(boxes_.size());
     boxes_.push_back(box);
     seen_.push_back(0);
+    dead_.push_back(0);
     if (!placed(box) || cells(box) > MAX_CELLS) {
       wide_.push_back(id);
       return;
     }
     for_cells(box, [&](std::int64_t key) { cells_[key].push_back(id); });
   }
+  // Takes box `id` out of the lists.
+  void remove(int id) { dead_[static_cast<std::size_t>(id)] = 1; }
   // Calls f(id, box) once for each box listed where `region` reaches (ids count from 0 in the
   // order the boxes were added).
   template <typename F>
   void visit(const Box& region, F&& f) const {
     ++look_;
     auto once = [&](int id) {
+      if (dead_[static_cast<std::size_t>(id)] != 0) return;
       if (seen_[static_cast<std::size_t>(id)] == look_) return;
       seen_[static_cast<std::size_t>(id)] = look_;
       f(id, boxes_[static_cast<std::size_t>(id)]);
@@ -180,6 +190,8 @@ class BoxGrid {
     for_cells(region, [&](std::int64_t key) {
       const auto it = cells_.find(key);
       if (it == cells_.end()) return;
+      // Boxes taken out leave their cells here, each once.
+      std::erase_if(it->second, [&](int id) { return dead_[static_cast<std::size_t>(id)] != 0; });
       for (const int id : it->second) once(id);
     });
   }
@@ -203,7 +215,8 @@ class BoxGrid {
   }
   std::vector<Box> boxes_;
   std::vector<int> wide_;
-  std::unordered_map<std::int64_t, std::vector<int>> cells_;
+  mutable std::unordered_map<std::int64_t, std::vector<int>> cells_;
+  std::vector<char> dead_;
   mutable std::vector<std::uint32_t> seen_;
   mutable std::uint32_t look_ = 0;
 };
@@ -423,11 +436,11 @@ void position_attached_shapes(const std::vector<std::unique_ptr<Pool>>& pools, P
   boxes.clear();
   add_likely_flows(pools, boxes);
   for (const Box& b : boxes) obstacles.flows.add(b);
+  fit_groups(pools, painter);
   for (const auto& pool : pools) {
     for (const auto& lane : pool->lanes) {
       for (Shape* shape : lane->attached) {
         if (auto* group = dynamic_cast<Group*>(shape)) {
-          place_group(*group, painter);
           if (!group->name.empty() && placed(group->label_box)) {
             obstacles.boxes.add(name_ink(*group, painter));
           }
@@ -447,12 +460,54 @@ void position_attached_shapes(const std::vector<std::unique_ptr<Pool>>& pools, P
 }
 
 void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painter) {
+  struct Framed {
+    Group* group;
+    Box content;
+  };
+  std::vector<Framed> groups;
   for (const auto& pool : pools) {
     for (const auto& lane : pool->lanes) {
       for (Shape* shape : lane->attached) {
-        if (auto* group = dynamic_cast<Group*>(shape)) place_group(*group, painter);
+        if (auto* group = dynamic_cast<Group*>(shape)) {
+          if (auto content = group_content(*group, painter)) groups.push_back({group, *content});
+        }
       }
     }
+  }
+  // Smaller groups first: a group round the members of another goes round that one's frame and
+  // name too, so that nested groups (or two round the same shapes) keep their names apart.
+  std::stable_sort(groups.begin(), groups.end(), [](const Framed& a, const Framed& b) {
+    return a.content.width * a.content.height < b.content.width * b.content.height;
+  });
+  BoxGrid framed;          // the contents of the groups framed, but those inside a larger one
+  std::vector<int> depth;  // how many frames deep each group's frame holds others
+  for (std::size_t k = 0; k < groups.size(); ++k) {
+    const Box& content = groups[k].content;
+    Box frame = inset(content, -GROUP_PADDING);
+    std::vector<int> inside;
+    int deepest = -1;
+    framed.visit(content, [&](int id, const Box& inner) {
+      if (inner.x >= content.x && inner.y >= content.y && inner.right() <= content.right() &&
+          inner.bottom() <= content.bottom()) {
+        inside.push_back(id);
+        deepest = std::max(deepest, depth[static_cast<std::size_t>(id)]);
+      }
+    });
+    // Frames nested deeper than any model has (a file's thousands of groups round one shape)
+    // stay plain: each level adds a name's height all round.
+    if (deepest + 1 <= MAX_GROUP_NESTING) {
+      for (const int id : inside) {
+        frame =
+            unite(frame, inset(groups[static_cast<std::size_t>(id)].group->box, -GROUP_PADDING));
+      }
+      // The frame holds them now: a group round this one goes round them through it.
+      for (const int id : inside) framed.remove(id);
+      depth.push_back(deepest + 1);
+    } else {
+      depth.push_back(0);
+    }
+    frame_group(*groups[k].group, frame, painter);
+    framed.add(content);
   }
 }
 

@@ -904,6 +904,41 @@ TEST_F(DrawPipeline, BranchLabelsKeepOffANotesLine) {
   }
 }
 
+// Two groups round the same shapes, and one round a part of them: each group round the members
+// of another goes round that one's frame and name, so that no two names lie on one another.
+TEST_F(DrawPipeline, NestedGroupsGoRoundOneAnotherWithTheirNamesApart) {
+  Swimboard board("t");
+  Lane& lane = board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "centre", "");
+  Shape& start = lane.add_element("Start", ElementType::START);
+  Shape& check = lane.add_element("Check", ElementType::TASK);
+  Shape& pack = lane.add_element("Pack", ElementType::TASK);
+  Shape& done = lane.add_element("Done", ElementType::END);
+  start.connect(check);
+  check.connect(pack);
+  pack.connect(done);
+  Group& both = lane.add_group("Work", {&check, &pack});
+  Group& again = lane.add_group("Also work", {&pack, &check});
+  Group& one = lane.add_group("Packing", {&pack});
+  board.draw();
+  const std::vector<const Group*> groups{&both, &again, &one};
+  auto within = [](const Box& inner, const Box& outer) {
+    return inner.x > outer.x && inner.y > outer.y && inner.right() < outer.right() &&
+           inner.bottom() < outer.bottom();
+  };
+  EXPECT_TRUE(within(one.box, both.box));
+  EXPECT_TRUE(within(one.box, again.box));
+  EXPECT_TRUE(within(both.box, again.box) || within(again.box, both.box));
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      const Box& a = groups[i]->label_box;
+      const Box& b = groups[j]->label_box;
+      const bool apart =
+          a.right() <= b.x || b.right() <= a.x || a.bottom() <= b.y || b.bottom() <= a.y;
+      EXPECT_TRUE(apart) << groups[i]->name << " over " << groups[j]->name;
+    }
+  }
+}
+
 // A note on a shape in a low lane, two on another, and a loop back over them: each note stands
 // clear of every shape, name and other note, and off the straight flows between neighbours in
 // the row, so that those stay straight. (A note pushed back into its lane after it was chosen
