@@ -794,6 +794,17 @@ bool boxes_meet(const Box& a, const Box& b) {
   return a.x < b.right() && b.x < a.right() && a.y < b.bottom() && b.y < a.bottom();
 }
 
+// Adds the shapes to the lane in order, each joined to the one before.
+std::vector<Shape*> chain(Lane& lane,
+                          const std::vector<std::pair<std::string, ElementType>>& shapes) {
+  std::vector<Shape*> out;
+  for (const auto& [name, type] : shapes) {
+    out.push_back(&lane.add_element(name, type));
+    if (out.size() > 1) out[out.size() - 2]->connect(*out.back());
+  }
+  return out;
+}
+
 // Three boundary events side by side on a task in a one-row lane leave the middle one no room
 // at the routes' usual distance from its neighbours and the lane's edge. Its flows still go
 // round every shape, close past them, and so does a message from the task to a black-box pool
@@ -803,13 +814,14 @@ TEST_F(DrawPipeline, AHemmedInBoundaryEventAndAMessageBelowItsEventsGoRoundTheSh
   Pool& pool = board.add_pool("Shop");
   Lane& lane = pool.add_lane("Sales", "", 0, "", "", "centre", "");
   Participant& bank = board.add_pool("Bank").make_black_box();
-  Shape& start = lane.add_element("Start", ElementType::START);
-  Shape& check = lane.add_element("Check", ElementType::TASK);
-  Shape& pack = lane.add_element("Pack", ElementType::TASK);
-  Shape& done = lane.add_element("Done", ElementType::END);
-  start.connect(check);
-  check.connect(pack);
-  pack.connect(done);
+  const auto row = chain(lane, {{"Start", ElementType::START},
+                                {"Check", ElementType::TASK},
+                                {"Pack", ElementType::TASK},
+                                {"Done", ElementType::END}});
+  Shape& start = *row[0];
+  Shape& check = *row[1];
+  Shape& pack = *row[2];
+  Shape& done = *row[3];
   TypedEvent& late = lane.add_boundary_event(check, "Late", EventTrigger::TIMER);
   TypedEvent& broken = lane.add_boundary_event(check, "Broken", EventTrigger::ERROR);
   TypedEvent& asked = lane.add_boundary_event(check, "Asked", EventTrigger::MESSAGE);
@@ -875,15 +887,13 @@ TEST_F(DrawPipeline, AMessageBlockedByItsTasksBoundaryEventLeavesByTheSide) {
 TEST_F(DrawPipeline, BranchLabelsKeepOffANotesLine) {
   Swimboard board("t");
   Lane& lane = board.add_pool("Company").add_lane("Accounting", "", 0, "", "", "centre", "");
-  Shape& start = lane.add_element("Request received", ElementType::START);
-  Shape& collect = lane.add_element("Collect offer", ElementType::TASK);
-  Shape& archive = lane.add_element("Archive stock", ElementType::TASK);
-  Shape& urgent = lane.add_element("Urgent?", ElementType::EXCLUSIVE);
-  Shape& done = lane.add_element("account done", ElementType::END);
-  start.connect(collect);
-  collect.connect(archive);
-  archive.connect(urgent);
-  urgent.connect(done, "yes");
+  const auto row = chain(lane, {{"Request received", ElementType::START},
+                                {"Collect offer", ElementType::TASK},
+                                {"Archive stock", ElementType::TASK},
+                                {"Urgent?", ElementType::EXCLUSIVE}});
+  Shape& collect = *row[1];
+  Shape& urgent = *row[3];
+  urgent.connect(lane.add_element("account done", ElementType::END), "yes");
   urgent.connect(collect, "rework");
   TextAnnotation& note = lane.annotate(urgent, "Only for orders above 10,000 EUR");
   board.draw();
@@ -909,13 +919,12 @@ TEST_F(DrawPipeline, BranchLabelsKeepOffANotesLine) {
 TEST_F(DrawPipeline, NestedGroupsGoRoundOneAnotherWithTheirNamesApart) {
   Swimboard board("t");
   Lane& lane = board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "centre", "");
-  Shape& start = lane.add_element("Start", ElementType::START);
-  Shape& check = lane.add_element("Check", ElementType::TASK);
-  Shape& pack = lane.add_element("Pack", ElementType::TASK);
-  Shape& done = lane.add_element("Done", ElementType::END);
-  start.connect(check);
-  check.connect(pack);
-  pack.connect(done);
+  const auto row = chain(lane, {{"Start", ElementType::START},
+                                {"Check", ElementType::TASK},
+                                {"Pack", ElementType::TASK},
+                                {"Done", ElementType::END}});
+  Shape& check = *row[1];
+  Shape& pack = *row[2];
   Group& both = lane.add_group("Work", {&check, &pack});
   Group& again = lane.add_group("Also work", {&pack, &check});
   Group& one = lane.add_group("Packing", {&pack});
@@ -947,15 +956,15 @@ TEST_F(DrawPipeline, NestedGroupsGoRoundOneAnotherWithTheirNamesApart) {
 TEST_F(DrawPipeline, NotesStandClearOfShapesOtherNotesAndTheFlowsOfTheirRow) {
   Swimboard board("t");
   Lane& lane = board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "centre", "");
-  Shape& start = lane.add_element("Order received", ElementType::START);
-  Shape& check = lane.add_element("Check order", ElementType::TASK);
-  Shape& fix = lane.add_element("Fix order", ElementType::TASK);
-  Shape& ok = lane.add_element("OK?", ElementType::EXCLUSIVE);
-  Shape& done = lane.add_element("Done", ElementType::END);
-  start.connect(check);
-  check.connect(fix);
-  Connection& to_ok = fix.connect(ok);
-  ok.connect(done, "yes");
+  const auto row = chain(lane, {{"Order received", ElementType::START},
+                                {"Check order", ElementType::TASK},
+                                {"Fix order", ElementType::TASK},
+                                {"OK?", ElementType::EXCLUSIVE}});
+  Shape& check = *row[1];
+  Shape& fix = *row[2];
+  Shape& ok = *row[3];
+  const Connection& to_ok = fix.connection_to->front();
+  ok.connect(lane.add_element("Done", ElementType::END), "yes");
   ok.connect(check, "no");
   std::vector<TextAnnotation*> notes{&lane.annotate(fix, "Done by the clerk on duty"),
                                      &lane.annotate(check, "Four eyes"),
