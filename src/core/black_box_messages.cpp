@@ -354,7 +354,9 @@ bool clear_way(const Shape& shape, const std::vector<Point>& way, const Drawn& d
 std::optional<std::vector<Point>> side_way(const Shape& shape, double band_y, const Drawn& drawn) {
   const Box& b = shape.box;
   std::vector<double> heights{b.centre_y()};
-  for (double off = RUN_SPACING; off <= b.height / 2 - RUN_SPACING / 2; off += RUN_SPACING) {
+  // (A few dozen at most: a caller's huge box must not make the looks countless.)
+  for (double off = RUN_SPACING; off <= b.height / 2 - RUN_SPACING / 2 && heights.size() < 48;
+       off += RUN_SPACING) {
     heights.push_back(b.centre_y() - off);
     heights.push_back(b.centre_y() + off);
   }
