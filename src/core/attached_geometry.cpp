@@ -428,7 +428,14 @@ void position_attached_shapes(const std::vector<std::unique_ptr<Pool>>& pools, P
     for (const auto& lane : pool->lanes) {
       for (Shape* shape : lane->shapes) add_obstacles(*shape, painter, boxes);
       for (Shape* shape : lane->attached) {
-        if (shape->kind() == ShapeKind::EVENT) add_obstacles(*shape, painter, boxes);
+        if (shape->kind() != ShapeKind::EVENT) continue;
+        add_obstacles(*shape, painter, boxes);
+        // Round a boundary event, where the router may move its name off its flow.
+        const Box& e = shape->box;
+        if (placed(e)) {
+          boxes.push_back({e.x - BOUNDARY_LABEL_WIDTH / 2, e.y, e.width + BOUNDARY_LABEL_WIDTH,
+                           e.height + BOUNDARY_LABEL_HEIGHT});
+        }
       }
     }
   }

@@ -882,6 +882,37 @@ TEST_F(DrawPipeline, AMessageBlockedByItsTasksBoundaryEventLeavesByTheSide) {
   }
 }
 
+// A note on a task with boundary events keeps off the room round the events, where their names
+// go once their flows are laid: placed below the task, it pushed the gateway's branch to the
+// task below into a detour round it.
+TEST_F(DrawPipeline, ANoteKeepsOffTheRoomRoundItsTasksBoundaryEvents) {
+  Swimboard board("t");
+  Lane& lane = board.add_pool("Company").add_lane("Purchasing", "", 0, "", "", "centre", "");
+  const auto row = chain(lane, {{"Request received", ElementType::START},
+                                {"", ElementType::INCLUSIVE},
+                                {"Compute customer data", ElementType::TASK},
+                                {"Verify customer data", ElementType::TASK}});
+  Shape& split = *row[1];
+  Shape& compute = *row[2];
+  Shape& escalate = lane.add_element("Escalate order", ElementType::TASK);
+  TypedEvent& late = lane.add_boundary_event(compute, "Two days passed", EventTrigger::TIMER);
+  TypedEvent& limit = lane.add_boundary_event(compute, "Limit exceeded", EventTrigger::CONDITIONAL);
+  Shape& done = lane.add_element("Done", ElementType::END);
+  late.connect(lane.add_element("Handle Two days passed", ElementType::TASK));
+  limit.connect(lane.add_element("Handle Limit exceeded", ElementType::TASK));
+  split.connect(escalate, "large order");
+  row[3]->connect(done);
+  escalate.connect(done);
+  TextAnnotation& note = lane.annotate(compute, "Only for orders above 10,000 EUR");
+  board.draw();
+  for (const TypedEvent* event : {&late, &limit}) {
+    EXPECT_FALSE(boxes_meet(note.box, event->label_box)) << event->name;
+  }
+  const Connection& branch = split.connection_to->back();
+  ASSERT_EQ(branch.target, &escalate);
+  EXPECT_LE(branch.waypoints.size(), 3u) << "the branch goes round the note";
+}
+
 // A note on a decision whose "yes" leaves by the side the note stands at: the branch labels
 // keep off the note's line as they keep off routes (they were placed over it).
 TEST_F(DrawPipeline, BranchLabelsKeepOffANotesLine) {
