@@ -4,7 +4,9 @@
 //   3. laying: each connection in turn (shorter ones and sequence flows first, ties by the
 //      diagram's order) gets its cheapest path, looked for first in a window round its ends
 //      and, only when that window holds none, in all of the space it may use; a connection
-//      whose ends lie far apart runs along a corridor, searched for only near its ends;
+//      whose ends lie far apart runs along a corridor, searched for only near its ends; one
+//      the graph has no path for (an end hemmed in closer than the clearance) is drawn close
+//      past the shapes (tight_path.hpp);
 //   4. nudging: segments sharing channels are ordered and spread, trunks kept together; where
 //      a channel cannot hold its routes MIN_SEPARATION apart, the stretch costs more and the
 //      later laid routes on it are laid again (steps 3 and 4, at most CROWDING_ROUNDS times,
@@ -16,7 +18,7 @@
 //   5. ends onto the shapes' outlines, coordinates to whole pixels; labelled connections take
 //      the outer lines of straight twins (twin_tracks.hpp);
 //   6. the routes stored on the connections, where painting and the exports read them, and
-//      the names moved out of their way;
+//      the names moved out of their way and off the lines joining notes to their shapes;
 //   7. the messages to black-box pools laid (route_black_box_messages), then the connection
 //      labels beside their routes, clear of every route, messages included.
 #include <algorithm>
