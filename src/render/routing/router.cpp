@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -438,6 +439,16 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   // part of a crowding round. The largest diagrams skip it (see RELAY_MAX_LINKS).
   const bool judge_routes = problem.links.size() <= RELAY_MAX_LINKS;
   // 4. Nudging, and what each route's drawing came to.
+  // The close routes of links the graph has no path for, by link: they depend on the shapes
+  // alone, so each is looked for once however many rounds draw it.
+  std::map<int, std::optional<DrawnRoute>> tight_routes;
+  auto tight_for = [&](int l) -> const std::optional<DrawnRoute>& {
+    auto known = tight_routes.find(l);
+    if (known == tight_routes.end()) {
+      known = tight_routes.emplace(l, tight_route(problem, space, l)).first;
+    }
+    return known->second;
+  };
   auto draw = [&]() {
     Drawing drawing;
     for (int l : order) {
@@ -445,9 +456,9 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
       DrawnRoute drawn;
       if (const auto& route = found[static_cast<std::size_t>(l)]) {
         drawn = drawn_from(problem, graph, *route);
-      } else if (auto tight = tight_route(problem, space, l)) {
+      } else if (const auto& tight = tight_for(l)) {
         add_note(link, TIGHT_PATH);
-        drawn = std::move(*tight);
+        drawn = *tight;
       } else {
         drawn.link = l;
         direct_sides(problem, link, drawn);
