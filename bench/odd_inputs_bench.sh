@@ -2,7 +2,8 @@
 # Descriptions no process has but a generated or hostile file may: tens of thousands of lanes in
 # one pool, tens of thousands of pools chained by message flows, names tens of thousands of
 # lines or words long, a BPMN file of thousands of lanes written on one line, a gateway
-# with thousands of branches out of it or into it, and thousands of notes. Each is
+# with thousands of branches out of it or into it, thousands of notes, and thousands of
+# boundary events hemmed in by their neighbours whose flows lead far along the row. Each is
 # rendered (SVG with both exports) at two sizes, four times apart; the time must grow at most
 # about linearly (under 6x for 4x the input) and stay under 10 s at the larger size: each of
 # these once grew with the square of its size (an hour and more for a file of a few megabytes).
@@ -70,6 +71,19 @@ notes() {  # n tasks in a row of ten lanes, a note on each
     for (i = 0; i < n; i++) print "  - {text: Checked by two people, on: t" i "}"
   }'
 }
+hemmed() {  # n tasks in a row, three boundary events on each, the middle one leading n/2 tasks on
+  awk -v n="$1" 'BEGIN {
+    print "title: Hemmed\npools:\n  - name: P\n    lanes:\n      - name: L\n        shapes:"
+    for (i = 0; i < n; i++) {
+      print "          - {id: t" i ", name: Task " i ", type: task}"
+      for (k = 0; k < 3; k++)
+        print "          - {id: b" i "_" k ", name: E" k ", type: timer_boundary, attached_to: t" i "}"
+    }
+    print "connections:"
+    for (i = 0; i + 1 < n; i++) print "  - {from: t" i ", to: t" i + 1 "}"
+    for (i = 0; i < n; i++) print "  - {from: b" i "_1, to: t" (i + int(n / 2)) % n "}"
+  }'
+}
 one_line_bpmn() {  # n lanes of one process, a task each, chained: all on one line
   awk -v n="$1" 'BEGIN {
     printf "<definitions xmlns=\"http://www.omg.org/spec/BPMN/20100524/MODEL\" id=\"d\"><process id=\"p\"><laneSet>"
@@ -118,4 +132,5 @@ check "lanes, BPMN on one line" one_line_bpmn 5000 '' bpmn
 check "branches out of a gateway" fan 1000 out
 check "branches into a gateway" fan 1000 in
 check "notes on tasks" notes 1000
+check "hemmed-in events" hemmed 250
 exit $status

@@ -848,6 +848,36 @@ TEST_F(DrawPipeline, AHemmedInBoundaryEventAndAMessageBelowItsEventsGoRoundTheSh
   EXPECT_FALSE(route_enters(back, check.box));
 }
 
+// The same hemmed-in events along a long row, each middle one leading twenty tasks on: the close
+// way out runs past hundreds of shapes, and is still found rather than drawn straight across.
+TEST_F(DrawPipeline, HemmedInEventsLeadingFarAlongARowGoRoundTheShapes) {
+  Swimboard board("t");
+  Lane& lane = board.add_pool("P").add_lane("L", "", 0, "", "", "centre", "");
+  std::vector<std::pair<std::string, ElementType>> names;
+  for (int i = 0; i < 40; ++i) names.emplace_back("Task " + std::to_string(i), ElementType::TASK);
+  const auto row = chain(lane, names);
+  std::vector<const Shape*> shapes(row.begin(), row.end());
+  std::vector<TypedEvent*> middles;
+  for (Shape* task : row) {
+    shapes.push_back(&lane.add_boundary_event(*task, "E0", EventTrigger::TIMER));
+    middles.push_back(&lane.add_boundary_event(*task, "E1", EventTrigger::TIMER));
+    shapes.push_back(middles.back());
+    shapes.push_back(&lane.add_boundary_event(*task, "E2", EventTrigger::TIMER));
+  }
+  for (std::size_t i = 0; i < middles.size(); ++i) middles[i]->connect(*row[(i + 20) % row.size()]);
+  board.draw();
+  for (const TypedEvent* event : middles) {
+    const Connection& c = event->connection_to->at(0);
+    SCOPED_TRACE(c.source->name + " -> " + c.target->name);
+    ASSERT_GE(c.waypoints.size(), 2u);
+    EXPECT_EQ(c.route_note.find("no free path"), std::string::npos);
+    for (const Shape* s : shapes) {
+      if (s == c.source || s == c.target) continue;
+      ASSERT_FALSE(route_enters(c, s->box)) << s->name;
+    }
+  }
+}
+
 // Two messages from a task to a black-box pool below, where the task's boundary event stands
 // in the way of the second one's place along its foot and its turn: the message leaves by the
 // task's side rather than turning inside the task.

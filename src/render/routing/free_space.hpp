@@ -48,6 +48,8 @@ class FreeSpace {
   /// The shapes' boxes (numbered as the problem's nodes) and the strips' boxes.
   const BoxIndex& shapes() const { return shapes_; }
   const BoxIndex& strips() const { return strips_; }
+  /// The shapes' names (soft obstacles).
+  const BoxIndex& names() const { return names_; }
 
  private:
   BoxIndex shapes_;

@@ -442,10 +442,11 @@ void route_connections(const std::vector<std::unique_ptr<Pool>>& pools, const Pa
   // The close routes of links the graph has no path for, by link: they depend on the shapes
   // alone, so each is looked for once however many rounds draw it.
   std::map<int, std::optional<DrawnRoute>> tight_routes;
+  TightBudget tight_budget;
   auto tight_for = [&](int l) -> const std::optional<DrawnRoute>& {
     auto known = tight_routes.find(l);
     if (known == tight_routes.end()) {
-      known = tight_routes.emplace(l, tight_route(problem, space, l)).first;
+      known = tight_routes.emplace(l, tight_route(problem, space, l, tight_budget)).first;
     }
     return known->second;
   };
