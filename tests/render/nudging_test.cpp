@@ -84,6 +84,23 @@ TEST(Nudging, ACrowdedPlaceSqueezesOnlyTheRoutesThatPassIt) {
   }
 }
 
+// A route from the lower row passes over the shape standing up into the channel, so it may only
+// lie near the channel's top; eight routes of the upper row overlap its start, where the channel
+// is wide. Kept below them, as their turns ask, it pressed all nine into a few pixels, where
+// they read as one line: it goes above them instead, crossing them, and all lie apart.
+TEST(Nudging, RoutesPressedIntoOneLineTakeTheOrderOfTheirRooms) {
+  Channel c;
+  c.add(1300, 1700, 112, false);  // 0: over the narrow place
+  for (int k = 0; k < 8; ++k) c.add(880.0 - 10 * k, 1380.0 - 10 * k, 112);
+  c.nudge_all();
+  EXPECT_LE(c.line(0), 125);
+  for (std::size_t a = 0; a < 9; ++a) {
+    for (std::size_t b = a + 1; b < 9; ++b) {
+      EXPECT_GE(std::fabs(c.line(a) - c.line(b)), 2) << "routes " << a << " and " << b;
+    }
+  }
+}
+
 // Two flows from A to T laid on the same lines as each other, where every line is the trunk of
 // another branch: A's flow to C runs along the first two, and a flow from D into T along the
 // last two. Merged with those trunks piece by piece, the two came out as one line (one arrow,

@@ -1058,6 +1058,32 @@ class Pass {
         chosen = other_spacing;
       }
     }
+    if (chosen.gap < MERGED_SEPARATION) {
+      // Still pressed into one line: the units in the order of their rooms, lowest first, so
+      // that one with little room is not lifted over others into a sliver. This may cross
+      // them, which reads better than routes merged.
+      auto by_room = [&](int a, int b) {
+        const Interval& ra = own(static_cast<std::size_t>(a), chosen.tight);
+        const Interval& rb = own(static_cast<std::size_t>(b), chosen.tight);
+        if (ra.hi != rb.hi) return ra.hi < rb.hi;
+        if (ra.lo != rb.lo) return ra.lo < rb.lo;
+        return track[static_cast<std::size_t>(a)] < track[static_cast<std::size_t>(b)];
+      };
+      std::vector<int> by_rooms(order);
+      std::sort(by_rooms.begin(), by_rooms.end(), by_room);
+      std::vector<std::vector<int>> next(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        for (int j : near[i]) {
+          if (by_room(static_cast<int>(i), j)) next[i].push_back(j);
+        }
+      }
+      std::vector<int> other = assign(by_rooms, next);
+      const Spacing other_spacing = spacing(other);
+      if (other_spacing.gap > chosen.gap) {
+        track = std::move(other);
+        chosen = other_spacing;
+      }
+    }
     const int tracks = *std::max_element(track.begin(), track.end()) + 1;
     const std::vector<std::size_t> by_track = sorted_by_track(track);
     double gap = chosen.gap;

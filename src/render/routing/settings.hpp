@@ -25,6 +25,8 @@ inline constexpr double OUTER_MARGIN = 40;
 inline constexpr double IDEAL_SEPARATION = 20;
 /// ...and never closer than this where it has room for that.
 inline constexpr double MIN_SEPARATION = 12;
+/// Routes closer than this read as one line: an order of them that crosses is better.
+inline constexpr double MERGED_SEPARATION = 2;
 /// A path search first looks this far around the box of a connection's two ends.
 inline constexpr double SEARCH_MARGIN = 300;
 /// How much the search's estimate outweighs the cost so far: 1, the cheapest route, for ends
