@@ -411,6 +411,39 @@ TEST(ConnectionRouting, FlowsAroundShapesInBetween) {
   EXPECT_GT(a.connection_to->at(0).waypoints.size(), 2u);
 }
 
+// Notes fill the lane above and below the shape between a flow's ends, so that the flow has no
+// way round it: it passes through a note rather than straight through the shape.
+TEST(ConnectionRouting, AFlowWithNoWayButThroughANoteTakesItNotAShape) {
+  Diagram d;
+  Pool& pool = d.pool("P");
+  Lane& l = d.lane(pool, "L", 1);
+  pool.coord.x_pos = l.coord.x_pos - Configs::POOL_TEXT_WIDTH;
+  pool.coord.y_pos = l.coord.y_pos;
+  pool.width = l.width + Configs::POOL_TEXT_WIDTH;
+  pool.height = l.height;
+  Shape& a = d.shape(l, "a", ElementType::TASK, 0, 0);
+  Shape& middle = d.shape(l, "middle", ElementType::TASK, 0, 1);
+  Shape& b = d.shape(l, "b", ElementType::TASK, 0, 2);
+  const double top = l.coord.y_pos, bottom = l.coord.y_pos + l.height;
+  const Box& m = middle.box;
+  for (const Box& place : {Box{m.x - 30, top, m.width + 60, m.y - top},
+                           Box{m.x - 30, m.bottom(), m.width + 60, bottom - m.bottom()}}) {
+    TextAnnotation& note = l.annotate(middle, "Checked twice");
+    note.box = place;
+  }
+  Connection& c = a.connect(b);
+  d.route();
+  ASSERT_GE(c.waypoints.size(), 2u);
+  EXPECT_EQ(c.route_note.find("no free path"), std::string::npos) << c.route_note;
+  for (std::size_t i = 1; i < c.waypoints.size(); ++i) {
+    const Point& p = c.waypoints[i - 1];
+    const Point& q = c.waypoints[i];
+    EXPECT_FALSE(std::min(p.x, q.x) < m.right() && std::max(p.x, q.x) > m.x &&
+                 std::min(p.y, q.y) < m.bottom() && std::max(p.y, q.y) > m.y)
+        << "through the shape between the ends";
+  }
+}
+
 TEST(ConnectionRouting, FlowToAnotherLaneTurnsOnceOrInTheChannelBetweenColumns) {
   Diagram d;
   Pool& p = d.pool("P");

@@ -15,6 +15,8 @@ FreeSpace::FreeSpace(const Problem& problem) : shapes_(64), strips_(256), names_
   for (const Node& n : problem.nodes) boxes.push_back(n.box);
   shapes_.add_all(boxes);
   strips_.add_all(problem.strips);
+  is_note_.assign(problem.strips.size(), 0);
+  for (const int k : problem.note_strips) is_note_[static_cast<std::size_t>(k)] = 1;
   boxes.clear();
   for (std::size_t i = 0; i < problem.nodes.size(); ++i) {
     if (!problem.nodes[i].name) continue;
@@ -97,6 +99,27 @@ bool FreeSpace::clear(const Point& a, const Point& b, double clearance, int a_no
   const bool shape_in_way =
       shapes_.find(region, [&](int id) { return id != a_node && id != b_node; });
   return !shape_in_way && !strips_.hits(region);
+}
+
+bool FreeSpace::clear_but_notes(const Point& a, const Point& b, double clearance, int a_node,
+                                int b_node) const {
+  const Box region = segment_box(a, b, clearance);
+  const bool shape_in_way =
+      shapes_.find(region, [&](int id) { return id != a_node && id != b_node; });
+  return !shape_in_way &&
+         !strips_.find(region, [&](int id) { return is_note_[static_cast<std::size_t>(id)] == 0; });
+}
+
+double FreeSpace::in_notes(const Point& a, const Point& b) const {
+  double inside_length = 0;
+  strips_.find(span(a.x, a.y, b.x, b.y), [&](int id) {
+    if (is_note_[static_cast<std::size_t>(id)] == 0) return false;
+    const Box& n = strips_.box(id);
+    inside_length += a.x == b.x ? std::max(0.0, overlap_length(a.y, b.y, n.y, n.bottom()))
+                                : std::max(0.0, overlap_length(a.x, b.x, n.x, n.right()));
+    return false;
+  });
+  return inside_length;
 }
 
 std::pair<Interval, Interval> FreeSpace::rooms(bool vertical, double at, Interval along,

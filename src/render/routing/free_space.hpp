@@ -24,6 +24,11 @@ class FreeSpace {
   /// leaving out the shapes (node numbers) `a_node` and `b_node`.
   bool clear(const Point& a, const Point& b, double clearance, int a_node = -1,
              int b_node = -1) const;
+  /// The same, but passing through text annotations too (see `in_notes`).
+  bool clear_but_notes(const Point& a, const Point& b, double clearance, int a_node = -1,
+                       int b_node = -1) const;
+  /// How long the axis-parallel segment a-b runs inside text annotations.
+  double in_notes(const Point& a, const Point& b) const;
 
   /// How far an axis-parallel segment may be moved across itself and stay `clearance` off every
   /// obstacle beside its extent (and off the names of shapes, with `names`), off the borders
@@ -55,6 +60,7 @@ class FreeSpace {
   BoxIndex shapes_;
   BoxIndex strips_;
   BoxIndex names_;
+  std::vector<char> is_note_;   // by strip
   std::vector<int> name_node_;  // the node of each name; -1 for a group's caption
   // The borders of one direction, gathered by the line they lie on: each line's pieces sorted
   // by where they begin, with the furthest end so far, so that whether a line meets a stretch

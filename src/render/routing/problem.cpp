@@ -223,6 +223,7 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
         if (shape->kind() == ShapeKind::EVENT) members.push_back(shape);
         // An annotation stands where routes and labels must not go.
         if (shape->kind() == ShapeKind::ANNOTATION && usable(shape->box)) {
+          problem.note_strips.push_back(static_cast<int>(problem.strips.size()));
           problem.strips.push_back(shape->box);
         }
         if (shape->kind() == ShapeKind::GROUP && !shape->name.empty() && usable(shape->label_box)) {

@@ -101,6 +101,8 @@ struct Problem {
   std::vector<Box> pools;
   /// Obstacles that end no route: the name strips of pools and lanes, and text annotations.
   std::vector<Box> strips;
+  /// Which of the strips are text annotations (by number).
+  std::vector<int> note_strips;
   /// The captions of groups: names that belong to no route's ends, which routes and labels
   /// keep off as they keep off the names of shapes.
   std::vector<Box> captions;

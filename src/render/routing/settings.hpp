@@ -14,6 +14,9 @@ inline constexpr double SHORT_STUB = CLEARANCE + 2;
 /// ...except in a channel too tight for CLEARANCE between the routes sharing it: then they may
 /// come this close, so that they still run on lines of their own.
 inline constexpr double TIGHT_CLEARANCE = 2;
+/// What a pixel of a close route through a text annotation costs, where there is no way round
+/// it (a route has nowhere else to go but through a shape).
+inline constexpr double NOTE_COST_PER_PIXEL = 20;
 /// The states all searches for such close routes in one drawing may look at together: about two
 /// seconds' work, on a hostile diagram with hundreds of hemmed-in links leading far away.
 inline constexpr std::size_t TIGHT_SEARCH_BUDGET = 4000000;

@@ -54,13 +54,13 @@ std::vector<double> lines_of(std::vector<double> at, const std::vector<double>& 
 // memory follows what the search looks at rather than the window's size.
 // What the search knows per vertex and direction: as a state (the vertex, reached going that
 // way) its cost so far and the state it came from; as a step (out of the vertex that way) whether
-// it is clear and how far it runs through names. Steps are judged once however often they are
-// met. A small grid's entries are kept in an array, a large one's as they are met, so memory
-// follows what the search looks at rather than the window's size.
+// it is clear and what its run through names (and notes) costs. Steps are judged once however often
+// they are met. A small grid's entries are kept in an array, a large one's as they are met, so
+// memory follows what the search looks at rather than the window's size.
 struct Known {
   double cost = std::numeric_limits<double>::infinity();
   std::int64_t from = -1;
-  float names = 0;
+  float toll = 0;        // what the step costs beyond its length: its run through names and notes
   signed char step = 0;  // 0 not judged yet, 1 clear, -1 blocked
 };
 
@@ -162,7 +162,10 @@ class TightSearch {
     std::sort(y_borders_.begin(), y_borders_.end());
   }
 
-  std::optional<DrawnRoute> find(const Box& window) {
+  // The route in `window`; with `through_notes`, text annotations are no obstacle but cost
+  // NOTE_COST_PER_PIXEL.
+  std::optional<DrawnRoute> find(const Box& window, bool through_notes) {
+    through_notes_ = through_notes;
     if (budget_.left == 0 || !lines(window)) return std::nullopt;
     for (const bool asked : {true, false}) {
       const bool source_asked = asked && link_.source_side.has_value();
@@ -236,15 +239,17 @@ class TightSearch {
   bool open(const Point& p) const {
     const Box& a = link_.area;
     if (p.x < a.x || p.x > a.right() || p.y < a.y || p.y > a.bottom()) return false;
-    return space_.clear(p, p, TIGHT_CLEARANCE);
+    return through_notes_ ? space_.clear_but_notes(p, p, TIGHT_CLEARANCE)
+                          : space_.clear(p, p, TIGHT_CLEARANCE);
   }
 
   // Whether the step a-b is clear; `from_source` and `to_target` when it leaves or reaches an
   // end's side, whose own box it may touch but never enter.
   bool step_clear(const Point& a, const Point& b, bool from_source, bool to_target) const {
     if (crosses(a, b, source_) || crosses(a, b, target_)) return false;
-    return space_.clear(a, b, TIGHT_CLEARANCE, from_source ? link_.source : -1,
-                        to_target ? link_.target : -1);
+    const int source = from_source ? link_.source : -1, target = to_target ? link_.target : -1;
+    return through_notes_ ? space_.clear_but_notes(a, b, TIGHT_CLEARANCE, source, target)
+                          : space_.clear(a, b, TIGHT_CLEARANCE, source, target);
   }
 
   std::optional<DrawnRoute> search(std::optional<Side> source_side,
@@ -320,12 +325,13 @@ class TightSearch {
           way.step = 1;  // inside the window, which lies in the link's area
         }
         if (way.step == 0) {
-          way.names = static_cast<float>(space_.in_names(here, next, link_.source, link_.target));
+          way.toll = static_cast<float>(
+              NAME_COST_PER_PIXEL * space_.in_names(here, next, link_.source, link_.target) +
+              (through_notes_ ? NOTE_COST_PER_PIXEL * space_.in_notes(here, next) : 0));
           way.step = open(next) && step_clear(here, next, at_start, false) ? 1 : -1;
         }
         // Through a shape's name at a cost, as the channel graph's routes.
-        const double next_cost =
-            c + step + (d != arrived ? BEND_COST : 0) + NAME_COST_PER_PIXEL * way.names;
+        const double next_cost = c + step + (d != arrived ? BEND_COST : 0) + way.toll;
         for (const Terminal& g : goals) {
           if (g.i == ni && g.j == nj && d == inward(g.side) && next_cost < best &&
               step_clear(here, next, at_start, true)) {
@@ -375,6 +381,7 @@ class TightSearch {
   const Box source_;
   const Box target_;
   TightBudget& budget_;
+  bool through_notes_ = false;
   std::vector<double> x_borders_, y_borders_;
   std::vector<double> xs_, ys_;
   // Filled in as the search goes: a cache, so the search itself stays const.
@@ -394,8 +401,13 @@ std::optional<DrawnRoute> tight_route(const Problem& problem, const FreeSpace& s
   TightSearch search(problem, space, l, budget);
   const Box window = intersect_box(inflate(ends, SEARCH_MARGIN), l.area);
   std::optional<DrawnRoute> route;
-  if (usable(window)) route = search.find(window);
-  if (!route && usable(l.area) && !contains(window, l.area)) route = search.find(l.area);
+  // Off every obstacle first; only where that fails, through the notes in the way (a note on a
+  // cramped row may fill the only room a flow has) rather than straight through shapes.
+  for (const bool through_notes : {false, true}) {
+    if (!route && usable(window)) route = search.find(window, through_notes);
+    if (!route && usable(l.area) && !contains(window, l.area))
+      route = search.find(l.area, through_notes);
+  }
   if (route) route->link = link;
   return route;
 }

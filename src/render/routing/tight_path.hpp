@@ -23,9 +23,10 @@ struct TightBudget {
 /// The shortest path with fewest bends (least run through names) between two sides of the link's
 /// ends that passes through no shape, name strip or annotation but its ends, TIGHT_CLEARANCE off
 /// them, inside the link's area and off its borders: first in a window round the two ends, then in
-/// the whole area. Sides the caller asked for are kept where a path leaves by them. None when there
-/// is no such path, or finding it would cost more than the link's share or what is left of the
-/// budget (a hostile diagram).
+/// the whole area. Where there is no such path, the same through text annotations, at a cost per
+/// pixel inside them. Sides the caller asked for are kept where a path leaves by them. None when
+/// there is no path even so, or finding it would cost more than the link's share or what is left
+/// of the budget (a hostile diagram).
 std::optional<DrawnRoute> tight_route(const Problem& problem, const FreeSpace& space, int link,
                                       TightBudget& budget);
 
