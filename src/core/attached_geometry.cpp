@@ -306,7 +306,7 @@ void place_annotation(TextAnnotation& note, const Lane& lane, Painter& painter,
   const Box& b = anchor->box;
   const double g = ANNOTATION_GAP;
   // Beside the shape, above its middle first, where the flows through it do not run; then
-  // further out, and along the lane's edges above and below it.
+  // further out (sideways, above and below), and along the lane's edges above and below it.
   std::vector<Point> corners{
       {b.right() + g, b.y - h - g / 2},      {b.x - w - g, b.y - h - g / 2},
       {b.right() + g, b.bottom() + g / 2},   {b.x - w - g, b.bottom() + g / 2},
@@ -319,7 +319,9 @@ void place_annotation(TextAnnotation& note, const Lane& lane, Painter& painter,
                                    {b.right() + out, b.bottom() + g / 2},
                                    {b.x - w - out, b.bottom() + g / 2},
                                    {b.right() + out, b.centre_y() - h / 2},
-                                   {b.x - w - out, b.centre_y() - h / 2}});
+                                   {b.x - w - out, b.centre_y() - h / 2},
+                                   {b.centre_x() - w / 2, b.y - h - out},
+                                   {b.centre_x() - w / 2, b.bottom() + out}});
   }
   // A little way in from the lane's borders, where the lane has room for that.
   Box area = lane_area(lane);
