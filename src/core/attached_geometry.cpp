@@ -110,19 +110,87 @@ std::optional<Box> group_content(const Group& group, Painter& painter) {
   return content;
 }
 
-// Frames `group` at `frame`, with room for its name above.
-void frame_group(Group& group, const Box& frame, Painter& painter) {
-  group.box = frame;
-  group.set_draw_position(painter);
+// Frames `group` round `held` (its members and the frames of groups inside it), GROUP_PADDING
+// out, with its name above. Inside `bound` (where its members' pools hold shapes) where that
+// leaves the frame round `held`: the padding may shrink to make room for the name there, and
+// where there is none above (nested groups on a pool's top row) the name goes below, or else
+// into the frame's top band beside the frames of the groups inside (`inner`). Only where
+// none of these fits does the frame reach past the bound, name above.
+void frame_group(Group& group, const Box& held, const std::optional<Box>& bound,
+                 const std::vector<Box>& inner, Painter& painter) {
+  struct Stretch {
+    double lo, hi;
+  };
+  constexpr double LEAST_PADDING = 2;
+  Box frame = inset(held, -GROUP_PADDING);
+  if (bound) {
+    const double left = std::max(frame.x, std::min(bound->x, held.x - LEAST_PADDING));
+    const double right =
+        std::min(frame.right(), std::max(bound->right(), held.right() + LEAST_PADDING));
+    frame.x = left;
+    frame.width = right - left;
+  }
+  double top = frame.y, bottom = frame.bottom();
+  double h = 0, text_width = 0;
   if (!group.name.empty()) {
     const TextStyle style = name_style(group, painter);
-    const TextExtent text = painter.measure_text(group.name, style, group.box.width - 8);
-    const double h = std::ceil(text.height) + 4;
+    const TextExtent text = painter.measure_text(group.name, style, frame.width - 8);
+    h = std::ceil(text.height) + 4;
+    text_width = std::ceil(text.width);
+  }
+  bool below = false;
+  std::optional<Stretch> beside;  // the stretch of the top band the name takes, if in it
+  if (bound) {
+    const double least_top = held.y - LEAST_PADDING, least_bottom = held.bottom() + LEAST_PADDING;
+    if (least_top - h >= bound->y) {
+      top = std::max(top, bound->y + h);
+      bottom = std::min(bottom, std::max(bound->bottom(), least_bottom));
+    } else if (least_bottom + h <= bound->bottom()) {
+      below = h > 0;
+      top = std::max(top, std::min(bound->y, least_top));
+      bottom = std::min(bottom, bound->bottom() - h);
+    } else {
+      // In the top band, where the frames inside leave a stretch wide enough.
+      const double band_top = std::max(top, std::min(bound->y, least_top));
+      std::vector<Stretch> taken;
+      for (const Box& n : inner) {
+        if (n.y < band_top + 2 + h && n.bottom() > band_top + 2) {
+          taken.push_back({n.x - 8, n.right() + 8});
+        }
+      }
+      std::sort(taken.begin(), taken.end(),
+                [](const Stretch& a, const Stretch& b) { return a.lo < b.lo; });
+      double from = frame.x + 4;
+      for (std::size_t k = 0; k <= taken.size() && h > 0; ++k) {
+        const double to = k < taken.size() ? taken[k].lo : frame.right() - 4;
+        if (to - from >= text_width) {
+          beside = Stretch{from, to};
+          break;
+        }
+        if (k < taken.size()) from = std::max(from, taken[k].hi);
+      }
+      top = beside ? band_top : std::max(top, std::min(bound->y + h, least_top));
+      bottom = std::min(bottom, std::max(bound->bottom(), least_bottom));
+    }
+  }
+  frame.y = top;
+  frame.height = bottom - top;
+  group.box = frame;
+  group.set_draw_position(painter);
+  if (group.name.empty()) {
+    group.label_box = {};
+    return;
+  }
+  const double width = std::max(0.0, group.box.width - 8);
+  if (beside) {
+    group.label_box = {beside->lo, frame.y + 2, beside->hi - beside->lo, h};
+  } else if (below) {
+    group.box.height += h;
+    group.label_box = {group.box.x + 4, frame.bottom() - 2, width, h};
+  } else {
     group.box.y -= h;
     group.box.height += h;
-    group.label_box = {group.box.x + 4, group.box.y + 2, std::max(0.0, group.box.width - 8), h};
-  } else {
-    group.label_box = {};
+    group.label_box = {group.box.x + 4, group.box.y + 2, width, h};
   }
 }
 
@@ -472,14 +540,33 @@ void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painte
   struct Framed {
     Group* group;
     Box content;
+    std::optional<Box> bound;  // where the pools of its members hold shapes
   };
+  std::unordered_map<const Lane*, Box> pool_area;  // by lane: the area of the lane's pool
+  for (const auto& pool : pools) {
+    std::optional<Box> area;
+    for (const auto& lane : pool->lanes) {
+      const Box a = lane_area(*lane);
+      if (placed(a)) area = area ? unite(*area, a) : a;
+    }
+    if (!area) continue;
+    for (const auto& lane : pool->lanes) pool_area[lane.get()] = *area;
+  }
   std::vector<Framed> groups;
   for (const auto& pool : pools) {
     for (const auto& lane : pool->lanes) {
       for (Shape* shape : lane->attached) {
-        if (auto* group = dynamic_cast<Group*>(shape)) {
-          if (auto content = group_content(*group, painter)) groups.push_back({group, *content});
+        auto* group = dynamic_cast<Group*>(shape);
+        if (group == nullptr) continue;
+        const auto content = group_content(*group, painter);
+        if (!content) continue;
+        std::optional<Box> bound;
+        for (const Shape* member : group->members) {
+          const auto area =
+              member != nullptr ? pool_area.find(member->owner_lane) : pool_area.end();
+          if (area != pool_area.end()) bound = bound ? unite(*bound, area->second) : area->second;
         }
+        groups.push_back({group, *content, bound});
       }
     }
   }
@@ -492,7 +579,8 @@ void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painte
   std::vector<int> depth;  // how many frames deep each group's frame holds others
   for (std::size_t k = 0; k < groups.size(); ++k) {
     const Box& content = groups[k].content;
-    Box frame = inset(content, -GROUP_PADDING);
+    Box held = content;
+    std::vector<Box> inner_frames;
     std::vector<int> inside;
     int deepest = -1;
     framed.visit(content, [&](int id, const Box& inner) {
@@ -506,8 +594,9 @@ void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painte
     // stay plain: each level adds a name's height all round.
     if (deepest + 1 <= MAX_GROUP_NESTING) {
       for (const int id : inside) {
-        frame =
-            unite(frame, inset(groups[static_cast<std::size_t>(id)].group->box, -GROUP_PADDING));
+        const Box& inner = groups[static_cast<std::size_t>(id)].group->box;
+        held = unite(held, inner);
+        inner_frames.push_back(inner);
       }
       // The frame holds them now: a group round this one goes round them through it.
       for (const int id : inside) framed.remove(id);
@@ -515,7 +604,7 @@ void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painte
     } else {
       depth.push_back(0);
     }
-    frame_group(*groups[k].group, frame, painter);
+    frame_group(*groups[k].group, held, groups[k].bound, inner_frames, painter);
     framed.add(content);
   }
 }

@@ -241,6 +241,25 @@ std::string activity_style(const Shape& shape) {
   return style;
 }
 
+// A group's name where the picture has it: above its content, below it (nested groups with no
+// room above) or in a stretch of the top band beside the groups inside.
+std::string group_style(const NodeInfo& node) {
+  const std::string style =
+      "rounded=1;arcSize=10;dashed=1;dashPattern=8 3 1 3;fillColor=none;html=1;whiteSpace=wrap;";
+  const std::optional<Box>& label = node.label_box;
+  if (label && label->y > node.box.centre_y()) return style + "verticalAlign=bottom;align=center;";
+  std::string top = style + "verticalAlign=top;align=center;";
+  if (label) {
+    // drawio centres the name within the group less these insets (4 each, as drawn, is its own).
+    const long left = std::lround(label->x - node.box.x);
+    const long right = std::lround(node.box.right() - label->right());
+    if (std::abs(left - right) > 2) {
+      top += "spacingLeft=" + std::to_string(left) + ";spacingRight=" + std::to_string(right) + ";";
+    }
+  }
+  return top;
+}
+
 std::string shape_style(const NodeInfo& node) {
   const Shape& shape = *node.shape;
   switch (shape.kind()) {
@@ -268,8 +287,7 @@ std::string shape_style(const NodeInfo& node) {
       return "shape=mxgraph.flowchart.annotation_1;html=1;whiteSpace=wrap;align=left;"
              "spacingLeft=6;fillColor=none;";
     case ShapeKind::GROUP:
-      return "rounded=1;arcSize=10;dashed=1;dashPattern=8 3 1 3;fillColor=none;html=1;"
-             "whiteSpace=wrap;verticalAlign=top;align=center;";
+      return group_style(node);
     case ShapeKind::PARTICIPANT:
       break;
   }

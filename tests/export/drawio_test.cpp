@@ -268,6 +268,29 @@ TEST_F(DrawioExport, NotationUsesDrawiosOwnBpmnShapesAndMarkers) {
   EXPECT_TRUE(doc.select_nodes(("//mxCell[@parent='" + customer.bpmn_id + "']").c_str()).empty());
 }
 
+// A group's name stands where the picture has it: the outer of two nested groups on a pool's top
+// row has its name beside the inner frame, so drawio centres it in that stretch only.
+TEST_F(DrawioExport, AGroupsNameBesideTheGroupsInsideStaysBesideThem) {
+  Swimboard board;
+  Lane& buyer = board.add_pool("Customer").add_lane("Buyer");
+  buyer.add_element("Pay", ElementType::TASK);
+  Lane& sales = board.add_pool("Shop").add_lane("Sales");
+  Shape& check = sales.add_element("Check order", ElementType::TASK);
+  Shape& ship = sales.add_element("Ship goods", ElementType::TASK);
+  check.connect(ship);
+  Group& inner = sales.add_group("Fulfilment", {&check});
+  Group& outer = sales.add_group("Core work", {&check, &ship});
+  test::choose_ids(board);
+  board.draw();
+  ASSERT_GT(outer.label_box.x, inner.box.right()) << "the layout no longer sets the name beside";
+  const pugi::xml_document doc = parse(drawio_of(board));
+  const std::string style = style_of(doc, outer.bpmn_id);
+  const auto at = style.find("spacingLeft=");
+  ASSERT_NE(at, std::string::npos) << style;
+  EXPECT_NEAR(std::stod(style.substr(at + 12)), outer.label_box.x - outer.box.x, 1);
+  EXPECT_EQ(style_of(doc, inner.bpmn_id).find("spacingLeft="), std::string::npos);
+}
+
 TEST_F(DrawioExport, IdsThatNameScriptPropertiesAreSuffixedOnlyInTheDrawioDocument) {
   Swimboard board;
   Lane& lane = add_lane(board.add_pool("P"), "L");

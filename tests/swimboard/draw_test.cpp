@@ -1009,6 +1009,34 @@ TEST_F(DrawPipeline, NestedGroupsGoRoundOneAnotherWithTheirNamesApart) {
   }
 }
 
+// Nested groups on the top row of a pool below another: the outer frame stays in its pool
+// (it reached up over the other pool's task), its name beside the inner frame where there is no
+// room above it, and a group round a single task nested in the first takes no room outside it.
+TEST_F(DrawPipeline, NestedGroupsOnAPoolsTopRowStayInsideThePool) {
+  Swimboard board("t");
+  Lane& buyer = board.add_pool("Customer").add_lane("Buyer", "", 0, "", "", "centre", "");
+  Pool& shop = board.add_pool("Shop");
+  Lane& sales = shop.add_lane("Sales", "", 0, "", "", "centre", "");
+  const auto top = chain(buyer, {{"Place order", ElementType::TASK}, {"Pay", ElementType::TASK}});
+  const auto row = chain(sales, {{"Order received", ElementType::START},
+                                 {"Check order", ElementType::TASK},
+                                 {"Ship goods", ElementType::TASK},
+                                 {"Done", ElementType::END}});
+  Group& inner = sales.add_group("Fulfilment", {row[1]});
+  Group& outer = sales.add_group("Core work", {row[1], row[2]});
+  board.draw();
+  const Box pool{static_cast<double>(shop.coord.x_pos), static_cast<double>(shop.coord.y_pos),
+                 static_cast<double>(shop.width), static_cast<double>(shop.height)};
+  for (const Group* g : {&inner, &outer}) {
+    SCOPED_TRACE(g->name);
+    EXPECT_GE(g->box.y, pool.y);
+    EXPECT_LE(g->box.bottom(), pool.bottom());
+    for (const Shape* s : top) EXPECT_FALSE(boxes_meet(g->box, s->box)) << s->name;
+  }
+  EXPECT_FALSE(boxes_meet(inner.label_box, outer.label_box));
+  EXPECT_FALSE(boxes_meet(outer.label_box, inner.box)) << "the outer name over the inner frame";
+}
+
 // A note on a shape in a low lane, two on another, and a loop back over them: each note stands
 // clear of every shape, name and other note, and off the straight flows between neighbours in
 // the row, so that those stay straight. (A note pushed back into its lane after it was chosen
