@@ -8,6 +8,8 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <sstream>
+#include <string>
 #include <unordered_map>
 
 #include "orvane/activity.hpp"
@@ -477,6 +479,24 @@ void TypedEvent::set_draw_position(Painter& painter) {
   }
   label_box = {cx - step / 2, box.bottom() + 1, step, std::max(0.0, bottom - box.bottom() - 1)};
   text_alignment = "centre";
+  // The first and last events have room outwards, beyond their share: where their name's
+  // longest word would not fit the share even shrunk as far as texts shrink (8 pt, or 70 % of
+  // the size), and so be broken inside, the name widens that way to hold the word at that size.
+  if (i == 0 || i + 1 == n) {
+    TextStyle smallest = Shape::name_style(painter);
+    const double size = std::max(1, smallest.font_size);
+    smallest.font_size = static_cast<int>(std::ceil(std::min(size, std::max(8.0, 0.7 * size))));
+    double longest = 0;
+    std::istringstream words(name);
+    for (std::string word; words >> word;) {
+      longest = std::max(longest, painter.measure_text(word, smallest, 10000).width);
+    }
+    const double wanted = std::min(std::ceil(longest) + 4, step + BOUNDARY_LABEL_WIDTH / 2);
+    if (wanted > step) {
+      if (i == 0) label_box.x -= wanted - step;
+      label_box.width = wanted;
+    }
+  }
 }
 
 void position_attached_shapes(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painter) {

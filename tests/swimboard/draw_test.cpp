@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -1007,6 +1008,28 @@ TEST_F(DrawPipeline, NestedGroupsGoRoundOneAnotherWithTheirNamesApart) {
       EXPECT_TRUE(apart) << groups[i]->name << " over " << groups[j]->name;
     }
   }
+}
+
+// Two boundary events on a task share its border: the first one's name is a word longer than its
+// share even at the smallest size names shrink to, so it widens outwards rather than break the
+// word, clear of the other's name.
+TEST_F(DrawPipeline, AnOuterBoundaryEventsNameWidensOutwardsToHoldItsLongestWord) {
+  Swimboard board("t");
+  Lane& lane = board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "centre", "");
+  const auto row = chain(lane, {{"Start", ElementType::START}, {"Update", ElementType::TASK}});
+  TypedEvent& cancelled =
+      lane.add_boundary_event(*row[1], "Cancellation received", EventTrigger::MESSAGE);
+  TypedEvent& late = lane.add_boundary_event(*row[1], "Late", EventTrigger::TIMER);
+  board.draw();
+  Painter& painter = *lane.painter();
+  TextStyle smallest = cancelled.name_style(painter);
+  smallest.font_size = static_cast<int>(
+      std::ceil(std::min(smallest.font_size * 1.0, std::max(8.0, smallest.font_size * 0.7))));
+  const double word = painter.measure_text("Cancellation", smallest, 10000).width;
+  const double share = late.box.centre_x() - cancelled.box.centre_x();
+  ASSERT_GT(word, share) << "the word fits the share: the case no longer arises";
+  EXPECT_GE(cancelled.label_box.width, word);
+  EXPECT_FALSE(boxes_meet(cancelled.label_box, late.label_box));
 }
 
 // Nested groups on the top row of a pool below another: the outer frame stays in its pool
