@@ -1031,6 +1031,23 @@ class Pass {
     };
     std::vector<int> track = assign(order, after);
     Spacing chosen = spacing(track);
+    // The tracks of the units in the order `before` sets, taken where they leave a wider gap.
+    auto take_if_wider = [&](const auto& before) {
+      std::vector<int> sequence(order);
+      std::sort(sequence.begin(), sequence.end(), before);
+      std::vector<std::vector<int>> next(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        for (int j : near[i]) {
+          if (before(static_cast<int>(i), j)) next[i].push_back(j);
+        }
+      }
+      std::vector<int> other = assign(sequence, next);
+      const Spacing other_spacing = spacing(other);
+      if (other_spacing.gap > chosen.gap) {
+        track = std::move(other);
+        chosen = other_spacing;
+      }
+    };
     if (chosen.gap < MIN_SEPARATION) {
       // The order the turns ask for leaves too little room: the order the segments have now
       // (ties by the turns' order) always fits, at the cost of a crossing.
@@ -1043,20 +1060,7 @@ class Pass {
         return pa != pb ? pa < pb
                         : rank[static_cast<std::size_t>(a)] < rank[static_cast<std::size_t>(b)];
       };
-      std::vector<int> by_place(order);
-      std::sort(by_place.begin(), by_place.end(), before);
-      std::vector<std::vector<int>> next(n);
-      for (std::size_t i = 0; i < n; ++i) {
-        for (int j : near[i]) {
-          if (before(static_cast<int>(i), j)) next[i].push_back(j);
-        }
-      }
-      std::vector<int> other = assign(by_place, next);
-      const Spacing other_spacing = spacing(other);
-      if (other_spacing.gap > chosen.gap) {
-        track = std::move(other);
-        chosen = other_spacing;
-      }
+      take_if_wider(before);
     }
     if (chosen.gap < MERGED_SEPARATION) {
       // Still pressed into one line: the units in the order of their rooms, lowest first, so
@@ -1069,20 +1073,7 @@ class Pass {
         if (ra.lo != rb.lo) return ra.lo < rb.lo;
         return track[static_cast<std::size_t>(a)] < track[static_cast<std::size_t>(b)];
       };
-      std::vector<int> by_rooms(order);
-      std::sort(by_rooms.begin(), by_rooms.end(), by_room);
-      std::vector<std::vector<int>> next(n);
-      for (std::size_t i = 0; i < n; ++i) {
-        for (int j : near[i]) {
-          if (by_room(static_cast<int>(i), j)) next[i].push_back(j);
-        }
-      }
-      std::vector<int> other = assign(by_rooms, next);
-      const Spacing other_spacing = spacing(other);
-      if (other_spacing.gap > chosen.gap) {
-        track = std::move(other);
-        chosen = other_spacing;
-      }
+      take_if_wider(by_room);
     }
     const int tracks = *std::max_element(track.begin(), track.end()) + 1;
     const std::vector<std::size_t> by_track = sorted_by_track(track);
