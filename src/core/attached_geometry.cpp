@@ -114,15 +114,14 @@ std::optional<Box> group_content(const Group& group, Painter& painter) {
 
 // Frames `group` round `held` (its members and the frames of groups inside it), GROUP_PADDING
 // out, with its name above. Inside `bound` (where its members' pools hold shapes) where that
-// leaves the frame round `held`: the padding may shrink to make room for the name there, and
-// where there is none above (nested groups on a pool's top row) the name goes below, or else
-// into the frame's top band beside the frames of the groups inside (`inner`). Only where
-// none of these fits does the frame reach past the bound, name above.
+// leaves the frame round `held`, and off the shapes around (`free` tells whether a box meets
+// none): the padding may shrink to make room for the name, and where there is none above
+// (nested groups on a pool's top row, a shape right above) the name goes below, or else into
+// the frame's top band beside the frames of the groups inside (`inner`). Only where none of
+// these fits does the frame reach past the bound, name above, as it would with no bound.
+template <typename Free>
 void frame_group(Group& group, const Box& held, const std::optional<Box>& bound,
-                 const std::vector<Box>& inner, Painter& painter) {
-  struct Stretch {
-    double lo, hi;
-  };
+                 const std::vector<Box>& inner, const Free& free, Painter& painter) {
   constexpr double LEAST_PADDING = 2;
   Box frame = inset(held, -GROUP_PADDING);
   if (bound) {
@@ -132,7 +131,6 @@ void frame_group(Group& group, const Box& held, const std::optional<Box>& bound,
     frame.x = left;
     frame.width = right - left;
   }
-  double top = frame.y, bottom = frame.bottom();
   double h = 0, text_width = 0;
   if (!group.name.empty()) {
     const TextStyle style = name_style(group, painter);
@@ -140,39 +138,52 @@ void frame_group(Group& group, const Box& held, const std::optional<Box>& bound,
     h = std::ceil(text.height) + 4;
     text_width = std::ceil(text.width);
   }
-  bool below = false;
-  std::optional<Stretch> beside;  // the stretch of the top band the name takes, if in it
+  const double least_top = held.y - LEAST_PADDING, least_bottom = held.bottom() + LEAST_PADDING;
+  // The frame from `top` to `bottom`, the name in `label` (its box's top band when `label`
+  // reaches above `top`, its bottom band when below `bottom`).
+  double top = frame.y, bottom = frame.bottom();
+  Box label{frame.x + 4, top - h + 2, std::max(0.0, frame.width - 8), h};
+  auto band_free = [&](double from, double to) {
+    return to <= from || free(Box{frame.x, from, frame.width, to - from});
+  };
   if (bound) {
-    const double least_top = held.y - LEAST_PADDING, least_bottom = held.bottom() + LEAST_PADDING;
-    if (least_top - h >= bound->y) {
-      top = std::max(top, bound->y + h);
-      bottom = std::min(bottom, std::max(bound->bottom(), least_bottom));
-    } else if (least_bottom + h <= bound->bottom()) {
-      below = h > 0;
+    bottom = std::min(bottom, std::max(bound->bottom(), least_bottom));
+    const double above = std::max(top, bound->y + h);
+    const double below = std::min(frame.bottom(), bound->bottom() - h);
+    if (above <= least_top && band_free(above - h, held.y)) {
+      top = above;
+      label.y = top - h + 2;
+    } else if (h > 0 && below >= least_bottom && band_free(held.bottom(), below + h)) {
       top = std::max(top, std::min(bound->y, least_top));
-      bottom = std::min(bottom, bound->bottom() - h);
+      bottom = below;
+      label.y = bottom - 2;
     } else {
       // In the top band, where the frames inside leave a stretch wide enough.
       const double band_top = std::max(top, std::min(bound->y, least_top));
-      std::vector<Stretch> taken;
+      std::vector<std::pair<double, double>> taken;
       for (const Box& n : inner) {
-        if (n.y < band_top + 2 + h && n.bottom() > band_top + 2) {
-          taken.push_back({n.x - 8, n.right() + 8});
-        }
+        if (n.y < band_top + 2 + h && n.bottom() > band_top + 2)
+          taken.emplace_back(n.x - 8, n.right() + 8);
       }
-      std::sort(taken.begin(), taken.end(),
-                [](const Stretch& a, const Stretch& b) { return a.lo < b.lo; });
+      std::sort(taken.begin(), taken.end());
       double from = frame.x + 4;
+      std::optional<Box> beside;
       for (std::size_t k = 0; k <= taken.size() && h > 0; ++k) {
-        const double to = k < taken.size() ? taken[k].lo : frame.right() - 4;
-        if (to - from >= text_width) {
-          beside = Stretch{from, to};
+        const double to = k < taken.size() ? taken[k].first : frame.right() - 4;
+        const Box place{from, band_top + 2, to - from, h};
+        if (to - from >= text_width && free(place)) {
+          beside = place;
           break;
         }
-        if (k < taken.size()) from = std::max(from, taken[k].hi);
+        if (k < taken.size()) from = std::max(from, taken[k].second);
       }
-      top = beside ? band_top : std::max(top, std::min(bound->y + h, least_top));
-      bottom = std::min(bottom, std::max(bound->bottom(), least_bottom));
+      if (beside) {
+        top = band_top;
+        label = *beside;
+      } else {
+        top = std::max(top, std::min(bound->y + h, least_top));
+        label.y = top - h + 2;
+      }
     }
   }
   frame.y = top;
@@ -183,17 +194,13 @@ void frame_group(Group& group, const Box& held, const std::optional<Box>& bound,
     group.label_box = {};
     return;
   }
-  const double width = std::max(0.0, group.box.width - 8);
-  if (beside) {
-    group.label_box = {beside->lo, frame.y + 2, beside->hi - beside->lo, h};
-  } else if (below) {
-    group.box.height += h;
-    group.label_box = {group.box.x + 4, frame.bottom() - 2, width, h};
-  } else {
+  if (label.y < top) {
     group.box.y -= h;
     group.box.height += h;
-    group.label_box = {group.box.x + 4, group.box.y + 2, width, h};
+  } else if (label.y >= bottom - 2) {
+    group.box.height += h;
   }
+  group.label_box = label;
 }
 
 // The region of the lane where shapes stand (its label band excluded).
@@ -572,6 +579,24 @@ void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painte
     if (!area) continue;
     for (const auto& lane : pool->lanes) pool_area[lane.get()] = *area;
   }
+  // The shapes a frame's padding and name keep off where they can.
+  BoxGrid shapes;
+  for (const auto& pool : pools) {
+    for (const auto& lane : pool->lanes) {
+      for (const Shape* shape : lane->shapes) {
+        if (shape != nullptr && placed(shape->box)) shapes.add(shape->box);
+      }
+      for (const Shape* shape : lane->attached) {
+        if (shape != nullptr && shape->kind() == ShapeKind::EVENT && placed(shape->box))
+          shapes.add(shape->box);
+      }
+    }
+  }
+  auto free = [&](const Box& box) {
+    bool met = false;
+    shapes.visit(box, [&](int, const Box& s) { met = met || overlap_area(box, s) > 0; });
+    return !met;
+  };
   std::vector<Framed> groups;
   for (const auto& pool : pools) {
     for (const auto& lane : pool->lanes) {
@@ -624,7 +649,7 @@ void fit_groups(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painte
     } else {
       depth.push_back(0);
     }
-    frame_group(*groups[k].group, held, groups[k].bound, inner_frames, painter);
+    frame_group(*groups[k].group, held, groups[k].bound, inner_frames, free, painter);
     framed.add(content);
   }
 }
