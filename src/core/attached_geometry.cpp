@@ -451,6 +451,16 @@ void Activity::set_draw_position(Painter& painter) {
   for (TypedEvent* event : boundary_events) {
     if (event != nullptr) event->set_draw_position(painter);
   }
+  // A name of many lines reaches down to the events on the border: it ends above those its
+  // text would meet (and shrinks if it must), as it does round the corner icon.
+  if (name.empty() || boundary_events.empty()) return;
+  const Box set = painter.text_bounds(name, label_box, paint::name_style(*this, painter));
+  double end = label_box.bottom();
+  for (const TypedEvent* event : boundary_events) {
+    if (event != nullptr && placed(event->box) && overlap_area(set, event->box) > 0)
+      end = std::min(end, event->box.y - 1);
+  }
+  label_box.height = std::max(0.0, std::min(label_box.height, end - label_box.y));
 }
 
 void TypedEvent::set_draw_position(Painter& painter) {

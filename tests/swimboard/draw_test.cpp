@@ -1032,6 +1032,23 @@ TEST_F(DrawPipeline, AnOuterBoundaryEventsNameWidensOutwardsToHoldItsLongestWord
   EXPECT_FALSE(boxes_meet(cancelled.label_box, late.label_box));
 }
 
+// A task name of four lines (as the real fonts set it) reaches down to the border: it ends above
+// the boundary event on the border rather than run under its circle.
+TEST_F(DrawPipeline, ATasksNameEndsAboveItsBoundaryEvents) {
+  PainterFactory::set_override({});  // text set as it is drawn, not estimated
+  Swimboard board("t");
+  Lane& lane = board.add_pool("Shop").add_lane("Sales", "", 0, "", "", "centre", "");
+  const auto row = chain(
+      lane, {{"Start", ElementType::START},
+             {"Notify invoice against the external rating agency's records", ElementType::TASK}});
+  TypedEvent& late = lane.add_boundary_event(*row[1], "Late", EventTrigger::TIMER);
+  board.draw();
+  Painter& painter = *lane.painter();
+  const Box set = painter.text_bounds(row[1]->name, row[1]->label_box, row[1]->name_style(painter));
+  ASSERT_GT(set.height, 0);
+  EXPECT_FALSE(boxes_meet(set, late.box));
+}
+
 // Nested groups on the top row of a pool below another: the outer frame stays in its pool
 // (it reached up over the other pool's task), its name beside the inner frame where there is no
 // room above it, and a group round a single task nested in the first takes no room outside it.
