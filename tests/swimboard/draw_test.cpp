@@ -1109,6 +1109,33 @@ TEST_F(DrawPipeline, AGroupsNameNeverLandsOnAShapeBelowIt) {
   }
 }
 
+// Three long notes on one gateway in a low lane at the top of the picture: where the lane has no
+// free room they may reach out of it, but stay inside their pool, never above it into the title
+// or off the page.
+TEST_F(DrawPipeline, NotesWithNoRoomInTheirLaneStayInsideTheirPool) {
+  Swimboard board("t");
+  Pool& pool = board.add_pool("Shop");
+  Lane& lane = pool.add_lane("Sales", "", 0, "", "", "centre", "");
+  const auto row = chain(lane, {{"Receive", ElementType::START},
+                                {"Verify assess", ElementType::PARALLEL},
+                                {"Send schedule", ElementType::TASK}});
+  std::vector<const TextAnnotation*> notes;
+  for (const char* text :
+       {"Stock review review escalate send archive",
+        "Schedule verify schedule refund escalate pack schedule", "Send assess order ship refund"})
+    notes.push_back(&lane.annotate(*row[1], text));
+  board.draw();
+  const Box band{static_cast<double>(pool.coord.x_pos), static_cast<double>(pool.coord.y_pos),
+                 static_cast<double>(pool.width), static_cast<double>(pool.height)};
+  for (const TextAnnotation* note : notes) {
+    SCOPED_TRACE(note->name);
+    EXPECT_GE(note->box.x, band.x);
+    EXPECT_GE(note->box.y, band.y);
+    EXPECT_LE(note->box.right(), band.right());
+    EXPECT_LE(note->box.bottom(), band.bottom());
+  }
+}
+
 // A note on a shape in a low lane, two on another, and a loop back over them: each note stands
 // clear of every shape, name and other note, and off the straight flows between neighbours in
 // the row, so that those stay straight. (A note pushed back into its lane after it was chosen
