@@ -413,18 +413,19 @@ void place_annotation(TextAnnotation& note, const Lane& lane, Painter& painter,
   // Each place pushed inside the lane where the lane is large enough for it, and, where the
   // lane has no free room, inside its pool: better a little out of the lane than over a shape,
   // but never out of the pool, where it may meet the title or another pool, or leave the page.
-  auto inside = [&](const Point& corner, const Box& bound) {
+  auto inside = [&](const Point& corner, const std::optional<Box>& bound) {
     Box candidate{corner.x, corner.y, w, h};
-    if (bound.width >= w) candidate.x = std::clamp(candidate.x, bound.x, bound.right() - w);
-    if (bound.height >= h) candidate.y = std::clamp(candidate.y, bound.y, bound.bottom() - h);
+    if (bound && bound->width >= w)
+      candidate.x = std::clamp(candidate.x, bound->x, bound->right() - w);
+    if (bound && bound->height >= h)
+      candidate.y = std::clamp(candidate.y, bound->y, bound->bottom() - h);
     return candidate;
   };
-  const Pool* pool = lane.pool();
-  const Box pool_area =
-      pool != nullptr && pool->width > 0 && pool->height > 0
-          ? Box{static_cast<double>(pool->coord.x_pos), static_cast<double>(pool->coord.y_pos),
-                static_cast<double>(pool->width), static_cast<double>(pool->height)}
-          : Box{corners.front().x - 1e6, corners.front().y - 1e6, 2e6, 2e6};
+  std::optional<Box> pool_area;  // none for a lane outside any pool: places stay as they are
+  if (const Pool* pool = lane.pool(); pool != nullptr && pool->width > 0 && pool->height > 0) {
+    pool_area = Box{static_cast<double>(pool->coord.x_pos), static_cast<double>(pool->coord.y_pos),
+                    static_cast<double>(pool->width), static_cast<double>(pool->height)};
+  }
   std::vector<Box> candidates;
   for (const Point& corner : corners) candidates.push_back(inside(corner, area));
   for (const Point& corner : corners) candidates.push_back(inside(corner, pool_area));

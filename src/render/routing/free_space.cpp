@@ -10,6 +10,16 @@ constexpr double NAME_CLEARANCE = 3;
 
 }  // namespace
 
+namespace {
+
+// How long the axis-parallel segment a-b runs inside `box` (which it is known to meet).
+double run_inside(const Point& a, const Point& b, const Box& box) {
+  return a.x == b.x ? std::max(0.0, overlap_length(a.y, b.y, box.y, box.bottom()))
+                    : std::max(0.0, overlap_length(a.x, b.x, box.x, box.right()));
+}
+
+}  // namespace
+
 FreeSpace::FreeSpace(const Problem& problem) : shapes_(64), strips_(256), names_(64) {
   std::vector<Box> boxes;
   for (const Node& n : problem.nodes) boxes.push_back(n.box);
@@ -93,30 +103,21 @@ bool FreeSpace::blocked(const Point& p) const {
   return shapes_.hits(around) || strips_.hits(around);
 }
 
-bool FreeSpace::clear(const Point& a, const Point& b, double clearance, int a_node,
-                      int b_node) const {
+bool FreeSpace::clear(const Point& a, const Point& b, double clearance, int a_node, int b_node,
+                      bool through_notes) const {
   const Box region = segment_box(a, b, clearance);
   const bool shape_in_way =
       shapes_.find(region, [&](int id) { return id != a_node && id != b_node; });
-  return !shape_in_way && !strips_.hits(region);
-}
-
-bool FreeSpace::clear_but_notes(const Point& a, const Point& b, double clearance, int a_node,
-                                int b_node) const {
-  const Box region = segment_box(a, b, clearance);
-  const bool shape_in_way =
-      shapes_.find(region, [&](int id) { return id != a_node && id != b_node; });
-  return !shape_in_way &&
-         !strips_.find(region, [&](int id) { return is_note_[static_cast<std::size_t>(id)] == 0; });
+  return !shape_in_way && !strips_.find(region, [&](int id) {
+    return !through_notes || is_note_[static_cast<std::size_t>(id)] == 0;
+  });
 }
 
 double FreeSpace::in_notes(const Point& a, const Point& b) const {
   double inside_length = 0;
   strips_.find(span(a.x, a.y, b.x, b.y), [&](int id) {
-    if (is_note_[static_cast<std::size_t>(id)] == 0) return false;
-    const Box& n = strips_.box(id);
-    inside_length += a.x == b.x ? std::max(0.0, overlap_length(a.y, b.y, n.y, n.bottom()))
-                                : std::max(0.0, overlap_length(a.x, b.x, n.x, n.right()));
+    if (is_note_[static_cast<std::size_t>(id)] != 0)
+      inside_length += run_inside(a, b, strips_.box(id));
     return false;
   });
   return inside_length;
@@ -194,9 +195,7 @@ double FreeSpace::in_names(const Point& a, const Point& b, int a_node, int b_nod
   names_.find(span(a.x, a.y, b.x, b.y), [&](int id) {
     const int node = name_node_[static_cast<std::size_t>(id)];
     if (node >= 0 && (node == a_node || node == b_node)) return false;
-    const Box& n = names_.box(id);
-    inside_length += a.x == b.x ? std::max(0.0, overlap_length(a.y, b.y, n.y, n.bottom()))
-                                : std::max(0.0, overlap_length(a.x, b.x, n.x, n.right()));
+    inside_length += run_inside(a, b, names_.box(id));
     return false;
   });
   return inside_length;

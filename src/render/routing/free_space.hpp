@@ -21,12 +21,10 @@ class FreeSpace {
   bool blocked(const Point& p) const;
 
   /// Whether the axis-parallel segment a-b passes through no obstacle grown by `clearance`,
-  /// leaving out the shapes (node numbers) `a_node` and `b_node`.
-  bool clear(const Point& a, const Point& b, double clearance, int a_node = -1,
-             int b_node = -1) const;
-  /// The same, but passing through text annotations too (see `in_notes`).
-  bool clear_but_notes(const Point& a, const Point& b, double clearance, int a_node = -1,
-                       int b_node = -1) const;
+  /// leaving out the shapes (node numbers) `a_node` and `b_node`, and with `through_notes` the
+  /// text annotations (see `in_notes`).
+  bool clear(const Point& a, const Point& b, double clearance, int a_node = -1, int b_node = -1,
+             bool through_notes = false) const;
   /// How long the axis-parallel segment a-b runs inside text annotations.
   double in_notes(const Point& a, const Point& b) const;
 

@@ -49,9 +49,6 @@ std::vector<double> lines_of(std::vector<double> at, const std::vector<double>& 
   return out;
 }
 
-// What the search knows of each state (a vertex and the way in): its cost so far and the state
-// it came from. A small grid's states are kept in arrays; a large one's as they are met, so
-// memory follows what the search looks at rather than the window's size.
 // What the search knows per vertex and direction: as a state (the vertex, reached going that
 // way) its cost so far and the state it came from; as a step (out of the vertex that way) whether
 // it is clear and what its run through names (and notes) costs. Steps are judged once however often
@@ -239,8 +236,7 @@ class TightSearch {
   bool open(const Point& p) const {
     const Box& a = link_.area;
     if (p.x < a.x || p.x > a.right() || p.y < a.y || p.y > a.bottom()) return false;
-    return through_notes_ ? space_.clear_but_notes(p, p, TIGHT_CLEARANCE)
-                          : space_.clear(p, p, TIGHT_CLEARANCE);
+    return space_.clear(p, p, TIGHT_CLEARANCE, -1, -1, through_notes_);
   }
 
   // Whether the step a-b is clear; `from_source` and `to_target` when it leaves or reaches an
@@ -248,8 +244,7 @@ class TightSearch {
   bool step_clear(const Point& a, const Point& b, bool from_source, bool to_target) const {
     if (crosses(a, b, source_) || crosses(a, b, target_)) return false;
     const int source = from_source ? link_.source : -1, target = to_target ? link_.target : -1;
-    return through_notes_ ? space_.clear_but_notes(a, b, TIGHT_CLEARANCE, source, target)
-                          : space_.clear(a, b, TIGHT_CLEARANCE, source, target);
+    return space_.clear(a, b, TIGHT_CLEARANCE, source, target, through_notes_);
   }
 
   std::optional<DrawnRoute> search(std::optional<Side> source_side,
@@ -258,8 +253,7 @@ class TightSearch {
     const auto goals = terminals(target_, target_side);
     if (starts.empty() || goals.empty()) return std::nullopt;
     const int columns = static_cast<int>(xs_.size()), rows = static_cast<int>(ys_.size());
-    // A state is a vertex and the way the route arrived there. States are kept as they are met,
-    // so memory follows what the search looks at, not the window's size.
+    // A state is a vertex and the way the route arrived there.
     auto state = [&](int i, int j, Dir d) {
       return (static_cast<std::size_t>(i) * static_cast<std::size_t>(rows) +
               static_cast<std::size_t>(j)) *
