@@ -505,13 +505,14 @@ void TypedEvent::set_draw_position(Painter& painter) {
   }
   label_box = {cx - step / 2, box.bottom() + 1, step, std::max(0.0, bottom - box.bottom() - 1)};
   text_alignment = "centre";
+  // The name as small as texts shrink: 8 pt, or 70 % of its size.
+  TextStyle smallest = Shape::name_style(painter);
+  const double size = std::max(1, smallest.font_size);
+  smallest.font_size = static_cast<int>(std::ceil(std::min(size, std::max(8.0, 0.7 * size))));
   // The first and last events have room outwards, beyond their share: where their name's
-  // longest word would not fit the share even shrunk as far as texts shrink (8 pt, or 70 % of
-  // the size), and so be broken inside, the name widens that way to hold the word at that size.
+  // longest word would not fit the share even at that size, and so be broken inside, the name
+  // widens that way to hold the word at that size.
   if (i == 0 || i + 1 == n) {
-    TextStyle smallest = Shape::name_style(painter);
-    const double size = std::max(1, smallest.font_size);
-    smallest.font_size = static_cast<int>(std::ceil(std::min(size, std::max(8.0, 0.7 * size))));
     double longest = 0;
     std::istringstream words(name);
     for (std::string word; words >> word;) {
@@ -523,6 +524,24 @@ void TypedEvent::set_draw_position(Painter& painter) {
       label_box.width = wanted;
     }
   }
+  // Where the lane ends too close below the circles for the name to wrap, so that it would be
+  // cut, it goes on one line at the smallest size instead, reaching outwards from the first and
+  // last events and both ways from a middle one: a long name beats a cut one.
+  if (name.empty() || !painter.layout_text(name, label_box, Shape::name_style(painter)).cut) {
+    return;
+  }
+  const TextExtent line = painter.measure_text(name, smallest, 100000);
+  const double wanted = std::ceil(line.width) + 4;
+  if (wanted <= label_box.width) return;
+  if (i == 0) {
+    label_box.x = label_box.right() - wanted;
+    text_alignment = "right";
+  } else if (i + 1 == n) {
+    text_alignment = "left";
+  } else {
+    label_box.x -= (wanted - label_box.width) / 2;
+  }
+  label_box.width = wanted;
 }
 
 void position_attached_shapes(const std::vector<std::unique_ptr<Pool>>& pools, Painter& painter) {

@@ -1049,6 +1049,37 @@ TEST_F(DrawPipeline, ATasksNameEndsAboveItsBoundaryEvents) {
   EXPECT_FALSE(boxes_meet(set, late.box));
 }
 
+// A task with two boundary events on the last row of its lane, its handlers in the lane below:
+// the lane's edge leaves no room below the circles for a name to wrap. The names keep every
+// word (they were cut, "Limit exce…"), in the lane, off the task.
+TEST_F(DrawPipeline, BoundaryEventNamesAboveALanesEdgeAreNotCut) {
+  PainterFactory::set_override({});  // text set as it is drawn, not estimated
+  Swimboard board("t");
+  Pool& pool = board.add_pool("Company");
+  Lane& clerk = pool.add_lane("Clerk", "", 0, "", "", "centre", "");
+  Lane& manager = pool.add_lane("Manager", "", 0, "", "", "centre", "");
+  const auto row = chain(clerk, {{"Start", ElementType::START},
+                                 {"Close budget", ElementType::TASK},
+                                 {"Done", ElementType::END}});
+  TypedEvent& limit =
+      clerk.add_boundary_event(*row[1], "Limit exceeded", EventTrigger::CONDITIONAL);
+  TypedEvent& late = clerk.add_boundary_event(*row[1], "Two days passed", EventTrigger::TIMER);
+  limit.connect(manager.add_element("Handle limit", ElementType::TASK));
+  late.connect(manager.add_element("Handle delay", ElementType::TASK));
+  board.draw();
+  Painter& painter = *clerk.painter();
+  const Box lane{static_cast<double>(clerk.coord.x_pos), static_cast<double>(clerk.coord.y_pos),
+                 static_cast<double>(clerk.width), static_cast<double>(clerk.height)};
+  for (const TypedEvent* e : {&limit, &late}) {
+    const SetText set = painter.layout_text(e->name, e->label_box, e->name_style(painter));
+    EXPECT_FALSE(set.cut) << e->name;
+    EXPECT_FALSE(boxes_meet(set.bounds, row[1]->box)) << e->name;
+    EXPECT_GE(set.bounds.y, lane.y) << e->name;
+    EXPECT_LE(set.bounds.bottom(), lane.bottom() + 1) << e->name;
+  }
+  EXPECT_FALSE(boxes_meet(limit.label_box, late.label_box));
+}
+
 // Nested groups on the top row of a pool below another: the outer frame stays in its pool
 // (it reached up over the other pool's task), its name beside the inner frame where there is no
 // room above it, and a group round a single task nested in the first takes no room outside it.

@@ -49,6 +49,17 @@ class Places {
   }
 
   bool solid_free(const Box& b) const { return !solid_.hits(b); }
+  /// How many lines (route segments, borders) and arrowheads `b` meets.
+  int lines_met(const Box& b) const {
+    int n = 0;
+    const auto count = [&](int) {
+      ++n;
+      return false;
+    };
+    lines_.find(b, count);
+    heads_.find(b, count);
+    return n;
+  }
   bool heads_free(const Box& b) const { return !heads_.hits(b); }
   /// Whether a name's box keeps off every route, border and arrowhead.
   bool name_free(const Box& b) const { return lines_free(b) && heads_free(b); }
@@ -81,16 +92,30 @@ constexpr double PAD = 2;  // around a measured connection label
 constexpr double LABEL_KEEP_OFF = 4;
 constexpr double LABEL_KEEP_OFF_ROUTES = 8;
 
-// The first candidate clear of everything, else the first clear of solid things.
+// Of the candidates that `fits` takes, the first that meets the fewest lines and arrowheads.
+template <typename Fits>
+std::optional<Box> fewest_lines(std::span<const Box> candidates, const Places& places,
+                                const Fits& fits) {
+  std::optional<Box> best;
+  int best_met = std::numeric_limits<int>::max();
+  for (const Box& b : candidates) {
+    if (!fits(b)) continue;
+    const int met = places.lines_met(b);
+    if (met < best_met) {
+      best = b;
+      best_met = met;
+      if (met == 0) break;
+    }
+  }
+  return best;
+}
+
+// The first candidate clear of everything, else the one clear of solid things over the fewest
+// lines: a name moved off one route should not land under a bundle of others.
 std::optional<Box> first_free(std::span<const Box> candidates, const Places& places,
                               const Box& area) {
-  std::optional<Box> on_a_line;
-  for (const Box& b : candidates) {
-    if (!contains(area, b) || !places.solid_free(b)) continue;
-    if (places.name_free(b)) return b;
-    if (!on_a_line) on_a_line = b;
-  }
-  return on_a_line;
+  return fewest_lines(candidates, places,
+                      [&](const Box& b) { return contains(area, b) && places.solid_free(b); });
 }
 
 // Whether a segment of `points` passes through the inside of `b`.
@@ -119,19 +144,47 @@ std::optional<Box> search_around(const Point& centre, double w, double h, double
   return std::nullopt;
 }
 
-// How far from a connection's route, or a shape's centre, a place clear of everything is looked
-// for when none beside it is free; with a box's own size, a last search that keeps off solid
-// things only reaches as far as 120 px and that size.
-constexpr double CLEAR_REACH = 60;
-double last_reach(double w, double h) {
-  return 120 + std::min(w + h, 400.0);
-}
-
 // The name is drawn hanging from the top of its box: a box just round the text keeps it where
 // it was measured, and the exports carry where it really is.
 Box framed(const Box& ink) {
   return {std::floor(ink.x - 1), std::floor(ink.y), std::ceil(ink.width + 2),
           std::ceil(ink.height + 1)};
+}
+
+// The place on rings round `centre` (as search_around) that `fits` takes and that meets the
+// fewest lines and arrowheads, each weighed as `per_line` pixels further out; nearest first.
+template <typename Fits>
+std::optional<Box> least_crossed_around(const Point& centre, double w, double h, double reach,
+                                        double per_line, const Places& places, const Fits& fits) {
+  std::optional<Box> best;
+  double best_cost = std::numeric_limits<double>::infinity();
+  const int rings = static_cast<int>(reach / 10);
+  for (int ring = 1; ring <= rings && ring * 10.0 < best_cost; ++ring) {
+    const double d = ring * 10.0;
+    const int steps = 16 * std::min(ring, 4);
+    for (int k = 0; k < steps; ++k) {
+      const double angle = k * 2 * 3.14159265358979 / steps;
+      const Box b{centre.x + d * std::cos(angle) - w / 2, centre.y + d * std::sin(angle) - h / 2, w,
+                  h};
+      if (!fits(b)) continue;
+      const double cost = d + per_line * places.lines_met(framed(b));
+      if (cost < best_cost) {
+        best_cost = cost;
+        best = b;
+      }
+    }
+  }
+  return best;
+}
+
+// How far from a connection's route, or a shape's centre, a place clear of everything is looked
+// for when none beside it is free; with a box's own size, a last search that keeps off solid
+// things only reaches as far as 120 px and that size.
+constexpr double CLEAR_REACH = 60;
+// How much further off a name may go to meet one line fewer, where none keeps off them all.
+constexpr double NAME_PER_LINE = 30;
+double last_reach(double w, double h) {
+  return 120 + std::min(w + h, 400.0);
 }
 
 void place_names(Problem& problem, const std::vector<DrawnRoute>& routes, Places& places) {
@@ -210,11 +263,11 @@ void place_names(Problem& problem, const std::vector<DrawnRoute>& routes, Places
         const auto fits = [&](const Box& c) {
           return contains(*area, c) && places.solid_free(c) && !own_route_through(c, leaving_only);
         };
-        const auto found = std::find_if(frames.begin(), frames.end(), fits);
-        if (found != frames.end()) {
+        if (const auto found = fewest_lines(frames, places, fits)) {
           chosen = *found;
-        } else if (auto near = search_around({cx, cy}, w, h, last_reach(w, h),
-                                             [&](const Box& c) { return fits(framed(c)); })) {
+        } else if (auto near =
+                       least_crossed_around({cx, cy}, w, h, last_reach(w, h), NAME_PER_LINE, places,
+                                            [&](const Box& c) { return fits(framed(c)); })) {
           chosen = framed(*near);
         } else {
           continue;
