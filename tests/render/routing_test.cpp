@@ -16,6 +16,7 @@
 #include "orvane/artifact.hpp"
 #include "orvane/attached_geometry.hpp"
 #include "orvane/constants.hpp"
+#include "orvane/event.hpp"
 #include "orvane/helper.hpp"
 #include "orvane/lane.hpp"
 #include "orvane/painter.hpp"
@@ -1422,6 +1423,34 @@ TEST(ConnectionRouting, AMessageGoingRoundAShapeLeavesItsFarSideFree) {
   ASSERT_LT(pick.box.y, order.box.y);
   EXPECT_GT(message.waypoints.size(), 2u);  // round Pick goods
   EXPECT_EQ(rework.drawn_target_side, "top");
+}
+
+// A boundary event's flow drops straight into the task right below it, though a message from
+// the event's task to a black-box pool further down passes that task: the message turns round
+// it off the drop (the task's top was the message's, and the flow went round by the left).
+TEST(ConnectionRouting, ABoundaryFlowDropsPastAMessageGoingRoundItsTarget) {
+  Swimboard board{"Drop", 100, 100, false, "DEFAULT", "png"};
+  Pool& company = board.add_pool("Company");
+  Lane& clerk = company.add_lane("Clerk", "", 0, "", "", "", "");
+  Lane& accounting = company.add_lane("Accounting", "", 0, "", "", "", "");
+  Participant& customer = board.add_pool("Customer").make_black_box();
+  Shape& start = clerk.add_element("Request received", ElementType::START);
+  Shape& update = clerk.add_element("Update payment", ElementType::TASK);
+  Shape& done = clerk.add_element("Payment done", ElementType::END);
+  TypedEvent& escalated = clerk.add_boundary_event(update, "Escalated", EventTrigger::ESCALATION);
+  Shape& handle = accounting.add_element("Handle escalation", ElementType::TASK);
+  Shape& closed = accounting.add_element("Escalation closed", ElementType::END);
+  start.connect(update);
+  update.connect(done);
+  Connection& drop = escalated.connect(handle);
+  handle.connect(closed);
+  Connection& message = update.connect(customer, "payment");
+  board.draw();
+  ASSERT_EQ(handle.box.centre_x(), update.box.centre_x()) << "the task no longer stands below";
+  ASSERT_EQ(drop.waypoints.size(), 2u) << "the escalation goes round";
+  EXPECT_EQ(drop.waypoints.front().x, drop.waypoints.back().x);
+  EXPECT_EQ(crossings(drop, message), 0);
+  EXPECT_GE(distance_to(handle.box, message.waypoints), BLACK_BOX_CLEARANCE);
 }
 
 // A flow into a gateway from up and to the left is laid before the gateway's branch to a task

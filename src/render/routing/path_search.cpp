@@ -172,6 +172,11 @@ std::optional<Vertex> PathSearch::facing_stub(const Link& link, int node, Side s
   return v;
 }
 
+bool PathSearch::passed_clear(const Node& node, Side side, Vertex v) const {
+  // Messages passing a side run down or up it: their lines are vertical.
+  return node.passed_clear_of(side, graph_.point(v).x, PASSED_SIDE_SPACING);
+}
+
 bool PathSearch::stub_usable(const Link& link, int node, Side side) const {
   return stub(link, node, side).has_value();
 }
@@ -284,8 +289,10 @@ void PathSearch::collect_starts(const Link& link, const std::optional<Via>& from
   for (Side side : allowed_sides(link, true)) {
     const std::optional<Vertex> out = stub(link, link.source, side);
     if (!out) continue;
-    // A side a black-box message runs through is left to it, unless the caller asked for it.
-    if (source.taken[static_cast<std::size_t>(side)] && !link.source_side) continue;
+    // A side a black-box message runs through is left to it, unless the caller asked for it;
+    // one that messages only pass keeps a straight way across to the other end, off their lines.
+    const bool taken = source.taken[static_cast<std::size_t>(side)] && !link.source_side;
+    if (taken && source.passed_at[static_cast<std::size_t>(side)].empty()) continue;
     double base = side_cost(link, side, true) + stub_length(source.box, side, *out);
     base += std::max(other_way_cost(link, source, laid_.entering(link.source, side)),
                      expected_way_cost(link, link.source, side, true));
@@ -298,11 +305,14 @@ void PathSearch::collect_starts(const Link& link, const std::optional<Via>& from
       }
     }
     if (trunks.empty()) {
-      starts.push_back({*out, outward(side), base, side});
-      if (const auto v = facing_stub(link, link.source, side, *out, link.target))
+      if (!taken) starts.push_back({*out, outward(side), base, side});
+      if (const auto v = facing_stub(link, link.source, side, *out, link.target);
+          v && (!taken || passed_clear(source, side, *v))) {
         starts.push_back({*v, outward(side), base + OFF_MIDDLE_PORT_COST, side});
+      }
       continue;
     }
+    if (taken) continue;
     if (trunks.size() > MAX_TRUNKS) {
       trunks.erase(trunks.begin(), trunks.end() - static_cast<std::ptrdiff_t>(MAX_TRUNKS));
     }
@@ -370,7 +380,8 @@ void PathSearch::collect_goals(const Link& link, const std::optional<Via>& to) {
   for (Side side : allowed_sides(link, false)) {
     const std::optional<Vertex> in = stub(link, link.target, side);
     if (!in) continue;
-    if (target.taken[static_cast<std::size_t>(side)] && !link.target_side) continue;
+    const bool taken = target.taken[static_cast<std::size_t>(side)] && !link.target_side;
+    if (taken && target.passed_at[static_cast<std::size_t>(side)].empty()) continue;
     double base = side_cost(link, side, false) + stub_length(target.box, side, *in);
     base += std::max(other_way_cost(link, target, laid_.leaving(link.target, side)),
                      expected_way_cost(link, link.target, side, false));
@@ -384,10 +395,13 @@ void PathSearch::collect_goals(const Link& link, const std::optional<Via>& to) {
     }
     if (trunks.empty()) {
       const Vertex end = *in;
-      add(end, {side, -1, 0, base, inward(side)});
-      goal_lines_.push_back(end);
-      port_goals_.push_back({graph_.point(end), inward(side), base});
-      if (const auto v = facing_stub(link, link.target, side, end, link.source)) {
+      if (!taken) {
+        add(end, {side, -1, 0, base, inward(side)});
+        goal_lines_.push_back(end);
+        port_goals_.push_back({graph_.point(end), inward(side), base});
+      }
+      if (const auto v = facing_stub(link, link.target, side, end, link.source);
+          v && (!taken || passed_clear(target, side, *v))) {
         const double cost = base + OFF_MIDDLE_PORT_COST;
         add(*v, {side, -1, 0, cost, inward(side)});
         goal_lines_.push_back(*v);
@@ -395,6 +409,7 @@ void PathSearch::collect_goals(const Link& link, const std::optional<Via>& to) {
       }
       continue;
     }
+    if (taken) continue;
     if (trunks.size() > MAX_TRUNKS) {
       trunks.erase(trunks.begin(), trunks.end() - static_cast<std::ptrdiff_t>(MAX_TRUNKS));
     }

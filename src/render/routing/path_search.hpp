@@ -95,6 +95,8 @@ class PathSearch {
   // jogging to the side's middle.
   std::optional<Vertex> facing_stub(const Link& link, int node, Side side, Vertex middle,
                                     int other) const;
+  // Whether a port at `v` on `node`'s `side`, which messages only pass, keeps off their lines.
+  bool passed_clear(const Node& node, Side side, Vertex v) const;
   // How long the stub from `side` of `box` to its end `end` is: it is part of the route's
   // length, and stubs differ (to the first line of the graph beyond STUB).
   double stub_length(const Box& box, Side side, Vertex end) const;

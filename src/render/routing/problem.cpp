@@ -2,6 +2,7 @@
 #include "problem.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -21,6 +22,13 @@
 #include "settings.hpp"
 
 namespace orvane::routing {
+
+bool Node::passed_clear_of(Side side, double x, double spacing) const {
+  const auto& at = passed_at[static_cast<std::size_t>(side)];
+  return taken[static_cast<std::size_t>(side)] && !at.empty() &&
+         std::all_of(at.begin(), at.end(), [&](double m) { return std::fabs(m - x) > spacing; });
+}
+
 namespace {
 
 Outline outline_of(const Shape& shape) {
@@ -142,6 +150,7 @@ void take_passed_sides(Problem& problem, const std::vector<Passing>& lines) {
     if (first != nullptr) {
       const auto passed = static_cast<std::size_t>(line.up ? Side::BOTTOM : Side::TOP);
       first->taken[passed] = true;
+      first->passed_at[passed].push_back(x);
       kept[static_cast<std::size_t>(first - problem.nodes.data())][passed] = 1;
       (line.up ? y0 : y1) = line.up ? first->box.bottom() : first->box.y;
     }
@@ -298,6 +307,7 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
   // The sides that messages to and from black-box pools take: the one facing the pool's band,
   // at the place along it where each message will meet it.
   std::vector<Passing> passing;
+  std::vector<std::array<char, 4>> own(problem.nodes.size(), {0, 0, 0, 0});
   for (const auto& [shape, messages] : black_box_messages_by_shape(pools)) {
     const auto n = node_of.find(shape);
     if (n == node_of.end()) continue;
@@ -308,6 +318,7 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
       const Box& across = band->box;
       const Side side = across.centre_y() < node.box.centre_y() ? Side::TOP : Side::BOTTOM;
       node.taken[static_cast<std::size_t>(side)] = true;
+      own[static_cast<std::size_t>(n->second)][static_cast<std::size_t>(side)] = 1;
       // The message runs straight between the side and the band, or round the first shape in
       // its way (see take_passed_sides).
       const double x = black_box_message_x(node.box, across, i, messages.size());
@@ -319,6 +330,12 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
     }
   }
   take_passed_sides(problem, passing);
+  // A side with messages of its own is theirs, whatever passes it too.
+  for (std::size_t n = 0; n < problem.nodes.size(); ++n) {
+    for (std::size_t side = 0; side < 4; ++side) {
+      if (own[n][side] != 0) problem.nodes[n].passed_at[side].clear();
+    }
+  }
   return problem;
 }
 

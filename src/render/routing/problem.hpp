@@ -45,6 +45,12 @@ struct Node {
   /// The sides (by Side) that a message flow to or from a black-box pool runs through; those
   /// flows are drawn straight to the pool's band after routing, so routes use other sides.
   std::array<bool, 4> taken{};
+  /// Of the taken sides, those only passed by messages of other shapes, which turn round this
+  /// one before they reach it: the x of each message's line there.
+  std::array<std::vector<double>, 4> passed_at{};
+  /// Whether `side` is taken by messages that only pass it, each further than `spacing` from
+  /// `x`: a route entering or leaving there straight across keeps off their lines.
+  bool passed_clear_of(Side side, double x, double spacing) const;
 };
 
 struct Link {

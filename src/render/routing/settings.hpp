@@ -73,6 +73,10 @@ inline constexpr double RECTANGLE_SIDE_SHARE_COST = 20;
 /// route's other end: more than a bend, less than the two of a jog to the middle, so a route
 /// between two shapes facing each other off centre runs straight.
 inline constexpr double OFF_MIDDLE_PORT_COST = 90;
+/// How far from the lines of black-box messages passing a side a route straight across into it
+/// keeps: more than the messages keep from each other, so that one turning round the shape
+/// still reads apart from it.
+inline constexpr double PASSED_SIDE_SPACING = 20;
 /// Leaving by the side of an earlier branch of the same fork (joining its trunk) rather than
 /// by a free side; the same for joins.
 inline constexpr double TRUNK_REUSE_COST = 30;
