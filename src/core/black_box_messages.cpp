@@ -35,6 +35,8 @@ constexpr int FAR_DETOUR_STEPS = 40;
 constexpr double STUB_CLEARANCE = 2;
 // A message's turn round the shapes in its way keeps this far inside the gap before them.
 constexpr double TURN_CLEARANCE = 8;
+// A turn keeps this far off the borders of pools and lanes it runs along.
+constexpr double BORDER_SPACING = RUN_SPACING / 2;
 // A turn is looked for at most this far either side of the gap's middle.
 constexpr double MAX_TURN_REACH = 600;
 // A label keeps this far off what it must not cover, so that it reads as its own route's...
@@ -146,6 +148,17 @@ class Drawn {
       if (!(b.x < hi && lo < b.right())) return false;
       if (item.kind == LABEL) return b.y < y && y < b.bottom();
       return item.kind == HORIZONTAL && std::fabs(b.centre_y() - y) < RUN_SPACING;
+    });
+  }
+  // Whether a horizontal run at y between x0 and x1 lies on, or closer than BORDER_SPACING
+  // beside, a pool's or lane's border along it: a dashed line on a border does not read.
+  bool along_border(double y, double x0, double x1) const {
+    const double lo = std::min(x0, x1), hi = std::max(x0, x1);
+    const double c = BORDER_SPACING;
+    return visit({lo, y - c, hi - lo, 2 * c}, [&](const Item& item) {
+      const Box& b = item.box;
+      return item.kind == LINE && b.width > b.height && b.x < hi && lo < b.right() &&
+             std::fabs(b.centre_y() - y) < c;
     });
   }
   // How many drawn routes' stretches the stretches of `points` cross.
@@ -342,7 +355,7 @@ bool clear_way(const Shape& shape, const std::vector<Point>& way, const Drawn& d
          drawn.clearance(at_shape.x, at_shape.y, turn_y) >= STUB_CLEARANCE &&
          !drawn.blocked_across(&shape, turn_y, at_shape.x, side_x) &&
          !drawn.crowded_across(turn_y, at_shape.x, side_x) &&
-         !drawn.crowded(side_x, turn_y, end.y) &&
+         !drawn.along_border(turn_y, at_shape.x, side_x) && !drawn.crowded(side_x, turn_y, end.y) &&
          drawn.blocking(&shape, at_shape.x, at_shape.y, turn_y).empty();
 }
 

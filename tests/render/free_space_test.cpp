@@ -40,6 +40,24 @@ TEST(FreeSpace, GroupCaptionsAreNamesOfNoShape) {
   EXPECT_GT(tight.hi, 120);  // the tight room ignores names
 }
 
+// A horizontal segment in a tight channel between a lane's border and a row of shapes: the
+// tight room lets it come nearer the shapes than the usual clearance, but never within a few
+// pixels of the border, where it would read as the border itself.
+TEST(FreeSpace, TheTightRoomKeepsOffBorders) {
+  Problem p;
+  Node task;
+  task.box = {100, 130, 100, 80};
+  p.nodes = {task};
+  p.borders = {{true, 100, {0, 600}}};
+  p.bounds = {0, 0, 600, 600};
+  const FreeSpace space(p);
+  const auto [room, tight] = space.rooms(false, 115, {50, 250}, p.bounds, false, 100, 10, 2);
+  EXPECT_GE(room.lo, 106);
+  EXPECT_LE(room.hi, 120);
+  EXPECT_GE(tight.lo, 104);  // was 102: a route on the border
+  EXPECT_GT(tight.hi, room.hi);
+}
+
 TEST(ChannelGraph, GroupCaptionsHoldALineAndCostAsNames) {
   const Problem p = problem_with_caption();
   const ChannelGraph graph(p);

@@ -1427,7 +1427,8 @@ TEST(ConnectionRouting, AMessageGoingRoundAShapeLeavesItsFarSideFree) {
 
 // A boundary event's flow drops straight into the task right below it, though a message from
 // the event's task to a black-box pool further down passes that task: the message turns round
-// it off the drop (the task's top was the message's, and the flow went round by the left).
+// it off the drop and off the lanes' border (the task's top was the message's, and the flow went
+// round by the left).
 TEST(ConnectionRouting, ABoundaryFlowDropsPastAMessageGoingRoundItsTarget) {
   Swimboard board{"Drop", 100, 100, false, "DEFAULT", "png"};
   Pool& company = board.add_pool("Company");
@@ -1451,6 +1452,15 @@ TEST(ConnectionRouting, ABoundaryFlowDropsPastAMessageGoingRoundItsTarget) {
   EXPECT_EQ(drop.waypoints.front().x, drop.waypoints.back().x);
   EXPECT_EQ(crossings(drop, message), 0);
   EXPECT_GE(distance_to(handle.box, message.waypoints), BLACK_BOX_CLEARANCE);
+  // Its turn halfway between the tasks is no place on the lanes' border, where it vanished.
+  const double border = clerk.coord.y_pos + clerk.height;
+  for (std::size_t k = 0; k + 1 < message.waypoints.size(); ++k) {
+    const Point& a = message.waypoints[k];
+    const Point& b = message.waypoints[k + 1];
+    if (a.y == b.y && a.x != b.x) {
+      EXPECT_GE(std::fabs(a.y - border), 6) << "a turn on the border";
+    }
+  }
 }
 
 // A flow into a gateway from up and to the left is laid before the gateway's branch to a task

@@ -184,7 +184,8 @@ std::pair<Interval, Interval> FreeSpace::rooms(bool vertical, double at, Interva
   }
   const BorderLines& borders = vertical ? vertical_borders_ : horizontal_borders_;
   borders.limit(at, along, std::min(clearance, BORDER_KEEP_OFF), room);
-  borders.limit(at, along, std::min(tight_clearance, BORDER_KEEP_OFF), tight);
+  borders.limit(at, along,
+                std::min(std::max(tight_clearance, TIGHT_BORDER_KEEP_OFF), BORDER_KEEP_OFF), tight);
   if (room.empty()) room = {at, at};
   if (tight.empty()) tight = {at, at};
   return {room, tight};

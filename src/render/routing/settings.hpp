@@ -22,6 +22,9 @@ inline constexpr double NOTE_COST_PER_PIXEL = 20;
 inline constexpr std::size_t TIGHT_SEARCH_BUDGET = 4000000;
 /// Routes keep this far off pool and lane borders that they run beside.
 inline constexpr double BORDER_KEEP_OFF = 6;
+/// ...and at least this far where the channel is too tight for that: closer, a route reads as
+/// the border itself.
+inline constexpr double TIGHT_BORDER_KEEP_OFF = 4;
 /// Room around the drawing for routes that go round everything.
 inline constexpr double OUTER_MARGIN = 40;
 /// Parallel routes sharing a channel are spread this far apart where it has room...
