@@ -531,7 +531,9 @@ void TypedEvent::set_draw_position(Painter& painter) {
     return;
   }
   const TextExtent line = painter.measure_text(name, smallest, 100000);
-  const double wanted = std::ceil(line.width) + 4;
+  // (A name too long even for a line as wide as the activity and a name's width either side is
+  // still cut: a line across the row would run into the shapes beside.)
+  const double wanted = std::min(std::ceil(line.width) + 4, host.width + 2 * BOUNDARY_LABEL_WIDTH);
   if (wanted <= label_box.width) return;
   if (i == 0) {
     label_box.x = label_box.right() - wanted;
