@@ -260,6 +260,22 @@ std::string group_style(const NodeInfo& node) {
   return top;
 }
 
+// Where the picture draws the name of an event, gateway or data shape (beside the shape, moved
+// off the routes and their labels), for the shapes drawio names below themselves; none where it
+// is drawn there already, or the diagram was not drawn.
+std::optional<Box> drawn_name(const NodeInfo& node) {
+  const ShapeKind kind = node.shape->kind();
+  if (kind != ShapeKind::EVENT && kind != ShapeKind::GATEWAY && kind != ShapeKind::DATA) {
+    return std::nullopt;
+  }
+  const std::optional<Box>& label = node.label_box;
+  if (node.shape->name.empty() || !label || !(label->width > 0) || !(label->height > 0) ||
+      !std::isfinite(label->x) || !std::isfinite(label->y)) {
+    return std::nullopt;
+  }
+  return label;
+}
+
 std::string shape_style(const NodeInfo& node) {
   const Shape& shape = *node.shape;
   switch (shape.kind()) {
@@ -524,9 +540,21 @@ class Writer {
           parent = contains(pool.box, node->box) ? pool.participant_id : "1";
           origin = contains(pool.box, node->box) ? pool.box : Box{};
         }
-        pugi::xml_node cell =
-            add_vertex(root, node->id, node->shape->name, shape_style(*node), parent);
+        const std::optional<Box> name = drawn_name(*node);
+        std::string style = shape_style(*node);
+        if (name) {
+          // Wrapped as wide as drawn, so that it keeps its lines.
+          if (style.find("whiteSpace=wrap;") == std::string::npos) style += "whiteSpace=wrap;";
+          style += "labelWidth=" + format_number(name->width) + ";";
+        }
+        pugi::xml_node cell = add_vertex(root, node->id, node->shape->name, style, parent);
         add_geometry(cell, node->box, origin.x, origin.y);
+        if (name) {
+          // drawio sets the name centred below the shape: moved from there to where it is drawn.
+          add_point(cell.child("mxGeometry"),
+                    Point{name->centre_x() - node->box.centre_x(), name->y - node->box.bottom()},
+                    "offset");
+        }
       }
     }
   }

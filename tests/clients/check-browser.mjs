@@ -2,8 +2,8 @@
 // (example and hand-built diagrams: import without warnings, element bounds and routes equal
 // to the document's) and the draw.io application's own renderer (every drawio file: expected
 // numbers of vertices and edges, no dangling parent, source or target, every vertex inside its
-// container, every cell drawn). Pages come from a loopback server started here; every other
-// address is blocked.
+// container, every cell drawn, no name beside a shape over an edge's label). Pages come from a
+// loopback server started here; every other address is blocked.
 //
 //   node check-browser.mjs SAMPLE_DIR [SCREENSHOT_DIR]
 import { readFileSync, mkdirSync } from 'node:fs';
@@ -167,6 +167,25 @@ async function checkDrawio(page, entry) {
       if (!state || !state.shape) problems.push(`cell ${cell.id} was not drawn`);
       if (cell.edge && (!state || !state.absolutePoints || state.absolutePoints.length < 2)) {
         problems.push(`edge ${cell.id} has no route`);
+      }
+    }
+    // The names drawio sets beside events, gateways and data shapes run into no edge's label.
+    const textBox = (cell) => {
+      const state = graph.view.getState(cell);
+      return cell.value && state && state.text && state.text.boundingBox;
+    };
+    const outside = /mxgraph\.bpmn\.(event|gateway2)|shape=datastore|mxgraph\.bpmn\.data/;
+    const named = vertices.filter((c) => outside.test(model.getStyle(c) || '') && textBox(c));
+    const labelled = edges.filter((c) => textBox(c));
+    for (const v of named) {
+      const a = textBox(v);
+      for (const e of labelled) {
+        const b = textBox(e);
+        const across = Math.min(a.x + a.width, b.x + b.width) - Math.max(a.x, b.x);
+        const down = Math.min(a.y + a.height, b.y + b.height) - Math.max(a.y, b.y);
+        if (across > 1 && down > 1) {
+          problems.push(`the name of ${v.id} runs into the label of ${e.id}`);
+        }
       }
     }
     const styles = {};

@@ -291,6 +291,51 @@ TEST_F(DrawioExport, AGroupsNameBesideTheGroupsInsideStaysBesideThem) {
   EXPECT_EQ(style_of(doc, inner.bpmn_id).find("spacingLeft="), std::string::npos);
 }
 
+// drawio sets an event's or gateway's name centred below it, where the picture may have put a
+// branch's label ("Enough candidates?" and "no" ran into each other): each name goes where the
+// picture draws it, as an offset from there, wrapped as wide as drawn.
+TEST_F(DrawioExport, GatewayAndEventNamesSitWhereThePictureHasThem) {
+  Swimboard board;
+  Lane& hr = board.add_pool("Company").add_lane("HR");
+  Shape& screen = hr.add_element("Screen applications", ElementType::TASK);
+  Shape& enough = hr.add_element("Enough candidates?", ElementType::EXCLUSIVE);
+  Shape& shortlist = hr.add_element("Review shortlist", ElementType::TASK);
+  Shape& done = hr.add_element("Position filled", ElementType::END);
+  screen.connect(enough);
+  enough.connect(shortlist, "yes");
+  enough.connect(screen, "no");
+  shortlist.connect(done);
+  test::choose_ids(board);
+  board.draw();
+  const pugi::xml_document doc = parse(drawio_of(board));
+  for (const Shape* shape : {&enough, &done}) {
+    const pugi::xml_node c = cell(doc, shape->bpmn_id);
+    const pugi::xml_node offset = c.child("mxGeometry").find_child_by_attribute("as", "offset");
+    ASSERT_TRUE(offset) << shape->name;
+    EXPECT_NEAR(offset.attribute("x").as_double(),
+                shape->label_box.centre_x() - shape->box.centre_x(), 0.01);
+    EXPECT_NEAR(offset.attribute("y").as_double(), shape->label_box.y - shape->box.bottom(), 0.01);
+    const std::string style = c.attribute("style").as_string();
+    const auto at = style.find("labelWidth=");
+    ASSERT_NE(at, std::string::npos) << style;
+    EXPECT_NEAR(std::stod(style.substr(at + 11)), shape->label_box.width, 0.01);
+    EXPECT_NE(style.find("whiteSpace=wrap;"), std::string::npos);
+  }
+  // Not drawn, the name stays where drawio sets it, centred just below.
+  Swimboard undrawn;
+  Lane& lane = undrawn.add_pool("Company").add_lane("HR");
+  Shape& gateway = lane.add_element("Enough candidates?", ElementType::EXCLUSIVE);
+  test::choose_ids(undrawn);
+  const pugi::xml_document plain = parse(drawio_of(undrawn));
+  const pugi::xml_node below =
+      cell(plain, gateway.bpmn_id).child("mxGeometry").find_child_by_attribute("as", "offset");
+  if (below) {
+    EXPECT_EQ(below.attribute("x").as_double(), 0);
+    EXPECT_GE(below.attribute("y").as_double(), 0);
+    EXPECT_LE(below.attribute("y").as_double(), 8);
+  }
+}
+
 TEST_F(DrawioExport, IdsThatNameScriptPropertiesAreSuffixedOnlyInTheDrawioDocument) {
   Swimboard board;
   Lane& lane = add_lane(board.add_pool("P"), "L");
