@@ -35,6 +35,8 @@ using export_detail::xml_text;
 
 namespace {
 
+// How much wider than drawn drawio may wrap a name beside a shape (see write_pool).
+constexpr double LABEL_SLACK = 1.3;
 constexpr const char* LABEL_BELOW =
     "verticalLabelPosition=bottom;verticalAlign=top;align=center;labelPosition=center;";
 
@@ -543,9 +545,10 @@ class Writer {
         const std::optional<Box> name = drawn_name(*node);
         std::string style = shape_style(*node);
         if (name) {
-          // Wrapped as wide as drawn, so that it keeps its lines.
+          // Wrapped about as wide as drawn, so that it keeps its lines: drawio's font (its own,
+          // or the viewer's stand-in for it) may run wider than the picture's.
           if (style.find("whiteSpace=wrap;") == std::string::npos) style += "whiteSpace=wrap;";
-          style += "labelWidth=" + format_number(name->width) + ";";
+          style += "labelWidth=" + format_number(std::ceil(name->width * LABEL_SLACK) + 4) + ";";
         }
         pugi::xml_node cell = add_vertex(root, node->id, node->shape->name, style, parent);
         add_geometry(cell, node->box, origin.x, origin.y);
