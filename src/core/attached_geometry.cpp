@@ -505,8 +505,9 @@ void TypedEvent::set_draw_position(Painter& painter) {
   }
   label_box = {cx - step / 2, box.bottom() + 1, step, std::max(0.0, bottom - box.bottom() - 1)};
   text_alignment = "centre";
-  // The name as small as texts shrink: 8 pt, or 70 % of its size.
-  TextStyle smallest = Shape::name_style(painter);
+  // The name's style, and as small as texts shrink: 8 pt, or 70 % of its size.
+  const TextStyle style = Shape::name_style(painter);
+  TextStyle smallest = style;
   const double size = std::max(1, smallest.font_size);
   smallest.font_size = static_cast<int>(std::ceil(std::min(size, std::max(8.0, 0.7 * size))));
   // The first and last events have room outwards, beyond their share: where their name's
@@ -527,7 +528,7 @@ void TypedEvent::set_draw_position(Painter& painter) {
   // Where the lane ends too close below the circles for the name to wrap, so that it would be
   // cut, it goes on one line at the smallest size instead, reaching outwards from the first and
   // last events and both ways from a middle one: a long name beats a cut one.
-  if (name.empty() || !painter.layout_text(name, label_box, Shape::name_style(painter)).cut) {
+  if (name.empty() || !painter.layout_text(name, label_box, style).cut) {
     return;
   }
   const TextExtent line = painter.measure_text(name, smallest, 100000);

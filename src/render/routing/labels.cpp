@@ -126,10 +126,10 @@ bool crosses(const std::vector<Point>& points, const Box& b) {
   return false;
 }
 
-// The nearest place that `fits` on rings round `centre`, 10 px apart, as far out as `reach`.
-template <typename Fits>
-std::optional<Box> search_around(const Point& centre, double w, double h, double reach,
-                                 const Fits& fits) {
+// Hands `visit` the places of a w x h box on rings round `centre`, 10 px apart, nearest first,
+// as far out as `reach`, with the ring's distance, until it returns true.
+template <typename Visit>
+void visit_rings(const Point& centre, double w, double h, double reach, const Visit& visit) {
   const int rings = static_cast<int>(reach / 10);
   for (int ring = 1; ring <= rings; ++ring) {
     const double d = ring * 10.0;
@@ -138,10 +138,21 @@ std::optional<Box> search_around(const Point& centre, double w, double h, double
       const double angle = k * 2 * 3.14159265358979 / steps;
       const Box b{centre.x + d * std::cos(angle) - w / 2, centre.y + d * std::sin(angle) - h / 2, w,
                   h};
-      if (fits(b)) return b;
+      if (visit(b, d)) return;
     }
   }
-  return std::nullopt;
+}
+
+// The nearest place that `fits` on rings round `centre`, as far out as `reach`.
+template <typename Fits>
+std::optional<Box> search_around(const Point& centre, double w, double h, double reach,
+                                 const Fits& fits) {
+  std::optional<Box> found;
+  visit_rings(centre, w, h, reach, [&](const Box& b, double) {
+    if (fits(b)) found = b;
+    return found.has_value();
+  });
+  return found;
 }
 
 // The name is drawn hanging from the top of its box: a box just round the text keeps it where
@@ -158,22 +169,17 @@ std::optional<Box> least_crossed_around(const Point& centre, double w, double h,
                                         double per_line, const Places& places, const Fits& fits) {
   std::optional<Box> best;
   double best_cost = std::numeric_limits<double>::infinity();
-  const int rings = static_cast<int>(reach / 10);
-  for (int ring = 1; ring <= rings && ring * 10.0 < best_cost; ++ring) {
-    const double d = ring * 10.0;
-    const int steps = 16 * std::min(ring, 4);
-    for (int k = 0; k < steps; ++k) {
-      const double angle = k * 2 * 3.14159265358979 / steps;
-      const Box b{centre.x + d * std::cos(angle) - w / 2, centre.y + d * std::sin(angle) - h / 2, w,
-                  h};
-      if (!fits(b)) continue;
+  visit_rings(centre, w, h, reach, [&](const Box& b, double d) {
+    if (d >= best_cost) return true;  // no place further out can cost less
+    if (fits(b)) {
       const double cost = d + per_line * places.lines_met(framed(b));
       if (cost < best_cost) {
         best_cost = cost;
         best = b;
       }
     }
-  }
+    return false;
+  });
   return best;
 }
 
