@@ -19,6 +19,7 @@
 #include "orvane/file_io.hpp"
 #include "orvane/gateway.hpp"
 #include "orvane/lane.hpp"
+#include "orvane/painter.hpp"
 #include "orvane/pool.hpp"
 
 namespace orvane {
@@ -278,6 +279,54 @@ std::optional<Box> drawn_name(const NodeInfo& node) {
   return label;
 }
 
+// A colour of the picture as a drawio style entry: "#rrggbb" or a colour name pass as they
+// are (draw.io draws them as the browser reads them); anything else, which would break the
+// style, is left out.
+std::string colour_entry(const char* key, const std::string& colour) {
+  if (colour.empty() || colour.size() > 32) return {};
+  const bool plain = std::all_of(colour.begin(), colour.end(), [](char c) {
+    return c == '#' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  });
+  return plain ? std::string(key) + "=" + colour + ";" : std::string{};
+}
+
+// A style value as the picture takes it: the element's own, else the painter's default.
+std::string own_or(const std::string& own, const Painter* painter, std::string Painter::*fallback) {
+  return !own.empty() || painter == nullptr ? own : painter->*fallback;
+}
+
+// A pool's band and name strip in its fill, its borders in the theme's outline colour.
+std::string pool_colours(const Pool& pool) {
+  const Painter* p = pool.painter();
+  const std::string fill = own_or(pool.fill_colour, p, &Painter::pool_fill_colour);
+  return colour_entry("fillColor", fill) + colour_entry("swimlaneFillColor", fill) +
+         colour_entry("strokeColor", own_or("", p, &Painter::element_outline_colour)) +
+         colour_entry("fontColor", own_or(pool.font_colour, p, &Painter::pool_font_colour));
+}
+
+// A lane's name strip, band, borders and name.
+std::string lane_colours(const Lane& lane, const Painter* p) {
+  return colour_entry("fillColor", own_or(lane.fill_colour, p, &Painter::lane_fill_colour)) +
+         colour_entry("swimlaneFillColor", own_or(lane.background_fill_colour, p,
+                                                  &Painter::lane_background_fill_colour)) +
+         colour_entry("strokeColor", own_or("", p, &Painter::element_outline_colour)) +
+         colour_entry("fontColor", own_or(lane.font_colour, p, &Painter::lane_font_colour));
+}
+
+// The colours the picture gives a shape (its own, or the theme's once drawn): fill and outline
+// where drawio's style draws them, and the name's ink.
+std::string shape_colours(const Shape& shape, const Painter* p) {
+  const ShapeKind kind = shape.kind();
+  std::string style;
+  if (kind != ShapeKind::ANNOTATION && kind != ShapeKind::GROUP) {
+    style += colour_entry("fillColor", own_or(shape.fill_colour, p, &Painter::element_fill_colour));
+  }
+  style += colour_entry("strokeColor",
+                        own_or(shape.outline_colour, p, &Painter::element_outline_colour));
+  style += colour_entry("fontColor", own_or(shape.font_colour, p, &Painter::element_font_colour));
+  return style;
+}
+
 std::string shape_style(const NodeInfo& node) {
   const Shape& shape = *node.shape;
   switch (shape.kind()) {
@@ -490,6 +539,14 @@ class Writer {
     graph.append_attribute("pageHeight") = format_number(std::max(1100.0, bottom + 20)).c_str();
     graph.append_attribute("math") = "0";
     graph.append_attribute("shadow") = "0";
+    // The page in the picture's background colour.
+    if (!model_.pools.empty() && model_.pools.front().pool->painter() != nullptr) {
+      const std::string background =
+          colour_entry("b", model_.pools.front().pool->painter()->background_colour);
+      if (!background.empty()) {
+        graph.append_attribute("background") = background.substr(2, background.size() - 3).c_str();
+      }
+    }
 
     pugi::xml_node root = graph.append_child("root");
     root.append_child("mxCell").append_attribute("id") = "0";
@@ -524,12 +581,13 @@ class Writer {
     const std::string swimlane =
         "swimlane;html=1;horizontal=0;startSize=" + std::to_string(Configs::POOL_TEXT_WIDTH) +
         ";collapsible=0;";
-    add_geometry(add_vertex(root, pool.participant_id, pool.pool->name, swimlane, "1"), pool.box, 0,
-                 0);
+    add_geometry(add_vertex(root, pool.participant_id, pool.pool->name,
+                            swimlane + pool_colours(*pool.pool), "1"),
+                 pool.box, 0, 0);
     for (const auto& lane : pool.lanes) {
       const std::string lane_style =
           "swimlane;html=1;horizontal=0;startSize=" + std::to_string(Configs::LANE_TEXT_WIDTH) +
-          ";collapsible=0;fontStyle=0;";
+          ";collapsible=0;fontStyle=0;" + lane_colours(*lane.lane, pool.pool->painter());
       add_geometry(add_vertex(root, lane.id, lane.lane->name, lane_style, pool.participant_id),
                    lane.box, pool.box.x, pool.box.y);
       for (const NodeInfo* node : lane.nodes) {
@@ -543,7 +601,7 @@ class Writer {
           origin = contains(pool.box, node->box) ? pool.box : Box{};
         }
         const std::optional<Box> name = drawn_name(*node);
-        std::string style = shape_style(*node);
+        std::string style = shape_style(*node) + shape_colours(*node->shape, pool.pool->painter());
         if (name) {
           // Wrapped about as wide as drawn, so that it keeps its lines: drawio's font (its own,
           // or the viewer's stand-in for it) may run wider than the picture's.
@@ -599,8 +657,29 @@ class Writer {
       parent = pool->participant_id;
       origin = pool->box;
     }
-    pugi::xml_node cell = add_vertex(root, node.id, node.shape->name, shape_style(node), parent);
+    pugi::xml_node cell =
+        add_vertex(root, node.id, node.shape->name,
+                   shape_style(node) + shape_colours(*node.shape, painter_of(&node)), parent);
     add_geometry(cell, node.box, origin.x, origin.y);
+  }
+
+  // The line's colour as the picture draws it (its source's outline, else the theme's line
+  // colour), its label's ink, and behind the label the page's colour.
+  std::string edge_colours(const FlowInfo& flow) const {
+    const Painter* painter = painter_of(flow.source);
+    std::string style = colour_entry("strokeColor", own_or(flow.source->shape->outline_colour,
+                                                           painter, &Painter::connection_colour));
+    if (painter != nullptr) {
+      style += colour_entry("fontColor", painter->element_font_colour);
+      style += colour_entry("labelBackgroundColor", painter->background_colour);
+    }
+    return style;
+  }
+
+  // The painter that drew the shape's pool, if any.
+  const Painter* painter_of(const NodeInfo* node) const {
+    if (node == nullptr || node->pool_index >= model_.pools.size()) return nullptr;
+    return model_.pools[node->pool_index].pool->painter();
   }
 
   static bool contains(const Box& outer, const Box& inner) {
@@ -610,7 +689,7 @@ class Writer {
 
   void write_edge(pugi::xml_node root, const FlowInfo& flow) {
     const std::vector<Point>& points = flow.waypoints;
-    std::string style = edge_style(flow);
+    std::string style = edge_style(flow) + edge_colours(flow);
     if (points.size() >= 2) {
       style += constraint("exit", points.front(), flow.source->box);
       style += constraint("entry", points.back(), flow.target->box);

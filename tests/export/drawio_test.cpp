@@ -10,6 +10,8 @@
 #include "orvane/bpmn.hpp"
 #include "orvane/event.hpp"
 #include "orvane/gateway.hpp"
+#include "orvane/painter.hpp"
+#include "orvane/pool.hpp"
 #include "support/scratch_path.hpp"
 
 namespace orvane {
@@ -337,6 +339,60 @@ TEST_F(DrawioExport, GatewayAndEventNamesSitWhereThePictureHasThem) {
     EXPECT_GE(below.attribute("y").as_double(), 0);
     EXPECT_LE(below.attribute("y").as_double(), 8);
   }
+}
+
+// The style entry `key` of a cell, or "" when it has none.
+std::string style_value(const pugi::xml_node& c, const std::string& key) {
+  const std::string style = std::string(";") + c.attribute("style").as_string();
+  const auto at = style.find(";" + key + "=");
+  if (at == std::string::npos) return {};
+  const auto from = at + key.size() + 2;
+  return style.substr(from, style.find(';', from) - from);
+}
+
+TEST_F(DrawioExport, ColoursAreThePicturesOwnAndTheThemesForWhatIsNotSet) {
+  Swimboard board("Dark", 5000, 5000, true, "DARK");
+  Pool& pool = board.add_pool("Company");
+  Lane& plain = pool.add_lane("Plain");
+  Lane& marked = pool.add_lane("Marked", "", 0, "navy", "#ffee00", "centre", "lightgrey");
+  Shape& task = plain.add_element("Check", ElementType::TASK);
+  Shape& end = marked.add_element("Done", ElementType::END);
+  task.fill_colour = "#123456";
+  task.connect(end, "ok");
+  test::choose_ids(board);
+  board.draw();
+  const pugi::xml_document doc = parse(drawio_of(board));
+  const Painter& theme = *pool.painter();
+
+  // Set values as given; the rest as the theme draws them, whether set by the caller or not.
+  const pugi::xml_node t = cell(doc, task.bpmn_id);
+  EXPECT_EQ(style_value(t, "fillColor"), "#123456");
+  EXPECT_EQ(style_value(t, "strokeColor"), theme.element_outline_colour);
+  EXPECT_EQ(style_value(t, "fontColor"), theme.element_font_colour);
+  EXPECT_EQ(style_value(cell(doc, end.bpmn_id), "fillColor"), theme.element_fill_colour);
+  const auto named = [&](const char* name) {
+    return doc.select_node(("//mxCell[@value='" + std::string(name) + "']").c_str()).node();
+  };
+  const pugi::xml_node m = named("Marked");
+  EXPECT_EQ(style_value(m, "fillColor"), "#ffee00");
+  EXPECT_EQ(style_value(m, "swimlaneFillColor"), "lightgrey");
+  EXPECT_EQ(style_value(m, "fontColor"), "navy");
+  EXPECT_EQ(style_value(named("Plain"), "swimlaneFillColor"), theme.lane_background_fill_colour);
+  EXPECT_EQ(style_value(named("Plain"), "strokeColor"), theme.element_outline_colour);
+
+  // The line in its source's outline colour, its label on the page's colour.
+  const pugi::xml_node edge = doc.select_node("//mxCell[@edge='1']").node();
+  ASSERT_TRUE(edge);
+  EXPECT_EQ(style_value(edge, "strokeColor"), task.outline_colour);
+  EXPECT_EQ(style_value(edge, "labelBackgroundColor"), theme.background_colour);
+  EXPECT_EQ(std::string(doc.select_node("//mxGraphModel").node().attribute("background").value()),
+            theme.background_colour);
+
+  // A colour that would break the style string is left out rather than written.
+  task.fill_colour = "red;shape=ellipse";
+  const pugi::xml_document broken = parse(drawio_of(board));
+  EXPECT_EQ(style_value(cell(broken, task.bpmn_id), "fillColor"), "");
+  EXPECT_EQ(style_value(cell(broken, task.bpmn_id), "shape"), "mxgraph.bpmn.task");
 }
 
 TEST_F(DrawioExport, IdsThatNameScriptPropertiesAreSuffixedOnlyInTheDrawioDocument) {
