@@ -69,6 +69,10 @@ struct ShapeDescription {
   bool collection = false;
   /// The trigger of an event sub-process's start event.
   EventTrigger trigger = EventTrigger::NONE;
+  /// Colours of its own (fill, outline, name); empty for the theme's.
+  std::string fill_colour;
+  std::string outline_colour;
+  std::string font_colour;
 };
 
 struct LaneDescription {

@@ -29,4 +29,24 @@ inline std::string_view namespace_of(pugi::xml_node element) {
   return {};
 }
 
+/// The attribute `local` of the namespace `uri` on an element (prefixed attributes only, as
+/// extension attributes are written), or an empty attribute.
+inline pugi::xml_attribute attribute_of(pugi::xml_node element, std::string_view uri,
+                                        std::string_view local) {
+  for (pugi::xml_attribute a : element.attributes()) {
+    const std::string_view name = a.name();
+    const std::size_t colon = name.find(':');
+    if (colon == std::string_view::npos || name.substr(colon + 1) != local) continue;
+    const std::string declaration = "xmlns:" + std::string(name.substr(0, colon));
+    for (pugi::xml_node scope = element; scope.type() == pugi::node_element;
+         scope = scope.parent()) {
+      if (pugi::xml_attribute declared = scope.attribute(declaration.c_str())) {
+        if (declared.value() == uri) return a;
+        break;
+      }
+    }
+  }
+  return {};
+}
+
 }  // namespace orvane::xml_names

@@ -16,7 +16,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "../export/xml_names.hpp"
 #include "orvane/helper.hpp"
+#include "orvane/theme.hpp"
 #include "xml_file.hpp"
 
 namespace orvane {
@@ -25,6 +27,9 @@ namespace {
 constexpr std::string_view MODEL = "http://www.omg.org/spec/BPMN/20100524/MODEL";
 constexpr std::string_view BPMNDI = "http://www.omg.org/spec/BPMN/20100524/DI";
 constexpr std::string_view DC = "http://www.omg.org/spec/DD/20100524/DC";
+// Colours in the diagram interchange: the BPMN in Color extension, and bpmn.io's older one.
+constexpr std::string_view COLOR = "http://www.omg.org/spec/BPMN/non-normative/color/1.0";
+constexpr std::string_view BIOC = "http://bpmn.io/schema/bpmn/biocolor/1.0";
 
 /// Deepest nesting of sub-processes and of lanes the reader follows.
 constexpr int MAX_NESTING = 64;
@@ -46,7 +51,31 @@ struct Drawn {
   Bounds bounds;
   bool horizontal = true;
   bool marker_hidden = false;
+  // The colours it is filled and named in ("" where the file sets none, or none we can draw).
+  std::string fill;
+  std::string text;
 };
+
+// A colour attribute of the diagram interchange, in the first of the two extensions that sets
+// one we can draw.
+std::string colour_of(pugi::xml_node element, std::string_view color_name,
+                      std::string_view bioc_name) {
+  for (const auto& [uri, local] : {std::pair{COLOR, color_name}, std::pair{BIOC, bioc_name}}) {
+    if (local.empty()) continue;
+    const pugi::xml_attribute a = xml_names::attribute_of(element, uri, local);
+    if (!a) continue;
+    std::string value = a.value();
+    value.erase(0, value.find_first_not_of(" \t\r\n"));
+    value.erase(value.find_last_not_of(" \t\r\n") + 1);
+    try {
+      parse_colour(value);
+      return value;
+    } catch (const std::invalid_argument&) {
+      // Not a colour the painters know (an rgb() form, say): the theme's instead.
+    }
+  }
+  return {};
+}
 
 std::string quote(std::string_view text) {
   return Helper::quoted(Helper::char_prefix(text, 80));
@@ -298,6 +327,13 @@ class BpmnReader {
         }
         drawn.horizontal = attribute_true(shape, "isHorizontal", true);
         drawn.marker_hidden = !attribute_true(shape, "isMarkerVisible", true);
+        // The fill and the name's colour; outlines keep the theme's, since every line leaving
+        // a shape is drawn in its outline colour, and modellers' pale outlines (a gateway's
+        // yellow) would make those lines hard to see.
+        drawn.fill = colour_of(shape, "background-color", "fill");
+        for (pugi::xml_node child : shape.children()) {
+          if (xml_.is(child, BPMNDI, "BPMNLabel")) drawn.text = colour_of(child, "color", "");
+        }
         drawn_.emplace(element, drawn);
       }
     }
@@ -392,6 +428,10 @@ class BpmnReader {
     pool.id = participant.attribute("id").value();
     pool.name = clean_text(participant.attribute("name").value());
     pool.mark = xml_.mark(participant);
+    if (const Drawn* d = drawn(pool.id)) {
+      pool.fill_colour = d->fill;
+      pool.font_colour = d->text;
+    }
     pugi::xml_node process;
     if (pugi::xml_attribute ref = participant.attribute("processRef")) {
       process =
@@ -541,6 +581,11 @@ class BpmnReader {
         lane.id = leaves[l].id;
         lane.name = leaves[l].name;
         lane.mark = leaves[l].mark;
+        // A coloured lane is coloured all over, its name strip too.
+        if (const Drawn* d = drawn(lane.id)) {
+          lane.fill_colour = lane.background_fill_colour = d->fill;
+          lane.font_colour = d->text;
+        }
       } else {
         // Nodes in no lane: a lane named like the pool.
         lane.id = made_up_id(pool.id + "_lane");
@@ -635,6 +680,10 @@ class BpmnReader {
     out.id = node.attribute("id").value();
     out.name = clean_text(node.attribute("name").value());
     out.mark = xml_.mark(node);
+    if (const Drawn* d = drawn(out.id)) {
+      out.fill_colour = d->fill;
+      out.font_colour = d->text;
+    }
     const std::string_view name = XmlFile::local_name(node);
     Placed placed;
     placed.diagram = target.index;

@@ -38,8 +38,15 @@ T or_default(const T& value, const T& fallback) {
 }
 
 // What the description says about a shape beyond its type word.
+void apply_colours(const ShapeDescription& s, Shape& shape) {
+  if (!s.fill_colour.empty()) shape.fill_colour = s.fill_colour;
+  if (!s.outline_colour.empty()) shape.outline_colour = s.outline_colour;
+  if (!s.font_colour.empty()) shape.font_colour = s.font_colour;
+}
+
 void apply_details(const ShapeDescription& s, Shape& shape) {
   apply_type_word(*s.word, shape);
+  apply_colours(s, shape);
   if (auto* activity = dynamic_cast<Activity*>(&shape)) {
     activity->loop = s.loop;
     activity->compensation = s.compensation;
@@ -111,6 +118,7 @@ LoadedDiagram build_diagram(const DiagramDescription& d, const LoadOptions& opti
       Shape& host = *out.shapes_by_id.at(s.attached_to);
       TypedEvent& event =
           host.owner_lane->add_boundary_event(host, s.name, s.word->trigger, s.interrupting);
+      apply_colours(s, event);
       record(event, s.id);
     }
   };

@@ -294,6 +294,9 @@ class Writer {
     if (markers.size() == 1) entry("marker", markers.front());
     if (markers.size() > 1) list("marker", markers);
     if (s.collection) flag("collection", true);
+    style("fill_colour", s.fill_colour);
+    style("outline_colour", s.outline_colour);
+    style("font_colour", s.font_colour);
     out_.end_map();
   }
 

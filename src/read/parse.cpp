@@ -19,6 +19,7 @@
 
 #include "orvane/helper.hpp"
 #include "orvane/loader.hpp"
+#include "orvane/theme.hpp"
 #include "orvane/vocabulary.hpp"
 #include "yaml_tree.hpp"
 
@@ -202,8 +203,9 @@ const std::vector<std::string> kLaneKeys = {
     "name",        "id",          "font",           "font_size",
     "font_colour", "fill_colour", "text_alignment", "background_fill_colour",
     "shapes"};
-const std::vector<std::string> kShapeKeys = {"id",           "name",   "type",       "attached_to",
-                                             "interrupting", "marker", "collection", "trigger"};
+const std::vector<std::string> kShapeKeys = {
+    "id",         "name",    "type",        "attached_to",    "interrupting", "marker",
+    "collection", "trigger", "fill_colour", "outline_colour", "font_colour"};
 const std::vector<std::string> kFooterKeys = {"text", "font", "font_size", "font_colour"};
 const std::vector<std::string> kConnectionKeys = {"id",      "from",      "to",   "label",
                                                   "default", "condition", "type", "direction"};
@@ -310,6 +312,19 @@ class DescriptionParser {
     return r_.text(it->second, fmt::format("the {} of {}", Helper::quoted(key), what));
   }
 
+  // A colour key: refused here, at its place in the file, when the painters cannot draw it.
+  std::string colour_text(const std::map<std::string, YamlNode>& f, const char* key,
+                          const std::string& what) {
+    std::string value = style_text(f, key, what);
+    if (value.empty()) return value;
+    try {
+      parse_colour(value);
+    } catch (const std::invalid_argument& e) {
+      r_.fail(f.at(key), fmt::format("the {} of {}: {}", Helper::quoted(key), what, e.what()));
+    }
+    return value;
+  }
+
   FooterDescription footer(const YamlNode& node) {
     FooterDescription out;
     if (node.is_scalar() || node.is_null()) {
@@ -320,7 +335,7 @@ class DescriptionParser {
     out.text = r_.text(f["text"], "the footer's 'text'");
     out.font = style_text(f, "font", "the footer");
     out.font_size = style_font_size(f, "the footer");
-    out.font_colour = style_text(f, "font_colour", "the footer");
+    out.font_colour = colour_text(f, "font_colour", "the footer");
     return out;
   }
 
@@ -343,8 +358,8 @@ class DescriptionParser {
     }
     out.font = style_text(f, "font", what);
     out.font_size = style_font_size(f, what);
-    out.font_colour = style_text(f, "font_colour", what);
-    out.fill_colour = style_text(f, "fill_colour", what);
+    out.font_colour = colour_text(f, "font_colour", what);
+    out.fill_colour = colour_text(f, "fill_colour", what);
     out.text_alignment = style_text(f, "text_alignment", what, "centre");
     auto lanes = f.find("lanes");
     if (lanes != f.end()) {
@@ -377,10 +392,10 @@ class DescriptionParser {
     if (auto it = f.find("id"); it != f.end()) out.id = declare_id(it->second, "a lane's 'id'");
     out.font = style_text(f, "font", what);
     out.font_size = style_font_size(f, what);
-    out.font_colour = style_text(f, "font_colour", what);
-    out.fill_colour = style_text(f, "fill_colour", what);
+    out.font_colour = colour_text(f, "font_colour", what);
+    out.fill_colour = colour_text(f, "fill_colour", what);
     out.text_alignment = style_text(f, "text_alignment", what, "centre");
-    out.background_fill_colour = style_text(f, "background_fill_colour", what);
+    out.background_fill_colour = colour_text(f, "background_fill_colour", what);
     if (auto it = f.find("shapes"); it != f.end()) {
       for (const auto& shape_node : r_.list(it->second, "the 'shapes' of " + what)) {
         out.shapes.push_back(shape(shape_node, "a shape of " + what));
@@ -458,6 +473,9 @@ class DescriptionParser {
     const std::string what =
         fmt::format("shape {} of type {}", Helper::quoted(out.id), Helper::quoted(out.word->word));
     shape_details(f, what, out);
+    out.fill_colour = colour_text(f, "fill_colour", what);
+    out.outline_colour = colour_text(f, "outline_colour", what);
+    out.font_colour = colour_text(f, "font_colour", what);
     claim_id(out.id, id_mark, "shape id");
     return out;
   }

@@ -11,6 +11,7 @@
 
 #include "orvane/activity.hpp"
 #include "orvane/artifact.hpp"
+#include "orvane/description_writer.hpp"
 #include "orvane/event.hpp"
 #include "orvane/gateway.hpp"
 #include "orvane/read.hpp"
@@ -464,6 +465,86 @@ TEST(BpmnReader, ASecondParticipantOfAShownProcessIsABandAndListed) {
             "the process 'p1' of participant 'branch' is not drawn there: pool 'shop' shows it; "
             "'branch' is drawn as a band");
   EXPECT_EQ(reading.not_drawn[0].mark.line, 5);
+}
+
+// Modellers colour shapes and lanes in the diagram interchange, with the BPMN in Color extension
+// or bpmn.io's: the picture keeps their fills and name colours, and so does a description
+// converted from the file.
+TEST(BpmnReader, ColoursOfTheDiagramInterchangeAreKept) {
+  const std::string text = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<definitions xmlns="http://www.omg.org/spec/BPMN/20100524/MODEL"
+    xmlns:bpmndi="http://www.omg.org/spec/BPMN/20100524/DI"
+    xmlns:dc="http://www.omg.org/spec/DD/20100524/DC"
+    xmlns:color="http://www.omg.org/spec/BPMN/non-normative/color/1.0"
+    xmlns:bioc="http://bpmn.io/schema/bpmn/biocolor/1.0"
+    xmlns:other="urn:other" id="d">
+  <collaboration id="c"><participant id="shop" name="Shop" processRef="p"/></collaboration>
+  <process id="p">
+    <laneSet id="ls"><lane id="sales" name="Sales">
+      <flowNodeRef>start</flowNodeRef><flowNodeRef>check</flowNodeRef>
+      <flowNodeRef>ship</flowNodeRef><flowNodeRef>done</flowNodeRef></lane></laneSet>
+    <startEvent id="start" name="Order"/>
+    <task id="check" name="Check"/>
+    <task id="ship" name="Ship"/>
+    <endEvent id="done" name="Done"/>
+    <sequenceFlow id="f1" sourceRef="start" targetRef="check"/>
+    <sequenceFlow id="f2" sourceRef="check" targetRef="ship"/>
+    <sequenceFlow id="f3" sourceRef="ship" targetRef="done"/>
+  </process>
+  <bpmndi:BPMNDiagram id="dia"><bpmndi:BPMNPlane id="pl" bpmnElement="c">
+    <bpmndi:BPMNShape id="shop_di" bpmnElement="shop" color:background-color="#eeeeee">
+      <dc:Bounds x="0" y="0" width="600" height="200"/></bpmndi:BPMNShape>
+    <bpmndi:BPMNShape id="sales_di" bpmnElement="sales" bioc:fill="#ffeedd">
+      <dc:Bounds x="30" y="0" width="570" height="200"/></bpmndi:BPMNShape>
+    <bpmndi:BPMNShape id="start_di" bpmnElement="start" bioc:fill=" #CCFFCC " bioc:stroke="#00cc00">
+      <dc:Bounds x="60" y="80" width="36" height="36"/></bpmndi:BPMNShape>
+    <bpmndi:BPMNShape id="check_di" bpmnElement="check" color:background-color="lightblue"
+        bioc:fill="#ff0000">
+      <dc:Bounds x="140" y="60" width="100" height="80"/>
+      <bpmndi:BPMNLabel color:color="navy"/></bpmndi:BPMNShape>
+    <bpmndi:BPMNShape id="ship_di" bpmnElement="ship" color:background-color="rgb(1,2,3)"
+        other:fill="#123456">
+      <dc:Bounds x="280" y="60" width="100" height="80"/></bpmndi:BPMNShape>
+    <bpmndi:BPMNShape id="done_di" bpmnElement="done" color:background-color="#fff;x=1">
+      <dc:Bounds x="420" y="80" width="36" height="36"/></bpmndi:BPMNShape>
+  </bpmndi:BPMNPlane></bpmndi:BPMNDiagram>
+</definitions>
+)xml";
+  const BpmnReading reading = read_bpmn(text, "colours.bpmn");
+  ASSERT_EQ(reading.diagram.pools.size(), 1u);
+  const PoolDescription& pool = reading.diagram.pools[0];
+  EXPECT_EQ(pool.fill_colour, "#eeeeee");
+  ASSERT_EQ(pool.lanes.size(), 1u);
+  EXPECT_EQ(pool.lanes[0].fill_colour, "#ffeedd");
+  EXPECT_EQ(pool.lanes[0].background_fill_colour, "#ffeedd");
+  std::map<std::string, const ShapeDescription*> by_id;
+  for (const ShapeDescription& s : pool.lanes[0].shapes) by_id[s.id] = &s;
+  ASSERT_EQ(by_id.size(), 4u);
+  // Blanks round a value go; the outline stays the theme's (lines leave in that colour).
+  EXPECT_EQ(by_id["start"]->fill_colour, "#CCFFCC");
+  EXPECT_EQ(by_id["start"]->outline_colour, "");
+  // The standard extension first; the name's colour from the label.
+  EXPECT_EQ(by_id["check"]->fill_colour, "lightblue");
+  EXPECT_EQ(by_id["check"]->font_colour, "navy");
+  // Forms the painters do not know, and attributes of other namespaces, are passed over.
+  EXPECT_EQ(by_id["ship"]->fill_colour, "");
+  EXPECT_EQ(by_id["done"]->fill_colour, "");
+
+  // Drawn in those colours, from the file and from its description alike.
+  LoadedDiagram from_bpmn = load_bpmn_text(text, "colours.bpmn");
+  EXPECT_EQ(from_bpmn.shapes_by_id.at("check")->fill_colour, "lightblue");
+  const std::string yaml = description_to_yaml(reading.diagram);
+  EXPECT_NE(yaml.find("fill_colour: lightblue"), std::string::npos) << yaml;
+  LoadedDiagram from_yaml = load_diagram_text(yaml, "colours.yaml");
+  from_bpmn.board->draw();
+  from_yaml.board->draw();
+  const fs::path dir = scratch_path("colour-test");
+  fs::create_directories(dir);
+  from_bpmn.board->save((dir / "a.png").string());
+  from_yaml.board->save((dir / "b.png").string());
+  EXPECT_EQ(file_text(dir / "a.png"), file_text(dir / "b.png"));
+  EXPECT_EQ(from_yaml.shapes_by_id.at("check")->fill_colour, "lightblue");
+  fs::remove_all(dir);
 }
 
 TEST(BpmnInput, TheFormatIsKnownFromTheContent) {
