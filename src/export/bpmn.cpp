@@ -5,6 +5,9 @@
 // diagram of its own, as modellers show a collapsed sub-process's content.
 #include "orvane/bpmn.hpp"
 
+#include <fmt/format.h>
+
+#include <cmath>
 #include <functional>
 #include <map>
 #include <pugixml.hpp>
@@ -18,7 +21,9 @@
 #include "orvane/file_io.hpp"
 #include "orvane/gateway.hpp"
 #include "orvane/lane.hpp"
+#include "orvane/painter.hpp"
 #include "orvane/pool.hpp"
+#include "orvane/theme.hpp"
 
 namespace orvane {
 
@@ -54,6 +59,37 @@ void add_bounds(pugi::xml_node parent, const Box& box) {
 
 void add_label(pugi::xml_node parent, const std::optional<Box>& box) {
   if (box) add_bounds(parent.append_child("bpmndi:BPMNLabel"), *box);
+}
+
+// Colours of the BPMN in Color extension, declared on the shape that carries them.
+constexpr const char* BPMN_COLOR = "http://www.omg.org/spec/BPMN/non-normative/color/1.0";
+
+// A colour of the element's own: set, readable, and not the theme's; as "#rrggbb".
+std::string own_colour(const std::string& colour, const Painter* painter,
+                       std::string Painter::*theme) {
+  if (colour.empty() || (painter != nullptr && colour == painter->*theme)) return {};
+  try {
+    const Rgba c = parse_colour(colour);
+    const auto byte = [](double v) { return static_cast<int>(std::lround(v * 255)); };
+    return fmt::format("#{:02x}{:02x}{:02x}", byte(c.red), byte(c.green), byte(c.blue));
+  } catch (const std::invalid_argument&) {
+    return {};
+  }
+}
+
+// Writes the colours an element has of its own onto its DI shape: fill and outline on the
+// shape, the name's on its label.
+void add_colours(pugi::xml_node shape, const std::string& fill, const std::string& stroke,
+                 const std::string& text) {
+  if (fill.empty() && stroke.empty() && text.empty()) return;
+  shape.append_attribute("xmlns:color") = BPMN_COLOR;
+  if (!fill.empty()) shape.append_attribute("color:background-color") = fill.c_str();
+  if (!stroke.empty()) shape.append_attribute("color:border-color") = stroke.c_str();
+  if (!text.empty()) {
+    pugi::xml_node label = shape.child("bpmndi:BPMNLabel");
+    if (!label) label = shape.append_child("bpmndi:BPMNLabel");
+    label.append_attribute("color:color") = text.c_str();
+  }
 }
 
 void add_ref(pugi::xml_node parent, const char* element, const std::string& id) {
@@ -715,6 +751,9 @@ void write_plane_di(pugi::xml_node plane, DiagramModel& model,
     pugi::xml_node shape = add_shape(plane, model, pool.participant_id);
     shape.append_attribute("isHorizontal") = "true";
     add_bounds(shape, pool.box);
+    const Painter* p = pool.pool->painter();
+    add_colours(shape, own_colour(pool.pool->fill_colour, p, &Painter::pool_fill_colour), {},
+                own_colour(pool.pool->font_colour, p, &Painter::pool_font_colour));
   }
   for (const PoolInfo& pool : model.pools) {
     for (const auto& lane : pool.lanes) {
@@ -722,6 +761,11 @@ void write_plane_di(pugi::xml_node plane, DiagramModel& model,
       pugi::xml_node shape = add_shape(plane, model, lane.id);
       shape.append_attribute("isHorizontal") = "true";
       add_bounds(shape, lane.box);
+      const Painter* p = pool.pool->painter();
+      add_colours(
+          shape,
+          own_colour(lane.lane->background_fill_colour, p, &Painter::lane_background_fill_colour),
+          {}, own_colour(lane.lane->font_colour, p, &Painter::lane_font_colour));
     }
   }
   for (const NodeInfo& node : model.nodes) {
@@ -744,6 +788,13 @@ void write_plane_di(pugi::xml_node plane, DiagramModel& model,
       add_bounds(shape, node.box);
       add_label(shape, node.label_box);
     }
+    const Painter* p = node.pool_index < model.pools.size()
+                           ? model.pools[node.pool_index].pool->painter()
+                           : nullptr;
+    const Shape& s = *node.shape;
+    add_colours(shape, own_colour(s.fill_colour, p, &Painter::element_fill_colour),
+                own_colour(s.outline_colour, p, &Painter::element_outline_colour),
+                own_colour(s.font_colour, p, &Painter::element_font_colour));
   }
   for (const FlowInfo& flow : model.flows) {
     if (!drawn(flow.id)) continue;

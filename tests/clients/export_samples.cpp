@@ -155,6 +155,11 @@ void all_kinds(Swimboard& board) {
   term.connect(task);
   link_in.connect(final_task);
   final_task.connect(end);
+  // Colours of their own, which both clients must take as written.
+  task.fill_colour = "#ffe8cc";
+  sub.outline_colour = "navy";
+  final_task.font_colour = "#8b0000";
+  b.background_fill_colour = "#f4f8ff";
 }
 
 // The notation beyond the first kinds: task types, sub-process forms, markers, typed and

@@ -235,6 +235,45 @@ TEST_F(BpmnExport, DataLinksBecomeDataAssociationsOnActivitiesAndAssociationsEls
   }
 }
 
+// Colours a shape, lane or pool has of its own are written with the BPMN in Color extension, as
+// "#rrggbb"; the theme's are not, whichever theme draws the diagram.
+TEST_F(BpmnExport, ColoursOfTheirOwnAreWrittenAndTheThemesAreNot) {
+  for (const char* theme : {"DEFAULT", "OCEAN"}) {
+    Swimboard board("Colours", 5000, 5000, true, theme);
+    Pool& pool = board.add_pool("Shop");
+    Lane& sales = pool.add_lane("Sales", "", 0, "", "", "centre", "#fafafa");
+    Lane& store = pool.add_lane("Store");
+    Shape& check = sales.add_element("Check", ElementType::TASK);
+    Shape& ship = store.add_element("Ship", ElementType::TASK);
+    Shape& done = store.add_element("Done", ElementType::END);
+    check.fill_colour = "LightBlue";
+    check.font_colour = "navy";
+    done.outline_colour = "#c00";
+    check.connect(ship);
+    ship.connect(done);
+    test::choose_ids(board);
+    board.draw();
+    const pugi::xml_document doc = parse(bpmn_of(board));
+    const auto colour = [&](const std::string& id, const char* name) {
+      return std::string(di_of(doc, id).attribute(name).value());
+    };
+    EXPECT_EQ(colour(check.bpmn_id, "color:background-color"), "#add8e6") << theme;
+    EXPECT_EQ(
+        std::string(
+            di_of(doc, check.bpmn_id).child("bpmndi:BPMNLabel").attribute("color:color").value()),
+        "#000080");
+    EXPECT_EQ(colour(check.bpmn_id, "xmlns:color"),
+              "http://www.omg.org/spec/BPMN/non-normative/color/1.0");
+    EXPECT_EQ(colour(done.bpmn_id, "color:border-color"), "#cc0000");
+    EXPECT_EQ(colour(done.bpmn_id, "color:background-color"), "");
+    EXPECT_EQ(colour(sales.id, "color:background-color"), "#fafafa");
+    // Filled from the theme when drawn: nothing of its own to write.
+    EXPECT_FALSE(di_of(doc, ship.bpmn_id).attribute("xmlns:color")) << theme;
+    EXPECT_FALSE(di_of(doc, store.id).attribute("xmlns:color")) << theme;
+    EXPECT_FALSE(di_of(doc, pool.bpmn_id).attribute("xmlns:color")) << theme;
+  }
+}
+
 TEST_F(BpmnExport, DrawnDiagramKeepsTheDrawnBoxesRoutesAndLabels) {
   Swimboard board;
   Pool& pool = board.add_pool("Shop");
