@@ -48,6 +48,8 @@ struct ORVANE_API Rgba {
 /// Reads a colour: "#rgb", "#rrggbb", "#rrggbbaa" or a common colour name ("white", "navy",
 /// "lightgrey", ...), case-insensitively. Throws std::invalid_argument naming the text.
 ORVANE_API Rgba parse_colour(const std::string& text);
+/// The colour as "#rrggbb" (its alpha left out).
+ORVANE_API std::string hex_colour(const Rgba& colour);
 /// The WCAG contrast ratio of two opaque colours, from 1 (equal) to 21 (black on white).
 ORVANE_API double contrast_ratio(const Rgba& first, const Rgba& second);
 

@@ -1,5 +1,6 @@
 // Colours as styles write them: "#rgb", "#rrggbb", "#rrggbbaa" or a common name, and how
 // readable one is on another. The painters draw with them; readers and exporters check them.
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <map>
@@ -82,6 +83,19 @@ Rgba parse_colour(const std::string& text) {
     return {byte(0), byte(1), byte(2), digits.size() == 8 ? byte(3) : 1.0};
   }
   throw bad();
+}
+
+std::string hex_colour(const Rgba& colour) {
+  const auto byte = [](double v) {
+    return static_cast<unsigned>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+  };
+  static const char* digits = "0123456789abcdef";
+  std::string out = "#";
+  for (double v : {colour.red, colour.green, colour.blue}) {
+    out += digits[byte(v) / 16];
+    out += digits[byte(v) % 16];
+  }
+  return out;
 }
 
 double contrast_ratio(const Rgba& first, const Rgba& second) {

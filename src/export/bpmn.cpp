@@ -69,9 +69,7 @@ std::string own_colour(const std::string& colour, const Painter* painter,
                        std::string Painter::*theme) {
   if (colour.empty() || (painter != nullptr && colour == painter->*theme)) return {};
   try {
-    const Rgba c = parse_colour(colour);
-    const auto byte = [](double v) { return static_cast<int>(std::lround(v * 255)); };
-    return fmt::format("#{:02x}{:02x}{:02x}", byte(c.red), byte(c.green), byte(c.blue));
+    return hex_colour(parse_colour(colour));
   } catch (const std::invalid_argument&) {
     return {};
   }

@@ -21,6 +21,7 @@
 #include "orvane/lane.hpp"
 #include "orvane/painter.hpp"
 #include "orvane/pool.hpp"
+#include "orvane/theme.hpp"
 
 namespace orvane {
 
@@ -279,15 +280,15 @@ std::optional<Box> drawn_name(const NodeInfo& node) {
   return label;
 }
 
-// A colour of the picture as a drawio style entry: "#rrggbb" or a colour name pass as they
-// are (draw.io draws them as the browser reads them); anything else, which would break the
-// style, is left out.
+// A colour of the picture as a drawio style entry, as "#rrggbb"; one the painters cannot read
+// (which would have stopped the drawing) is left out.
 std::string colour_entry(const char* key, const std::string& colour) {
-  if (colour.empty() || colour.size() > 32) return {};
-  const bool plain = std::all_of(colour.begin(), colour.end(), [](char c) {
-    return c == '#' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-  });
-  return plain ? std::string(key) + "=" + colour + ";" : std::string{};
+  if (colour.empty()) return {};
+  try {
+    return std::string(key) + "=" + hex_colour(parse_colour(colour)) + ";";
+  } catch (const std::invalid_argument&) {
+    return {};
+  }
 }
 
 // A style value as the picture takes it: the element's own, else the painter's default.

@@ -375,8 +375,8 @@ TEST_F(DrawioExport, ColoursAreThePicturesOwnAndTheThemesForWhatIsNotSet) {
   };
   const pugi::xml_node m = named("Marked");
   EXPECT_EQ(style_value(m, "fillColor"), "#ffee00");
-  EXPECT_EQ(style_value(m, "swimlaneFillColor"), "lightgrey");
-  EXPECT_EQ(style_value(m, "fontColor"), "navy");
+  EXPECT_EQ(style_value(m, "swimlaneFillColor"), "#d3d3d3");
+  EXPECT_EQ(style_value(m, "fontColor"), "#000080");
   EXPECT_EQ(style_value(named("Plain"), "swimlaneFillColor"), theme.lane_background_fill_colour);
   EXPECT_EQ(style_value(named("Plain"), "strokeColor"), theme.element_outline_colour);
 
