@@ -334,6 +334,8 @@ class BpmnReader {
         for (pugi::xml_node child : shape.children()) {
           if (xml_.is(child, BPMNDI, "BPMNLabel")) drawn.text = colour_of(child, "color", "");
         }
+        // Without a label colour, modellers write the name in the outline's colour.
+        if (drawn.text.empty()) drawn.text = colour_of(shape, "border-color", "stroke");
         drawn_.emplace(element, drawn);
       }
     }

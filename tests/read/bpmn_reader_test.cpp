@@ -523,6 +523,8 @@ TEST(BpmnReader, ColoursOfTheDiagramInterchangeAreKept) {
   // Blanks round a value go; the outline stays the theme's (lines leave in that colour).
   EXPECT_EQ(by_id["start"]->fill_colour, "#CCFFCC");
   EXPECT_EQ(by_id["start"]->outline_colour, "");
+  // With no label colour, the name takes the outline's, as modellers show it.
+  EXPECT_EQ(by_id["start"]->font_colour, "#00cc00");
   // The standard extension first; the name's colour from the label.
   EXPECT_EQ(by_id["check"]->fill_colour, "lightblue");
   EXPECT_EQ(by_id["check"]->font_colour, "navy");
