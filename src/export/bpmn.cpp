@@ -5,9 +5,6 @@
 // diagram of its own, as modellers show a collapsed sub-process's content.
 #include "orvane/bpmn.hpp"
 
-#include <fmt/format.h>
-
-#include <cmath>
 #include <functional>
 #include <map>
 #include <pugixml.hpp>

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <map>
 #include <pugixml.hpp>
 #include <regex>
 #include <set>
 
 #include "orvane/bpmn_reader.hpp"
 #include "orvane/description_writer.hpp"
+#include "orvane/theme.hpp"
 #include "support/file_text.hpp"
 
 namespace orvane {
@@ -95,6 +98,45 @@ TEST(BpmnWriteBack, EveryFileKeepsItsSemanticPartByteForByteAndReadsBackAsTheSam
           << name << " " << before.subdiagrams[i].element;
     }
   }
+}
+
+// The colours modellers gave shapes and lanes come back from the written document, in lower
+// case; a colour the theme draws anyway (a white fill, say) need not be written.
+TEST(BpmnWriteBack, ColoursOfShapesAndLanesSurvive) {
+  const Theme& theme = get_theme("DEFAULT");
+  const auto own = [&](std::string colour) {
+    for (char& c : colour) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const std::string& drawn_anyway :
+         {theme.element_fill_colour, theme.element_font_colour, theme.pool_fill_colour,
+          theme.lane_background_fill_colour}) {
+      if (colour == drawn_anyway) return std::string();
+    }
+    return colour;
+  };
+  // Pool and lane fills, shape fills and name colours, by id.
+  const auto colours = [&](const DiagramDescription& d) {
+    std::map<std::string, std::string> out;
+    for (const PoolDescription& pool : d.pools) {
+      out[pool.id] = own(pool.fill_colour);
+      for (const LaneDescription& lane : pool.lanes) {
+        out[lane.id] = own(lane.background_fill_colour);
+        for (const ShapeDescription& s : lane.shapes) {
+          out[s.id] = own(s.fill_colour) + " " + own(s.font_colour);
+        }
+      }
+    }
+    return out;
+  };
+  int coloured = 0;
+  for (const fs::path& path : inputs()) {
+    const std::string name = path.filename().string();
+    const std::string input = file_text(path);
+    const auto before = colours(read_bpmn(input, name).diagram);
+    const auto after = colours(read_bpmn(written_back(input, name), name).diagram);
+    EXPECT_EQ(after, before) << name;
+    for (const auto& entry : before) coloured += entry.second.find('#') != std::string::npos;
+  }
+  EXPECT_GE(coloured, 40);
 }
 
 TEST(BpmnWriteBack, EachSubprocessGetsAPlaneAndIsDrawnCollapsedInItsParent) {
