@@ -20,7 +20,6 @@
 #include "orvane/lane.hpp"
 #include "orvane/painter.hpp"
 #include "orvane/pool.hpp"
-#include "orvane/theme.hpp"
 
 namespace orvane {
 
@@ -64,12 +63,8 @@ constexpr const char* BPMN_COLOR = "http://www.omg.org/spec/BPMN/non-normative/c
 // A colour of the element's own: set, readable, and not the theme's; as "#rrggbb".
 std::string own_colour(const std::string& colour, const Painter* painter,
                        std::string Painter::*theme) {
-  if (colour.empty() || (painter != nullptr && colour == painter->*theme)) return {};
-  try {
-    return hex_colour(parse_colour(colour));
-  } catch (const std::invalid_argument&) {
-    return {};
-  }
+  if (painter != nullptr && colour == painter->*theme) return {};
+  return export_detail::hex_or_empty(colour);
 }
 
 // Writes the colours an element has of its own onto its DI shape: fill and outline on the

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <stdexcept>
 
 #include "orvane/activity.hpp"
 #include "orvane/artifact.hpp"
@@ -13,6 +14,7 @@
 #include "orvane/lane.hpp"
 #include "orvane/pool.hpp"
 #include "orvane/shape.hpp"
+#include "orvane/theme.hpp"
 
 namespace orvane::export_detail {
 
@@ -523,6 +525,15 @@ std::string xml_text(std::string_view text) {
     }
   }
   return out;
+}
+
+std::string hex_or_empty(const std::string& colour) {
+  if (colour.empty()) return {};
+  try {
+    return hex_colour(parse_colour(colour));
+  } catch (const std::invalid_argument&) {
+    return {};
+  }
 }
 
 std::string format_number(double value) {

@@ -153,6 +153,8 @@ std::string xml_text(std::string_view text);
 /// A coordinate as written in documents: integral values without a fraction, otherwise at most
 /// two decimals.
 std::string format_number(double value);
+/// A style colour as "#rrggbb", or "" when it is empty or no colour the painters can read.
+std::string hex_or_empty(const std::string& colour);
 
 }  // namespace export_detail
 }  // namespace orvane

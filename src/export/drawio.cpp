@@ -21,7 +21,6 @@
 #include "orvane/lane.hpp"
 #include "orvane/painter.hpp"
 #include "orvane/pool.hpp"
-#include "orvane/theme.hpp"
 
 namespace orvane {
 
@@ -29,6 +28,7 @@ using export_detail::DiagramModel;
 using export_detail::FlowInfo;
 using export_detail::FlowKind;
 using export_detail::format_number;
+using export_detail::hex_or_empty;
 using export_detail::LaneInfo;
 using export_detail::NodeInfo;
 using export_detail::NodeRole;
@@ -283,12 +283,8 @@ std::optional<Box> drawn_name(const NodeInfo& node) {
 // A colour of the picture as a drawio style entry, as "#rrggbb"; one the painters cannot read
 // (which would have stopped the drawing) is left out.
 std::string colour_entry(const char* key, const std::string& colour) {
-  if (colour.empty()) return {};
-  try {
-    return std::string(key) + "=" + hex_colour(parse_colour(colour)) + ";";
-  } catch (const std::invalid_argument&) {
-    return {};
-  }
+  const std::string hex = hex_or_empty(colour);
+  return hex.empty() ? hex : std::string(key) + "=" + hex + ";";
 }
 
 // A style value as the picture takes it: the element's own, else the painter's default.
@@ -543,10 +539,8 @@ class Writer {
     // The page in the picture's background colour.
     if (!model_.pools.empty() && model_.pools.front().pool->painter() != nullptr) {
       const std::string background =
-          colour_entry("b", model_.pools.front().pool->painter()->background_colour);
-      if (!background.empty()) {
-        graph.append_attribute("background") = background.substr(2, background.size() - 3).c_str();
-      }
+          hex_or_empty(model_.pools.front().pool->painter()->background_colour);
+      if (!background.empty()) graph.append_attribute("background") = background.c_str();
     }
 
     pugi::xml_node root = graph.append_child("root");

@@ -37,13 +37,14 @@ T or_default(const T& value, const T& fallback) {
   return value == T{} ? fallback : value;
 }
 
-// What the description says about a shape beyond its type word.
+// The colours a shape has of its own.
 void apply_colours(const ShapeDescription& s, Shape& shape) {
   if (!s.fill_colour.empty()) shape.fill_colour = s.fill_colour;
   if (!s.outline_colour.empty()) shape.outline_colour = s.outline_colour;
   if (!s.font_colour.empty()) shape.font_colour = s.font_colour;
 }
 
+// What the description says about a shape beyond its type word.
 void apply_details(const ShapeDescription& s, Shape& shape) {
   apply_type_word(*s.word, shape);
   apply_colours(s, shape);
