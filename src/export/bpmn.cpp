@@ -5,6 +5,9 @@
 // diagram of its own, as modellers show a collapsed sub-process's content.
 #include "orvane/bpmn.hpp"
 
+#include <array>
+#include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <pugixml.hpp>
@@ -27,6 +30,8 @@ using export_detail::DiagramModel;
 using export_detail::FlowInfo;
 using export_detail::FlowKind;
 using export_detail::format_number;
+using export_detail::LabelFont;
+using export_detail::LabelFonts;
 using export_detail::NodeInfo;
 using export_detail::NodeRole;
 using export_detail::PoolInfo;
@@ -81,6 +86,77 @@ void add_colours(pugi::xml_node shape, const std::string& fill, const std::strin
     label.append_attribute("color:color") = text.c_str();
   }
 }
+
+// The attributes of a dc:Font, in the schema's order.
+constexpr std::array<const char*, 6> FONT_ATTRIBUTES = {
+    "name", "size", "isBold", "isItalic", "isUnderline", "isStrikeThrough"};
+
+// The font an element's name has of its own: the family and size the caller set, where they
+// are not the theme's.
+LabelFont own_font(const std::string& font, int size, const Painter* painter,
+                   std::string Painter::*theme_font, int Painter::*theme_size) {
+  LabelFont out;
+  if (!font.empty() && (painter == nullptr || font != painter->*theme_font)) {
+    out.emplace_back("name", font);
+  }
+  if (size > 0 && (painter == nullptr || size != painter->*theme_size)) {
+    out.emplace_back("size", std::to_string(size));
+  }
+  return out;
+}
+
+// The label styles of one diagram: one per distinct font, each element's label naming its own.
+class LabelStyles {
+ public:
+  LabelStyles(DiagramModel& model, const LabelFonts& kept) : model_(model), kept_(kept) {}
+
+  // Gives the DI element of `element_id` the style of its name's font: the one the document
+  // it was read from gave it, with the family and size the caller set over it.
+  void apply(pugi::xml_node di, const std::string& element_id, const LabelFont& own) {
+    const auto it = kept_.find(element_id);
+    const LabelFont* kept = it != kept_.end() ? &it->second : nullptr;
+    LabelFont font;
+    for (const char* attribute : FONT_ATTRIBUTES) {
+      const std::string* value = find(own, attribute);
+      if (value == nullptr && kept != nullptr) value = find(*kept, attribute);
+      if (value != nullptr) font.emplace_back(attribute, *value);
+    }
+    if (font.empty()) return;
+    auto [style, fresh] = ids_.try_emplace(font);
+    if (fresh) {
+      style->second = model_.ids.take("LabelStyle_" + model_.key, "LabelStyle");
+      order_.push_back(&*style);
+    }
+    pugi::xml_node label = di.child("bpmndi:BPMNLabel");
+    if (!label) label = di.append_child("bpmndi:BPMNLabel");
+    label.append_attribute("labelStyle") = style->second.c_str();
+  }
+
+  // Appends the styles to the diagram, after its plane.
+  void write(pugi::xml_node diagram) const {
+    for (const auto* style : order_) {
+      pugi::xml_node node = diagram.append_child("bpmndi:BPMNLabelStyle");
+      node.append_attribute("id") = style->second.c_str();
+      pugi::xml_node font = node.append_child("dc:Font");
+      for (const auto& [name, value] : style->first) {
+        font.append_attribute(name.c_str()) = value.c_str();
+      }
+    }
+  }
+
+ private:
+  static const std::string* find(const LabelFont& font, std::string_view attribute) {
+    for (const auto& [name, value] : font) {
+      if (name == attribute) return &value;
+    }
+    return nullptr;
+  }
+
+  DiagramModel& model_;
+  const LabelFonts& kept_;
+  std::map<LabelFont, std::string> ids_;
+  std::vector<const std::pair<const LabelFont, std::string>*> order_;
+};
 
 void add_ref(pugi::xml_node parent, const char* element, const std::string& id) {
   parent.append_child(element).text() = id.c_str();
@@ -731,11 +807,35 @@ class Writer {
 
 namespace export_detail {
 
+LabelFont read_label_font(pugi::xml_node font) {
+  LabelFont out;
+  for (const char* attribute : FONT_ATTRIBUTES) {
+    const pugi::xml_attribute a = font.attribute(attribute);
+    if (!a) continue;
+    const std::string value = a.value();
+    bool usable = false;
+    if (std::string_view(attribute) == "name") {
+      usable = !value.empty() && value.size() <= 256;
+    } else if (std::string_view(attribute) == "size") {
+      char* end = nullptr;
+      const double size = std::strtod(value.c_str(), &end);
+      usable =
+          end != value.c_str() && *end == '\0' && std::isfinite(size) && size > 0 && size <= 1000;
+    } else {
+      usable = value == "true" || value == "false" || value == "1" || value == "0";
+    }
+    if (usable) out.emplace_back(attribute, value);
+  }
+  return out;
+}
+
 // The DI of a drawn diagram: a shape for every pool, lane and node, an edge for every flow.
 // `drawable` (when given) says which element ids get DI; the others are left out.
 void write_plane_di(pugi::xml_node plane, DiagramModel& model,
-                    const std::function<bool(const std::string&)>& drawable) {
+                    const std::function<bool(const std::string&)>& drawable,
+                    const LabelFonts& kept) {
   auto drawn = [&](const std::string& id) { return !drawable || drawable(id); };
+  LabelStyles styles(model, kept);
   for (const PoolInfo& pool : model.pools) {
     if (!drawn(pool.participant_id)) continue;
     pugi::xml_node shape = add_shape(plane, model, pool.participant_id);
@@ -744,6 +844,9 @@ void write_plane_di(pugi::xml_node plane, DiagramModel& model,
     const Painter* p = pool.pool->painter();
     add_colours(shape, own_colour(pool.pool->fill_colour, p, &Painter::pool_fill_colour), {},
                 own_colour(pool.pool->font_colour, p, &Painter::pool_font_colour));
+    styles.apply(shape, pool.participant_id,
+                 own_font(pool.pool->font, pool.pool->font_size, p, &Painter::pool_font,
+                          &Painter::pool_font_size));
   }
   for (const PoolInfo& pool : model.pools) {
     for (const auto& lane : pool.lanes) {
@@ -756,6 +859,9 @@ void write_plane_di(pugi::xml_node plane, DiagramModel& model,
           shape,
           own_colour(lane.lane->background_fill_colour, p, &Painter::lane_background_fill_colour),
           {}, own_colour(lane.lane->font_colour, p, &Painter::lane_font_colour));
+      styles.apply(shape, lane.id,
+                   own_font(lane.lane->font, lane.lane->font_size, p, &Painter::lane_font,
+                            &Painter::lane_font_size));
     }
   }
   for (const NodeInfo& node : model.nodes) {
@@ -785,6 +891,9 @@ void write_plane_di(pugi::xml_node plane, DiagramModel& model,
     add_colours(shape, own_colour(s.fill_colour, p, &Painter::element_fill_colour),
                 own_colour(s.outline_colour, p, &Painter::element_outline_colour),
                 own_colour(s.font_colour, p, &Painter::element_font_colour));
+    styles.apply(
+        shape, node.id,
+        own_font(s.font, s.font_size, p, &Painter::element_font, &Painter::element_font_size));
   }
   for (const FlowInfo& flow : model.flows) {
     if (!drawn(flow.id)) continue;
@@ -800,7 +909,9 @@ void write_plane_di(pugi::xml_node plane, DiagramModel& model,
     }
     add_waypoints(edge, points);
     add_label(edge, flow.label_box);
+    styles.apply(edge, flow.id, {});
   }
+  styles.write(plane.parent());
 }
 
 }  // namespace export_detail

@@ -164,6 +164,7 @@ class Document {
       }
     }
     index();
+    collect_fonts();
   }
 
   pugi::xml_node root() const { return root_; }
@@ -176,8 +177,47 @@ class Document {
   const std::vector<std::pair<std::string, std::vector<std::string>>>& lane_children() const {
     return lane_children_;
   }
+  /// The fonts the document's diagrams give its elements' names, by element id (the first
+  /// diagram's where several draw an element).
+  const export_detail::LabelFonts& fonts() const { return fonts_; }
 
  private:
+  // The label styles of the diagrams, and which element's label names which: the fonts stay
+  // with their elements in the new diagrams.
+  void collect_fonts() {
+    std::unordered_map<std::string, export_detail::LabelFont> styles;
+    for (pugi::xml_node diagram : diagrams_) {
+      for (pugi::xml_node style : diagram.children()) {
+        if (namespace_of(style) != BPMN_DI || local_name(style) != "BPMNLabelStyle") continue;
+        for (pugi::xml_node font : style.children()) {
+          if (namespace_of(font) == DD_DC && local_name(font) == "Font") {
+            export_detail::LabelFont read = export_detail::read_label_font(font);
+            if (!read.empty()) styles.emplace(style.attribute("id").value(), std::move(read));
+          }
+        }
+      }
+    }
+    if (styles.empty()) return;
+    std::vector<pugi::xml_node> stack(diagrams_.rbegin(), diagrams_.rend());
+    while (!stack.empty()) {
+      pugi::xml_node node = stack.back();
+      stack.pop_back();
+      const std::string_view kind = local_name(node);
+      if ((kind == "BPMNShape" || kind == "BPMNEdge") && namespace_of(node) == BPMN_DI) {
+        for (pugi::xml_node label : node.children()) {
+          if (namespace_of(label) != BPMN_DI || local_name(label) != "BPMNLabel") continue;
+          const auto style = styles.find(label.attribute("labelStyle").value());
+          if (style != styles.end())
+            fonts_.emplace(node.attribute("bpmnElement").value(), style->second);
+        }
+        continue;
+      }
+      for (pugi::xml_node child = node.last_child(); child; child = child.previous_sibling()) {
+        if (child.type() == pugi::node_element) stack.push_back(child);
+      }
+    }
+  }
+
   void index() {
     std::vector<pugi::xml_node> stack{root_};
     while (!stack.empty()) {
@@ -214,6 +254,7 @@ class Document {
   std::unordered_set<std::string> ids_;
   std::unordered_set<std::string> elements_;
   std::vector<std::pair<std::string, std::vector<std::string>>> lane_children_;
+  export_detail::LabelFonts fonts_;
 };
 
 // Shapes for the lanes that hold drawn lanes, around them, inserted before the first lane shape
@@ -340,8 +381,9 @@ std::string BPMN::write_back_xml(const BpmnSource& source, const std::vector<Bpm
     plane_node.append_attribute("id") = model.ids.take(plane.element + "_plane", "plane").c_str();
     // An element without an id cannot be named; BPMN lets the plane name none.
     if (!plane.element.empty()) plane_node.append_attribute("bpmnElement") = plane.element.c_str();
-    export_detail::write_plane_di(plane_node, model,
-                                  [&](const std::string& id) { return document.has_element(id); });
+    export_detail::write_plane_di(
+        plane_node, model, [&](const std::string& id) { return document.has_element(id); },
+        document.fonts());
     add_parent_lanes(plane_node, model, document, model.ids);
     naming.registry = std::move(model.ids);
   }

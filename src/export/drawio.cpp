@@ -292,27 +292,45 @@ std::string own_or(const std::string& own, const Painter* painter, std::string P
   return !own.empty() || painter == nullptr ? own : painter->*fallback;
 }
 
-// A pool's band and name strip in its fill, its borders in the theme's outline colour.
-std::string pool_colours(const Pool& pool) {
+// The family and size of a name where the caller set them and they are not the theme's. A
+// family that would break the style string (a ';' or '=' in it) is left out.
+std::string own_font(const std::string& font, int size, const Painter* p,
+                     std::string Painter::*theme_font, int Painter::*theme_size) {
+  std::string style;
+  if (!font.empty() && (p == nullptr || font != p->*theme_font) &&
+      font.find_first_of(";=") == std::string::npos) {
+    style += "fontFamily=" + font + ";";
+  }
+  if (size > 0 && (p == nullptr || size != p->*theme_size)) {
+    style += "fontSize=" + std::to_string(size) + ";";
+  }
+  return style;
+}
+
+// A pool's band and name strip in its fill, its borders in the theme's outline colour, its
+// name in its own font.
+std::string pool_look(const Pool& pool) {
   const Painter* p = pool.painter();
   const std::string fill = own_or(pool.fill_colour, p, &Painter::pool_fill_colour);
   return colour_entry("fillColor", fill) + colour_entry("swimlaneFillColor", fill) +
          colour_entry("strokeColor", own_or("", p, &Painter::element_outline_colour)) +
-         colour_entry("fontColor", own_or(pool.font_colour, p, &Painter::pool_font_colour));
+         colour_entry("fontColor", own_or(pool.font_colour, p, &Painter::pool_font_colour)) +
+         own_font(pool.font, pool.font_size, p, &Painter::pool_font, &Painter::pool_font_size);
 }
 
 // A lane's name strip, band, borders and name.
-std::string lane_colours(const Lane& lane, const Painter* p) {
+std::string lane_look(const Lane& lane, const Painter* p) {
   return colour_entry("fillColor", own_or(lane.fill_colour, p, &Painter::lane_fill_colour)) +
          colour_entry("swimlaneFillColor", own_or(lane.background_fill_colour, p,
                                                   &Painter::lane_background_fill_colour)) +
          colour_entry("strokeColor", own_or("", p, &Painter::element_outline_colour)) +
-         colour_entry("fontColor", own_or(lane.font_colour, p, &Painter::lane_font_colour));
+         colour_entry("fontColor", own_or(lane.font_colour, p, &Painter::lane_font_colour)) +
+         own_font(lane.font, lane.font_size, p, &Painter::lane_font, &Painter::lane_font_size);
 }
 
 // The colours the picture gives a shape (its own, or the theme's once drawn): fill and outline
-// where drawio's style draws them, and the name's ink.
-std::string shape_colours(const Shape& shape, const Painter* p) {
+// where drawio's style draws them, and the name's ink; the name's own font.
+std::string shape_look(const Shape& shape, const Painter* p) {
   const ShapeKind kind = shape.kind();
   std::string style;
   if (kind != ShapeKind::ANNOTATION && kind != ShapeKind::GROUP) {
@@ -321,7 +339,8 @@ std::string shape_colours(const Shape& shape, const Painter* p) {
   style += colour_entry("strokeColor",
                         own_or(shape.outline_colour, p, &Painter::element_outline_colour));
   style += colour_entry("fontColor", own_or(shape.font_colour, p, &Painter::element_font_colour));
-  return style;
+  return style + own_font(shape.font, shape.font_size, p, &Painter::element_font,
+                          &Painter::element_font_size);
 }
 
 std::string shape_style(const NodeInfo& node) {
@@ -577,12 +596,12 @@ class Writer {
         "swimlane;html=1;horizontal=0;startSize=" + std::to_string(Configs::POOL_TEXT_WIDTH) +
         ";collapsible=0;";
     add_geometry(add_vertex(root, pool.participant_id, pool.pool->name,
-                            swimlane + pool_colours(*pool.pool), "1"),
+                            swimlane + pool_look(*pool.pool), "1"),
                  pool.box, 0, 0);
     for (const auto& lane : pool.lanes) {
       const std::string lane_style =
           "swimlane;html=1;horizontal=0;startSize=" + std::to_string(Configs::LANE_TEXT_WIDTH) +
-          ";collapsible=0;fontStyle=0;" + lane_colours(*lane.lane, pool.pool->painter());
+          ";collapsible=0;fontStyle=0;" + lane_look(*lane.lane, pool.pool->painter());
       add_geometry(add_vertex(root, lane.id, lane.lane->name, lane_style, pool.participant_id),
                    lane.box, pool.box.x, pool.box.y);
       for (const NodeInfo* node : lane.nodes) {
@@ -596,7 +615,7 @@ class Writer {
           origin = contains(pool.box, node->box) ? pool.box : Box{};
         }
         const std::optional<Box> name = drawn_name(*node);
-        std::string style = shape_style(*node) + shape_colours(*node->shape, pool.pool->painter());
+        std::string style = shape_style(*node) + shape_look(*node->shape, pool.pool->painter());
         if (name) {
           // Wrapped about as wide as drawn, so that it keeps its lines: drawio's font (its own,
           // or the viewer's stand-in for it) may run wider than the picture's.
@@ -654,7 +673,7 @@ class Writer {
     }
     pugi::xml_node cell =
         add_vertex(root, node.id, node.shape->name,
-                   shape_style(node) + shape_colours(*node.shape, painter_of(&node)), parent);
+                   shape_style(node) + shape_look(*node.shape, painter_of(&node)), parent);
     add_geometry(cell, node.box, origin.x, origin.y);
   }
 

@@ -160,6 +160,9 @@ void all_kinds(Swimboard& board) {
   sub.outline_colour = "navy";
   final_task.font_colour = "#8b0000";
   b.background_fill_colour = "#f4f8ff";
+  // And fonts, which the BPMN file carries as label styles.
+  task.font_size = 14;
+  final_task.font = "DejaVu Serif";
 }
 
 // The notation beyond the first kinds: task types, sub-process forms, markers, typed and

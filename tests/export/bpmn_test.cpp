@@ -274,6 +274,47 @@ TEST_F(BpmnExport, ColoursOfTheirOwnAreWrittenAndTheThemesAreNot) {
   }
 }
 
+// A font family or size an element's name has of its own goes into a label style, one per
+// distinct font, written after the plane; the theme's are not written.
+TEST_F(BpmnExport, FontsOfTheirOwnGoIntoLabelStyles) {
+  Swimboard board("Fonts");
+  Pool& pool = board.add_pool("Shop", "", 18);
+  Lane& sales = pool.add_lane("Sales", "DejaVu Serif");
+  Lane& store = pool.add_lane("Store");
+  Shape& check = sales.add_element("Check", ElementType::TASK);
+  Shape& ship = store.add_element("Ship", ElementType::TASK);
+  Shape& plain = store.add_element("Done", ElementType::END);
+  check.font = ship.font = "DejaVu Serif";
+  check.font_size = ship.font_size = 16;
+  check.connect(ship);
+  ship.connect(plain);
+  test::choose_ids(board);
+  board.draw();
+  plain.font_size = pool.painter()->element_font_size;
+  const pugi::xml_document doc = parse(bpmn_of(board));
+  const auto font_of = [&](const std::string& id) {
+    const std::string style =
+        di_of(doc, id).child("bpmndi:BPMNLabel").attribute("labelStyle").value();
+    if (style.empty()) return std::string("none");
+    const pugi::xml_node s =
+        doc.select_node(("//bpmndi:BPMNLabelStyle[@id='" + style + "']").c_str()).node();
+    EXPECT_EQ(std::string(s.parent().name()), "bpmndi:BPMNDiagram");
+    EXPECT_EQ(std::string(s.parent().first_child().name()), "bpmndi:BPMNPlane");
+    std::string font;
+    for (pugi::xml_attribute a : s.child("dc:Font").attributes()) {
+      font += std::string(a.name()) + "=" + a.value() + " ";
+    }
+    return font;
+  };
+  EXPECT_EQ(font_of(check.bpmn_id), "name=DejaVu Serif size=16 ");
+  EXPECT_EQ(font_of(pool.bpmn_id), "size=18 ");
+  EXPECT_EQ(font_of(sales.id), "name=DejaVu Serif ");
+  EXPECT_EQ(font_of(store.id), "none");
+  EXPECT_EQ(font_of(plain.bpmn_id), "none");
+  // One style for the two tasks set alike.
+  EXPECT_EQ(doc.select_nodes("//bpmndi:BPMNLabelStyle").size(), 3U);
+}
+
 TEST_F(BpmnExport, DrawnDiagramKeepsTheDrawnBoxesRoutesAndLabels) {
   Swimboard board;
   Pool& pool = board.add_pool("Shop");

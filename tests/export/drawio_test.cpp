@@ -395,6 +395,35 @@ TEST_F(DrawioExport, ColoursAreThePicturesOwnAndTheThemesForWhatIsNotSet) {
   EXPECT_EQ(style_value(cell(broken, task.bpmn_id), "shape"), "mxgraph.bpmn.task");
 }
 
+// Fonts set on a pool, lane or shape are the cells' own; the theme's are draw.io's to choose.
+TEST_F(DrawioExport, FontsSetByTheCallerAreWritten) {
+  Swimboard board("Fonts");
+  Pool& pool = board.add_pool("Company", "", 18);
+  Lane& lane = pool.add_lane("Sales", "DejaVu Serif");
+  Shape& task = lane.add_element("Check", ElementType::TASK);
+  Shape& end = lane.add_element("Done", ElementType::END);
+  task.font_size = 15;
+  task.connect(end);
+  test::choose_ids(board);
+  board.draw();
+  const pugi::xml_document doc = parse(drawio_of(board));
+  const auto named = [&](const char* name) {
+    return doc.select_node(("//mxCell[@value='" + std::string(name) + "']").c_str()).node();
+  };
+  EXPECT_EQ(style_value(named("Company"), "fontSize"), "18");
+  EXPECT_EQ(style_value(named("Sales"), "fontFamily"), "DejaVu Serif");
+  EXPECT_EQ(style_value(named("Sales"), "fontSize"), "");
+  EXPECT_EQ(style_value(cell(doc, task.bpmn_id), "fontSize"), "15");
+  EXPECT_EQ(style_value(cell(doc, end.bpmn_id), "fontSize"), "");
+  EXPECT_EQ(style_value(cell(doc, end.bpmn_id), "fontFamily"), "");
+
+  // A family that would break the style string is left out rather than written.
+  task.font = "Serif;shape=ellipse";
+  const pugi::xml_document broken = parse(drawio_of(board));
+  EXPECT_EQ(style_value(cell(broken, task.bpmn_id), "fontFamily"), "");
+  EXPECT_EQ(style_value(cell(broken, task.bpmn_id), "shape"), "mxgraph.bpmn.task");
+}
+
 TEST_F(DrawioExport, IdsThatNameScriptPropertiesAreSuffixedOnlyInTheDrawioDocument) {
   Swimboard board;
   Lane& lane = add_lane(board.add_pool("P"), "L");

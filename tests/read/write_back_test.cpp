@@ -246,5 +246,74 @@ TEST(BpmnWriteBack, ElementsWithoutAnIdAreDrawnAndTheirPlanesNameNothing) {
   EXPECT_EQ(planes, (std::vector<std::string>{"(none)", "plan_trip", "book_flights", "(none)"}));
 }
 
+// The fonts modellers gave names (label styles) stay with their elements in the written
+// document, whatever the styles are called there; only what a dc:Font may say is kept.
+TEST(BpmnWriteBack, FontsOfNamesSurvive) {
+  // "element: font attributes" for every DI element whose label names a style.
+  const auto fonts = [](const std::string& text) {
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_string(text.c_str()));
+    std::map<std::string, std::string> styles;
+    for (const pugi::xpath_node& style : doc.select_nodes("//*[local-name()='BPMNLabelStyle']")) {
+      std::map<std::string, std::string> attributes;  // in any order
+      for (pugi::xml_attribute a : style.node()
+                                       .find_child([](pugi::xml_node n) {
+                                         return std::string_view(n.name()).find("Font") !=
+                                                std::string::npos;
+                                       })
+                                       .attributes()) {
+        attributes[a.name()] = a.value();
+      }
+      std::string font;
+      for (const auto& [key, value] : attributes) font += key + "=" + value + " ";
+      styles[style.node().attribute("id").value()] = font;
+    }
+    std::set<std::string> out;
+    for (const pugi::xpath_node& label : doc.select_nodes("//*[local-name()='BPMNLabel']")) {
+      const auto style = styles.find(label.node().attribute("labelStyle").value());
+      if (style == styles.end()) continue;
+      out.insert(std::string(label.node().parent().attribute("bpmnElement").value()) + ": " +
+                 style->second);
+    }
+    return out;
+  };
+  std::size_t kept = 0;
+  for (const fs::path& path : inputs()) {
+    const std::string name = path.filename().string();
+    const std::string input = file_text(path);
+    const std::set<std::string> after = fonts(written_back(input, name));
+    // Elements the drawing leaves out (associations of data it does not show) lose theirs.
+    std::set<std::string> drawn;
+    pugi::xml_document out;
+    out.load_string(written_back(input, name).c_str());
+    for (const pugi::xpath_node& di : out.select_nodes("//*[@bpmnElement]")) {
+      drawn.insert(di.node().attribute("bpmnElement").value());
+    }
+    std::set<std::string> before;
+    for (const std::string& entry : fonts(input)) {
+      if (drawn.count(entry.substr(0, entry.find(':'))) != 0) before.insert(entry);
+    }
+    EXPECT_EQ(after, before) << name;
+    kept += after.size();
+  }
+  EXPECT_GE(kept, 130U);
+
+  // A font attribute no BPMN tool would read right is not carried over.
+  const std::string odd = R"(<?xml version="1.0" encoding="UTF-8"?>
+<definitions xmlns="http://www.omg.org/spec/BPMN/20100524/MODEL"
+    xmlns:bpmndi="http://www.omg.org/spec/BPMN/20100524/DI"
+    xmlns:dc="http://www.omg.org/spec/DD/20100524/DC" id="d" targetNamespace="t">
+  <process id="p"><task id="t" name="Check"/></process>
+  <bpmndi:BPMNDiagram id="D"><bpmndi:BPMNPlane id="P" bpmnElement="p">
+    <bpmndi:BPMNShape id="t_di" bpmnElement="t"><dc:Bounds x="0" y="0" width="100" height="80"/>
+      <bpmndi:BPMNLabel labelStyle="S"/></bpmndi:BPMNShape>
+  </bpmndi:BPMNPlane>
+  <bpmndi:BPMNLabelStyle id="S"><dc:Font name="Arial" size="-3" isBold="yes" isItalic="true"/></bpmndi:BPMNLabelStyle>
+  </bpmndi:BPMNDiagram>
+</definitions>)";
+  EXPECT_EQ(fonts(written_back(odd, "odd.bpmn")),
+            std::set<std::string>{"t: isItalic=true name=Arial "});
+}
+
 }  // namespace
 }  // namespace orvane
