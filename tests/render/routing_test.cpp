@@ -1232,6 +1232,53 @@ TEST(ConnectionRouting, NamesAndLabelsKeepOffTheMarksAtAFlowsStart) {
   EXPECT_EQ(route_faults(d.pools), "");
 }
 
+// A default flow's slash and a conditional flow's diamond stand on their own flow's line only:
+// such a flow shares no trunk with the other flows leaving its shape, whichever way they run
+// (a decision whose branches all go down a column, a task with a default and a conditional
+// flow to tasks above and below).
+TEST(ConnectionRouting, AFlowMarkedAtItsStartLeavesOnALineOfItsOwn) {
+  Diagram d;
+  Pool& p = d.pool("P");
+  Lane& l = d.lane(p, "Clerk", 4);
+  Shape& gateway = d.shape(l, "Which?", ElementType::EXCLUSIVE, 0, 0);
+  Shape& task = d.shape(l, "Check", ElementType::TASK, 1, 2);
+  for (int row = 1; row < 4; ++row) {
+    Shape& branch = d.shape(l, "Branch " + std::to_string(row), ElementType::TASK, row, 1);
+    gateway.connect(branch, "b" + std::to_string(row)).is_default = row == 2;
+  }
+  Shape& up = d.shape(l, "Up", ElementType::TASK, 0, 3);
+  Shape& down = d.shape(l, "Down", ElementType::TASK, 2, 3);
+  task.connect(up, "otherwise").is_default = true;
+  task.connect(down, "when late").condition = "late";
+  // (Pointers once every connection is made: connecting may move a shape's connections.)
+  const std::vector<const Connection*> marked{
+      &gateway.connection_to->at(1), &task.connection_to->at(0), &task.connection_to->at(1)};
+  d.route();
+
+  for (const Connection* c : marked) {
+    ASSERT_GE(c->waypoints.size(), 2u);
+    const Point& a = c->waypoints[0];
+    const Point& b = c->waypoints[1];
+    const double length = std::abs(b.x - a.x) + std::abs(b.y - a.y);
+    const double at = std::min(DEFAULT_MARK_AT, length / 2) / length;
+    const Point mark{a.x + (b.x - a.x) * at, a.y + (b.y - a.y) * at};
+    for (const Connection& other : *c->source->connection_to) {
+      if (&other == c) continue;
+      for (std::size_t k = 1; k < other.waypoints.size(); ++k) {
+        const Point& u = other.waypoints[k - 1];
+        const Point& v = other.waypoints[k];
+        const bool on = std::abs(u.x - v.x) < 0.5
+                            ? std::abs(u.x - mark.x) < 3 && mark.y >= std::min(u.y, v.y) - 1 &&
+                                  mark.y <= std::max(u.y, v.y) + 1
+                            : std::abs(u.y - mark.y) < 3 && mark.x >= std::min(u.x, v.x) - 1 &&
+                                  mark.x <= std::max(u.x, v.x) + 1;
+        EXPECT_FALSE(on) << "the mark of " << c->label << " on " << other.label;
+      }
+    }
+  }
+  EXPECT_EQ(route_faults(d.pools), "");
+}
+
 // A flow across a wide lane, from one row to the other, past flows running up between the rows:
 // its long stretch runs along the lane's edge, where it crosses none of them, rather than down
 // the channel between the rows, nearer its ends but crossed by every one.

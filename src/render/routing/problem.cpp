@@ -298,6 +298,8 @@ Problem build_problem(const std::vector<std::unique_ptr<Pool>>& pools, const Pai
                         to.shape->kind() == ShapeKind::DATA;
       const bool message = c.connection_type == ConnectionTypes::MESSAGE || !one_pool;
       link.kind = data ? LinkKind::ASSOCIATION : message ? LinkKind::MESSAGE : LinkKind::SEQUENCE;
+      link.marked_start =
+          c.is_default || (!c.condition.empty() && shape->kind() == ShapeKind::ACTIVITY);
       const Box& pool = problem.pools[static_cast<std::size_t>(from.pool)];
       // Inside one pool, a route keeps off the pool's own border.
       link.area = one_pool && usable(pool) ? inflate(pool, -BORDER_KEEP_OFF) : problem.bounds;

@@ -65,16 +65,21 @@ struct Link {
   Box area;
   /// Position in the diagram's order of connections; breaks every tie.
   int order = 0;
+  /// Whether the route's start carries a mark (a default flow's slash, the diamond of a
+  /// conditional flow out of an activity), which must read as this flow's alone.
+  bool marked_start = false;
 };
 
 /// Whether two sequence flows leave one shape (`fork`) or enter one shape (else) as branches
 /// of one fork or join, which may share a trunk: two flows between the same two shapes never
 /// do, nor does a flow from a shape to itself, nor a message flow or association (each of
-/// those is a connection of its own).
+/// those is a connection of its own), nor, out of their source, a flow with a mark at its start
+/// (on a shared trunk the mark would stand on its siblings' line as well).
 inline bool same_family(const Link& a, const Link& b, bool fork) {
   if (&a == &b || a.kind != LinkKind::SEQUENCE || b.kind != LinkKind::SEQUENCE) return false;
   if (a.source == a.target || b.source == b.target) return false;
   if (a.source == b.source && a.target == b.target) return false;
+  if (fork && (a.marked_start || b.marked_start)) return false;
   return fork ? a.source == b.source : a.target == b.target;
 }
 

@@ -195,7 +195,8 @@ void mark_families(const Problem& problem, std::vector<DrawnRoute>& routes) {
   for (std::size_t r = 0; r < routes.size(); ++r) {
     const Link& l = problem.links[static_cast<std::size_t>(routes[r].link)];
     if (l.kind != LinkKind::SEQUENCE || l.source == l.target) continue;
-    forks.emplace_back(l.source, routes[r].source_side, r);
+    // A flow with a mark at its start runs from its source on a line of its own.
+    if (!l.marked_start) forks.emplace_back(l.source, routes[r].source_side, r);
     joins.emplace_back(l.target, routes[r].target_side, r);
   }
   int id = 0;
