@@ -135,6 +135,9 @@ class ORVANE_API Painter {
   /// The fonts the texts measured or set so far asked for that the system does not have, each
   /// with the font set instead, in the order first asked for. None by default.
   virtual std::vector<FontReplacement> replaced_fonts() const;
+  /// The characters of the texts measured or set so far that no installed font has (drawn as
+  /// boxes), in code point order. None by default.
+  virtual std::vector<char32_t> missing_characters() const;
 
   /// Size of `text` set in `style`; wrapped at `max_width` when it is positive.
   virtual TextExtent measure_text(const std::string& text, const TextStyle& style,

@@ -23,6 +23,10 @@ std::vector<FontReplacement> Painter::replaced_fonts() const {
   return {};
 }
 
+std::vector<char32_t> Painter::missing_characters() const {
+  return {};
+}
+
 // Without a text engine, estimate: average glyph width 0.6 em, line height 1.3 em.
 TextExtent Painter::measure_text(const std::string& text, const TextStyle& style,
                                  double max_width) const {

@@ -147,6 +147,7 @@ TextExtent PangoPainter::measure_text(const std::string& text, const TextStyle& 
   if (auto it = measured_.find(key); it != measured_.end()) return it->second;
   note_font(style);
   LayoutPtr layout = measure_layout(measure_context(), text, style, max_width);
+  note_missing(layout.get());
   PangoRectangle logical;
   pango_layout_get_extents(layout.get(), nullptr, &logical);
   const TextExtent extent{logical.width / static_cast<double>(PANGO_SCALE),
@@ -166,6 +167,7 @@ const PangoPainter::FittedText& PangoPainter::fit_into(const std::string& text, 
   FittedText f;
   LayoutPtr layout{nullptr, &g_object_unref};
   f.fit = fit_text(measure_context(), text, style, along, across, &layout);
+  note_missing(layout.get());
   f.placement = place(layout.get(), style, along, across);
   f.cut = pango_layout_is_ellipsized(layout.get());
   f.lines = set_lines(layout.get());
@@ -184,6 +186,33 @@ void PangoPainter::note_font(const TextStyle& style) const {
   if (std::none_of(fonts_asked_.begin(), fonts_asked_.end(), same_font)) {
     fonts_asked_.push_back(style);
   }
+}
+
+void PangoPainter::note_missing(PangoLayout* layout) const {
+  // A few dozen are enough to name; a text of nothing but unknown characters adds no more.
+  constexpr std::size_t MAX_NOTED = 64;
+  if (layout == nullptr || missing_.size() >= MAX_NOTED ||
+      pango_layout_get_unknown_glyphs_count(layout) == 0) {
+    return;
+  }
+  // Pango sets a character no font has as an "unknown glyph" carrying the code point.
+  for (GSList* l = pango_layout_get_lines_readonly(layout); l != nullptr; l = l->next) {
+    for (GSList* r = static_cast<PangoLayoutLine*>(l->data)->runs; r != nullptr; r = r->next) {
+      const PangoGlyphString* glyphs = static_cast<PangoGlyphItem*>(r->data)->glyphs;
+      for (int g = 0; g < glyphs->num_glyphs; ++g) {
+        const PangoGlyph glyph = glyphs->glyphs[g].glyph;
+        if ((glyph & PANGO_GLYPH_UNKNOWN_FLAG) == 0 || glyph == PANGO_GLYPH_INVALID_INPUT) continue;
+        const char32_t c = glyph & ~PANGO_GLYPH_UNKNOWN_FLAG;
+        // Line breaks and other controls are never drawn, boxes or not.
+        if (c < 0x20 || (c >= 0x7f && c < 0xa0)) continue;
+        if (missing_.insert(c).second && missing_.size() >= MAX_NOTED) return;
+      }
+    }
+  }
+}
+
+std::vector<char32_t> PangoPainter::missing_characters() const {
+  return {missing_.begin(), missing_.end()};
 }
 
 std::vector<FontReplacement> PangoPainter::replaced_fonts() const {

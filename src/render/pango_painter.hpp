@@ -5,6 +5,7 @@
 #include <pango/pangocairo.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -32,6 +33,7 @@ class PangoPainter : public Painter {
   std::string kind() const override { return kind_; }
 
   std::vector<FontReplacement> replaced_fonts() const override;
+  std::vector<char32_t> missing_characters() const override;
   TextExtent measure_text(const std::string& text, const TextStyle& style,
                           double max_width) const override;
   Box text_bounds(const std::string& text, const Box& box, const TextStyle& style,
@@ -103,6 +105,9 @@ class PangoPainter : public Painter {
   // asked for.
   void note_font(const TextStyle& style) const;
   mutable std::vector<TextStyle> fonts_asked_;
+  // The characters of a set text that no font has.
+  void note_missing(PangoLayout* layout) const;
+  mutable std::set<char32_t> missing_;
 };
 
 /// Throws std::invalid_argument unless both sides are positive.

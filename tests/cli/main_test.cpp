@@ -435,6 +435,44 @@ TEST_F(Command, RenderAndCheckSayWhichFontsTheSystemLacks) {
   EXPECT_EQ(r.out, "");
 }
 
+// Characters no font has (private-use code points, which no font the project installs
+// covers) are named once each, in code point order, however many texts hold them; every
+// picture kind finds them.
+TEST_F(Command, RenderSaysWhichCharactersNoFontHas) {
+  const fs::path odd = write("odd.yaml",
+                             "title: \"Plan \\U0010FFFD\"\n"
+                             "pools:\n"
+                             "  - name: Shop\n"
+                             "    lanes:\n"
+                             "      - name: Sales\n"
+                             "        shapes:\n"
+                             "          - {id: a, name: \"Order \\U000F0041\", type: start}\n"
+                             "          - {id: b, name: \"Ship \\U0010FFFD\", type: task}\n"
+                             "connections:\n"
+                             "  - {from: a, to: b, label: \"line\\nbreak\"}\n");
+  for (const char* kind : {"png", "svg", "pdf"}) {
+    const Result r =
+        run("-q render " + odd.string() + " -o " + (dir_ / (std::string("odd.") + kind)).string());
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, odd.string() +
+                         ": warning: no installed font has the characters '\xf3\xb0\x81\x81' "
+                         "(U+F0041), '\xf4\x8f\xbf\xbd' (U+10FFFD); they are drawn as boxes\n")
+        << kind;
+  }
+  // Names in scripts the installed fonts cover are no cause for a warning.
+  const fs::path plain = write("plain.yaml",
+                               "pools:\n"
+                               "  - name: Shop\n"
+                               "    lanes:\n"
+                               "      - name: \"Verkauf \u00e9\u65e5\u672c\"\n"
+                               "        shapes:\n"
+                               "          - {id: a, name: \"\u0417\u0430\u043a\u0430\u0437\", "
+                               "type: start}\n");
+  const Result r = run("-q render " + plain.string() + " -o " + (dir_ / "plain.png").string());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+}
+
 TEST_F(Command, ABadBpmnFileExitsTwoNamingLineAndColumn) {
   const fs::path bad = write("bad.bpmn",
                              "<definitions xmlns=\"http://www.omg.org/spec/BPMN/20100524/MODEL\">\n"
