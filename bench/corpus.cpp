@@ -312,7 +312,8 @@ class Generator {
 
   // Boundary events on about one activity in five, each leading to a task that handles it and
   // on to an end; text annotations on about one shape in twelve; a group round a few tasks of
-  // one pool in a third of the diagrams.
+  // one pool in a third of the diagrams; a default flow (the last branch) out of half the
+  // exclusive and inclusive splits.
   void add_notation(std::uint32_t seed) {
     static const std::vector<std::pair<std::string, std::string>> triggers = {
         {"timer", "Two days passed"}, {"message", "Cancellation received"},
@@ -364,6 +365,16 @@ class Generator {
       for (int k = 0; k < count; ++k)
         group.members.push_back(tasks[static_cast<std::size_t>(first + k)]);
       diagram_.groups.push_back(std::move(group));
+    }
+    std::map<std::string, std::vector<std::size_t>> leaving;
+    for (std::size_t c = 0; c < diagram_.connections.size(); ++c) {
+      leaving[diagram_.connections[c].from].push_back(c);
+    }
+    for (const CorpusShape& s : shapes) {
+      if (s.type != "exclusive" && s.type != "inclusive") continue;
+      const auto out = leaving.find(s.id);
+      if (out == leaving.end() || out->second.size() < 2 || pick_here(0, 1) == 0) continue;
+      diagram_.connections[out->second.back()].is_default = true;
     }
   }
 
@@ -448,6 +459,7 @@ std::string to_description(const CorpusDiagram& diagram) {
   for (const CorpusConnection& c : diagram.connections) {
     out += "  - {from: " + c.from + ", to: " + c.to;
     if (!c.label.empty()) out += ", label: " + quoted(c.label);
+    if (c.is_default) out += ", default: true";
     out += "}\n";
   }
   if (!diagram.notes.empty()) out += "annotations:\n";
@@ -494,7 +506,7 @@ void build_board(const CorpusDiagram& diagram, Swimboard& board) {
     by_id[s.id] = &lane.add_element(s.name, type_of(s.type));
   }
   for (const CorpusConnection& c : diagram.connections) {
-    by_id.at(c.from)->connect(*by_id.at(c.to), c.label);
+    by_id.at(c.from)->connect(*by_id.at(c.to), c.label).is_default = c.is_default;
   }
   for (const CorpusNote& n : diagram.notes) lane_of.at(n.on)->annotate(*by_id.at(n.on), n.text);
   for (const CorpusGroup& g : diagram.groups) {

@@ -39,6 +39,7 @@ struct CorpusConnection {
   std::string from;
   std::string to;
   std::string label;
+  bool is_default = false;
 };
 
 struct CorpusLane {
@@ -70,7 +71,7 @@ struct CorpusOptions {
   int max_pools = 6;
   int max_lanes = 5;
   /// Also the notation real models carry round the flow: boundary events with their handling
-  /// tasks, text annotations and groups. Drawn from a stream of their own, so each seed's
+  /// tasks, text annotations, groups and default flows out of decisions. Drawn from a stream of their own, so each seed's
   /// diagram is the one without them, with them added.
   bool notation = false;
 };

@@ -19,7 +19,10 @@
 //   association's a fifth wider; an association's only where it has a direction).
 // Also counted, as faults that should never happen: segments through a shape ("through"),
 // unrelated connections on top of each other, or two between the same two shapes drawn as one
-// line ("shared"), and shape names that a route, a shape or another label covers ("name hits").
+// line ("shared"), and shape names that a route, a shape or another label covers ("name hits"),
+// and marks at a flow's start (a default flow's slash, the diamond of a conditional flow out of
+// an activity, 10 px along its first segment) that stand on another connection's line too, so
+// that they do not say which flow they mark ("marks").
 // With --bends, each kind of connection's bends against the fewest its ends' places allow
 // (a straight line, an L past the other shapes, else two).
 // With --crossings, the crossings by the kinds of connection involved, by whether their ends lie
@@ -74,6 +77,7 @@ struct Edge {
   std::optional<Box> label;
   bool arrow_at_end = true;
   bool arrow_at_start = false;  // an association both ways
+  bool marked = false;          // a default flow, or a conditional flow out of an activity
 };
 
 // The kinds of connection the bend breakdown (--bends) tells apart.
@@ -135,6 +139,7 @@ struct Figures {
   int name_hits = 0;
   int through = 0;
   int shared = 0;
+  int marks = 0;
 
   void add(const Figures& f) {
     for (int k = 0; k < KINDS; ++k) by_kind[k].add(f.by_kind[k]);
@@ -155,6 +160,7 @@ struct Figures {
     name_hits += f.name_hits;
     through += f.through;
     shared += f.shared;
+    marks += f.marks;
   }
 };
 
@@ -278,6 +284,15 @@ Diagram read(const fs::path& file) {
     if (di.attribute("sourceElement")) e.source = di.attribute("sourceElement").value();
     if (di.attribute("targetElement")) e.target = di.attribute("targetElement").value();
     if (e.kind == "sequenceFlow") {
+      const auto source = by_id.find(sem.attribute("sourceRef").value());
+      if (source != by_id.end()) {
+        const std::string kind = local(source->second.name());
+        const bool activity = kind.find("ask") != std::string::npos ||
+                              kind.find("rocess") != std::string::npos || kind == "callActivity" ||
+                              kind == "transaction";
+        e.marked = source->second.attribute("default").value() == e.id ||
+                   (activity && child_named(sem, "conditionExpression"));
+      }
       for (pugi::xml_node p = sem.parent(); p; p = p.parent()) {
         if (local(p.name()) != "process") continue;
         const auto part = process_to_participant.find(p.attribute("id").value());
@@ -588,6 +603,35 @@ Figures measure(const Diagram& d) {
   for (const Node& n : d.nodes) {
     if (n.label && n.label->w > 0 && n.label->h > 0) labels.emplace_back(*n.label, &n);
   }
+  // The marks at flows' starts, and the other lines through them.
+  for (const Edge& e : d.edges) {
+    if (!e.marked || e.points.size() < 2) continue;
+    const Point& a = e.points[0];
+    const Point& b = e.points[1];
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    if (length <= 0) continue;
+    const double along = std::min(10.0, length / 2) / length;
+    const Point mark{a.x + (b.x - a.x) * along, a.y + (b.y - a.y) * along};
+    for (const Edge& other : d.edges) {
+      if (&other == &e) continue;
+      bool on = false;
+      for (std::size_t k = 1; k < other.points.size() && !on; ++k) {
+        const Point& u = other.points[k - 1];
+        const Point& v = other.points[k];
+        on = std::abs(u.x - v.x) < 0.5
+                 ? std::abs(u.x - mark.x) < 3 && mark.y >= std::min(u.y, v.y) - 1 &&
+                       mark.y <= std::max(u.y, v.y) + 1
+                 : std::abs(u.y - v.y) < 0.5 && std::abs(u.y - mark.y) < 3 &&
+                       mark.x >= std::min(u.x, v.x) - 1 && mark.x <= std::max(u.x, v.x) + 1;
+      }
+      if (!on) continue;
+      ++f.marks;
+      if (print_faults) {
+        std::printf("  mark: the start of %s on %s\n", e.id.c_str(), other.id.c_str());
+      }
+      break;
+    }
+  }
   // The arrowheads, and the texts over them.
   std::vector<std::pair<Box, const Edge*>> heads;
   for (const Edge& e : d.edges) {
@@ -731,17 +775,17 @@ Figures measure(const Diagram& d) {
 }
 
 void print_header() {
-  std::printf("%-22s %6s %6s %9s %9s %5s %9s %6s %10s %6s %6s %6s %6s %7s\n", "set", "files",
+  std::printf("%-22s %6s %6s %9s %9s %5s %9s %6s %10s %6s %6s %6s %6s %7s %6s\n", "set", "files",
               "conns", "cross/c", "along/100", "bands", "outside", "bend/c", "label hits", "nearer",
-              "heads", "names", "thru", "shared");
+              "heads", "names", "thru", "shared", "marks");
 }
 
 void print_row(const std::string& name, const Figures& f) {
   const double c = std::max(1, f.connections);
-  std::printf("%-22s %6d %6d %9.3f %9.2f %5d %5d(%d) %6.3f %5d/%-4d %6d %6d %6d %6d %7d\n",
+  std::printf("%-22s %6d %6d %9.3f %9.2f %5d %5d(%d) %6.3f %5d/%-4d %6d %6d %6d %6d %7d %6d\n",
               name.c_str(), f.files, f.connections, f.crossings / c, 100.0 * f.alongside / c,
               f.bands, f.outside, f.outside_files, f.bends / c, f.label_hits, f.labels,
-              f.labels_nearer, f.on_heads, f.name_hits, f.through, f.shared);
+              f.labels_nearer, f.on_heads, f.name_hits, f.through, f.shared, f.marks);
 }
 
 void print_bends(const Figures& f) {

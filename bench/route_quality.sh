@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The route-quality report over the generated corpus, the same diagrams (the first half of the
 # seeds) with the notation real models carry round the flow (boundary events and their handling,
-# text annotations, groups), the examples and a few hand-written
+# text annotations, groups, default flows), the examples and a few hand-written
 # processes of the kind people keep (bench/processes, ten of them: collaborations with black-box pools,
 # loops, event-based gateways, boundary events, data): writes the corpus's
 # descriptions, draws each with the command (SVG, which has no size limit, plus BPMN export) and measures the routes in
