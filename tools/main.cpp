@@ -258,37 +258,15 @@ void warn_fonts(std::ostream& out, const std::string& file,
   }
 }
 
-// A code point as UTF-8.
-std::string utf8(char32_t c) {
-  std::string out;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xc0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3f));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xe0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-    out += static_cast<char>(0x80 | (c & 0x3f));
-  } else {
-    out += static_cast<char>(0xf0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-    out += static_cast<char>(0x80 | (c & 0x3f));
-  }
-  return out;
-}
-
 // One warning line naming the characters of the texts that no installed font has, which the
-// pictures show as boxes: the first few, each with its code point.
+// pictures show as boxes: the first few code points (a terminal would show the same boxes).
 void warn_characters(std::ostream& out, const std::string& file,
                      const std::vector<char32_t>& missing) {
   if (missing.empty()) return;
   constexpr std::size_t SHOWN = 8;
   std::string list;
   for (std::size_t i = 0; i < missing.size() && i < SHOWN; ++i) {
-    list += fmt::format("{}'{}' (U+{:04X})", i == 0 ? "" : ", ", utf8(missing[i]),
-                        static_cast<std::uint32_t>(missing[i]));
+    list += fmt::format("{}U+{:04X}", i == 0 ? "" : ", ", static_cast<std::uint32_t>(missing[i]));
   }
   if (missing.size() > SHOWN) list += fmt::format(" and {} more", missing.size() - SHOWN);
   out << fmt::format("{}: warning: no installed font has {} {}; {} drawn as boxes\n", file,
