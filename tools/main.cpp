@@ -460,6 +460,7 @@ int run_check(const std::string& file, const LoadOptions& options, const Verbosi
                              Helper::quoted(w.name), id, problems);
   }
   warn_fonts(std::cout, file, board.missing_fonts());
+  warn_characters(std::cout, file, board.missing_characters());
   std::size_t lanes = 0;
   for (const auto& pool : board._pools) lanes += pool->lanes.size();
   std::size_t connections = 0;

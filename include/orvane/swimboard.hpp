@@ -164,6 +164,10 @@ class ORVANE_API Swimboard {
   /// the system does not have, each with the font set instead, as the painter's replaced_fonts
   /// lists them after draw(); found by measuring a letter in each font, without a layout.
   std::vector<FontReplacement> missing_fonts() const;
+  /// The characters of the diagram's texts that no installed font has, as the painter's
+  /// missing_characters lists them after draw(); found by measuring each text that is not
+  /// plain ASCII, without a layout.
+  std::vector<char32_t> missing_characters() const;
 
  private:
   void set_colour_theme_(const std::string& palette);

@@ -437,8 +437,8 @@ TEST_F(Command, RenderAndCheckSayWhichFontsTheSystemLacks) {
 
 // Characters no font has (private-use code points, which no font the project installs
 // covers) are named once each, in code point order, however many texts hold them; every
-// picture kind finds them.
-TEST_F(Command, RenderSaysWhichCharactersNoFontHas) {
+// picture kind finds them, and check finds them without drawing.
+TEST_F(Command, RenderAndCheckSayWhichCharactersNoFontHas) {
   const fs::path odd = write("odd.yaml",
                              "title: \"Plan \\U0010FFFD\"\n"
                              "pools:\n"
@@ -459,6 +459,11 @@ TEST_F(Command, RenderSaysWhichCharactersNoFontHas) {
                          "they are drawn as boxes\n")
         << kind;
   }
+  Result checked = run("-q check " + odd.string());
+  ASSERT_EQ(checked.code, 0) << checked.err;
+  EXPECT_EQ(checked.out, odd.string() +
+                             ": warning: no installed font has the characters U+F0041, "
+                             "U+10FFFD; they are drawn as boxes\n");
   // Names in scripts the installed fonts cover are no cause for a warning.
   const fs::path plain = write("plain.yaml",
                                "pools:\n"
@@ -471,6 +476,9 @@ TEST_F(Command, RenderSaysWhichCharactersNoFontHas) {
   const Result r = run("-q render " + plain.string() + " -o " + (dir_ / "plain.png").string());
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
+  checked = run("-q check " + plain.string());
+  ASSERT_EQ(checked.code, 0) << checked.err;
+  EXPECT_EQ(checked.out.find("no installed font"), std::string::npos) << checked.out;
 }
 
 TEST_F(Command, ABadBpmnFileExitsTwoNamingLineAndColumn) {
