@@ -234,8 +234,9 @@ class BpmnReader {
       if (shown_processes.count(id) != 0 || !has_flow_elements(process)) continue;
       if (first_process_id_.empty()) first_process_id_ = id;
       PoolDescription pool;
+      // A process drawn without a pool has no name for one in most tools: its header stays
+      // blank, as a participant's without a name does, rather than showing a generated id.
       pool.name = clean_text(process.attribute("name").value());
-      if (pool.name.empty()) pool.name = id;
       pool.id = made_up_id(id + "_pool");
       pool.mark = xml_.mark(process);
       reading.diagram.pools.push_back(std::move(pool));
