@@ -84,6 +84,53 @@ std::string html_label(const std::string& text) {
   return out;
 }
 
+// A shape's name as the picture sets it, for drawio: its HTML with a break opportunity (<wbr>)
+// where the picture broke a word, and the smaller size it shrank to. drawio wraps only at
+// spaces, in its own font: without these a long word ran out of its activity over the shapes
+// beside it, and a long address under an event out of its pool.
+struct SetName {
+  std::string html;
+  std::string font_size;  // a style entry, or empty
+};
+std::optional<SetName> set_name(const Shape& shape, const Painter* p) {
+  const ShapeKind kind = shape.kind();
+  // A terminator sets its name in a narrower box than its label box; a group's name has a
+  // place of its own.
+  if (p == nullptr || kind == ShapeKind::TERMINATOR || kind == ShapeKind::GROUP ||
+      kind == ShapeKind::PARTICIPANT || shape.name.empty() || !(shape.label_box.width > 0) ||
+      !(shape.label_box.height > 0)) {
+    return std::nullopt;
+  }
+  const TextStyle style = shape.name_style(*p);
+  const SetText set = p->layout_text(shape.name, shape.label_box, style);
+  SetName out;
+  if (set.font_size > 0 && set.font_size < style.font_size - 0.05) {
+    out.font_size = "fontSize=" + format_number(std::round(set.font_size * 10) / 10) + ";";
+  }
+  // The lines read as the name, its line breaks as spaces; where they do not (a cut name),
+  // drawio wraps it as it can.
+  std::string read = shape.name;
+  std::replace(read.begin(), read.end(), '\n', ' ');
+  std::string joined;
+  for (const std::string& line : set.lines) joined += line;
+  std::size_t from = 0;
+  if (!set.cut && joined == read) {
+    std::size_t at = 0;
+    for (std::size_t i = 0; i + 1 < set.lines.size(); ++i) {
+      at += set.lines[i].size();
+      if (at == from || at >= read.size()) continue;
+      const char before = read[at - 1];
+      const char after = read[at];
+      if (before == ' ' || before == '-' || after == ' ') continue;
+      out.html += html_label(shape.name.substr(from, at - from)) + "<wbr>";
+      from = at;
+    }
+  }
+  if (from == 0 && out.font_size.empty()) return std::nullopt;
+  out.html += html_label(shape.name.substr(from));
+  return out;
+}
+
 constexpr const char* EVENT_BASE =
     "points=[[0.145,0.145,0],[0.5,0,0],[0.855,0.145,0],[1,0.5,0],[0.855,0.855,0],[0.5,1,0],"
     "[0.145,0.855,0],[0,0.5,0]];shape=mxgraph.bpmn.event;html=1;perimeter=ellipsePerimeter;"
@@ -582,9 +629,15 @@ class Writer {
  private:
   pugi::xml_node add_vertex(pugi::xml_node root, const std::string& id, const std::string& value,
                             const std::string& style, const std::string& parent) {
+    return add_markup_vertex(root, id, html_label(value), style, parent);
+  }
+  // The same with a label already in HTML.
+  pugi::xml_node add_markup_vertex(pugi::xml_node root, const std::string& id,
+                                   const std::string& html, const std::string& style,
+                                   const std::string& parent) {
     pugi::xml_node cell = root.append_child("mxCell");
     cell.append_attribute("id") = cell_id(id).c_str();
-    cell.append_attribute("value") = html_label(value).c_str();
+    cell.append_attribute("value") = html.c_str();
     cell.append_attribute("style") = style.c_str();
     cell.append_attribute("vertex") = "1";
     cell.append_attribute("parent") = cell_id(parent).c_str();
@@ -616,13 +669,29 @@ class Writer {
         }
         const std::optional<Box> name = drawn_name(*node);
         std::string style = shape_style(*node) + shape_look(*node->shape, pool.pool->painter());
+        if (node->shape->kind() == ShapeKind::ANNOTATION) {
+          // The text's right is open, so it may run past the box: wrapped no narrower than the
+          // picture wraps it, with drawio's font, as names are (a tight box broke "Two of three
+          // experts" in two, its second line below the bracket).
+          style += "spacingRight=-" +
+                   format_number(std::ceil(node->box.width * (LABEL_SLACK - 1))) + ";";
+        }
         if (name) {
           // Wrapped about as wide as drawn, so that it keeps its lines: drawio's font (its own,
           // or the viewer's stand-in for it) may run wider than the picture's.
           if (style.find("whiteSpace=wrap;") == std::string::npos) style += "whiteSpace=wrap;";
           style += "labelWidth=" + format_number(std::ceil(name->width * LABEL_SLACK) + 4) + ";";
         }
-        pugi::xml_node cell = add_vertex(root, node->id, node->shape->name, style, parent);
+        const std::optional<SetName> inside = set_name(*node->shape, pool.pool->painter());
+        if (inside && !inside->font_size.empty()) {
+          // The size it shrank to, in place of one of its own.
+          const std::size_t own = style.find("fontSize=");
+          if (own != std::string::npos) style.erase(own, style.find(';', own) + 1 - own);
+          style += inside->font_size;
+        }
+        pugi::xml_node cell = inside
+                                  ? add_markup_vertex(root, node->id, inside->html, style, parent)
+                                  : add_vertex(root, node->id, node->shape->name, style, parent);
         add_geometry(cell, node->box, origin.x, origin.y);
         if (name) {
           // drawio sets the name centred below the shape: moved from there to where it is drawn.

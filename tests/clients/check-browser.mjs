@@ -188,6 +188,26 @@ async function checkDrawio(page, entry) {
         }
       }
     }
+    // An annotation's text keeps within its bracket: drawio's font may run wider than the
+    // picture's, and a tight wrap would push a line out below it.
+    for (const v of vertices.filter((c) => /annotation_1/.test(model.getStyle(c) || ''))) {
+      const t = textBox(v);
+      const box = graph.view.getState(v);
+      if (t && box && (t.y < box.y - 1 || t.y + t.height > box.y + box.height + 1)) {
+        problems.push(`the text of annotation ${v.id} runs out of its bracket`);
+      }
+    }
+    // An activity's name stays across its box: drawio wraps at the picture's breaks inside long
+    // words, and in the size the picture shrank the name to. Its own font may run a little
+    // wider than the picture's.
+    for (const v of vertices.filter((c) => /mxgraph\.bpmn\.task/.test(model.getStyle(c) || ''))) {
+      const t = textBox(v);
+      const box = graph.view.getState(v);
+      const slack = box ? box.width * 0.1 : 0;
+      if (t && box && (t.x < box.x - slack || t.x + t.width > box.x + box.width + slack)) {
+        problems.push(`the name of activity ${v.id} runs out of its box`);
+      }
+    }
     const styles = {};
     for (const cell of vertices) styles[cell.id] = graph.getModel().getStyle(cell) || '';
     return { vertices: vertices.length, edges: edges.length, problems, styles };

@@ -424,6 +424,52 @@ TEST_F(DrawioExport, FontsSetByTheCallerAreWritten) {
   EXPECT_EQ(style_value(cell(broken, task.bpmn_id), "shape"), "mxgraph.bpmn.task");
 }
 
+// drawio wraps only at spaces and in its own font: names keep the picture's breaks inside long
+// words and the size they shrank to, and an annotation may run past its open side.
+TEST_F(DrawioExport, LongNamesKeepThePicturesBreaksAndSize) {
+  Swimboard board("Long names");
+  Lane& lane = add_lane(board.add_pool("Office"), "Clerk");
+  const std::string word = "Donaudampfschifffahrtsgesellschaftskapitaensentscheidung";
+  const std::string address = "https://intranet.example.org/personal/bewerbungen/protokoll";
+  Shape& decide = lane.add_element(word, ElementType::TASK);
+  Shape& check = lane.add_element("Check", ElementType::TASK);
+  Shape& own = lane.add_element("Aufbewahrungsfrist_pruefen", ElementType::TASK);
+  Shape& end = lane.add_element(address, ElementType::END);
+  own.font_size = 15;
+  decide.connect(check);
+  check.connect(own);
+  own.connect(end);
+  TextAnnotation& note = lane.annotate(check, "Two of three experts");
+  test::choose_ids(board);
+  board.draw();
+  const pugi::xml_document doc = parse(drawio_of(board));
+  const auto shown = [](std::string value) {
+    for (std::size_t at = value.find("<wbr>"); at != std::string::npos; at = value.find("<wbr>"))
+      value.erase(at, 5);
+    return html_to_text(value);
+  };
+  const auto size_of = [&](const Shape& shape) {
+    const std::string style = cell(doc, shape.bpmn_id).attribute("style").value();
+    EXPECT_EQ(style.find("fontSize="), style.rfind("fontSize=")) << style;
+    return style_value(cell(doc, shape.bpmn_id), "fontSize");
+  };
+  const int theme = board.painter().element_font_size;
+  for (const Shape* shape : {&decide, &own, &end}) {
+    const std::string value = cell(doc, shape->bpmn_id).attribute("value").value();
+    EXPECT_NE(value.find("<wbr>"), std::string::npos) << value;
+    EXPECT_EQ(shown(value), shape->name);
+  }
+  ASSERT_FALSE(size_of(decide).empty());
+  EXPECT_LT(std::stod(size_of(decide)), theme);
+  ASSERT_FALSE(size_of(own).empty());
+  EXPECT_LT(std::stod(size_of(own)), 15);
+  EXPECT_EQ(std::string(cell(doc, check.bpmn_id).attribute("value").value()), "Check");
+  EXPECT_EQ(size_of(check), "");
+  const std::string spacing = style_value(cell(doc, note.bpmn_id), "spacingRight");
+  ASSERT_FALSE(spacing.empty());
+  EXPECT_LT(std::stod(spacing), 0);
+}
+
 TEST_F(DrawioExport, IdsThatNameScriptPropertiesAreSuffixedOnlyInTheDrawioDocument) {
   Swimboard board;
   Lane& lane = add_lane(board.add_pool("P"), "L");
