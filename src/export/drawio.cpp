@@ -21,6 +21,7 @@
 #include "orvane/lane.hpp"
 #include "orvane/painter.hpp"
 #include "orvane/pool.hpp"
+#include "orvane/routing.hpp"
 
 namespace orvane {
 
@@ -339,8 +340,14 @@ std::string own_or(const std::string& own, const Painter* painter, std::string P
   return !own.empty() || painter == nullptr ? own : painter->*fallback;
 }
 
-// The family and size of a name where the caller set them and they are not the theme's. A
-// family that would break the style string (a ';' or '=' in it) is left out.
+// drawio's own sizes for the names of shapes and containers, and for edge labels.
+constexpr int DRAWIO_VERTEX_FONT_SIZE = 12;
+constexpr int DRAWIO_EDGE_FONT_SIZE = 11;
+
+// The family of a name where the caller set one that is not the theme's, and its size wherever
+// the picture's (its own, or the theme's and the diagram's) is not drawio's: a diagram set in
+// 9 px would otherwise show in drawio's 12 and run out of its shapes. A family that would break
+// the style string (a ';' or '=' in it) is left out.
 std::string own_font(const std::string& font, int size, const Painter* p,
                      std::string Painter::*theme_font, int Painter::*theme_size) {
   std::string style;
@@ -348,8 +355,9 @@ std::string own_font(const std::string& font, int size, const Painter* p,
       font.find_first_of(";=") == std::string::npos) {
     style += "fontFamily=" + font + ";";
   }
-  if (size > 0 && (p == nullptr || size != p->*theme_size)) {
-    style += "fontSize=" + std::to_string(size) + ";";
+  const int drawn = size > 0 ? size : p != nullptr ? p->*theme_size : 0;
+  if (drawn > 0 && drawn != DRAWIO_VERTEX_FONT_SIZE) {
+    style += "fontSize=" + std::to_string(drawn) + ";";
   }
   return style;
 }
@@ -755,6 +763,10 @@ class Writer {
     if (painter != nullptr) {
       style += colour_entry("fontColor", painter->element_font_colour);
       style += colour_entry("labelBackgroundColor", painter->background_colour);
+      const TextStyle label = connection_label_style(*painter);
+      if (!flow.label.empty() && label.font_size != DRAWIO_EDGE_FONT_SIZE) {
+        style += "fontSize=" + std::to_string(label.font_size) + ";";
+      }
     }
     return style;
   }

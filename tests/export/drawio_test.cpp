@@ -412,10 +412,26 @@ TEST_F(DrawioExport, FontsSetByTheCallerAreWritten) {
   };
   EXPECT_EQ(style_value(named("Company"), "fontSize"), "18");
   EXPECT_EQ(style_value(named("Sales"), "fontFamily"), "DejaVu Serif");
-  EXPECT_EQ(style_value(named("Sales"), "fontSize"), "");
+  // Sizes are written wherever the picture's is not drawio's own (12 for names): the theme
+  // sets lane names in 13 and shape names in drawio's 12.
+  EXPECT_EQ(style_value(named("Sales"), "fontSize"), "13");
   EXPECT_EQ(style_value(cell(doc, task.bpmn_id), "fontSize"), "15");
   EXPECT_EQ(style_value(cell(doc, end.bpmn_id), "fontSize"), "");
   EXPECT_EQ(style_value(cell(doc, end.bpmn_id), "fontFamily"), "");
+
+  // A diagram set in 9 px shows in 9 px in drawio too, its edge labels as well.
+  Swimboard small("Small");
+  small.set_element_font_size(9);
+  Lane& desk = add_lane(small.add_pool("Office"), "Desk");
+  Shape& file = desk.add_element("File", ElementType::TASK);
+  Shape& filed = desk.add_element("Filed", ElementType::END);
+  Connection& done = file.connect(filed, "done");
+  test::choose_ids(small);
+  small.draw();
+  const pugi::xml_document small_doc = parse(drawio_of(small));
+  EXPECT_EQ(style_value(cell(small_doc, file.bpmn_id), "fontSize"), "9");
+  EXPECT_EQ(style_value(cell(small_doc, filed.bpmn_id), "fontSize"), "9");
+  EXPECT_EQ(style_value(cell(small_doc, done.bpmn_id), "fontSize"), "9");
 
   // A family that would break the style string is left out rather than written.
   task.font = "Serif;shape=ellipse";
