@@ -348,8 +348,8 @@ constexpr int DRAWIO_EDGE_FONT_SIZE = 11;
 // the picture's (its own, or the theme's and the diagram's) is not drawio's: a diagram set in
 // 9 px would otherwise show in drawio's 12 and run out of its shapes. A family that would break
 // the style string (a ';' or '=' in it) is left out.
-std::string own_font(const std::string& font, int size, const Painter* p,
-                     std::string Painter::*theme_font, int Painter::*theme_size) {
+std::string name_font(const std::string& font, int size, const Painter* p,
+                      std::string Painter::*theme_font, int Painter::*theme_size) {
   std::string style;
   if (!font.empty() && (p == nullptr || font != p->*theme_font) &&
       font.find_first_of(";=") == std::string::npos) {
@@ -363,14 +363,14 @@ std::string own_font(const std::string& font, int size, const Painter* p,
 }
 
 // A pool's band and name strip in its fill, its borders in the theme's outline colour, its
-// name in its own font.
+// name's font.
 std::string pool_look(const Pool& pool) {
   const Painter* p = pool.painter();
   const std::string fill = own_or(pool.fill_colour, p, &Painter::pool_fill_colour);
   return colour_entry("fillColor", fill) + colour_entry("swimlaneFillColor", fill) +
          colour_entry("strokeColor", own_or("", p, &Painter::element_outline_colour)) +
          colour_entry("fontColor", own_or(pool.font_colour, p, &Painter::pool_font_colour)) +
-         own_font(pool.font, pool.font_size, p, &Painter::pool_font, &Painter::pool_font_size);
+         name_font(pool.font, pool.font_size, p, &Painter::pool_font, &Painter::pool_font_size);
 }
 
 // A lane's name strip, band, borders and name.
@@ -380,11 +380,11 @@ std::string lane_look(const Lane& lane, const Painter* p) {
                                                   &Painter::lane_background_fill_colour)) +
          colour_entry("strokeColor", own_or("", p, &Painter::element_outline_colour)) +
          colour_entry("fontColor", own_or(lane.font_colour, p, &Painter::lane_font_colour)) +
-         own_font(lane.font, lane.font_size, p, &Painter::lane_font, &Painter::lane_font_size);
+         name_font(lane.font, lane.font_size, p, &Painter::lane_font, &Painter::lane_font_size);
 }
 
 // The colours the picture gives a shape (its own, or the theme's once drawn): fill and outline
-// where drawio's style draws them, and the name's ink; the name's own font.
+// where drawio's style draws them, and the name's ink and font.
 std::string shape_look(const Shape& shape, const Painter* p) {
   const ShapeKind kind = shape.kind();
   std::string style;
@@ -394,8 +394,8 @@ std::string shape_look(const Shape& shape, const Painter* p) {
   style += colour_entry("strokeColor",
                         own_or(shape.outline_colour, p, &Painter::element_outline_colour));
   style += colour_entry("fontColor", own_or(shape.font_colour, p, &Painter::element_font_colour));
-  return style + own_font(shape.font, shape.font_size, p, &Painter::element_font,
-                          &Painter::element_font_size);
+  return style + name_font(shape.font, shape.font_size, p, &Painter::element_font,
+                           &Painter::element_font_size);
 }
 
 std::string shape_style(const NodeInfo& node) {

@@ -350,6 +350,14 @@ std::string style_value(const pugi::xml_node& c, const std::string& key) {
   return style.substr(from, style.find(';', from) - from);
 }
 
+// A style value that would break the style string is left out rather than written, and the
+// style stays whole.
+void expect_left_out(const Swimboard& board, const Shape& shape, const std::string& key) {
+  const pugi::xml_document doc = parse(drawio_of(board));
+  EXPECT_EQ(style_value(cell(doc, shape.bpmn_id), key), "");
+  EXPECT_EQ(style_value(cell(doc, shape.bpmn_id), "shape"), "mxgraph.bpmn.task");
+}
+
 TEST_F(DrawioExport, ColoursAreThePicturesOwnAndTheThemesForWhatIsNotSet) {
   Swimboard board("Dark", 5000, 5000, true, "DARK");
   Pool& pool = board.add_pool("Company");
@@ -388,14 +396,12 @@ TEST_F(DrawioExport, ColoursAreThePicturesOwnAndTheThemesForWhatIsNotSet) {
   EXPECT_EQ(std::string(doc.select_node("//mxGraphModel").node().attribute("background").value()),
             theme.background_colour);
 
-  // A colour that would break the style string is left out rather than written.
   task.fill_colour = "red;shape=ellipse";
-  const pugi::xml_document broken = parse(drawio_of(board));
-  EXPECT_EQ(style_value(cell(broken, task.bpmn_id), "fillColor"), "");
-  EXPECT_EQ(style_value(cell(broken, task.bpmn_id), "shape"), "mxgraph.bpmn.task");
+  expect_left_out(board, task, "fillColor");
 }
 
-// Fonts set on a pool, lane or shape are the cells' own; the theme's are draw.io's to choose.
+// Families set on a pool, lane or shape are the cells' own, the theme's are draw.io's to choose;
+// sizes are the picture's wherever they are not draw.io's.
 TEST_F(DrawioExport, FontsSetByTheCallerAreWritten) {
   Swimboard board("Fonts");
   Pool& pool = board.add_pool("Company", "", 18);
@@ -433,11 +439,8 @@ TEST_F(DrawioExport, FontsSetByTheCallerAreWritten) {
   EXPECT_EQ(style_value(cell(small_doc, filed.bpmn_id), "fontSize"), "9");
   EXPECT_EQ(style_value(cell(small_doc, done.bpmn_id), "fontSize"), "9");
 
-  // A family that would break the style string is left out rather than written.
   task.font = "Serif;shape=ellipse";
-  const pugi::xml_document broken = parse(drawio_of(board));
-  EXPECT_EQ(style_value(cell(broken, task.bpmn_id), "fontFamily"), "");
-  EXPECT_EQ(style_value(cell(broken, task.bpmn_id), "shape"), "mxgraph.bpmn.task");
+  expect_left_out(board, task, "fontFamily");
 }
 
 // drawio wraps only at spaces and in its own font: names keep the picture's breaks inside long
