@@ -86,6 +86,10 @@ class ORVANE_API Lane {
   static int band_width(const GridMetrics& grid);
   /// Paints the lane band and its name.
   void draw();
+  /// Where and how draw() sets the name, turned: the label strip inside its border, and the
+  /// lane's font, size and colour (the painter's theme where empty), keeping every line.
+  Box name_box() const;
+  TextStyle name_style(const Painter& painter) const;
   /// Paints the lane's shapes.
   void draw_shape();
   /// Paints the connections leaving the lane's shapes that are in `all_shapes` (the placed ones).

@@ -64,6 +64,9 @@ class ORVANE_API Pool {
   void set_black_box_position(int x, int y, int lane_width, Painter& painter);
   /// Paints the pool band and its name.
   void draw();
+  /// Where and how draw() sets the name, turned and bold (see Lane::name_box).
+  Box name_box() const;
+  TextStyle name_style(const Painter& painter) const;
 
   Painter* painter() const { return painter_; }
 

@@ -358,11 +358,21 @@ void Lane::draw() {
                     border);
   Box label{band.x, band.y, Configs::LANE_TEXT_WIDTH, band.height};
   p->draw_rectangle(label, or_default(fill_colour, p->lane_fill_colour), border);
+  p->draw_text(name, name_box(), name_style(*p), true);
+}
+
+Box Lane::name_box() const {
+  return inset(Box{static_cast<double>(coord.x_pos), static_cast<double>(coord.y_pos),
+                   Configs::LANE_TEXT_WIDTH, static_cast<double>(height)},
+               2);
+}
+
+TextStyle Lane::name_style(const Painter& p) const {
   TextStyle style =
-      text_style(or_default(font, p->lane_font), font_size > 0 ? font_size : p->lane_font_size,
-                 or_default(font_colour, p->lane_font_colour), text_alignment);
+      text_style(or_default(font, p.lane_font), font_size > 0 ? font_size : p.lane_font_size,
+                 or_default(font_colour, p.lane_font_colour), text_alignment);
   style.keep_lines = true;
-  p->draw_text(name, inset(label, 2), style, true);
+  return style;
 }
 
 void Lane::draw_shape() {
@@ -386,12 +396,22 @@ void Pool::draw() {
   painter_->draw_rectangle(band, or_default(fill_colour, painter_->pool_fill_colour), border);
   Box label{band.x, band.y, Configs::POOL_TEXT_WIDTH, band.height};
   painter_->draw_rectangle(label, or_default(fill_colour, painter_->pool_fill_colour), border);
-  TextStyle style = text_style(or_default(font, painter_->pool_font),
-                               font_size > 0 ? font_size : painter_->pool_font_size,
-                               or_default(font_colour, painter_->pool_font_colour), text_alignment);
+  painter_->draw_text(name, name_box(), name_style(*painter_), true);
+}
+
+Box Pool::name_box() const {
+  return inset(Box{static_cast<double>(coord.x_pos), static_cast<double>(coord.y_pos),
+                   Configs::POOL_TEXT_WIDTH, static_cast<double>(height)},
+               2);
+}
+
+TextStyle Pool::name_style(const Painter& p) const {
+  TextStyle style =
+      text_style(or_default(font, p.pool_font), font_size > 0 ? font_size : p.pool_font_size,
+                 or_default(font_colour, p.pool_font_colour), text_alignment);
   style.bold = true;
   style.keep_lines = true;
-  painter_->draw_text(name, inset(label, 2), style, true);
+  return style;
 }
 
 void TextBlock::draw() {

@@ -344,22 +344,32 @@ std::string own_or(const std::string& own, const Painter* painter, std::string P
 constexpr int DRAWIO_VERTEX_FONT_SIZE = 12;
 constexpr int DRAWIO_EDGE_FONT_SIZE = 11;
 
-// The family of a name where the caller set one that is not the theme's, and its size wherever
-// the picture's (its own, or the theme's and the diagram's) is not drawio's: a diagram set in
-// 9 px would otherwise show in drawio's 12 and run out of its shapes. A family that would break
-// the style string (a ';' or '=' in it) is left out.
-std::string name_font(const std::string& font, int size, const Painter* p,
-                      std::string Painter::*theme_font, int Painter::*theme_size) {
+// The family of a name where the caller set one that is not the theme's, and the size the
+// picture sets it in (`size`) wherever that is not drawio's: a diagram set in 9 px would
+// otherwise show in drawio's 12 and run out of its shapes. A family that would break the style
+// string (a ';' or '=' in it) is left out.
+std::string name_font(const std::string& font, double size, const Painter* p,
+                      std::string Painter::*theme_font) {
   std::string style;
   if (!font.empty() && (p == nullptr || font != p->*theme_font) &&
       font.find_first_of(";=") == std::string::npos) {
     style += "fontFamily=" + font + ";";
   }
-  const int drawn = size > 0 ? size : p != nullptr ? p->*theme_size : 0;
-  if (drawn > 0 && drawn != DRAWIO_VERTEX_FONT_SIZE) {
-    style += "fontSize=" + std::to_string(drawn) + ";";
+  if (size > 0 && std::abs(size - DRAWIO_VERTEX_FONT_SIZE) > 0.05) {
+    style += "fontSize=" + format_number(std::round(size * 10) / 10) + ";";
   }
   return style;
+}
+
+// The size a pool's or lane's name is set in: its style's, or smaller where it shrank to keep
+// every line in its strip.
+template <class Band>
+double strip_name_size(const Band& band, const Painter* p) {
+  if (p == nullptr) return band.font_size;
+  const TextStyle style = band.name_style(*p);
+  const Box box = band.name_box();
+  if (band.name.empty() || !(box.width > 0) || !(box.height > 0)) return style.font_size;
+  return std::min<double>(style.font_size, p->layout_text(band.name, box, style, true).font_size);
 }
 
 // A pool's band and name strip in its fill, its borders in the theme's outline colour, its
@@ -370,7 +380,7 @@ std::string pool_look(const Pool& pool) {
   return colour_entry("fillColor", fill) + colour_entry("swimlaneFillColor", fill) +
          colour_entry("strokeColor", own_or("", p, &Painter::element_outline_colour)) +
          colour_entry("fontColor", own_or(pool.font_colour, p, &Painter::pool_font_colour)) +
-         name_font(pool.font, pool.font_size, p, &Painter::pool_font, &Painter::pool_font_size);
+         name_font(pool.font, strip_name_size(pool, p), p, &Painter::pool_font);
 }
 
 // A lane's name strip, band, borders and name.
@@ -380,7 +390,7 @@ std::string lane_look(const Lane& lane, const Painter* p) {
                                                   &Painter::lane_background_fill_colour)) +
          colour_entry("strokeColor", own_or("", p, &Painter::element_outline_colour)) +
          colour_entry("fontColor", own_or(lane.font_colour, p, &Painter::lane_font_colour)) +
-         name_font(lane.font, lane.font_size, p, &Painter::lane_font, &Painter::lane_font_size);
+         name_font(lane.font, strip_name_size(lane, p), p, &Painter::lane_font);
 }
 
 // The colours the picture gives a shape (its own, or the theme's once drawn): fill and outline
@@ -394,8 +404,8 @@ std::string shape_look(const Shape& shape, const Painter* p) {
   style += colour_entry("strokeColor",
                         own_or(shape.outline_colour, p, &Painter::element_outline_colour));
   style += colour_entry("fontColor", own_or(shape.font_colour, p, &Painter::element_font_colour));
-  return style + name_font(shape.font, shape.font_size, p, &Painter::element_font,
-                           &Painter::element_font_size);
+  const int size = shape.font_size > 0 ? shape.font_size : p != nullptr ? p->element_font_size : 0;
+  return style + name_font(shape.font, size, p, &Painter::element_font);
 }
 
 std::string shape_style(const NodeInfo& node) {

@@ -447,7 +447,9 @@ TEST_F(DrawioExport, FontsSetByTheCallerAreWritten) {
 // words and the size they shrank to, and an annotation may run past its open side.
 TEST_F(DrawioExport, LongNamesKeepThePicturesBreaksAndSize) {
   Swimboard board("Long names");
-  Lane& lane = add_lane(board.add_pool("Office"), "Clerk");
+  Lane& lane =
+      add_lane(board.add_pool("Office"),
+               "Sachbearbeitung der Personalabteilung und Fachabteilung Auswahlkommission");
   const std::string word = "Donaudampfschifffahrtsgesellschaftskapitaensentscheidung";
   const std::string address = "https://intranet.example.org/personal/bewerbungen/protokoll";
   Shape& decide = lane.add_element(word, ElementType::TASK);
@@ -484,6 +486,10 @@ TEST_F(DrawioExport, LongNamesKeepThePicturesBreaksAndSize) {
   EXPECT_LT(std::stod(size_of(own)), 15);
   EXPECT_EQ(std::string(cell(doc, check.bpmn_id).attribute("value").value()), "Check");
   EXPECT_EQ(size_of(check), "");
+  // A lane's name shrinks to keep its lines in the strip; so it does in drawio.
+  const std::string lane_size = style_value(cell(doc, lane.id), "fontSize");
+  ASSERT_FALSE(lane_size.empty());
+  EXPECT_LT(std::stod(lane_size), board.painter().lane_font_size);
   const std::string spacing = style_value(cell(doc, note.bpmn_id), "spacingRight");
   ASSERT_FALSE(spacing.empty());
   EXPECT_LT(std::stod(spacing), 0);
